@@ -1,0 +1,101 @@
+// Small move-only owners for the handles the program takes.
+#pragma once
+#include <windows.h>
+
+#include <utility>
+
+namespace iv {
+
+// Owns one value of a handle type; Close is called once for a value other than Invalid.
+template <typename T, T Invalid, typename Closer>
+class Scoped {
+public:
+    Scoped() = default;
+    explicit Scoped(T value) : value_(value) {}
+    ~Scoped() { Reset(); }
+    Scoped(Scoped&& other) noexcept : value_(std::exchange(other.value_, Invalid)) {}
+    Scoped& operator=(Scoped&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            value_ = std::exchange(other.value_, Invalid);
+        }
+        return *this;
+    }
+    Scoped(const Scoped&) = delete;
+    Scoped& operator=(const Scoped&) = delete;
+
+    T Get() const { return value_; }
+    T* Receive() {
+        Reset();
+        return &value_;
+    }
+    explicit operator bool() const { return value_ != Invalid; }
+    void Reset(T value = Invalid) {
+        if (value_ != Invalid) Closer{}(value_);
+        value_ = value;
+    }
+    T Release() { return std::exchange(value_, Invalid); }
+
+private:
+    T value_ = Invalid;
+};
+
+struct RegKeyCloser {
+    void operator()(HKEY key) const { RegCloseKey(key); }
+};
+struct HandleCloser {
+    void operator()(HANDLE h) const { CloseHandle(h); }
+};
+struct GdiCloser {
+    void operator()(HGDIOBJ obj) const { DeleteObject(obj); }
+};
+struct DcCloser {
+    void operator()(HDC dc) const { DeleteDC(dc); }
+};
+struct IconCloser {
+    void operator()(HICON icon) const { DestroyIcon(icon); }
+};
+struct MenuCloser {
+    void operator()(HMENU menu) const { DestroyMenu(menu); }
+};
+struct WindowCloser {
+    void operator()(HWND hwnd) const { DestroyWindow(hwnd); }
+};
+
+using ScopedRegKey = Scoped<HKEY, nullptr, RegKeyCloser>;
+using ScopedHandle = Scoped<HANDLE, nullptr, HandleCloser>;
+using ScopedGdiObj = Scoped<HGDIOBJ, nullptr, GdiCloser>;
+using ScopedDc = Scoped<HDC, nullptr, DcCloser>;
+using ScopedIcon = Scoped<HICON, nullptr, IconCloser>;
+using ScopedMenu = Scoped<HMENU, nullptr, MenuCloser>;
+using ScopedWindow = Scoped<HWND, nullptr, WindowCloser>;
+
+// A screen device context borrowed for the lifetime of the object.
+class ScreenDc {
+public:
+    ScreenDc() : dc_(GetDC(nullptr)) {}
+    ~ScreenDc() {
+        if (dc_) ReleaseDC(nullptr, dc_);
+    }
+    ScreenDc(const ScreenDc&) = delete;
+    ScreenDc& operator=(const ScreenDc&) = delete;
+    HDC Get() const { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+// Selects an object into a device context and puts the previous one back.
+class SelectObj {
+public:
+    SelectObj(HDC dc, HGDIOBJ obj) : dc_(dc), old_(SelectObject(dc, obj)) {}
+    ~SelectObj() { SelectObject(dc_, old_); }
+    SelectObj(const SelectObj&) = delete;
+    SelectObj& operator=(const SelectObj&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+}  // namespace iv

@@ -1,0 +1,30 @@
+#include "app/Startup.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/ScopedWin.h"
+#include "app/frmMain.h"
+
+namespace iv {
+
+int RunProgram() {
+    // A second instance ends at once, silently.
+    ScopedHandle instance(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
+    if (!instance || GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_TREEVIEW_CLASSES | ICC_LINK_CLASS};
+    InitCommonControlsEx(&controls);
+
+    frmMain main;
+    if (!main.Load()) return 1;
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
+}  // namespace iv

@@ -1,0 +1,23 @@
+// The operating-system check made once at start-up.
+#pragma once
+#include <windows.h>
+
+#include "app/State.h"
+
+namespace iv {
+
+struct VersionVerdict {
+    bool refuse = false;        // Win32s: the program does not run there
+    Flag oldWin9x = kFalse;     // Windows 95 or 98
+    bool setsWinNT = false;     // whether IsWinNT is decided by this platform id
+    Flag winNT = kFalse;
+};
+
+// Decides by the version record's platform id (and, on the 9x family, its minor version).
+VersionVerdict ClassifyWindowsVersion(DWORD platformId, DWORD minorVersion);
+
+// Reads the version, sets IsWinNT and returns the value for IsOldWin9x. On Win32s it shows the
+// refusal message and ends the program at once.
+Flag CheckWindowsVersion();
+
+}  // namespace iv

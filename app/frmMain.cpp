@@ -1,0 +1,313 @@
+#include "app/frmMain.h"
+
+#include "app/BarImages.h"
+#include "app/State.h"
+#include "app/ToolbarRules.h"
+#include "app/WinVersion.h"
+#include "desktop/DesktopWindows.h"
+#include "desktop/ListViewStyles.h"
+#include "settings/Settings.h"
+
+namespace iv {
+namespace {
+
+constexpr wchar_t kClassName[] = L"IconvaleToolbarWindow";
+constexpr wchar_t kCaption[] = L"Iconvale";
+
+// Button size in HIMETRIC, as the toolbar was laid out: about 23 x 22 pixels at 96 dpi.
+constexpr int kButtonWidthHimetric = 609;
+constexpr int kButtonHeightHimetric = 582;
+
+// Width of a separator entry; the gap it leaves between two rows is two thirds of it.
+constexpr int kSeparatorWidth = 12;
+
+int HimetricToPixels(int himetric, int dpi) { return MulDiv(himetric, dpi, 2540); }
+
+bool IsSeparator(int index) { return index == 2 || index == 4 || index == 12; }
+
+}  // namespace
+
+frmMain::frmMain() = default;
+
+frmMain::~frmMain() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+bool frmMain::Load() {
+    if (hwnd_) return true;
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    if (!GetClassInfoExW(instance, kClassName, &wc) && !RegisterClassExW(&wc)) return false;
+
+    {
+        ScreenDc screen;
+        tppX_ = TwipsPerPixel(GetDeviceCaps(screen.Get(), LOGPIXELSX));
+        tppY_ = TwipsPerPixel(GetDeviceCaps(screen.Get(), LOGPIXELSY));
+    }
+    // A tool window: the toolbar has no task-bar button of its own.
+    CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, kCaption, WS_POPUP, 0, 0, TwipsToPixels(width_, tppX_),
+                    TwipsToPixels(height_, tppY_), nullptr, nullptr, instance, this);
+    if (!hwnd_) return false;
+    Form_Load();
+    return true;
+}
+
+void frmMain::Unload() {
+    if (!hwnd_ || unloading_) return;
+    unloading_ = true;
+    Form_Unload();
+    DestroyWindow(hwnd_);
+}
+
+bool frmMain::CreateToolbar() {
+    barBtn_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
+                              WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER |
+                                  CCS_NORESIZE | CCS_NOPARENTALIGN,
+                              0, 0, TwipsToPixels(kBarWidthTwips, tppX_), TwipsToPixels(kBarHeightTwips, tppY_),
+                              hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!barBtn_) return false;
+    SendMessageW(barBtn_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+
+    imageList1_.Reset(CreateBarImageList(hwnd_));
+    SendMessageW(barBtn_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(imageList1_.Get()));
+
+    const int dpi = static_cast<int>(1440.0 / tppX_ + 0.5);
+    SendMessageW(barBtn_, TB_SETBUTTONSIZE, 0,
+                 MAKELPARAM(HimetricToPixels(kButtonWidthHimetric, dpi), HimetricToPixels(kButtonHeightHimetric, dpi)));
+
+    // Index i of the table is command id i. A wrapped separator ends its row and adds a gap two
+    // thirds of its width below it; its own rectangle lies right of the button, outside the
+    // one-button-wide bar, so the line across the gap is drawn by the post-paint step.
+    TBBUTTON buttons[kButtonCount] = {};
+    for (int i = 1; i <= kButtonCount; ++i) {
+        TBBUTTON& b = buttons[i - 1];
+        b.idCommand = i;
+        b.fsState = TBSTATE_ENABLED;
+        b.fsStyle = BTNS_BUTTON;
+        b.iString = -1;
+        switch (i) {
+            case kViewButton: b.iBitmap = 0; break;
+            case kSettingsButton: b.iBitmap = kImageSettings - 1; break;
+            case kRedrawButton: b.iBitmap = kImageRedraw - 1; break;
+            case kExitButton: b.iBitmap = kImageExit - 1; break;
+            case 2: case 4: case 12:
+                b.fsStyle = BTNS_SEP;
+                b.fsState = TBSTATE_ENABLED | TBSTATE_WRAP;
+                b.iBitmap = kSeparatorWidth;
+                break;
+            default:
+                b.fsState = TBSTATE_HIDDEN;
+                b.iBitmap = I_IMAGENONE;
+                break;
+        }
+    }
+    SendMessageW(barBtn_, TB_ADDBUTTONSW, kButtonCount, reinterpret_cast<LPARAM>(buttons));
+    toolTips_[kSettingsButton] = L"その他設定";
+    toolTips_[kRedrawButton] = L"再描画";
+    toolTips_[kExitButton] = L"終了";
+    return true;
+}
+
+void frmMain::Form_Load() {
+    // 1
+    ScrollWatch = kFalse;
+
+    // 2: the window is exactly as wide as its toolbar plus whatever frame it has.
+    RECT window = {};
+    RECT client = {};
+    GetWindowRect(hwnd_, &window);
+    GetClientRect(hwnd_, &client);
+    width_ = kBarWidthTwips + PixelsToTwips((window.right - window.left) - client.right, tppX_);
+    SetWindowPos(hwnd_, nullptr, 0, 0, TwipsToPixels(width_, tppX_), TwipsToPixels(height_, tppY_),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    // 3
+    LastItemCount = 0;
+
+    // 4: placed left of the screen for now; the corner placement below moves it.
+    ToolTopMost = DecodeNumberSetting(ReadSetting(kToolTopMost));
+    if (ToolTopMost == 1) {
+        left_ = -width_;
+        top_ = 0;
+        SetWindowPos(hwnd_, HWND_TOPMOST, static_cast<int>(-width_), 0, TwipsToPixels(width_, tppX_),
+                     TwipsToPixels(height_, tppY_), SWP_SHOWWINDOW);
+    }
+
+    // 5
+    IsOldWin9x = CheckWindowsVersion();
+
+    // 6: the desktop cannot be managed while Active Desktop draws it.
+    FindDesktopWindows();
+    if (DesktopWindows.DefView &&
+        FindWindowExW(DesktopWindows.DefView, nullptr, L"Internet Explorer_Server", nullptr)) {
+        MessageBoxW(nullptr, L"Active Desktop を無効にしてください！", L"Iconvale", MB_OK | MB_ICONSTOP);
+        ExitProcess(0);
+    }
+
+    // 7
+    LRESULT colour = 0;
+    ShellSend(DesktopWindows.ListView, LVM_GETTEXTBKCOLOR, 0, 0, &colour);
+    SavedTextBkColor = static_cast<COLORREF>(colour);
+
+    // 8
+    ToolPosition = DecodeNumberSetting(ReadSetting(kToolPosition));
+    TaskTray = DecodeNumberSetting(ReadSetting(kTaskTray));
+    int16_t tucked = 0;
+    PlaceToolbar(tucked);
+
+    // 9
+    DecodeChangeStyle(ReadSetting(kChangeStyle), ChangeStyleFlags);
+
+    // 10
+    CurrentViewMode = DecodeDesktopIcon(ReadSetting(kDesktopIcon));
+
+    // 11
+    for (int16_t j = 0; j <= 10; ++j) StyleFlags[j] = DecodeNumberSetting(ReadSetting(static_cast<int16_t>(j + 1)));
+
+    // 12
+    DecodeIconPosition(ReadSetting(kIconPosition), StyleFlags[11], StyleFlags[12]);
+
+    // 14: lands on the stored mode, or the next one that cycles.
+    SetBarBtn();
+}
+
+void frmMain::Form_Unload() {
+    SaveSettings();
+    InvalidateWindow(DesktopWindows.DefView);
+    InvalidateWindow(DesktopWindows.ListView);
+}
+
+void frmMain::SetBarBtn() {
+    const int16_t old = CurrentViewMode;
+    CurrentViewMode = AdvanceViewMode(CurrentViewMode, ChangeStyleFlags);
+    const int16_t next = NextButtonMode(CurrentViewMode, ChangeStyleFlags);
+    SendMessageW(barBtn_, TB_CHANGEBITMAP, kViewButton, next - 1);
+    toolTips_[kViewButton] = kViewModeNames[next - 1];
+    SetDesktopViewMode(static_cast<int16_t>(CurrentViewMode - 1), static_cast<int16_t>(old - 1));
+}
+
+void frmMain::PlaceToolbar(int16_t& showFully) {
+    if (TaskTray == 1) {
+        if (IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_HIDE);
+        return;
+    }
+    screenWidthTwips_ = PixelsToTwips(GetSystemMetrics(SM_CXSCREEN), tppX_);
+    screenHeightTwips_ = PixelsToTwips(GetSystemMetrics(SM_CYSCREEN), tppY_);
+    const ToolbarPlacement p = PlaceToolbarGeometry(ToolPosition, screenWidthTwips_, screenHeightTwips_,
+                                                    static_cast<int32_t>(width_), static_cast<int32_t>(height_));
+    MoveTo(showFully != 0 ? p.shownLeft : p.tuckedLeft, p.top);
+    // Placed before it is shown, so that it never flashes where it was.
+    if (!IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_SHOWNA);
+}
+
+void frmMain::MoveTo(double leftTwips, double topTwips) {
+    left_ = leftTwips;
+    top_ = topTwips;
+    const int x = TwipsToPixels(leftTwips, tppX_);
+    const int y = TwipsToPixels(topTwips, tppY_);
+    RECT now = {};
+    GetWindowRect(hwnd_, &now);
+    if (now.left != x || now.top != y) {
+        SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void frmMain::barBtn_ButtonClick(int index) {
+    switch (index) {
+        case kViewButton:
+            SetBarBtn();
+            InvalidateWindow(DesktopWindows.ListView);
+            break;
+        case kRedrawButton:
+            RedrawDesktop();
+            break;
+        case kExitButton:
+            // Unloaded once the toolbar has finished with the click that destroys it.
+            PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+            break;
+        default:
+            break;
+    }
+}
+
+LRESULT frmMain::OnToolbarCustomDraw(const NMTBCUSTOMDRAW& draw) {
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYPOSTPAINT;
+    if (draw.nmcd.dwDrawStage != CDDS_POSTPAINT) return CDRF_DODEFAULT;
+    RECT client = {};
+    GetClientRect(barBtn_, &client);
+    for (int index = 2; index < kButtonCount; ++index) {
+        if (!IsSeparator(index)) continue;
+        // The row above the gap ends with the button before the separator.
+        RECT above = {};
+        if (!SendMessageW(barBtn_, TB_GETITEMRECT, static_cast<WPARAM>(index - 2), reinterpret_cast<LPARAM>(&above))) {
+            continue;
+        }
+        RECT line = {client.left + 2, above.bottom + kSeparatorWidth / 3 - 1, client.right - 2, 0};
+        line.bottom = line.top + 2;
+        DrawEdge(draw.nmcd.hdc, &line, EDGE_ETCHED, BF_TOP);
+    }
+    return CDRF_DODEFAULT;
+}
+
+LRESULT CALLBACK frmMain::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* self = static_cast<frmMain*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<frmMain*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    return self ? self->HandleMessage(msg, wParam, lParam) : DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_CREATE:
+            return CreateToolbar() ? 0 : -1;
+        case WM_COMMAND:
+            if (reinterpret_cast<HWND>(lParam) == barBtn_ && barBtn_) {
+                barBtn_ButtonClick(LOWORD(wParam));
+                return 0;
+            }
+            break;
+        case WM_NOTIFY: {
+            auto* header = reinterpret_cast<NMHDR*>(lParam);
+            if (header->code == NM_CUSTOMDRAW && header->hwndFrom == barBtn_) {
+                return OnToolbarCustomDraw(*reinterpret_cast<NMTBCUSTOMDRAW*>(lParam));
+            }
+            if (header->code == TTN_GETDISPINFOW && header->idFrom >= 1 && header->idFrom <= kButtonCount) {
+                auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+                info->lpszText = const_cast<wchar_t*>(toolTips_[header->idFrom].c_str());
+                info->hinst = nullptr;
+                return 0;
+            }
+            break;
+        }
+        case WM_CLOSE:
+            Unload();
+            return 0;
+        case WM_ENDSESSION:
+            // Logging off ends the program like its exit button, so the settings are kept.
+            if (wParam) Unload();
+            return 0;
+        case WM_DESTROY: {
+            const HWND hwnd = hwnd_;
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            hwnd_ = nullptr;
+            barBtn_ = nullptr;
+            if (quitOnDestroy_) PostQuitMessage(0);
+            return DefWindowProcW(hwnd, msg, wParam, lParam);
+        }
+        default:
+            break;
+    }
+    return DefWindowProcW(hwnd_, msg, wParam, lParam);
+}
+
+}  // namespace iv

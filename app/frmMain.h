@@ -1,0 +1,102 @@
+// The main window: a narrow borderless toolbar tucked into a corner of the screen.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdint>
+#include <string>
+
+#include "app/ScopedWin.h"
+
+namespace iv {
+
+struct ImageListDestroyer {
+    void operator()(HIMAGELIST list) const { ImageList_Destroy(list); }
+};
+using ScopedImageList = Scoped<HIMAGELIST, nullptr, ImageListDestroyer>;
+
+class frmMain {
+public:
+    // Toolbar button indexes; the click handler dispatches on them. 5..10 are hidden entries.
+    static constexpr int kViewButton = 1;
+    static constexpr int kSettingsButton = 3;
+    static constexpr int kRedrawButton = 11;
+    static constexpr int kExitButton = 13;
+    static constexpr int kButtonCount = 13;
+
+    // Size of the window and of its toolbar, in twips.
+    static constexpr int32_t kBarWidthTwips = 360;
+    static constexpr int32_t kBarHeightTwips = 1740;
+
+    // Images of ImageList1, numbered from 1 as the buttons refer to them.
+    static constexpr int kImageSettings = 5;
+    static constexpr int kImageExit = 11;
+    static constexpr int kImageRedraw = 12;
+    static constexpr int kImageCount = 12;
+
+    frmMain();
+    ~frmMain();
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+
+    // Creates the window (hidden) with its toolbar and runs the load sequence.
+    bool Load();
+    // Runs the unload sequence and destroys the window.
+    void Unload();
+
+    void SetBarBtn();
+    void PlaceToolbar(int16_t& showFully);
+    void barBtn_ButtonClick(int index);
+
+    HWND Hwnd() const { return hwnd_; }
+    HWND Toolbar() const { return barBtn_; }
+    HIMAGELIST ImageList1() const { return imageList1_.Get(); }
+    bool IsLoaded() const { return hwnd_ != nullptr; }
+
+    // Window position and size in twips, as last set.
+    double Left() const { return left_; }
+    double Top() const { return top_; }
+    double Width() const { return width_; }
+    double Height() const { return height_; }
+    double TwipsPerPixelX() const { return tppX_; }
+    double TwipsPerPixelY() const { return tppY_; }
+
+    // The screen size in twips as last computed by PlaceToolbar.
+    int32_t ScreenWidthTwips() const { return screenWidthTwips_; }
+    int32_t ScreenHeightTwips() const { return screenHeightTwips_; }
+
+    // Tool tip text of a button.
+    const std::wstring& ToolTip(int index) const { return toolTips_[index]; }
+
+    // Whether WM_DESTROY ends the message loop (the program's own window does; tests' need not).
+    void SetQuitOnDestroy(bool quit) { quitOnDestroy_ = quit; }
+
+private:
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT OnToolbarCustomDraw(const NMTBCUSTOMDRAW& draw);
+
+    void Form_Load();
+    void Form_Unload();
+    bool CreateToolbar();
+    void BuildImageList1();
+    void MoveTo(double leftTwips, double topTwips);
+
+    HWND hwnd_ = nullptr;
+    HWND barBtn_ = nullptr;
+    ScopedImageList imageList1_;
+    std::wstring toolTips_[kButtonCount + 1];
+    bool unloading_ = false;
+    bool quitOnDestroy_ = true;
+
+    double tppX_ = 15;
+    double tppY_ = 15;
+    double left_ = 0;
+    double top_ = 0;
+    double width_ = kBarWidthTwips;
+    double height_ = kBarHeightTwips;
+    int32_t screenWidthTwips_ = 0;
+    int32_t screenHeightTwips_ = 0;
+};
+
+}  // namespace iv

@@ -1,0 +1,83 @@
+#include "desktop/DesktopWindows.h"
+
+#include <commctrl.h>
+
+#include "app/State.h"
+#include "desktop/ViewModes.h"
+
+namespace iv {
+namespace {
+
+// Old style, new style: the list view reads it during the synchronous WM_STYLECHANGED send.
+STYLESTRUCT StyleChange = {};
+
+HWND FindDefViewUnder(HWND parent) { return FindWindowExW(parent, nullptr, L"SHELLDLL_DefView", nullptr); }
+
+// Sets or clears WS_VISIBLE in the list view's header style. Changing another process's window
+// style is a synchronous send underneath, so only touch it while the shell answers.
+void SetHeaderVisible(HWND listView, bool visible) {
+    const HWND header = FindWindowExW(listView, nullptr, WC_HEADERW, nullptr);
+    if (!header || !ShellResponds(header)) return;
+    const LONG style = GetWindowLongW(header, GWL_STYLE);
+    const LONG newStyle = visible ? (style | WS_VISIBLE) : (style & ~static_cast<LONG>(WS_VISIBLE));
+    SetWindowLongW(header, GWL_STYLE, newStyle);
+}
+
+}  // namespace
+
+bool ShellSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    if (!hwnd) return false;
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_NORMAL, kShellTimeoutMs, &answer)) {
+        return false;
+    }
+    if (result) *result = static_cast<LRESULT>(answer);
+    return true;
+}
+
+bool ShellResponds(HWND hwnd) { return ShellSend(hwnd, WM_NULL, 0, 0); }
+
+void FindDesktopWindows() {
+    HWND defView = FindDefViewUnder(FindWindowW(L"Progman", L"Program manager"));
+    for (HWND worker = nullptr; !defView;) {
+        worker = FindWindowExW(nullptr, worker, L"WorkerW", nullptr);
+        if (!worker) break;
+        defView = FindDefViewUnder(worker);
+    }
+    DesktopWindows.DefView = defView;
+    DesktopWindows.ListView = defView ? FindWindowExW(defView, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
+}
+
+void SetDesktopViewMode(int16_t mode, int16_t previousMode) {
+    ScrollWatch = kFalse;
+    FindDesktopWindows();
+    if (mode < kLargeIcons || mode > kDetails) return;
+    const HWND defView = DesktopWindows.DefView;
+    const HWND listView = DesktopWindows.ListView;
+
+    StyleChange.styleOld = 0;
+    StyleChange.styleNew = ViewModeNewStyle(mode, IsOldWin9x != kFalse);
+    const auto styleChange = reinterpret_cast<LPARAM>(&StyleChange);
+
+    if (IsOldWin9x == kFalse) {
+        if (mode == kDetails) {
+            ShellSend(listView, WM_STYLECHANGED, static_cast<WPARAM>(GWL_STYLE), styleChange);
+            ShellSend(defView, WM_COMMAND, PreviousModeCommand(previousMode), 0);
+            ShellSend(defView, WM_COMMAND, kViewCommands[kDetails], 0);
+            SetHeaderVisible(listView, true);
+        } else {
+            ShellSend(defView, WM_COMMAND, kViewCommands[mode], 0);
+            SetHeaderVisible(listView, false);
+            ShellSend(listView, WM_STYLECHANGED, static_cast<WPARAM>(GWL_STYLE), styleChange);
+        }
+    } else {
+        ShellSend(listView, WM_STYLECHANGED, static_cast<WPARAM>(GWL_STYLE), styleChange);
+    }
+
+    if (mode == kSmallIcons) {
+        LastScrollPos = GetScrollPos(listView, SB_HORZ);
+        ScrollWatch = kTrue;
+    }
+}
+
+}  // namespace iv

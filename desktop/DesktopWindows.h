@@ -1,0 +1,28 @@
+// Finding the shell's desktop windows and switching the desktop's view mode.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+namespace iv {
+
+// How long a message the shell must answer may wait; a hung shell fails like a missing window.
+inline constexpr UINT kShellTimeoutMs = 1000;
+
+// Sends a message the shell must answer without ever blocking on a hung shell. False when the
+// window is missing, hung or too slow; result receives the answer otherwise.
+bool ShellSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr);
+
+// True when the window's thread answers a null message in time.
+bool ShellResponds(HWND hwnd);
+
+// Refreshes DesktopWindows: the shell's default view and the desktop list view (null when not
+// found). Looks under "Progman" first, then under the "WorkerW" windows that hold the view on
+// desktops with a wallpaper slideshow.
+void FindDesktopWindows();
+
+// Switches the desktop to a view mode (0..3): tells the shell view and the list view, shows or
+// hides the details header, and arms scroll following for small icons. Callers invalidate.
+void SetDesktopViewMode(int16_t mode, int16_t previousMode);
+
+}  // namespace iv

@@ -1,0 +1,12 @@
+// The one place that names the product, its version and the addresses the About box links to.
+#pragma once
+
+#define ICONVALE_VERSION_MAJOR 1
+#define ICONVALE_VERSION_MINOR 0
+#define ICONVALE_VERSION_PATCH 0
+#define ICONVALE_VERSION_BUILD 0
+#define ICONVALE_VERSION_TEXT "1.0.0"
+
+#define ICONVALE_PRODUCT_NAME "Iconvale"
+#define ICONVALE_COMPANY_NAME "Iconvale"
+#define ICONVALE_COPYRIGHT "Copyright (C) 2026 Iconvale"

@@ -1,0 +1,59 @@
+#include "settings/RegKeys.h"
+
+#include <cstring>
+
+#include "app/ScopedWin.h"
+
+namespace iv::RegKeys {
+namespace {
+
+// KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY |
+// KEY_CREATE_LINK | READ_CONTROL: enough for every operation here, less than KEY_ALL_ACCESS.
+constexpr REGSAM kAccess = 0x2003F;
+
+}  // namespace
+
+bool SetRegValue(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text) {
+    ScopedRegKey key;
+    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess, nullptr,
+                        key.Receive(), nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const std::wstring data = text.empty() ? std::wstring(L" ") : text;
+    // The size is the text's own byte count; the system adds the terminator of a string value.
+    const auto bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    return RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                          bytes) == ERROR_SUCCESS;
+}
+
+bool DeleteRegKey(HKEY root, const std::wstring& path) {
+    return RegDeleteKeyW(root, path.c_str()) == ERROR_SUCCESS;
+}
+
+std::wstring GetRegValue(HKEY root, const std::wstring& path, const std::wstring& name) {
+    ScopedRegKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, kAccess, key.Receive()) != ERROR_SUCCESS) return {};
+
+    // One spare character keeps the text terminated even when the data fills the buffer.
+    wchar_t buffer[kMaxValueChars + 2] = {};
+    DWORD type = 0;
+    DWORD size = (kMaxValueChars + 1) * sizeof(wchar_t);
+    if (RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
+        ERROR_SUCCESS) {
+        return {};
+    }
+    switch (type) {
+        case REG_SZ:
+        case REG_EXPAND_SZ:
+            return std::wstring(buffer);  // cut at the first NUL
+        case REG_DWORD: {
+            DWORD number = 0;
+            memcpy(&number, buffer, sizeof number);
+            return std::to_wstring(number);
+        }
+        default:
+            return {};
+    }
+}
+
+}  // namespace iv::RegKeys

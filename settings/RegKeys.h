@@ -1,0 +1,24 @@
+// The only code that touches the registry: three self-contained operations, each opening and
+// closing its own key.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace iv::RegKeys {
+
+// Stores text as REG_SZ under name, creating the key and its parents. Empty text is stored as
+// a single space, so that an empty read always means "absent".
+bool SetRegValue(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text);
+
+// Deletes a key that has no subkeys.
+bool DeleteRegKey(HKEY root, const std::wstring& path);
+
+// REG_SZ / REG_EXPAND_SZ (unexpanded) as text cut at the first NUL, REG_DWORD as decimal text,
+// empty text for anything else or on any failure.
+std::wstring GetRegValue(HKEY root, const std::wstring& path, const std::wstring& name);
+
+// Longest text GetRegValue returns, in characters.
+inline constexpr DWORD kMaxValueChars = 1023;
+
+}  // namespace iv::RegKeys

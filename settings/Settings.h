@@ -1,0 +1,65 @@
+// The settings record: seventeen string values under one key, read at start-up and written at
+// shutdown, and the rules that turn their text into the program-wide state.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace iv {
+
+inline constexpr wchar_t kSettingsKey[] = L"Software\\Marun soft\\Kivo";
+inline constexpr int16_t kSettingCount = 17;
+
+// Value names by setting index.
+inline constexpr const wchar_t* kSettingNames[kSettingCount] = {
+    L"Desktop Icon", L"Tool Tips",     L"Row Select",    L"Grid Line",     L"Header Move",     L"All Item Icon",
+    L"One Click",    L"Two Click",     L"Mouse Active",  L"Under Line Cool", L"Under Line Hot", L"Text Color",
+    L"Tool Position", L"Change Style", L"Icon Position", L"Tool TopMost",  L"Task Tray",
+};
+
+enum SettingIndex : int16_t {
+    kDesktopIcon = 0,
+    kToolTips = 1,
+    kTextColor = 11,
+    kToolPosition = 12,
+    kChangeStyle = 13,
+    kIconPosition = 14,
+    kToolTopMost = 15,
+    kTaskTray = 16,
+};
+
+// The stored text of one value; empty when the key or the value is missing or unreadable.
+std::wstring ReadSetting(int16_t index);
+
+// Writes all seventeen values from the shared state in index order; stops at the first failed
+// write and returns false.
+bool SaveSettings();
+
+// The text SaveSettings writes for one index, built from the shared state.
+std::wstring SettingText(int16_t index);
+
+// Number value of a text: the decimal number at its start (leading blanks skipped, 0 when there
+// is none), rounded half to even and held as a 16-bit integer (saturating outside that range).
+int16_t NumberValue(std::wstring_view text);
+
+// The decimal number at the start of a text, unrounded (0 when there is none).
+double LeadingNumber(std::wstring_view text);
+
+// Rounds half to even and saturates to the 16-bit range.
+int16_t RoundToInt16(double value);
+
+// "Desktop Icon": the stored mode number minus one, ready for one advance; 0 when absent, and
+// for a stored 0, negative or non-numeric text, which would otherwise leave the advance nothing
+// to index.
+int16_t DecodeDesktopIcon(std::wstring_view text);
+
+// "Change Style": all four on, then one digit per position for up to four positions.
+void DecodeChangeStyle(std::wstring_view text, int16_t (&flags)[4]);
+
+// "Tool Tips" .. "Text Color", "Tool Position", "Tool TopMost", "Task Tray".
+int16_t DecodeNumberSetting(std::wstring_view text);
+
+// "Icon Position": first digit restore at start, second digit save at exit.
+void DecodeIconPosition(std::wstring_view text, int16_t& restoreAtStart, int16_t& saveAtExit);
+
+}  // namespace iv

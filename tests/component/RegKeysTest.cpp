@@ -1,0 +1,114 @@
+// The three registry operations against the real registry.
+#include <gtest/gtest.h>
+
+#include "settings/RegKeys.h"
+#include "tests/support/Processes.h"
+
+namespace iv {
+namespace {
+
+using namespace testing_support;
+using RegKeys::DeleteRegKey;
+using RegKeys::GetRegValue;
+using RegKeys::SetRegValue;
+
+const std::wstring kRoot = L"Software\\Iconvale Tests\\RegKeys";
+
+class RegKeysTest : public ::testing::Test {
+protected:
+    void SetUp() override { DeleteKeyTree(kRoot); }
+    void TearDown() override { DeleteKeyTree(kRoot); }
+
+    void WriteRaw(const std::wstring& name, DWORD type, const void* data, DWORD size) {
+        ScopedRegKey key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kRoot.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                                  key.Receive(), nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExW(key.Get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size),
+                  ERROR_SUCCESS);
+    }
+};
+
+TEST_F(RegKeysTest, WritesAndReadsTextCreatingEveryParentKey) {
+    const std::wstring deep = kRoot + L"\\a\\b\\c";
+    ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, deep, L"Name", L"value 1"));
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, deep, L"Name"), L"value 1");
+    DWORD type = 0;
+    EXPECT_EQ(ReadString(deep, L"Name", &type), L"value 1");
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+}
+
+TEST_F(RegKeysTest, EmptyTextIsStoredAsOneSpace) {
+    ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, kRoot, L"Empty", L""));
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"Empty"), L" ");
+}
+
+TEST_F(RegKeysTest, MissingKeyOrValueReadsEmpty) {
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot + L"\\nowhere", L"x"), L"");
+    ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, kRoot, L"There", L"1"));
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"Missing"), L"");
+}
+
+TEST_F(RegKeysTest, DwordReadsAsDecimalText) {
+    DWORD n = 258;
+    WriteRaw(L"D258", REG_DWORD, &n, sizeof n);
+    n = 0;
+    WriteRaw(L"D0", REG_DWORD, &n, sizeof n);
+    n = 0xFFFFFFFF;
+    WriteRaw(L"DMax", REG_DWORD, &n, sizeof n);
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"D258"), L"258");
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"D0"), L"0");
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"DMax"), L"4294967295");
+}
+
+TEST_F(RegKeysTest, ExpandStringIsNotExpanded) {
+    const wchar_t text[] = L"%SystemRoot%\\x";
+    WriteRaw(L"Expand", REG_EXPAND_SZ, text, sizeof text);
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"Expand"), L"%SystemRoot%\\x");
+}
+
+TEST_F(RegKeysTest, UnsupportedTypesReadEmpty) {
+    const BYTE bytes[] = {'4', 0, '2', 0};
+    WriteRaw(L"Binary", REG_BINARY, bytes, sizeof bytes);
+    const wchar_t multi[] = L"one\0two\0";
+    WriteRaw(L"Multi", REG_MULTI_SZ, multi, sizeof multi);
+    WriteRaw(L"None", REG_NONE, bytes, sizeof bytes);
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"Binary"), L"");
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"Multi"), L"");
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"None"), L"");
+}
+
+TEST_F(RegKeysTest, TextIsCutAtAnEmbeddedNul) {
+    const wchar_t text[] = L"ab\0cd";
+    WriteRaw(L"Nul", REG_SZ, text, sizeof text);
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"Nul"), L"ab");
+}
+
+TEST_F(RegKeysTest, LongestReadableValueAndOneBeyond) {
+    const std::wstring longest(RegKeys::kMaxValueChars, L'x');
+    ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, kRoot, L"Longest", longest));
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"Longest"), longest);
+    ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, kRoot, L"TooLong", longest + L"yy"));
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"TooLong"), L"");
+}
+
+TEST_F(RegKeysTest, NamesAndTextOutsideAnyCodePageRoundTrip) {
+    const std::wstring name = L"デスクトップ \U0001F600 Ωμέγα.X";
+    const std::wstring text = L"日本語 \U0001F4C1 ελληνικά";
+    ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, kRoot, name, text));
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, name), text);
+    // A name differing only in a character outside the ANSI code page is a different value.
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"デスクトップ \U0001F601 Ωμέγα.X"), L"");
+}
+
+TEST_F(RegKeysTest, DeletesAKeyOnlyWhenItExists) {
+    const std::wstring sub = kRoot + L"\\1024*768";
+    EXPECT_FALSE(DeleteRegKey(HKEY_CURRENT_USER, sub));
+    ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, sub, L"a.X", L"1"));
+    EXPECT_TRUE(DeleteRegKey(HKEY_CURRENT_USER, sub));
+    EXPECT_FALSE(KeyExists(sub));
+    EXPECT_TRUE(KeyExists(kRoot));
+}
+
+}  // namespace
+}  // namespace iv

@@ -1,0 +1,77 @@
+// The settings record on the real registry.
+#include <gtest/gtest.h>
+
+#include "app/State.h"
+#include "settings/Settings.h"
+#include "tests/support/Processes.h"
+
+namespace iv {
+namespace {
+
+using namespace testing_support;
+
+class SettingsRecordTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DeleteKeyTree(kSettingsKey);
+        ResetState();
+    }
+    void TearDown() override { DeleteKeyTree(kSettingsKey); }
+};
+
+TEST_F(SettingsRecordTest, ReadSettingAddressesValuesByIndex) {
+    WriteString(kSettingsKey, L"Desktop Icon", L"3");
+    WriteString(kSettingsKey, L"Change Style", L"1101");
+    WriteString(kSettingsKey, L"Task Tray", L"1");
+    EXPECT_EQ(ReadSetting(0), L"3");
+    EXPECT_EQ(ReadSetting(13), L"1101");
+    EXPECT_EQ(ReadSetting(16), L"1");
+    EXPECT_EQ(ReadSetting(15), L"");
+    EXPECT_EQ(ReadSetting(17), L"");
+}
+
+TEST_F(SettingsRecordTest, SaveWritesAllSeventeenAsPlainDecimalText) {
+    CurrentViewMode = 4;
+    StyleFlags[0] = 1;
+    StyleFlags[10] = 1;
+    StyleFlags[11] = 1;
+    StyleFlags[12] = 0;
+    ChangeStyleFlags[1] = 0;
+    ToolPosition = 3;
+    ToolTopMost = 1;
+    TaskTray = 0;
+    ASSERT_TRUE(SaveSettings());
+
+    EXPECT_EQ(ValueNames(kSettingsKey).size(), 17u);
+    const wchar_t* expected[17] = {L"4", L"1", L"0", L"0", L"0", L"0", L"0",    L"0", L"0",
+                                   L"0", L"0", L"1", L"3", L"1011", L"10", L"1", L"0"};
+    for (int16_t i = 0; i < kSettingCount; ++i) {
+        DWORD type = 0;
+        EXPECT_EQ(ReadString(kSettingsKey, kSettingNames[i], &type), expected[i]) << kSettingNames[i];
+        EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    }
+}
+
+TEST_F(SettingsRecordTest, SavedTextDecodesBackToTheSameState) {
+    CurrentViewMode = 2;
+    ChangeStyleFlags[2] = 0;
+    StyleFlags[5] = 1;
+    StyleFlags[12] = 1;
+    ToolPosition = 2;
+    ASSERT_TRUE(SaveSettings());
+
+    int16_t flags[4] = {};
+    DecodeChangeStyle(ReadSetting(kChangeStyle), flags);
+    EXPECT_EQ((std::vector<int16_t>{flags, flags + 4}), (std::vector<int16_t>{1, 1, 0, 1}));
+    EXPECT_EQ(DecodeDesktopIcon(ReadSetting(kDesktopIcon)), 1);
+    EXPECT_EQ(DecodeNumberSetting(ReadSetting(6)), 1);
+    EXPECT_EQ(DecodeNumberSetting(ReadSetting(kToolPosition)), 2);
+    int16_t restore = 9;
+    int16_t save = 9;
+    DecodeIconPosition(ReadSetting(kIconPosition), restore, save);
+    EXPECT_EQ(restore, 0);
+    EXPECT_EQ(save, 1);
+}
+
+}  // namespace
+}  // namespace iv

@@ -1,0 +1,136 @@
+// Switching the view mode against the stand-in desktop in this process.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/State.h"
+#include "desktop/DesktopWindows.h"
+#include "tests/stand-in/StandIn.h"
+#include "tests/support/Processes.h"
+#include "tests/support/StandInLog.h"
+
+namespace iv {
+namespace {
+
+using namespace testing_support;
+using Lines = std::vector<std::wstring>;
+
+class ViewModeSwitchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetState();
+        IsWinNT = kTrue;
+        standin::Options options;
+        options.items = {{L"Readme", 10, 10}, {L"メモ帳", 90, 10}, {L"Data", 10, 90}};
+        desktop_ = standin::Desktop::Create(options);
+        ASSERT_TRUE(desktop_);
+        PumpMessages(50);
+        desktop_->ClearLog();
+    }
+
+    Lines Switch(int16_t mode, int16_t previous) {
+        desktop_->ClearLog();
+        SetDesktopViewMode(mode, previous);
+        PumpMessages(20);
+        return ProgramMessages(desktop_->Log());
+    }
+
+    DWORD ListViewType() const { return GetWindowLongW(desktop_->ListView(), GWL_STYLE) & LVS_TYPEMASK; }
+
+    bool HeaderVisible() const {
+        const HWND header = FindWindowExW(desktop_->ListView(), nullptr, WC_HEADERW, nullptr);
+        return header && (GetWindowLongW(header, GWL_STYLE) & WS_VISIBLE);
+    }
+
+    std::unique_ptr<standin::Desktop> desktop_;
+};
+
+TEST_F(ViewModeSwitchTest, FindsTheStandInWindows) {
+    FindDesktopWindows();
+    EXPECT_EQ(DesktopWindows.DefView, desktop_->DefView());
+    EXPECT_EQ(DesktopWindows.ListView, desktop_->ListView());
+}
+
+TEST_F(ViewModeSwitchTest, EachModeOnNt) {
+    EXPECT_EQ(Switch(1, 0), (Lines{L"VIEW WM_COMMAND 0x702A", L"LV WM_STYLECHANGED new=0x00004242"}));
+    EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_SMALLICON));
+    EXPECT_EQ(Switch(2, 1), (Lines{L"VIEW WM_COMMAND 0x702B", L"LV WM_STYLECHANGED new=0x00004A43"}));
+    EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_LIST));
+    EXPECT_EQ(Switch(0, 2), (Lines{L"VIEW WM_COMMAND 0x7029", L"LV WM_STYLECHANGED new=0x00004A40"}));
+    EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_ICON));
+}
+
+TEST_F(ViewModeSwitchTest, DetailsSendsTheStyleFirstThenThePreviousModeAndDetails) {
+    EXPECT_EQ(Switch(3, 1), (Lines{L"LV WM_STYLECHANGED new=0x00000E41", L"VIEW WM_COMMAND 0x702A",
+                                   L"VIEW WM_COMMAND 0x702C"}));
+    EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_REPORT));
+    EXPECT_TRUE(HeaderVisible());
+    EXPECT_EQ(Switch(3, 2)[1], L"VIEW WM_COMMAND 0x702B");
+    EXPECT_EQ(Switch(3, 3)[1], L"VIEW WM_COMMAND 0x7029");
+    // At start-up with "Desktop Icon" = "1" and only details cycling, the previous mode is -1.
+    EXPECT_EQ(Switch(3, -1)[1], L"VIEW WM_COMMAND 0x7029");
+}
+
+TEST_F(ViewModeSwitchTest, LeavingDetailsHidesTheHeader) {
+    Switch(3, 0);
+    ASSERT_TRUE(HeaderVisible());
+    Switch(0, 3);
+    EXPECT_FALSE(HeaderVisible());
+    EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_ICON));
+}
+
+TEST_F(ViewModeSwitchTest, OnNinetyFiveAndNinetyEightOnlyTheStyleIsSent) {
+    IsOldWin9x = kTrue;
+    EXPECT_EQ(Switch(0, 3), (Lines{L"LV WM_STYLECHANGED new=0x00000A40"}));
+    EXPECT_EQ(Switch(1, 0), (Lines{L"LV WM_STYLECHANGED new=0x00000242"}));
+    EXPECT_EQ(Switch(2, 1), (Lines{L"LV WM_STYLECHANGED new=0x00000A43"}));
+    EXPECT_EQ(Switch(3, 2), (Lines{L"LV WM_STYLECHANGED new=0x00000E41"}));
+    // No header is touched on this path.
+    for (const auto& line : desktop_->Log()) EXPECT_EQ(line.rfind(L"HDR", 0), std::wstring::npos) << line;
+}
+
+TEST_F(ViewModeSwitchTest, SmallIconsArmScrollFollowingAndAnyOtherSwitchStopsIt) {
+    ScrollWatch = kTrue;
+    Switch(0, 0);
+    EXPECT_EQ(ScrollWatch, kFalse);
+    LastScrollPos = 1234;
+    Switch(1, 0);
+    EXPECT_EQ(ScrollWatch, kTrue);
+    EXPECT_EQ(LastScrollPos, GetScrollPos(desktop_->ListView(), SB_HORZ));
+    Switch(2, 1);
+    EXPECT_EQ(ScrollWatch, kFalse);
+}
+
+TEST(ViewModeSwitchWithoutDesktop, DoesNothingAndClearsTheHandles) {
+    ResetState();
+    DesktopWindows = {reinterpret_cast<HWND>(1), reinterpret_cast<HWND>(2)};
+    SetDesktopViewMode(3, 0);
+    EXPECT_EQ(DesktopWindows.DefView, nullptr);
+    EXPECT_EQ(DesktopWindows.ListView, nullptr);
+    EXPECT_EQ(ScrollWatch, kFalse);
+}
+
+// Current Windows moves the view under a "WorkerW" window while a wallpaper slideshow runs.
+TEST(FindDesktopWindows, FindsTheViewUnderAWorkerWindow) {
+    ResetState();
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    for (const wchar_t* name : {L"WorkerW", L"SHELLDLL_DefView"}) {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = instance;
+        wc.lpszClassName = name;
+        if (!GetClassInfoW(instance, name, &wc)) RegisterClassW(&wc);
+    }
+    ScopedWindow empty(CreateWindowExW(0, L"WorkerW", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr));
+    ScopedWindow worker(CreateWindowExW(0, L"WorkerW", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr));
+    const HWND view = CreateWindowExW(0, L"SHELLDLL_DefView", L"", WS_CHILD, 0, 0, 10, 10, worker.Get(), nullptr,
+                                      instance, nullptr);
+    const HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD, 0, 0, 10, 10, view, nullptr, instance, nullptr);
+    FindDesktopWindows();
+    EXPECT_EQ(DesktopWindows.DefView, view);
+    EXPECT_EQ(DesktopWindows.ListView, list);
+}
+
+}  // namespace
+}  // namespace iv

@@ -1,0 +1,92 @@
+#include "tests/e2e/E2eFixture.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <cstdio>
+
+#include "tests/support/Remote.h"
+#include "tests/support/StandInLog.h"
+
+namespace e2e {
+
+using namespace testing_support;
+
+void E2eTest::SetUp() {
+    iconvalePath_ = Argument(L"iconvale");
+    standinPath_ = Argument(L"standin");
+    ASSERT_FALSE(iconvalePath_.empty()) << "--iconvale=PATH missing";
+    ASSERT_FALSE(standinPath_.empty()) << "--standin=PATH missing";
+    DeleteKeyTree(kSettingsKey);
+    DeleteKeyTree(kVersionKey);
+    logPath_ = TempFileName(L"ivl");
+}
+
+void E2eTest::TearDown() {
+    app_.Kill();
+    if (standin_.IsRunning()) {
+        if (HWND progman = FindProcessWindow(standin_.Id(), L"Progman")) PostMessageW(progman, WM_CLOSE, 0, 0);
+        standin_.WaitForExit(3000);
+    }
+    standin_.Kill();
+    DeleteKeyTree(kVersionKey);
+    DeleteKeyTree(kSettingsKey);
+    DeleteFileW(logPath_.c_str());
+}
+
+void E2eTest::StartStandIn(const std::vector<std::wstring>& args) {
+    std::vector<std::wstring> all = args;
+    all.push_back(L"--log=" + logPath_);
+    ASSERT_TRUE(standin_.Start(standinPath_, all));
+    const bool shell = !args.empty() && args[0] == L"--shell";
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const HWND progman = FindProcessWindow(standin_.Id(), L"Progman", L"Program Manager");
+            defView_ = FindWindowExW(progman, nullptr, L"SHELLDLL_DefView", nullptr);
+            listView_ = FindWindowExW(defView_, nullptr, WC_LISTVIEWW, nullptr);
+            return listView_ && (!shell || SendMessageW(listView_, LVM_GETITEMCOUNT, 0, 0) > 0);
+        },
+        20000))
+        << "the stand-in desktop did not come up";
+}
+
+void E2eTest::StartIconvale() {
+    ASSERT_TRUE(app_.Start(iconvalePath_));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            main_ = FindProcessWindow(app_.Id(), kToolbarClass);
+            toolbar_ = FindWindowExW(main_, nullptr, TOOLBARCLASSNAMEW, nullptr);
+            return toolbar_ && IsWindowVisible(main_);
+        },
+        20000))
+        << "Iconvale's toolbar did not appear";
+}
+
+void E2eTest::Click(int commandId) { ASSERT_TRUE(ClickRemoteToolbarButton(toolbar_, commandId)); }
+
+void E2eTest::Exit() {
+    Click(13);
+    DWORD code = 1;
+    ASSERT_TRUE(app_.WaitForExit(10000, &code)) << "Iconvale did not end";
+    EXPECT_EQ(code, 0u);
+}
+
+std::vector<std::wstring> E2eTest::ProgramLog() const { return ProgramMessages(ReadLogFile(logPath_)); }
+
+void E2eTest::ClearLog() const {
+    FILE* file = _wfopen(logPath_.c_str(), L"wb");
+    if (file) fclose(file);
+}
+
+DWORD E2eTest::ListViewType() const { return GetWindowLongW(listView_, GWL_STYLE) & LVS_TYPEMASK; }
+
+bool E2eTest::HeaderVisible() const {
+    const HWND header = FindWindowExW(listView_, nullptr, WC_HEADERW, nullptr);
+    return header && (GetWindowLongW(header, GWL_STYLE) & WS_VISIBLE);
+}
+
+bool E2eTest::WaitForType(DWORD type) const {
+    return WaitUntil([&] { return ListViewType() == type; }, 5000);
+}
+
+}  // namespace e2e

@@ -1,0 +1,53 @@
+// Starts the stand-in desktop and Iconvale as separate programs and looks at both from outside.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/Processes.h"
+
+namespace e2e {
+
+inline constexpr wchar_t kSettingsKey[] = L"Software\\Marun soft\\Kivo";
+inline constexpr wchar_t kToolbarClass[] = L"IconvaleToolbarWindow";
+// Wine reads a per-program Windows version from here.
+inline constexpr wchar_t kVersionKey[] = L"Software\\Wine\\AppDefaults\\iconvale.exe";
+
+class E2eTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the stand-in with the given mode and options and waits for its windows.
+    void StartStandIn(const std::vector<std::wstring>& args);
+    // Starts Iconvale and waits for its toolbar window.
+    void StartIconvale();
+    // Clicks a toolbar button of the running Iconvale.
+    void Click(int commandId);
+    // Clicks the exit button and waits for the program to end.
+    void Exit();
+
+    // Lines of the stand-in's log that Iconvale caused.
+    std::vector<std::wstring> ProgramLog() const;
+    void ClearLog() const;
+
+    DWORD ListViewType() const;
+    bool HeaderVisible() const;
+    // Waits until the list view shows a view type; false on time-out.
+    bool WaitForType(DWORD type) const;
+
+    std::wstring iconvalePath_;
+    std::wstring standinPath_;
+    std::wstring logPath_;
+    testing_support::ChildProcess standin_;
+    testing_support::ChildProcess app_;
+    HWND listView_ = nullptr;
+    HWND defView_ = nullptr;
+    HWND main_ = nullptr;
+    HWND toolbar_ = nullptr;
+};
+
+}  // namespace e2e

@@ -1,0 +1,188 @@
+#include "tests/support/Processes.h"
+
+#include <cstdio>
+
+namespace testing_support {
+namespace {
+
+std::vector<std::wstring>& Arguments() {
+    static std::vector<std::wstring> args;
+    return args;
+}
+
+std::wstring Quote(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    std::wstring out = L"\"";
+    for (wchar_t c : arg) {
+        if (c == L'"') out += L'\\';
+        out += c;
+    }
+    return out + L"\"";
+}
+
+}  // namespace
+
+std::wstring WinePath(const std::wstring& path) {
+    if (path.empty() || path[0] != L'/') return path;
+    std::wstring out = L"Z:" + path;
+    for (auto& c : out) {
+        if (c == L'/') c = L'\\';
+    }
+    return out;
+}
+
+void SetArguments(int argc, wchar_t** argv) {
+    Arguments().assign(argv, argv + argc);
+}
+
+std::wstring Argument(const wchar_t* name) {
+    const std::wstring prefix = std::wstring(L"--") + name + L"=";
+    for (const auto& a : Arguments()) {
+        if (a.rfind(prefix, 0) == 0) return a.substr(prefix.size());
+    }
+    return {};
+}
+
+ChildProcess::~ChildProcess() { Kill(); }
+
+bool ChildProcess::Start(const std::wstring& exe, const std::vector<std::wstring>& args) {
+    std::wstring commandLine = Quote(WinePath(exe));
+    for (const auto& a : args) commandLine += L" " + Quote(a);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        return false;
+    }
+    CloseHandle(pi.hThread);
+    process_.Reset(pi.hProcess);
+    id_ = pi.dwProcessId;
+    return true;
+}
+
+bool ChildProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
+    if (!process_) return true;
+    if (WaitForSingleObject(process_.Get(), timeoutMs) != WAIT_OBJECT_0) return false;
+    if (exitCode) GetExitCodeProcess(process_.Get(), exitCode);
+    return true;
+}
+
+bool ChildProcess::IsRunning() const {
+    return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
+}
+
+void ChildProcess::Kill() {
+    if (IsRunning()) {
+        TerminateProcess(process_.Get(), 99);
+        WaitForSingleObject(process_.Get(), 5000);
+    }
+    process_.Reset();
+}
+
+void PumpMessages(DWORD ms) {
+    const DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (GetTickCount() - start >= ms) break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    } while (true);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start >= timeoutMs) return false;
+        PumpMessages(20);
+    }
+    return true;
+}
+
+HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* title) {
+    for (HWND hwnd = nullptr;;) {
+        hwnd = FindWindowExW(nullptr, hwnd, className, title);
+        if (!hwnd) return nullptr;
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        if (owner == pid) return hwnd;
+    }
+}
+
+void DeleteKeyTree(const std::wstring& path) { RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()); }
+
+bool KeyExists(const std::wstring& path) {
+    iv::ScopedRegKey key;
+    return RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
+}
+
+std::wstring ReadString(const std::wstring& path, const std::wstring& name, DWORD* type) {
+    wchar_t buffer[4096] = {};
+    DWORD size = sizeof buffer - sizeof(wchar_t);
+    DWORD t = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &t, buffer, &size) !=
+        ERROR_SUCCESS) {
+        return L"<absent>";
+    }
+    if (type) *type = t;
+    return buffer;
+}
+
+void WriteString(const std::wstring& path, const std::wstring& name, const std::wstring& value) {
+    iv::ScopedRegKey key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.Receive(), nullptr) ==
+        ERROR_SUCCESS) {
+        RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+}
+
+std::vector<std::wstring> ValueNames(const std::wstring& path) {
+    std::vector<std::wstring> names;
+    iv::ScopedRegKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return names;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[512];
+        DWORD length = 512;
+        if (RegEnumValueW(key.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
+std::vector<std::wstring> ReadLogFile(const std::wstring& path) {
+    std::vector<std::wstring> lines;
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (!file) return lines;
+    std::string text;
+    char chunk[4096];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, n);
+    fclose(file);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const int chars = MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
+        std::wstring wide(static_cast<size_t>(chars), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), wide.data(), chars);
+        lines.push_back(wide);
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::wstring TempFileName(const wchar_t* prefix) {
+    wchar_t dir[MAX_PATH];
+    wchar_t file[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    GetTempFileNameW(dir, prefix, 0, file);
+    DeleteFileW(file);
+    return file;
+}
+
+}  // namespace testing_support

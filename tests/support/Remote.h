@@ -1,0 +1,13 @@
+// Reading a window's answer that comes back through memory of the window's own process.
+#pragma once
+#include <windows.h>
+
+namespace testing_support {
+
+// The rectangle of toolbar button `index` (position in the toolbar) in another process.
+bool RemoteToolbarItemRect(HWND toolbar, WPARAM index, RECT& rect);
+
+// Clicks a toolbar button of another process by its command id with a mouse down and up.
+bool ClickRemoteToolbarButton(HWND toolbar, int commandId);
+
+}  // namespace testing_support

@@ -1,0 +1,16 @@
+// Reading the stand-in's message log.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// The lines that the program under test caused directly: view commands, the WM_STYLECHANGED
+// records it sends (old style 0; the list view's own style changes carry the real old style),
+// extended-style, colour and position requests. Header lines are left out.
+std::vector<std::wstring> ProgramMessages(const std::vector<std::wstring>& log);
+
+// The "new=" style of a WM_STYLECHANGED line, or -1.
+long long NewStyleOf(const std::wstring& line);
+
+}  // namespace testing_support
