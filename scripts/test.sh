@@ -10,7 +10,7 @@ source scripts/wine-env.sh
 
 for arch in x86 x64; do
   peer=x64; [ "$arch" = x64 ] && peer=x86
-  cmake --preset "mingw-$arch" -DICONVALE_PEER_BUILD="$root/build/mingw-$peer" >/dev/null
+  cmake --preset "mingw-$arch" -DICONVALE_BUILD_TESTS=ON -DICONVALE_PEER_BUILD="$root/build/mingw-$peer" >/dev/null
 done
 for arch in x86 x64; do
   cmake --build "build/mingw-$arch"

@@ -35,7 +35,7 @@ make_prefix() {
     wineboot -i >/dev/null 2>&1
     # Without a window manager under Xvfb, every managed window's hiding waits two seconds for
     # one: let Wine manage no windows.
-    wine reg add 'HKCU\\Software\\Wine\\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wineserver -w
   fi
 }

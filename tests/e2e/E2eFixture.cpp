@@ -73,6 +73,11 @@ void E2eTest::Exit() {
 
 std::vector<std::wstring> E2eTest::ProgramLog() const { return ProgramMessages(ReadLogFile(logPath_)); }
 
+std::vector<std::wstring> E2eTest::WaitForProgramLog(size_t count) const {
+    WaitUntil([&] { return ProgramLog().size() >= count; }, 5000);
+    return ProgramLog();
+}
+
 void E2eTest::ClearLog() const {
     FILE* file = _wfopen(logPath_.c_str(), L"wb");
     if (file) fclose(file);

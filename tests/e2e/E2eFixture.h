@@ -32,6 +32,8 @@ protected:
 
     // Lines of the stand-in's log that Iconvale caused.
     std::vector<std::wstring> ProgramLog() const;
+    // Waits until Iconvale has caused at least count lines, and returns them.
+    std::vector<std::wstring> WaitForProgramLog(size_t count) const;
     void ClearLog() const;
 
     DWORD ListViewType() const;

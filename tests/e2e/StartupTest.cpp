@@ -64,11 +64,10 @@ TEST_F(StartupTest, NinetyEightGetsOnlyTheStyleMessage) {
     WriteString(kVersionKey, L"Version", L"win98");
     StartStandIn({L"--scripted", L"--item=Readme@10,10"});
     StartIconvale();
-    EXPECT_EQ(ProgramLog(), (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000A40"}));
+    EXPECT_EQ(WaitForProgramLog(1), (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000A40"}));
     ClearLog();
     Click(1);
-    ASSERT_TRUE(WaitUntil([&] { return !ProgramLog().empty(); }, 5000));
-    EXPECT_EQ(ProgramLog(), (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000242"}));
+    EXPECT_EQ(WaitForProgramLog(1), (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000242"}));
     Exit();
     EXPECT_EQ(ReadString(kSettingsKey, L"Desktop Icon"), L"2");
 }
@@ -79,8 +78,8 @@ TEST_F(StartupTest, StoredModeOutOfTheCycleLandsOnTheNext) {
     StartStandIn({L"--scripted", L"--item=Readme@10,10", L"--item=メモ@80,10"});
     StartIconvale();
     EXPECT_TRUE(WaitForType(LVS_REPORT));
-    EXPECT_TRUE(HeaderVisible());
-    EXPECT_EQ(ProgramLog(), (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000E41", L"VIEW WM_COMMAND 0x702A",
+    EXPECT_TRUE(WaitUntil([&] { return HeaderVisible(); }, 5000));
+    EXPECT_EQ(WaitForProgramLog(3), (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000E41", L"VIEW WM_COMMAND 0x702A",
                                                        L"VIEW WM_COMMAND 0x702C"}));
     Exit();
     EXPECT_EQ(ReadString(kSettingsKey, L"Desktop Icon"), L"4");

@@ -29,7 +29,8 @@ TEST_F(ToolbarTest, ViewButtonCyclesTheShellViewAndExitStoresTheMode) {
     StartStandIn({L"--shell"});
     StartIconvale();
     EXPECT_TRUE(WaitForType(LVS_ICON));
-    EXPECT_EQ(ProgramLog(), (std::vector<std::wstring>{L"VIEW WM_COMMAND 0x7029", L"LV WM_STYLECHANGED new=0x00004A40"}));
+    EXPECT_EQ(WaitForProgramLog(2),
+              (std::vector<std::wstring>{L"VIEW WM_COMMAND 0x7029", L"LV WM_STYLECHANGED new=0x00004A40"}));
 
     // Tucked at the top-left corner with a thin strip on screen.
     RECT r = {};
@@ -42,11 +43,13 @@ TEST_F(ToolbarTest, ViewButtonCyclesTheShellViewAndExitStoresTheMode) {
     EXPECT_TRUE(WaitForType(LVS_SMALLICON));
     Click(1);
     EXPECT_TRUE(WaitForType(LVS_LIST));
+    // The view command changes the type before the style message arrives: wait for both.
+    EXPECT_EQ(WaitForProgramLog(6).size(), 6u);
     ClearLog();
     Click(1);
     EXPECT_TRUE(WaitForType(LVS_REPORT));
     EXPECT_TRUE(WaitUntil([&] { return HeaderVisible(); }, 3000));
-    EXPECT_EQ(ProgramLog(), (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000E41", L"VIEW WM_COMMAND 0x702B",
+    EXPECT_EQ(WaitForProgramLog(3), (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000E41", L"VIEW WM_COMMAND 0x702B",
                                                        L"VIEW WM_COMMAND 0x702C"}));
     Exit();
 
