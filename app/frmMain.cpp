@@ -138,6 +138,8 @@ void frmMain::Form_Load() {
         top_ = 0;
         SetWindowPos(hwnd_, HWND_TOPMOST, static_cast<int>(-width_), 0, TwipsToPixels(width_, tppX_),
                      TwipsToPixels(height_, tppY_), SWP_SHOWWINDOW);
+        placed_ = true;
+        placedAt_ = {static_cast<int>(-width_), 0};
     }
 
     // 5
@@ -174,11 +176,18 @@ void frmMain::Form_Load() {
     // 12
     DecodeIconPosition(ReadSetting(kIconPosition), StyleFlags[11], StyleFlags[12]);
 
+    // 13
+    ApplyListViewStyles();
+
     // 14: lands on the stored mode, or the next one that cycles.
     SetBarBtn();
+
+    // 16: as often as the system's timer allows.
+    SetTimer(hwnd_, kTimer1, 1, nullptr);
 }
 
 void frmMain::Form_Unload() {
+    KillTimer(hwnd_, kTimer1);
     SaveSettings();
     InvalidateWindow(DesktopWindows.DefView);
     InvalidateWindow(DesktopWindows.ListView);
@@ -210,13 +219,28 @@ void frmMain::PlaceToolbar(int16_t& showFully) {
 void frmMain::MoveTo(double leftTwips, double topTwips) {
     left_ = leftTwips;
     top_ = topTwips;
-    const int x = TwipsToPixels(leftTwips, tppX_);
-    const int y = TwipsToPixels(topTwips, tppY_);
-    RECT now = {};
-    GetWindowRect(hwnd_, &now);
-    if (now.left != x || now.top != y) {
-        SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const POINT to = {TwipsToPixels(leftTwips, tppX_), TwipsToPixels(topTwips, tppY_)};
+    // Runs on every watcher tick: the window only moves when it lands somewhere else.
+    if (placed_ && to.x == placedAt_.x && to.y == placedAt_.y) return;
+    SetWindowPos(hwnd_, nullptr, to.x, to.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    placed_ = true;
+    placedAt_ = to;
+}
+
+void frmMain::Timer1_Timer() {
+    POINT mouse = {};
+    GetCursorPos(&mouse);
+    if (IsPointOverWindow(mouse.x, mouse.y, left_, top_, width_, height_, tppX_, tppY_)) {
+        int16_t shown = -1;
+        PlaceToolbar(shown);
+        if (IsWindowVisible(hwnd_) && GetFocus() != hwnd_) SetFocus(hwnd_);
+    } else {
+        int16_t tucked = 0;
+        PlaceToolbar(tucked);
     }
+    FollowScroll();
+    KeepTextTransparent();
+    CheckDesktopItemCount();
 }
 
 void frmMain::barBtn_ButtonClick(int index) {
@@ -289,6 +313,12 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             break;
         }
+        case WM_TIMER:
+            if (wParam == kTimer1) {
+                Timer1_Timer();
+                return 0;
+            }
+            break;
         case WM_CLOSE:
             Unload();
             return 0;

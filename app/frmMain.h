@@ -47,6 +47,8 @@ public:
     void SetBarBtn();
     void PlaceToolbar(int16_t& showFully);
     void barBtn_ButtonClick(int index);
+    // The watcher's tick: slides the toolbar out under the mouse and keeps the desktop in shape.
+    void Timer1_Timer();
 
     HWND Hwnd() const { return hwnd_; }
     HWND Toolbar() const { return barBtn_; }
@@ -86,6 +88,11 @@ private:
     HWND barBtn_ = nullptr;
     ScopedImageList imageList1_;
     std::wstring toolTips_[kButtonCount + 1];
+    static constexpr UINT_PTR kTimer1 = 1;
+
+    // Where the window was last put, in pixels.
+    bool placed_ = false;
+    POINT placedAt_ = {};
     bool unloading_ = false;
     bool quitOnDestroy_ = true;
 

@@ -25,10 +25,10 @@ void SetHeaderVisible(HWND listView, bool visible) {
 
 }  // namespace
 
-bool ShellSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+bool ShellSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result, UINT timeoutMs) {
     if (!hwnd) return false;
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_NORMAL, kShellTimeoutMs, &answer)) {
+    if (!SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_NORMAL, timeoutMs, &answer)) {
         return false;
     }
     if (result) *result = static_cast<LRESULT>(answer);

@@ -8,10 +8,13 @@ namespace iv {
 
 // How long a message the shell must answer may wait; a hung shell fails like a missing window.
 inline constexpr UINT kShellTimeoutMs = 1000;
+// The watcher asks again at its next tick, so it never waits long for a busy shell.
+inline constexpr UINT kWatcherTimeoutMs = 100;
 
 // Sends a message the shell must answer without ever blocking on a hung shell. False when the
 // window is missing, hung or too slow; result receives the answer otherwise.
-bool ShellSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr);
+bool ShellSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr,
+               UINT timeoutMs = kShellTimeoutMs);
 
 // True when the window's thread answers a null message in time.
 bool ShellResponds(HWND hwnd);

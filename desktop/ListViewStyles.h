@@ -2,7 +2,34 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+
 namespace iv {
+
+// Extended list-view styles of StyleFlags[0..9], in flag order: info tips, full-row select,
+// grid lines, header drag and drop, sub-item images, one-click and two-click activation, hot
+// tracking, cold and hot underlining.
+inline constexpr uint32_t kExStyleBits[10] = {0x0400, 0x0020, 0x0001, 0x0010, 0x0002,
+                                              0x0040, 0x0080, 0x0008, 0x1000, 0x0800};
+
+// The extended styles the flags ask for; only a flag of exactly 1 turns its style on.
+uint32_t ExtendedStyleBits(const int16_t* styleFlags);
+
+// The label background: none (CLR_NONE) while "Text Color" is 1, otherwise the colour the
+// desktop had at start-up.
+COLORREF TextBackground(const int16_t* styleFlags, COLORREF saved);
+
+// Sets every extended style to what the flags ask (clearing any other), sets the label
+// background and repaints the desktop. Uses the desktop windows as last found.
+void ApplyListViewStyles();
+
+// Watcher steps, each a message or two and a repaint only on a change.
+// Repaints the list view when the number of desktop items changed (finds the windows afresh).
+void CheckDesktopItemCount();
+// While transparent labels are on, puts CLR_NONE back when the shell changed it; no repaint.
+void KeepTextTransparent();
+// In small icons, repaints when the horizontal scroll position changed.
+void FollowScroll();
 
 // Finds the desktop windows afresh and repaints the list view.
 void RedrawDesktop();

@@ -272,8 +272,11 @@ TEST_F(frmMainTest, StartUpSwitchesTheDesktopOnce) {
     WriteString(kSettingsKey, L"Desktop Icon", L"2");
     desktop_->ClearLog();
     Load();
+    // Styles and label background first, then the view mode.
     EXPECT_EQ(ProgramMessages(desktop_->Log()),
-              (std::vector<std::wstring>{L"VIEW WM_COMMAND 0x702A", L"LV WM_STYLECHANGED new=0x00004242"}));
+              (std::vector<std::wstring>{L"LV LVM_SETEXTENDEDLISTVIEWSTYLE mask=0x00000000 style=0x00000000",
+                                         L"LV LVM_SETTEXTBKCOLOR 0x00808000", L"VIEW WM_COMMAND 0x702A",
+                                         L"LV WM_STYLECHANGED new=0x00004242"}));
 }
 
 }  // namespace
