@@ -20,6 +20,7 @@ void E2eTest::SetUp() {
     DeleteKeyTree(kSettingsKey);
     DeleteKeyTree(kVersionKey);
     logPath_ = TempFileName(L"ivl");
+    PointAway();
 }
 
 void E2eTest::TearDown() {
@@ -62,7 +63,35 @@ void E2eTest::StartIconvale() {
         << "Iconvale's toolbar did not appear";
 }
 
-void E2eTest::Click(int commandId) { ASSERT_TRUE(ClickRemoteToolbarButton(toolbar_, commandId)); }
+bool E2eTest::ToolbarShown() const {
+    RECT r = {};
+    GetWindowRect(main_, &r);
+    return r.left >= 0 && r.right <= GetSystemMetrics(SM_CXSCREEN);
+}
+
+void E2eTest::PointAtToolbar() {
+    RECT r = {};
+    GetWindowRect(main_, &r);
+    // The strip that stays on screen at the left or the right edge (or anywhere on the toolbar
+    // when it is out already).
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    MoveMouse(r.left < width / 2 ? 1 : width - 2, (r.top + r.bottom) / 2);
+    POINT mouse = {};
+    ASSERT_TRUE(WaitUntil([&] { return ToolbarShown(); }, 5000))
+        << "the toolbar did not slide out: window " << r.left << "," << r.top << " mouse "
+        << (GetCursorPos(&mouse), mouse.x) << "," << mouse.y;
+}
+
+void E2eTest::PointAway() { MoveMouse(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2); }
+
+void E2eTest::Click(int commandId) {
+    PointAtToolbar();
+    const LRESULT index = SendMessageW(toolbar_, TB_COMMANDTOINDEX, static_cast<WPARAM>(commandId), 0);
+    RECT r = {};
+    ASSERT_TRUE(index >= 0 && RemoteToolbarItemRect(toolbar_, static_cast<WPARAM>(index), r));
+    MapWindowPoints(toolbar_, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    LeftClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
 
 void E2eTest::Exit() {
     Click(13);
@@ -76,6 +105,14 @@ std::vector<std::wstring> E2eTest::ProgramLog() const { return ProgramMessages(R
 std::vector<std::wstring> E2eTest::WaitForProgramLog(size_t count) const {
     WaitUntil([&] { return ProgramLog().size() >= count; }, 5000);
     return ProgramLog();
+}
+
+std::vector<std::wstring> E2eTest::AfterStartupStyles(const std::vector<std::wstring>& log) const {
+    EXPECT_GE(log.size(), 2u);
+    if (log.size() < 2) return {};
+    EXPECT_EQ(log[0], L"LV LVM_SETEXTENDEDLISTVIEWSTYLE mask=0x00000000 style=0x00000000");
+    EXPECT_EQ(log[1].rfind(L"LV LVM_SETTEXTBKCOLOR 0x", 0), 0u) << log[1];
+    return {log.begin() + 2, log.end()};
 }
 
 void E2eTest::ClearLog() const {

@@ -25,7 +25,11 @@ protected:
     void StartStandIn(const std::vector<std::wstring>& args);
     // Starts Iconvale and waits for its toolbar window.
     void StartIconvale();
-    // Clicks a toolbar button of the running Iconvale.
+    // Real mouse: onto the toolbar's strip until it slides out, and away to the screen's middle.
+    void PointAtToolbar();
+    void PointAway();
+    bool ToolbarShown() const;
+    // Clicks a toolbar button of the running Iconvale with the mouse.
     void Click(int commandId);
     // Clicks the exit button and waits for the program to end.
     void Exit();
@@ -35,6 +39,9 @@ protected:
     // Waits until Iconvale has caused at least count lines, and returns them.
     std::vector<std::wstring> WaitForProgramLog(size_t count) const;
     void ClearLog() const;
+    // Start-up applies the stored extended styles and label background before anything else;
+    // checks those two lines (no styles stored) and returns the lines after them.
+    std::vector<std::wstring> AfterStartupStyles(const std::vector<std::wstring>& log) const;
 
     DWORD ListViewType() const;
     bool HeaderVisible() const;

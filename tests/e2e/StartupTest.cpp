@@ -64,7 +64,7 @@ TEST_F(StartupTest, NinetyEightGetsOnlyTheStyleMessage) {
     WriteString(kVersionKey, L"Version", L"win98");
     StartStandIn({L"--scripted", L"--item=Readme@10,10"});
     StartIconvale();
-    EXPECT_EQ(WaitForProgramLog(1), (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000A40"}));
+    EXPECT_EQ(AfterStartupStyles(WaitForProgramLog(3)), (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000A40"}));
     ClearLog();
     Click(1);
     EXPECT_EQ(WaitForProgramLog(1), (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000242"}));
@@ -79,8 +79,9 @@ TEST_F(StartupTest, StoredModeOutOfTheCycleLandsOnTheNext) {
     StartIconvale();
     EXPECT_TRUE(WaitForType(LVS_REPORT));
     EXPECT_TRUE(WaitUntil([&] { return HeaderVisible(); }, 5000));
-    EXPECT_EQ(WaitForProgramLog(3), (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000E41", L"VIEW WM_COMMAND 0x702A",
-                                                       L"VIEW WM_COMMAND 0x702C"}));
+    EXPECT_EQ(AfterStartupStyles(WaitForProgramLog(5)),
+              (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000E41", L"VIEW WM_COMMAND 0x702A",
+                                         L"VIEW WM_COMMAND 0x702C"}));
     Exit();
     EXPECT_EQ(ReadString(kSettingsKey, L"Desktop Icon"), L"4");
     EXPECT_EQ(ReadString(kSettingsKey, L"Change Style"), L"1101");

@@ -29,7 +29,7 @@ TEST_F(ToolbarTest, ViewButtonCyclesTheShellViewAndExitStoresTheMode) {
     StartStandIn({L"--shell"});
     StartIconvale();
     EXPECT_TRUE(WaitForType(LVS_ICON));
-    EXPECT_EQ(WaitForProgramLog(2),
+    EXPECT_EQ(AfterStartupStyles(WaitForProgramLog(4)),
               (std::vector<std::wstring>{L"VIEW WM_COMMAND 0x7029", L"LV WM_STYLECHANGED new=0x00004A40"}));
 
     // Tucked at the top-left corner with a thin strip on screen.
@@ -44,7 +44,7 @@ TEST_F(ToolbarTest, ViewButtonCyclesTheShellViewAndExitStoresTheMode) {
     Click(1);
     EXPECT_TRUE(WaitForType(LVS_LIST));
     // The view command changes the type before the style message arrives: wait for both.
-    EXPECT_EQ(WaitForProgramLog(6).size(), 6u);
+    EXPECT_EQ(WaitForProgramLog(8).size(), 8u);
     ClearLog();
     Click(1);
     EXPECT_TRUE(WaitForType(LVS_REPORT));
@@ -92,6 +92,45 @@ TEST_F(ToolbarTest, RedrawButtonLeavesTheViewAsItIs) {
     EXPECT_TRUE(ProgramLog().empty());
     EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_SMALLICON));
     Exit();
+}
+
+TEST_F(ToolbarTest, StoredStylesAndTransparentLabelsStayOnTheDesktop) {
+    WriteString(kSettingsKey, L"Tool Tips", L"1");
+    WriteString(kSettingsKey, L"Grid Line", L"1");
+    WriteString(kSettingsKey, L"Under Line Hot", L"2");
+    WriteString(kSettingsKey, L"Text Color", L"1");
+    StartStandIn({L"--shell"});
+    StartIconvale();
+    EXPECT_TRUE(WaitUntil([&] { return SendMessageW(listView_, LVM_GETTEXTBKCOLOR, 0, 0) == CLR_NONE; }, 5000));
+    EXPECT_EQ(SendMessageW(listView_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), LVS_EX_INFOTIP | LVS_EX_GRIDLINES);
+
+    // The shell puts a background back, as after a wallpaper change: the next tick removes it.
+    SendMessageW(listView_, LVM_SETTEXTBKCOLOR, 0, RGB(255, 255, 255));
+    EXPECT_TRUE(WaitUntil([&] { return SendMessageW(listView_, LVM_GETTEXTBKCOLOR, 0, 0) == CLR_NONE; }, 5000));
+    Exit();
+    EXPECT_EQ(ReadString(kSettingsKey, L"Text Color"), L"1");
+    EXPECT_EQ(ReadString(kSettingsKey, L"Under Line Hot"), L"2");
+}
+
+TEST_F(ToolbarTest, SlidesOutUnderTheMouseInEveryCornerAndTucksAway) {
+    StartStandIn({L"--shell"});
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    for (int corner = 0; corner < 4; ++corner) {
+        WriteString(kSettingsKey, L"Tool Position", std::to_wstring(corner));
+        StartIconvale();
+        RECT r = {};
+        GetWindowRect(main_, &r);
+        EXPECT_EQ(corner == 0 || corner == 2 ? r.top : r.bottom, corner == 0 || corner == 2 ? 0 : height) << corner;
+        EXPECT_FALSE(ToolbarShown()) << corner;
+        PointAtToolbar();
+        GetWindowRect(main_, &r);
+        EXPECT_EQ(corner < 2 ? r.left : r.right, corner < 2 ? 0 : width) << corner;
+        PointAway();
+        EXPECT_TRUE(WaitUntil([&] { return !ToolbarShown(); }, 5000)) << corner;
+        Exit();
+        EXPECT_EQ(ReadString(kSettingsKey, L"Tool Position"), std::to_wstring(corner));
+    }
 }
 
 }  // namespace

@@ -112,6 +112,48 @@ HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* title
     }
 }
 
+namespace {
+
+void SendMove(int x, int y) {
+    // Absolute coordinates of the primary screen run from 0 to 65535.
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+    SetCursorPos(x, y);
+}
+
+bool PointerAt(int x, int y) {
+    POINT p = {};
+    return GetCursorPos(&p) && p.x == x && p.y == y;
+}
+
+}  // namespace
+
+void MoveMouse(int x, int y) {
+    // Under X the motion event of an earlier move can arrive late and put the pointer back:
+    // move until it has stayed where it was sent for a moment.
+    for (int tries = 0; tries < 40; ++tries) {
+        SendMove(x, y);
+        PumpMessages(30);
+        if (PointerAt(x, y)) {
+            PumpMessages(30);
+            if (PointerAt(x, y)) return;
+        }
+    }
+}
+
+void LeftClickAt(int x, int y) {
+    MoveMouse(x, y);
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, inputs, sizeof inputs[0]);
+}
+
 void DeleteKeyTree(const std::wstring& path) { RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()); }
 
 bool KeyExists(const std::wstring& path) {

@@ -49,6 +49,10 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 // The first visible or hidden top-level window of a class that belongs to process pid.
 HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* title = nullptr);
 
+// Real mouse input: the pointer moves there, and a left click there.
+void MoveMouse(int x, int y);
+void LeftClickAt(int x, int y);
+
 // Registry helpers for the current user.
 void DeleteKeyTree(const std::wstring& path);
 bool KeyExists(const std::wstring& path);

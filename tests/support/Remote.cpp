@@ -21,15 +21,4 @@ bool RemoteToolbarItemRect(HWND toolbar, WPARAM index, RECT& rect) {
     return done;
 }
 
-bool ClickRemoteToolbarButton(HWND toolbar, int commandId) {
-    const LRESULT index = SendMessageW(toolbar, TB_COMMANDTOINDEX, static_cast<WPARAM>(commandId), 0);
-    RECT r = {};
-    if (index < 0 || !RemoteToolbarItemRect(toolbar, static_cast<WPARAM>(index), r)) return false;
-    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    PostMessageW(toolbar, WM_MOUSEMOVE, 0, at);
-    PostMessageW(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(toolbar, WM_LBUTTONUP, 0, at);
-    return true;
-}
-
 }  // namespace testing_support

@@ -7,7 +7,4 @@ namespace testing_support {
 // The rectangle of toolbar button `index` (position in the toolbar) in another process.
 bool RemoteToolbarItemRect(HWND toolbar, WPARAM index, RECT& rect);
 
-// Clicks a toolbar button of another process by its command id with a mouse down and up.
-bool ClickRemoteToolbarButton(HWND toolbar, int commandId);
-
 }  // namespace testing_support
