@@ -66,6 +66,10 @@ void frmMain::Unload() {
     DestroyWindow(hwnd_);
 }
 
+void frmMain::MeasureScreen() {
+    screenPixels_ = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
 bool frmMain::CreateToolbar() {
     barBtn_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
                               WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER |
@@ -207,8 +211,8 @@ void frmMain::PlaceToolbar(int16_t& showFully) {
         if (IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_HIDE);
         return;
     }
-    screenWidthTwips_ = PixelsToTwips(GetSystemMetrics(SM_CXSCREEN), tppX_);
-    screenHeightTwips_ = PixelsToTwips(GetSystemMetrics(SM_CYSCREEN), tppY_);
+    screenWidthTwips_ = PixelsToTwips(screenPixels_.cx, tppX_);
+    screenHeightTwips_ = PixelsToTwips(screenPixels_.cy, tppY_);
     const ToolbarPlacement p = PlaceToolbarGeometry(ToolPosition, screenWidthTwips_, screenHeightTwips_,
                                                     static_cast<int32_t>(width_), static_cast<int32_t>(height_));
     MoveTo(showFully != 0 ? p.shownLeft : p.tuckedLeft, p.top);
@@ -293,7 +297,11 @@ LRESULT CALLBACK frmMain::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_CREATE:
+            MeasureScreen();
             return CreateToolbar() ? 0 : -1;
+        case WM_DISPLAYCHANGE:
+            MeasureScreen();
+            break;
         case WM_COMMAND:
             if (reinterpret_cast<HWND>(lParam) == barBtn_ && barBtn_) {
                 barBtn_ButtonClick(LOWORD(wParam));

@@ -83,6 +83,7 @@ private:
     bool CreateToolbar();
     void BuildImageList1();
     void MoveTo(double leftTwips, double topTwips);
+    void MeasureScreen();
 
     HWND hwnd_ = nullptr;
     HWND barBtn_ = nullptr;
@@ -102,6 +103,9 @@ private:
     double top_ = 0;
     double width_ = kBarWidthTwips;
     double height_ = kBarHeightTwips;
+    // The primary screen in pixels; the placement runs on every tick, the size changes only with
+    // the display settings.
+    SIZE screenPixels_ = {};
     int32_t screenWidthTwips_ = 0;
     int32_t screenHeightTwips_ = 0;
 };

@@ -48,6 +48,13 @@ void FindDesktopWindows() {
     DesktopWindows.ListView = defView ? FindWindowExW(defView, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
 }
 
+void RefreshDesktopWindows() {
+    const HWND defView = DesktopWindows.DefView;
+    const HWND listView = DesktopWindows.ListView;
+    if (defView && listView && IsWindow(listView) && GetParent(listView) == defView && IsWindow(defView)) return;
+    FindDesktopWindows();
+}
+
 void SetDesktopViewMode(int16_t mode, int16_t previousMode) {
     ScrollWatch = kFalse;
     FindDesktopWindows();

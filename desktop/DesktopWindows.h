@@ -24,6 +24,10 @@ bool ShellResponds(HWND hwnd);
 // desktops with a wallpaper slideshow.
 void FindDesktopWindows();
 
+// FindDesktopWindows for the watcher, which asks on every tick: keeps the handles found last
+// while they still name a list view inside its view, and searches afresh only when they do not.
+void RefreshDesktopWindows();
+
 // Switches the desktop to a view mode (0..3): tells the shell view and the list view, shows or
 // hides the details header, and arms scroll following for small icons. Callers invalidate.
 void SetDesktopViewMode(int16_t mode, int16_t previousMode);

@@ -33,7 +33,7 @@ void ApplyListViewStyles() {
 }
 
 void CheckDesktopItemCount() {
-    FindDesktopWindows();
+    RefreshDesktopWindows();
     const HWND listView = DesktopWindows.ListView;
     LRESULT count = 0;
     // A shell that does not answer in time tells nothing; a missing desktop counts as empty.

@@ -40,6 +40,9 @@ else
   sleep 4
   wine "$bin/iconvale.exe" &
   sleep 4
+  # The pointer on the tucked strip slides the toolbar out.
+  xdotool mousemove 1 60
+  sleep 1
   import -window root "$root/build/demo.png"
   echo "Screenshot of the demo: $root/build/demo.png"
 fi
