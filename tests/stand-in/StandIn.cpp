@@ -151,23 +151,23 @@ LRESULT CALLBACK ListViewSubclass(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PT
 LRESULT CALLBACK HeaderSubclass(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
 bool RegisterClasses(HINSTANCE instance) {
-    struct Spec {
+    struct WindowClass {
         const wchar_t* name;
         WNDPROC proc;
     };
-    const Spec specs[] = {
+    const WindowClass classes[] = {
         {kProgmanClass, ProgmanProc},
         {kViewClass, ScriptedViewProc},
         {kIeServerClass, DefWindowProcW},
     };
-    for (const Spec& spec : specs) {
+    for (const WindowClass& cls : classes) {
         WNDCLASSEXW wc = {};
         wc.cbSize = sizeof wc;
         wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = spec.proc;
+        wc.lpfnWndProc = cls.proc;
         wc.hInstance = instance;
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = spec.name;
+        wc.lpszClassName = cls.name;
         if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
     }
     return true;
