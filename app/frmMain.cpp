@@ -5,6 +5,7 @@
 #include "app/ToolbarRules.h"
 #include "app/WinVersion.h"
 #include "desktop/DesktopWindows.h"
+#include "desktop/IconPositions.h"
 #include "desktop/ListViewStyles.h"
 #include "settings/Settings.h"
 
@@ -186,6 +187,9 @@ void frmMain::Form_Load() {
     // 14: lands on the stored mode, or the next one that cycles.
     SetBarBtn();
 
+    // 15: in large or small icons.
+    if (StyleFlags[11] == 1 && CurrentViewMode < 3) RestoreIconPositions();
+
     // 16: as often as the system's timer allows.
     SetTimer(hwnd_, kTimer1, 1, nullptr);
 }
@@ -193,6 +197,8 @@ void frmMain::Form_Load() {
 void frmMain::Form_Unload() {
     KillTimer(hwnd_, kTimer1);
     SaveSettings();
+    // Large icons only.
+    if (StyleFlags[12] == 1 && CurrentViewMode < 2) SaveIconPositions();
     InvalidateWindow(DesktopWindows.DefView);
     InvalidateWindow(DesktopWindows.ListView);
 }

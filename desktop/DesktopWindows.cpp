@@ -37,13 +37,18 @@ bool ShellSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* resul
 
 bool ShellResponds(HWND hwnd) { return ShellSend(hwnd, WM_NULL, 0, 0); }
 
-void FindDesktopWindows() {
-    HWND defView = FindDefViewUnder(FindWindowW(L"Progman", L"Program manager"));
+HWND FindShellDefView(const wchar_t* progmanTitle) {
+    HWND defView = FindDefViewUnder(FindWindowW(L"Progman", progmanTitle));
     for (HWND worker = nullptr; !defView;) {
         worker = FindWindowExW(nullptr, worker, L"WorkerW", nullptr);
         if (!worker) break;
         defView = FindDefViewUnder(worker);
     }
+    return defView;
+}
+
+void FindDesktopWindows() {
+    const HWND defView = FindShellDefView(L"Program manager");
     DesktopWindows.DefView = defView;
     DesktopWindows.ListView = defView ? FindWindowExW(defView, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
 }

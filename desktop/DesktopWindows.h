@@ -19,6 +19,10 @@ bool ShellSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* resul
 // True when the window's thread answers a null message in time.
 bool ShellResponds(HWND hwnd);
 
+// The shell's default view: the "SHELLDLL_DefView" child of "Progman" (with that window name, or
+// any when null) or, failing that, of a "WorkerW" window.
+HWND FindShellDefView(const wchar_t* progmanTitle);
+
 // Refreshes DesktopWindows: the shell's default view and the desktop list view (null when not
 // found). Looks under "Progman" first, then under the "WorkerW" windows that hold the view on
 // desktops with a wallpaper slideshow.

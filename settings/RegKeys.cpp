@@ -56,4 +56,30 @@ std::wstring GetRegValue(HKEY root, const std::wstring& path, const std::wstring
     }
 }
 
+std::vector<std::wstring> GetValueNames(HKEY root, const std::wstring& path) {
+    std::vector<std::wstring> names;
+    ScopedRegKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, kAccess, key.Receive()) != ERROR_SUCCESS) return names;
+    DWORD longest = 0;
+    if (RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS) {
+        return names;
+    }
+    std::wstring name(longest + 1, L'\0');
+    for (DWORD i = 0;; ++i) {
+        DWORD length = longest + 1;
+        if (RegEnumValueW(key.Get(), i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+            break;
+        }
+        names.emplace_back(name.c_str(), length);
+    }
+    return names;
+}
+
+bool DeleteRegValue(HKEY root, const std::wstring& path, const std::wstring& name) {
+    ScopedRegKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, kAccess, key.Receive()) != ERROR_SUCCESS) return false;
+    return RegDeleteValueW(key.Get(), name.c_str()) == ERROR_SUCCESS;
+}
+
 }  // namespace iv::RegKeys

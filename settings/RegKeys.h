@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace iv::RegKeys {
 
@@ -17,6 +18,12 @@ bool DeleteRegKey(HKEY root, const std::wstring& path);
 // REG_SZ / REG_EXPAND_SZ (unexpanded) as text cut at the first NUL, REG_DWORD as decimal text,
 // empty text for anything else or on any failure.
 std::wstring GetRegValue(HKEY root, const std::wstring& path, const std::wstring& name);
+
+// The names of a key's values; empty when the key is missing.
+std::vector<std::wstring> GetValueNames(HKEY root, const std::wstring& path);
+
+// Deletes one value of a key.
+bool DeleteRegValue(HKEY root, const std::wstring& path, const std::wstring& name);
 
 // Longest text GetRegValue returns, in characters.
 inline constexpr DWORD kMaxValueChars = 1023;

@@ -488,7 +488,7 @@ bool Desktop::Impl::BuildScripted(HINSTANCE instance) {
     SetWindowSubclass(view, ViewSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     if (!options.noListView) {
         listView = CreateWindowExW(0, WC_LISTVIEWW, L"FolderView",
-                                   WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | LVS_ICON |
+                                   WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | LVS_ICON | LVS_ALIGNLEFT |
                                        LVS_SHOWSELALWAYS,
                                    0, 0, client.right, client.bottom, view,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListViewId)), instance,

@@ -6,19 +6,33 @@
 
 namespace testing_support {
 
-bool RemoteToolbarItemRect(HWND toolbar, WPARAM index, RECT& rect) {
+namespace {
+
+// Sends msg with lParam pointing at a block of `size` bytes in the window's process, then reads
+// the block back into out.
+bool SendWithRemoteBlock(HWND hwnd, UINT msg, WPARAM wParam, void* out, SIZE_T size) {
     DWORD pid = 0;
-    GetWindowThreadProcessId(toolbar, &pid);
+    GetWindowThreadProcessId(hwnd, &pid);
     iv::ScopedHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
     if (!process) return false;
-    void* block = VirtualAllocEx(process.Get(), nullptr, sizeof rect, MEM_COMMIT, PAGE_READWRITE);
+    void* block = VirtualAllocEx(process.Get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE);
     if (!block) return false;
     DWORD_PTR ok = 0;
-    SendMessageTimeoutW(toolbar, TB_GETITEMRECT, index, reinterpret_cast<LPARAM>(block), SMTO_ABORTIFHUNG, 5000, &ok);
+    SendMessageTimeoutW(hwnd, msg, wParam, reinterpret_cast<LPARAM>(block), SMTO_ABORTIFHUNG, 5000, &ok);
     SIZE_T read = 0;
-    const bool done = ok && ReadProcessMemory(process.Get(), block, &rect, sizeof rect, &read) && read == sizeof rect;
+    const bool done = ok && ReadProcessMemory(process.Get(), block, out, size, &read) && read == size;
     VirtualFreeEx(process.Get(), block, 0, MEM_RELEASE);
     return done;
+}
+
+}  // namespace
+
+bool RemoteToolbarItemRect(HWND toolbar, WPARAM index, RECT& rect) {
+    return SendWithRemoteBlock(toolbar, TB_GETITEMRECT, index, &rect, sizeof rect);
+}
+
+bool RemoteItemPosition(HWND listView, int index, POINT& point) {
+    return SendWithRemoteBlock(listView, LVM_GETITEMPOSITION, static_cast<WPARAM>(index), &point, sizeof point);
 }
 
 }  // namespace testing_support

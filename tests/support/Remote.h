@@ -7,4 +7,7 @@ namespace testing_support {
 // The rectangle of toolbar button `index` (position in the toolbar) in another process.
 bool RemoteToolbarItemRect(HWND toolbar, WPARAM index, RECT& rect);
 
+// The position of list-view item `index` in another process.
+bool RemoteItemPosition(HWND listView, int index, POINT& point);
+
 }  // namespace testing_support

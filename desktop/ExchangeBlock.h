@@ -1,0 +1,97 @@
+// Reading and moving the desktop's icons, which live in the shell's process: a small exchange
+// block both processes can reach carries the list view's answers.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace iv {
+
+// Item text crosses as UTF-16, at most this many characters with the terminator.
+inline constexpr uint32_t kItemTextChars = 260;
+inline constexpr uint32_t kTextAreaBytes = kItemTextChars * sizeof(wchar_t);
+
+// The item record of LVM_GETITEMW as the shell's process lays it out: ten 32-bit fields for a
+// 32-bit shell, the native LVITEMW of a 64-bit shell.
+struct ItemRecordLayout {
+    uint32_t size;        // bytes of the record; the text area follows it
+    uint32_t textField;   // offset of pszText
+    uint32_t maxField;    // offset of cchTextMax
+    uint32_t pointerSize; // 4 or 8
+};
+inline constexpr ItemRecordLayout kItemRecord32 = {40, 20, 24, 4};
+inline constexpr ItemRecordLayout kItemRecord64 = {88, 24, 32, 8};
+
+// The record (and a cleared text area after it) asking for item `index`'s text, for a block at
+// `blockAddress` as the shell sees it.
+std::vector<uint8_t> BuildItemTextRequest(const ItemRecordLayout& layout, int32_t index, uint64_t blockAddress);
+
+// The text in a text area read back: up to the first NUL, never past the area.
+std::wstring TextFromArea(const uint8_t* area, size_t bytes);
+
+// lParam of LVM_SETITEMPOSITION: x in the low 16 bits and y in the high 16 bits, each as its
+// 16-bit two's-complement pattern.
+LPARAM PackItemPosition(int16_t x, int16_t y);
+
+// Whether the shell runs as a 64-bit process, from whether this process is 64-bit and which of
+// the two processes run under WOW64.
+bool ShellIs64Bit(bool self64, bool selfWow64, bool shellWow64);
+
+// The exchange block of one operation: reserved in the shell's process on the NT family, the
+// shared "ShareMemory" mapping on the 9x family (IsWinNT). Released when it goes out of scope.
+class ExchangeBlock {
+public:
+    // Opens the block for a list view; Ok() tells whether that worked.
+    explicit ExchangeBlock(HWND listView);
+    ~ExchangeBlock();
+    ExchangeBlock(const ExchangeBlock&) = delete;
+    ExchangeBlock& operator=(const ExchangeBlock&) = delete;
+
+    bool Ok() const { return address_ != 0; }
+    // The block's address as the shell sees it.
+    uint64_t Address() const { return address_; }
+    const ItemRecordLayout& Layout() const { return *layout_; }
+
+    bool Write(uint32_t offset, const void* data, size_t bytes);
+    bool Read(uint32_t offset, void* data, size_t bytes);
+
+private:
+    HANDLE process_ = nullptr;
+    HANDLE mapping_ = nullptr;
+    void* view_ = nullptr;
+    uint64_t address_ = 0;
+    const ItemRecordLayout* layout_ = &kItemRecord32;
+};
+
+// One desktop item as read out of the shell's process.
+struct IconPosition {
+    std::wstring Name;
+    int32_t X = 0;
+    int32_t Y = 0;
+};
+using IconPositionList = std::vector<IconPosition>;
+
+// The name stored for an item whose text could not be read.
+inline constexpr wchar_t kUnreadableItemName[] = L"取得できませんでした。";
+
+// The desktop list view: "Progman" (or a "WorkerW" holding the view) > "SHELLDLL_DefView" >
+// "SysListView32"; null when not found.
+HWND FindDesktopListView();
+
+// -1 when the list view does not answer.
+int32_t GetItemCount(HWND listView);
+bool GetItemText(HWND listView, ExchangeBlock& block, int32_t index, std::wstring& text);
+bool GetItemPosition(HWND listView, ExchangeBlock& block, int32_t index, POINT& point);
+void SetItemPosition(HWND listView, int32_t index, int16_t x, int16_t y);
+
+// Read: every name was read; Partial: some items carry the unreadable name; NoListView and
+// Unreadable: nothing was read (no desktop, no block, no answer, or not one name).
+enum class ReadResult { Read, Partial, NoListView, Unreadable };
+
+// Replaces the list with the desktop's items in index order (a single blank record when there
+// is no item or nothing could be read) and tells how much of the desktop could be read.
+ReadResult ReadDesktopItems(IconPositionList& list);
+
+}  // namespace iv

@@ -1,0 +1,188 @@
+// Reading desktop items and storing their positions, against the stand-in in this process.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/State.h"
+#include "desktop/ExchangeBlock.h"
+#include "desktop/IconPositions.h"
+#include "settings/Settings.h"
+#include "tests/stand-in/StandIn.h"
+#include "tests/support/Processes.h"
+
+namespace iv {
+namespace {
+
+using namespace testing_support;
+
+class IconPositionsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetState();
+        IsWinNT = kTrue;
+        DeleteKeyTree(kSettingsKey);
+        key_ = IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    }
+    void TearDown() override { DeleteKeyTree(kSettingsKey); }
+
+    void Desktop(std::vector<standin::Item> items) {
+        standin::Options options;
+        options.items = std::move(items);
+        desktop_ = standin::Desktop::Create(options);
+        ASSERT_TRUE(desktop_);
+        PumpMessages(20);
+    }
+
+    POINT Position(int index) const {
+        POINT p = {};
+        ListView_GetItemPosition(desktop_->ListView(), index, &p);
+        return p;
+    }
+    void Move(int index, int x, int y) const { ListView_SetItemPosition32(desktop_->ListView(), index, x, y); }
+
+    std::wstring key_;
+    std::unique_ptr<standin::Desktop> desktop_;
+};
+
+TEST_F(IconPositionsTest, ReadsEveryNameAndPositionInIndexOrder) {
+    Desktop({{L"Readme", 20, 30}, {L"予定表 \U0001F4C5.xlsx", 120, 30}, {L"a\\b.c*d", 20, 130}});
+    IconPositionList list;
+    ASSERT_EQ(ReadDesktopItems(list), ReadResult::Read);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].Name, L"Readme");
+    EXPECT_EQ(list[1].Name, L"予定表 \U0001F4C5.xlsx");
+    EXPECT_EQ(list[2].Name, L"a\\b.c*d");
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(list[i].X, Position(static_cast<int>(i)).x) << i;
+        EXPECT_EQ(list[i].Y, Position(static_cast<int>(i)).y) << i;
+    }
+    EXPECT_EQ(list[1].X, 120);
+    EXPECT_EQ(list[2].Y, 130);
+}
+
+TEST_F(IconPositionsTest, TheSharedMappingVariantReadsTheSame) {
+    Desktop({{L"Readme", 20, 30}, {L"メモ", 120, 40}});
+    IsWinNT = kFalse;
+    IconPositionList list;
+    ASSERT_EQ(ReadDesktopItems(list), ReadResult::Read);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[1].Name, L"メモ");
+    EXPECT_EQ(list[1].X, 120);
+    EXPECT_EQ(list[1].Y, 40);
+    // Save and restore work through the mapping too.
+    SaveIconPositions();
+    Move(1, 300, 300);
+    RestoreIconPositions();
+    EXPECT_EQ(Position(1).x, 120);
+    EXPECT_EQ(Position(1).y, 40);
+}
+
+TEST_F(IconPositionsTest, AnEmptyOrMissingDesktopGivesOneBlankRecord) {
+    IconPositionList list(3);
+    EXPECT_EQ(ReadDesktopItems(list), ReadResult::NoListView);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].Name, L"");
+    Desktop({});
+    EXPECT_EQ(ReadDesktopItems(list), ReadResult::Read);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].Name, L"");
+    EXPECT_EQ(list[0].X, 0);
+}
+
+TEST_F(IconPositionsTest, ANameLongerThanTheTextAreaIsCutNotOverrun) {
+    const std::wstring longName(300, L'n');
+    Desktop({{longName, 10, 10}, {L"after", 100, 10}});
+    IconPositionList list;
+    ASSERT_EQ(ReadDesktopItems(list), ReadResult::Read);
+    EXPECT_EQ(list[0].Name, longName.substr(0, kItemTextChars - 1));
+    EXPECT_EQ(list[1].Name, L"after");
+}
+
+TEST_F(IconPositionsTest, SaveThenRestorePutsMovedIconsBack) {
+    Desktop({{L"Readme", 20, 30}, {L"Data", 120, 30}, {L"Photos", 20, 130}});
+    SaveIconPositions();
+    EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
+    EXPECT_EQ(ReadString(key_, L"Readme.Y"), L"30");
+    EXPECT_EQ(ReadString(key_, L"Photos.Y"), L"130");
+    EXPECT_EQ(ValueNames(key_).size(), 6u);
+
+    Move(0, 400, 400);
+    Move(2, 500, 90);
+    RestoreIconPositions();
+    EXPECT_EQ(Position(0).x, 20);
+    EXPECT_EQ(Position(0).y, 30);
+    EXPECT_EQ(Position(2).x, 20);
+    EXPECT_EQ(Position(2).y, 130);
+
+    // Saving again without changes gives the same store.
+    SaveIconPositions();
+    EXPECT_EQ(ValueNames(key_).size(), 6u);
+    EXPECT_EQ(ReadString(key_, L"Data.X"), L"120");
+}
+
+TEST_F(IconPositionsTest, TwoItemsWithOneNameShareTheLaterPosition) {
+    Desktop({{L"Same", 20, 30}, {L"Other", 120, 30}, {L"Same", 220, 40}});
+    SaveIconPositions();
+    EXPECT_EQ(ReadString(key_, L"Same.X"), L"220");
+    EXPECT_EQ(ReadString(key_, L"Same.Y"), L"40");
+    EXPECT_EQ(ValueNames(key_).size(), 4u);
+    RestoreIconPositions();
+    EXPECT_EQ(Position(0).x, 220);
+    EXPECT_EQ(Position(2).x, 220);
+}
+
+TEST_F(IconPositionsTest, RestoreNeedsBothValuesAndReadsNumbersLikeSettings) {
+    Desktop({{L"Both", 20, 30}, {L"OnlyX", 120, 30}, {L"Text", 220, 30}, {L"Negative", 320, 30}, {L"None", 420, 30}});
+    WriteString(key_, L"Both.X", L"50");
+    WriteString(key_, L"Both.Y", L"60");
+    WriteString(key_, L"OnlyX.X", L"500");
+    WriteString(key_, L"Text.X", L"abc");
+    WriteString(key_, L"Text.Y", L"70");
+    WriteString(key_, L"Negative.X", L"-20");
+    WriteString(key_, L"Negative.Y", L" 80.5");
+    RestoreIconPositions();
+    EXPECT_EQ(Position(0).x, 50);
+    EXPECT_EQ(Position(0).y, 60);
+    EXPECT_EQ(Position(1).x, 120);
+    EXPECT_EQ(Position(2).x, 0);
+    EXPECT_EQ(Position(2).y, 70);
+    EXPECT_EQ(Position(3).x, -20);
+    EXPECT_EQ(Position(3).y, 80);
+    EXPECT_EQ(Position(4).x, 420);
+}
+
+TEST_F(IconPositionsTest, SaveDropsItemsThatAreGoneAndLeavesOtherScreenSizes) {
+    const std::wstring other = IconPositionKey(640, 480);
+    WriteString(other, L"Readme.X", L"1");
+    WriteString(key_, L"Gone.X", L"5");
+    WriteString(key_, L"Gone.Y", L"5");
+    WriteString(key_, L"README.X", L"7");
+    Desktop({{L"Readme", 20, 30}});
+    SaveIconPositions();
+    EXPECT_EQ(ReadString(key_, L"Gone.X"), L"<absent>");
+    EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
+    EXPECT_EQ(ValueNames(key_).size(), 2u);
+    EXPECT_EQ(ReadString(other, L"Readme.X"), L"1");
+}
+
+TEST_F(IconPositionsTest, AnEmptyDesktopStoresTheBlankRecord) {
+    WriteString(key_, L"Gone.X", L"5");
+    Desktop({});
+    SaveIconPositions();
+    EXPECT_EQ(ReadString(key_, L".X"), L"0");
+    EXPECT_EQ(ReadString(key_, L".Y"), L"0");
+    EXPECT_EQ(ValueNames(key_).size(), 2u);
+}
+
+TEST_F(IconPositionsTest, ASaveWithoutADesktopLeavesTheStoreAlone) {
+    WriteString(key_, L"Readme.X", L"20");
+    WriteString(key_, L"Readme.Y", L"30");
+    SaveIconPositions();
+    EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
+    EXPECT_EQ(ValueNames(key_).size(), 2u);
+    RestoreIconPositions();  // nothing to move, nothing fails
+}
+
+}  // namespace
+}  // namespace iv

@@ -1,0 +1,179 @@
+// Icon positions saved at exit and put back at start, as the settings say.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/State.h"
+#include "desktop/IconPositions.h"
+#include "tests/e2e/E2eFixture.h"
+#include "tests/support/Remote.h"
+
+namespace e2e {
+namespace {
+
+using namespace testing_support;
+
+class IconPositionsTest : public E2eTest {
+protected:
+    void SetUp() override {
+        E2eTest::SetUp();
+        key_ = iv::IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    }
+
+    void StartDesktop() {
+        StartStandIn({L"--scripted", L"--log-paint", L"--item=Readme@40,40", L"--item=予定表 \U0001F4C5@140,40",
+                      L"--item=Data@40,140"});
+    }
+
+    POINT Position(int index) const {
+        POINT p = {-1, -1};
+        RemoteItemPosition(listView_, index, p);
+        return p;
+    }
+    bool At(int index, int x, int y) const {
+        const POINT p = Position(index);
+        return p.x == x && p.y == y;
+    }
+    // Start-up ends with the view switch (and any restore), and the list view lays its icons out
+    // again when it next paints: wait for both.
+    void StartIconvaleAndWait() {
+        ClearLog();
+        StartIconvale();
+        WaitForProgramLog(4);
+        WaitUntil(
+            [&] {
+                const auto log = ReadLogFile(logPath_);
+                return !log.empty() && log.back() == L"LV WM_PAINT";
+            },
+            5000);
+        PumpMessages(200);
+    }
+    bool RestoredAny() const {
+        for (const auto& line : ProgramLog()) {
+            if (line.find(L"LVM_SETITEMPOSITION") != std::wstring::npos) return true;
+        }
+        return false;
+    }
+    void Move(int index, int x, int y) const {
+        SendMessageW(listView_, LVM_SETITEMPOSITION, static_cast<WPARAM>(index), MAKELPARAM(x, y));
+    }
+
+    std::wstring key_;
+};
+
+TEST_F(IconPositionsTest, SavedAtExitInLargeIconsAndPutBackAtTheNextStart) {
+    WriteString(kSettingsKey, L"Icon Position", L"11");
+    StartDesktop();
+    StartIconvaleAndWait();
+    Move(0, 300, 200);
+    Move(1, 420, 260);
+    const POINT data = Position(2);
+    Exit();
+    EXPECT_EQ(ReadString(key_, L"Readme.X"), L"300");
+    EXPECT_EQ(ReadString(key_, L"Readme.Y"), L"200");
+    EXPECT_EQ(ReadString(key_, L"予定表 \U0001F4C5.X"), L"420");
+    EXPECT_EQ(ReadString(key_, L"Data.Y"), std::to_wstring(data.y));
+    EXPECT_EQ(ValueNames(key_).size(), 6u);
+
+    Move(0, 40, 40);
+    Move(1, 500, 500);
+    StartIconvaleAndWait();
+    EXPECT_TRUE(WaitUntil([&] { return At(0, 300, 200) && At(1, 420, 260); }, 5000));
+    EXPECT_TRUE(At(2, data.x, data.y));
+    Exit();
+}
+
+TEST_F(IconPositionsTest, SmallIconsRestoreAtStartButDoNotSaveAtExit) {
+    WriteString(kSettingsKey, L"Icon Position", L"11");
+    WriteString(kSettingsKey, L"Desktop Icon", L"2");
+    WriteString(key_, L"Readme.X", L"300");
+    WriteString(key_, L"Readme.Y", L"200");
+    StartDesktop();
+    StartIconvale();
+    ASSERT_TRUE(WaitForType(LVS_SMALLICON));
+    EXPECT_TRUE(WaitUntil([&] { return At(0, 300, 200); }, 5000));
+    Move(0, 10, 10);
+    Exit();
+    EXPECT_EQ(ReadString(key_, L"Readme.X"), L"300");
+    EXPECT_EQ(ValueNames(key_).size(), 2u);
+}
+
+TEST_F(IconPositionsTest, DetailsNeitherRestoresNorSaves) {
+    WriteString(kSettingsKey, L"Icon Position", L"11");
+    WriteString(kSettingsKey, L"Desktop Icon", L"4");
+    WriteString(key_, L"Readme.X", L"300");
+    WriteString(key_, L"Readme.Y", L"200");
+    StartDesktop();
+    StartIconvaleAndWait();
+    ASSERT_TRUE(WaitForType(LVS_REPORT));
+    Exit();
+    EXPECT_FALSE(RestoredAny());
+    EXPECT_EQ(ValueNames(key_).size(), 2u);
+}
+
+TEST_F(IconPositionsTest, OnlyRestoreOrOnlySaveAsTheSettingSays) {
+    WriteString(kSettingsKey, L"Icon Position", L"1");
+    WriteString(key_, L"Readme.X", L"300");
+    WriteString(key_, L"Readme.Y", L"200");
+    StartDesktop();
+    StartIconvaleAndWait();
+    EXPECT_TRUE(WaitUntil([&] { return At(0, 300, 200); }, 5000));
+    Move(0, 10, 10);
+    Exit();
+    EXPECT_EQ(ReadString(key_, L"Readme.X"), L"300");
+
+    WriteString(kSettingsKey, L"Icon Position", L"01");
+    StartIconvaleAndWait();
+    EXPECT_FALSE(RestoredAny());
+    Move(0, 60, 70);
+    Exit();
+    EXPECT_EQ(ReadString(key_, L"Readme.X"), L"60");
+}
+
+// Every save and restore reserves a block in the shell's process: none may stay behind.
+TEST_F(IconPositionsTest, ManySavesAndRestoresLeaveNothingInTheShell) {
+    StartStandIn({L"--scripted", L"--items=30"});
+    iv::IsWinNT = iv::kTrue;
+    // Separate allocations of committed private memory in the shell's process: a block left
+    // behind is one more each time (the heap grows within few, large ones).
+    auto committed = [&] {
+        SIZE_T allocations = 0;
+        const void* lastBase = nullptr;
+        MEMORY_BASIC_INFORMATION info = {};
+        for (uintptr_t at = 0; VirtualQueryEx(standin_.Handle(), reinterpret_cast<const void*>(at), &info,
+                                              sizeof info) == sizeof info;) {
+            if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE && info.AllocationBase != lastBase) {
+                ++allocations;
+                lastBase = info.AllocationBase;
+            }
+            const uintptr_t next = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
+            if (next <= at) break;  // the end of what this process can address
+            at = next;
+        }
+        return allocations;
+    };
+    for (int i = 0; i < 20; ++i) {
+        iv::SaveIconPositions();
+        iv::RestoreIconPositions();
+    }
+    const SIZE_T before = committed();
+    const DWORD handlesBefore = [] {
+        DWORD n = 0;
+        GetProcessHandleCount(GetCurrentProcess(), &n);
+        return n;
+    }();
+    for (int i = 0; i < 100; ++i) {
+        iv::SaveIconPositions();
+        iv::RestoreIconPositions();
+    }
+    const SIZE_T after = committed();
+    DWORD handlesAfter = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
+    ASSERT_GT(before, 0u);
+    // A block left behind per operation would be 200 more.
+    EXPECT_LT(after, before + 20) << before << " -> " << after;
+    EXPECT_LE(handlesAfter, handlesBefore + 2);
+    EXPECT_EQ(ValueNames(key_).size(), 60u);
+}
+
+}  // namespace
+}  // namespace e2e
