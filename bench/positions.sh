@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Time per item of saving and restoring icon positions for 100, 1,000 and 5,000 desktop items,
+# next to the floor of bare cross-process item reads measured in the same run.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/setup.sh
+source scripts/wine-env.sh
+cmake --preset mingw-x64 -DICONVALE_BUILD_TESTS=ON >/dev/null
+cmake --build build/mingw-x64 >/dev/null
+
+start_x_server
+trap stop_wine_and_x EXIT
+make_prefix
+wine build/mingw-x64/positions_bench.exe "$root/build/mingw-x64/standin.exe"
