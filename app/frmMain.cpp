@@ -31,7 +31,16 @@ bool IsSeparator(int index) { return index == 2 || index == 4 || index == 12; }
 frmMain::frmMain() = default;
 
 frmMain::~frmMain() {
+    task_.reset();
     if (hwnd_) DestroyWindow(hwnd_);
+}
+
+frmTask& frmMain::Task() {
+    if (!task_) {
+        task_ = std::make_unique<frmTask>(*this, trayNotifier_);
+        task_->Load();
+    }
+    return *task_;
 }
 
 bool frmMain::Load() {
@@ -169,8 +178,11 @@ void frmMain::Form_Load() {
     int16_t tucked = 0;
     PlaceToolbar(tucked);
 
-    // 9
+    // 9: only modes that cycle can be chosen from the tray menu.
     DecodeChangeStyle(ReadSetting(kChangeStyle), ChangeStyleFlags);
+    for (int i = 0; i < 4; ++i) {
+        if (ChangeStyleFlags[i] == 0) Task().SetMenuIconVisible(i, false);
+    }
 
     // 10
     CurrentViewMode = DecodeDesktopIcon(ReadSetting(kDesktopIcon));
@@ -199,6 +211,8 @@ void frmMain::Form_Unload() {
     SaveSettings();
     // Large icons only.
     if (StyleFlags[12] == 1 && CurrentViewMode < 2) SaveIconPositions();
+    // The tray icon goes with its host.
+    if (task_) task_->Unload();
     InvalidateWindow(DesktopWindows.DefView);
     InvalidateWindow(DesktopWindows.ListView);
 }
@@ -209,14 +223,18 @@ void frmMain::SetBarBtn() {
     const int16_t next = NextButtonMode(CurrentViewMode, ChangeStyleFlags);
     SendMessageW(barBtn_, TB_CHANGEBITMAP, kViewButton, next - 1);
     toolTips_[kViewButton] = kViewModeNames[next - 1];
+    for (int i = 0; i < 4; ++i) Task().SetMenuIconChecked(i, i == CurrentViewMode - 1);
     SetDesktopViewMode(static_cast<int16_t>(CurrentViewMode - 1), static_cast<int16_t>(old - 1));
 }
 
 void frmMain::PlaceToolbar(int16_t& showFully) {
+    IconTray& tray = Task().ucTask();
     if (TaskTray == 1) {
         if (IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_HIDE);
+        if (!tray.Enable()) tray.SetEnable(true);
         return;
     }
+    if (tray.Enable()) tray.SetEnable(false);
     screenWidthTwips_ = PixelsToTwips(screenPixels_.cx, tppX_);
     screenHeightTwips_ = PixelsToTwips(screenPixels_.cy, tppY_);
     const ToolbarPlacement p = PlaceToolbarGeometry(ToolPosition, screenWidthTwips_, screenHeightTwips_,

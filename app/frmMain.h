@@ -4,9 +4,11 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/ScopedWin.h"
+#include "tray/frmTask.h"
 
 namespace iv {
 
@@ -70,6 +72,11 @@ public:
     // Tool tip text of a button.
     const std::wstring& ToolTip(int index) const { return toolTips_[index]; }
 
+    // The tray host, loaded the first time it is needed.
+    frmTask& Task();
+    // What sends the tray icon's requests to the shell; set before Load (tests record them).
+    void SetTrayNotifier(IconTray::Notifier notifier) { trayNotifier_ = std::move(notifier); }
+
     // Whether WM_DESTROY ends the message loop (the program's own window does; tests' need not).
     void SetQuitOnDestroy(bool quit) { quitOnDestroy_ = quit; }
 
@@ -87,6 +94,8 @@ private:
 
     HWND hwnd_ = nullptr;
     HWND barBtn_ = nullptr;
+    std::unique_ptr<frmTask> task_;
+    IconTray::Notifier trayNotifier_;
     ScopedImageList imageList1_;
     std::wstring toolTips_[kButtonCount + 1];
     static constexpr UINT_PTR kTimer1 = 1;

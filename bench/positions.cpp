@@ -86,7 +86,8 @@ int wmain(int argc, wchar_t** argv) {
         fflush(stdout);
 
         PostMessageW(GetAncestor(listView, GA_ROOT), WM_CLOSE, 0, 0);
-        WaitForSingleObject(pi.hProcess, 10000);
+        if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, 5000);
         CloseHandle(pi.hProcess);
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, iv::kSettingsKey);

@@ -1,0 +1,213 @@
+// The tray icon control and its host, with the shell's notify call recorded and for real.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/State.h"
+#include "app/frmMain.h"
+#include "settings/Settings.h"
+#include "tests/stand-in/StandIn.h"
+#include "tests/support/Processes.h"
+#include "tray/IconTray.h"
+
+namespace iv {
+namespace {
+
+using namespace testing_support;
+
+struct Request {
+    DWORD message;
+    HICON icon;
+    std::wstring tip;
+};
+
+class IconTrayTest : public ::testing::Test {
+protected:
+    IconTray::Notifier Recorder() {
+        return [this](DWORD message, NOTIFYICONDATAW* record) {
+            requests_.push_back({message, record->hIcon, record->szTip});
+            return message != NIM_ADD || !added_ ? (added_ = message != NIM_DELETE, TRUE) : FALSE;
+        };
+    }
+    std::vector<DWORD> Messages() const {
+        std::vector<DWORD> out;
+        for (const auto& r : requests_) out.push_back(r.message);
+        return out;
+    }
+    std::vector<Request> requests_;
+    bool added_ = false;
+};
+
+TEST_F(IconTrayTest, PendingActionFollowsEnableAndTheHost) {
+    IconTray tray(Recorder());
+    ASSERT_TRUE(tray.Create(nullptr));
+    EXPECT_EQ(tray.PendingAction(), static_cast<DWORD>(NIM_ADD));
+
+    // Nothing is sent while disabled.
+    tray.SetToolTipText(L"Kivo");
+    tray.frmParent_Load();
+    tray.frmParent_Unload();
+    EXPECT_TRUE(requests_.empty());
+
+    tray.SetEnable(true);
+    EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_ADD}));
+    EXPECT_EQ(tray.PendingAction(), static_cast<DWORD>(NIM_MODIFY));
+    tray.SetToolTipText(L"other");
+    EXPECT_EQ(requests_.back().message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(requests_.back().tip, L"other");
+
+    // Enabling again adds again (the shell refuses); changes after that are modifications.
+    tray.SetEnable(true);
+    EXPECT_EQ(requests_.back().message, static_cast<DWORD>(NIM_ADD));
+    tray.SetPicture(LoadIconW(nullptr, IDI_APPLICATION));
+    EXPECT_EQ(requests_.back().message, static_cast<DWORD>(NIM_MODIFY));
+
+    tray.SetEnable(false);
+    EXPECT_EQ(requests_.back().message, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_EQ(tray.PendingAction(), static_cast<DWORD>(NIM_ADD));
+    // Disabling again deletes an icon that is not there; nothing else changes.
+    tray.SetEnable(false);
+    EXPECT_EQ(requests_.back().message, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_EQ(tray.PendingAction(), static_cast<DWORD>(NIM_ADD));
+
+    // The host: load adds an enabled icon, unload deletes it.
+    requests_.clear();
+    tray.SetEnable(true);
+    requests_.clear();
+    tray.frmParent_Unload();
+    EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_DELETE}));
+    EXPECT_EQ(tray.PendingAction(), static_cast<DWORD>(NIM_ADD));
+    tray.frmParent_Load();
+    EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_DELETE, NIM_ADD}));
+}
+
+TEST_F(IconTrayTest, CallbacksRaiseTheirEvents) {
+    IconTray tray(Recorder());
+    ASSERT_TRUE(tray.Create(nullptr));
+    std::vector<TrayEvent> events;
+    tray.OnEvent = [&](TrayEvent e) { events.push_back(e); };
+    for (UINT m : {UINT{WM_RBUTTONUP}, UINT{WM_LBUTTONDBLCLK}, UINT{WM_MBUTTONDOWN}, UINT{WM_MOUSEMOVE}}) {
+        SendMessageW(tray.Hwnd(), kTrayCallbackMessage, kTrayIconId, static_cast<LPARAM>(m));
+    }
+    EXPECT_EQ(events, (std::vector<TrayEvent>{TrayEvent::MouseRightUp, TrayEvent::LeftDblClick, TrayEvent::MouseMove}));
+}
+
+TEST_F(IconTrayTest, ARestartedShellGetsTheIconBack) {
+    IconTray tray(Recorder());
+    ASSERT_TRUE(tray.Create(nullptr));
+    const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    SendMessageW(tray.Hwnd(), taskbarCreated, 0, 0);
+    EXPECT_TRUE(requests_.empty());
+    tray.SetEnable(true);
+    requests_.clear();
+    SendMessageW(tray.Hwnd(), taskbarCreated, 0, 0);
+    EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_ADD}));
+}
+
+TEST_F(IconTrayTest, TheRealNotificationAreaTakesTheRequests) {
+    IconTray tray;
+    ASSERT_TRUE(tray.Create(nullptr));
+    tray.SetToolTipText(L"Kivo");
+    tray.SetEnable(true);
+    EXPECT_EQ(tray.PendingAction(), static_cast<DWORD>(NIM_MODIFY));
+    tray.SetEnable(false);
+    EXPECT_EQ(tray.PendingAction(), static_cast<DWORD>(NIM_ADD));
+}
+
+// The host window and its menu, under the toolbar window and the stand-in desktop.
+class frmTaskTest : public IconTrayTest {
+protected:
+    void SetUp() override {
+        DeleteKeyTree(kSettingsKey);
+        ResetState();
+        desktop_ = standin::Desktop::Create(standin::Options{});
+        ASSERT_TRUE(desktop_);
+    }
+    void TearDown() override {
+        form_.reset();
+        DeleteKeyTree(kSettingsKey);
+    }
+    void Load() {
+        form_ = std::make_unique<frmMain>();
+        form_->SetQuitOnDestroy(false);
+        form_->SetTrayNotifier(Recorder());
+        ASSERT_TRUE(form_->Load());
+    }
+    std::vector<std::wstring> MenuTexts() {
+        ScopedMenu menu(form_->Task().BuildMenu());
+        std::vector<std::wstring> texts;
+        for (int i = 0; i < GetMenuItemCount(menu.Get()); ++i) {
+            wchar_t text[64] = {};
+            GetMenuStringW(menu.Get(), static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+            const UINT state = GetMenuState(menu.Get(), static_cast<UINT>(i), MF_BYPOSITION);
+            texts.push_back((state & MF_CHECKED ? L"* " : L"") + std::wstring(state & MF_SEPARATOR ? L"-" : text));
+        }
+        return texts;
+    }
+    DWORD ListViewType() const { return GetWindowLongW(desktop_->ListView(), GWL_STYLE) & LVS_TYPEMASK; }
+
+    std::unique_ptr<standin::Desktop> desktop_;
+    std::unique_ptr<frmMain> form_;
+};
+
+TEST_F(frmTaskTest, MenuShowsCyclingModesWithOneCheckMark) {
+    Load();
+    EXPECT_EQ(MenuTexts(), (std::vector<std::wstring>{L"* 大きいｱｲｺﾝ(&G)", L"小さいｱｲｺﾝ(&M)", L"一覧(&L)", L"詳細(&D)",
+                                                      L"-", L"設定(&S)", L"-", L"ﾃﾞｽｸﾄｯﾌﾟの再描画(&R)", L"-",
+                                                      L"終了(&X)"}));
+    form_.reset();
+    WriteString(kSettingsKey, L"Change Style", L"1001");
+    Load();
+    EXPECT_EQ(MenuTexts(), (std::vector<std::wstring>{L"* 大きいｱｲｺﾝ(&G)", L"詳細(&D)", L"-", L"設定(&S)", L"-",
+                                                      L"ﾃﾞｽｸﾄｯﾌﾟの再描画(&R)", L"-", L"終了(&X)"}));
+    // Choosing details switches the desktop and moves the mark.
+    form_->Task().menuIcon_Click(3);
+    EXPECT_EQ(CurrentViewMode, 4);
+    EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_REPORT));
+    EXPECT_EQ(MenuTexts()[1], L"* 詳細(&D)");
+    EXPECT_EQ(MenuTexts()[0], L"大きいｱｲｺﾝ(&G)");
+    // The current mode's item again leaves everything as it is.
+    form_->Task().menuIcon_Click(3);
+    EXPECT_EQ(CurrentViewMode, 4);
+    EXPECT_EQ(MenuTexts()[1], L"* 詳細(&D)");
+}
+
+TEST_F(frmTaskTest, ToolbarClicksMoveTheMarkAndTheTraySwitchKeepsOne) {
+    Load();
+    for (int i = 0; i < 3; ++i) form_->barBtn_ButtonClick(frmMain::kViewButton);
+    EXPECT_EQ(CurrentViewMode, 4);
+    TaskTray = 1;
+    form_->Timer1_Timer();
+    EXPECT_FALSE(IsWindowVisible(form_->Hwnd()));
+    EXPECT_TRUE(form_->Task().ucTask().Enable());
+    int marks = 0;
+    for (const auto& t : MenuTexts()) marks += t.rfind(L"* ", 0) == 0;
+    EXPECT_EQ(marks, 1);
+    EXPECT_EQ(MenuTexts()[3], L"* 詳細(&D)");
+}
+
+TEST_F(frmTaskTest, TrayModeAddsTheIconOnceAndExitRemovesIt) {
+    WriteString(kSettingsKey, L"Task Tray", L"1");
+    Load();
+    EXPECT_FALSE(IsWindowVisible(form_->Hwnd()));
+    for (int i = 0; i < 5; ++i) form_->Timer1_Timer();
+    EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_ADD}));
+    EXPECT_EQ(requests_[0].tip, L"Kivo");
+    EXPECT_NE(requests_[0].icon, nullptr);
+    // Back to the toolbar: the icon goes.
+    TaskTray = 0;
+    form_->Timer1_Timer();
+    EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_ADD, NIM_DELETE}));
+    EXPECT_TRUE(IsWindowVisible(form_->Hwnd()));
+    TaskTray = 1;
+    form_->Timer1_Timer();
+    form_->Task().menuExit_Click();
+    PumpMessages(50);
+    EXPECT_FALSE(form_->IsLoaded());
+    EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_ADD, NIM_DELETE, NIM_ADD, NIM_DELETE}));
+    EXPECT_EQ(ReadString(kSettingsKey, L"Task Tray"), L"1");
+}
+
+}  // namespace
+}  // namespace iv

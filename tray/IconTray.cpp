@@ -1,0 +1,123 @@
+#include "tray/IconTray.h"
+
+#include <algorithm>
+
+namespace iv {
+namespace {
+
+constexpr wchar_t kClassName[] = L"IconvaleTrayIcon";
+constexpr size_t kTipChars = 64;
+
+}  // namespace
+
+TrayEvent DecodeTrayCallback(UINT mouseMessage) {
+    switch (mouseMessage) {
+        case WM_MOUSEMOVE: return TrayEvent::MouseMove;
+        case WM_LBUTTONDOWN: return TrayEvent::MouseLeftDown;
+        case WM_LBUTTONUP: return TrayEvent::MouseLeftUp;
+        case WM_RBUTTONDOWN: return TrayEvent::MouseRightDown;
+        case WM_RBUTTONUP: return TrayEvent::MouseRightUp;
+        case WM_LBUTTONDBLCLK: return TrayEvent::LeftDblClick;
+        case WM_RBUTTONDBLCLK: return TrayEvent::RightDblClick;
+        default: return TrayEvent::None;
+    }
+}
+
+NOTIFYICONDATAW BuildNotifyRecord(HWND hwnd, HICON icon, const std::wstring& tip) {
+    NOTIFYICONDATAW record = {};
+    record.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    record.hWnd = hwnd;
+    record.uID = kTrayIconId;
+    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    record.uCallbackMessage = kTrayCallbackMessage;
+    record.hIcon = icon;
+    const size_t length = std::min(tip.size(), kTipChars - 1);
+    for (size_t i = 0; i < kTipChars; ++i) record.szTip[i] = i < length ? tip[i] : L' ';
+    record.szTip[length] = L'\0';
+    return record;
+}
+
+IconTray::IconTray(Notifier notifier) : notifier_(std::move(notifier)) {
+    if (!notifier_) notifier_ = [](DWORD message, NOTIFYICONDATAW* record) { return Shell_NotifyIconW(message, record); };
+}
+
+IconTray::~IconTray() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+bool IconTray::Create(HWND host) {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kClassName;
+    if (!GetClassInfoW(instance, kClassName, &wc) && !RegisterClassW(&wc)) return false;
+    // A top-level window (owned by the host, never shown), so that broadcasts reach it too.
+    hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, 0, 0, host, nullptr, instance, this);
+    // After a restart of the shell the notification area is new and every icon is gone.
+    taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    return hwnd_ != nullptr;
+}
+
+void IconTray::NotifyTray() {
+    NOTIFYICONDATAW record = BuildNotifyRecord(hwnd_, picture_, toolTipText_);
+    notifier_(pending_, &record);
+    pending_ = NIM_MODIFY;
+}
+
+void IconTray::SetPicture(HICON picture) {
+    picture_ = picture;
+    if (enable_) NotifyTray();
+}
+
+void IconTray::SetToolTipText(const std::wstring& text) {
+    toolTipText_ = text;
+    if (enable_) NotifyTray();
+}
+
+void IconTray::SetEnable(bool enable) {
+    enable_ = enable;
+    pending_ = enable ? NIM_ADD : NIM_DELETE;
+    NotifyTray();
+    if (!enable) pending_ = NIM_ADD;
+}
+
+void IconTray::frmParent_Load() {
+    if (enable_) NotifyTray();
+}
+
+void IconTray::frmParent_Unload() {
+    if (!enable_) return;
+    pending_ = NIM_DELETE;
+    NotifyTray();
+    pending_ = NIM_ADD;
+}
+
+LRESULT CALLBACK IconTray::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<IconTray*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self) {
+        if (msg == kTrayCallbackMessage && wParam == kTrayIconId) {
+            const TrayEvent event = DecodeTrayCallback(static_cast<UINT>(lParam));
+            if (event != TrayEvent::None && self->OnEvent) self->OnEvent(event);
+            return 0;
+        }
+        if (msg == self->taskbarCreated_ && self->taskbarCreated_ != 0) {
+            if (self->enable_) {
+                self->pending_ = NIM_ADD;
+                self->NotifyTray();
+            }
+            return 0;
+        }
+        if (msg == WM_NCDESTROY) {
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            self->hwnd_ = nullptr;
+        }
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace iv

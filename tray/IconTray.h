@@ -1,0 +1,81 @@
+// The notification-area icon: one icon with a picture, a tip and an on/off state, kept in step
+// with the shell through add, modify and delete requests, and its mouse callbacks as events.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+#include <functional>
+#include <string>
+
+namespace iv {
+
+// Events in the order of their declaration; the number is the event's identity.
+enum class TrayEvent {
+    None = 0,
+    LeftDblClick = 1,
+    RightDblClick = 2,
+    MouseLeftDown = 3,
+    MouseRightDown = 4,
+    MouseMove = 5,
+    MouseLeftUp = 6,
+    MouseRightUp = 7,
+};
+
+// The event a mouse message on the icon raises (None for any other message).
+TrayEvent DecodeTrayCallback(UINT mouseMessage);
+
+// The message the shell sends back for the icon: a mouse move, whose lParam carries the mouse
+// message that happened on the icon.
+inline constexpr UINT kTrayCallbackMessage = WM_MOUSEMOVE;
+inline constexpr UINT kTrayIconId = 1;
+
+// The notification record in its first-version layout: the tip is the first 63 characters, a
+// NUL, and the rest of the field filled with spaces.
+NOTIFYICONDATAW BuildNotifyRecord(HWND hwnd, HICON icon, const std::wstring& tip);
+
+class IconTray {
+public:
+    using Notifier = std::function<BOOL(DWORD message, NOTIFYICONDATAW* record)>;
+
+    // notifier stands for Shell_NotifyIconW (tests record the requests instead).
+    explicit IconTray(Notifier notifier = nullptr);
+    ~IconTray();
+    IconTray(const IconTray&) = delete;
+    IconTray& operator=(const IconTray&) = delete;
+
+    // Creates the control's own window, which receives the shell's callbacks.
+    bool Create(HWND host);
+    HWND Hwnd() const { return hwnd_; }
+
+    HICON Picture() const { return picture_; }
+    void SetPicture(HICON picture);
+    const std::wstring& ToolTipText() const { return toolTipText_; }
+    void SetToolTipText(const std::wstring& text);
+    bool Enable() const { return enable_; }
+    void SetEnable(bool enable);
+
+    // Follow the host window: an enabled icon appears when the host loads and goes when it
+    // unloads.
+    void frmParent_Load();
+    void frmParent_Unload();
+
+    // The request NotifyTray sends next: NIM_ADD, NIM_MODIFY or NIM_DELETE.
+    DWORD PendingAction() const { return pending_; }
+
+    // Raised for the mouse messages of the icon.
+    std::function<void(TrayEvent)> OnEvent;
+
+private:
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void NotifyTray();
+
+    Notifier notifier_;
+    HWND hwnd_ = nullptr;
+    HICON picture_ = nullptr;
+    std::wstring toolTipText_;
+    bool enable_ = false;
+    DWORD pending_ = NIM_ADD;
+    UINT taskbarCreated_ = 0;
+};
+
+}  // namespace iv

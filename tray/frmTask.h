@@ -1,0 +1,60 @@
+// The hidden window that hosts the notification-area icon and the menu it opens.
+#pragma once
+#include <windows.h>
+
+#include "app/ScopedWin.h"
+#include "tray/IconTray.h"
+
+namespace iv {
+
+class frmMain;
+
+class frmTask {
+public:
+    // Menu command ids: menuIcon(k) is kMenuIcon + k.
+    static constexpr UINT kMenuIcon = 100;
+    static constexpr UINT kMenuSetting = 110;
+    static constexpr UINT kMenuRedraw = 111;
+    static constexpr UINT kMenuExit = 112;
+
+    explicit frmTask(frmMain& main, IconTray::Notifier notifier = nullptr);
+    ~frmTask();
+    frmTask(const frmTask&) = delete;
+    frmTask& operator=(const frmTask&) = delete;
+
+    // Creates the window (never shown) and loads ucTask.
+    bool Load();
+    // Unloads ucTask (which removes an enabled icon) and destroys the window.
+    void Unload();
+
+    HWND Hwnd() const { return hwnd_; }
+    IconTray& ucTask() { return ucTask_; }
+
+    // menuIcon(index): visibility follows the cycling flags; one check mark, on the current mode.
+    void SetMenuIconVisible(int index, bool visible);
+    void SetMenuIconChecked(int index, bool checked);
+    bool MenuIconVisible(int index) const { return visible_[index]; }
+    bool MenuIconChecked(int index) const { return checked_[index]; }
+
+    // The popup as it would open now (built afresh from the items' state).
+    HMENU BuildMenu() const;
+
+    void ucTask_LeftDblClick();
+    void ucTask_MouseRightUp();
+    void menuIcon_Click(int index);
+    void menuRedraw_Click();
+    void menuExit_Click();
+
+private:
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    frmMain& main_;
+    IconTray ucTask_;
+    HWND hwnd_ = nullptr;
+    ScopedIcon picture_;
+    bool visible_[4] = {true, true, true, true};
+    bool checked_[4] = {};
+};
+
+}  // namespace iv
