@@ -45,11 +45,13 @@ std::wstring Argument(const wchar_t* name) {
 
 ChildProcess::~ChildProcess() { Kill(); }
 
-bool ChildProcess::Start(const std::wstring& exe, const std::vector<std::wstring>& args) {
+bool ChildProcess::Start(const std::wstring& exe, const std::vector<std::wstring>& args, const wchar_t* desktop) {
     std::wstring commandLine = Quote(WinePath(exe));
     for (const auto& a : args) commandLine += L" " + Quote(a);
     STARTUPINFOW si = {};
     si.cb = sizeof si;
+    std::wstring desktopName = desktop ? desktop : L"";
+    if (desktop) si.lpDesktop = desktopName.data();
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
         return false;
@@ -58,6 +60,12 @@ bool ChildProcess::Start(const std::wstring& exe, const std::vector<std::wstring
     process_.Reset(pi.hProcess);
     id_ = pi.dwProcessId;
     return true;
+}
+
+bool ChildProcess::Attach(DWORD pid) {
+    process_.Reset(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    id_ = process_ ? pid : 0;
+    return static_cast<bool>(process_);
 }
 
 bool ChildProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
@@ -151,6 +159,23 @@ void LeftClickAt(int x, int y) {
     inputs[0].type = inputs[1].type = INPUT_MOUSE;
     inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, inputs, sizeof inputs[0]);
+}
+
+void RightClickAt(int x, int y) {
+    MoveMouse(x, y);
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    SendInput(2, inputs, sizeof inputs[0]);
+}
+
+void PressKey(WORD virtualKey) {
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+    inputs[0].ki.wVk = inputs[1].ki.wVk = virtualKey;
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, inputs, sizeof inputs[0]);
 }
 

@@ -26,8 +26,11 @@ public:
     ChildProcess& operator=(ChildProcess&&) = default;
     ~ChildProcess();
 
-    // Starts exe with the given arguments (each quoted as needed).
-    bool Start(const std::wstring& exe, const std::vector<std::wstring>& args = {});
+    // Starts exe with the given arguments (each quoted as needed), on the named desktop when one
+    // is given.
+    bool Start(const std::wstring& exe, const std::vector<std::wstring>& args = {}, const wchar_t* desktop = nullptr);
+    // Takes over a process started by another one.
+    bool Attach(DWORD pid);
     // Waits for the process to end; false on time-out. exitCode receives its code.
     bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
     bool IsRunning() const;
@@ -49,9 +52,12 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 // The first visible or hidden top-level window of a class that belongs to process pid.
 HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* title = nullptr);
 
-// Real mouse input: the pointer moves there, and a left click there.
+// Real mouse input: the pointer moves there, and a left or right click there.
 void MoveMouse(int x, int y);
 void LeftClickAt(int x, int y);
+void RightClickAt(int x, int y);
+// Real keyboard input: one key pressed and released.
+void PressKey(WORD virtualKey);
 
 // Registry helpers for the current user.
 void DeleteKeyTree(const std::wstring& path);

@@ -1,0 +1,128 @@
+// The notification-area icon in a Wine desktop that has a taskbar, used with the real mouse.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "tests/e2e/E2eFixture.h"
+
+namespace e2e {
+namespace {
+
+using namespace testing_support;
+
+constexpr wchar_t kDesktopName[] = L"IconvaleTray";
+
+class TrayTest : public E2eTest {
+protected:
+    void SetUp() override {
+        E2eTest::SetUp();
+        original_ = GetThreadDesktop(GetCurrentThreadId());
+        // Wine's explorer makes a desktop with a taskbar and starts the stand-in in it.
+        ASSERT_TRUE(explorer_.Start(L"C:\\windows\\explorer.exe",
+                                    {std::wstring(L"/desktop=") + kDesktopName + L",1024x768", WinePath(standinPath_),
+                                     L"--shell", L"--log=" + logPath_}));
+        ASSERT_TRUE(WaitUntil([&] { return (desktop_ = OpenDesktopW(kDesktopName, 0, FALSE, GENERIC_ALL)) != nullptr; },
+                              20000));
+        // This thread looks at that desktop's windows from now on.
+        ASSERT_TRUE(SetThreadDesktop(desktop_));
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                const HWND progman = FindWindowW(L"Progman", L"Program Manager");
+                defView_ = FindWindowExW(progman, nullptr, L"SHELLDLL_DefView", nullptr);
+                listView_ = FindWindowExW(defView_, nullptr, WC_LISTVIEWW, nullptr);
+                return listView_ && SendMessageW(listView_, LVM_GETITEMCOUNT, 0, 0) > 0;
+            },
+            20000));
+        DWORD pid = 0;
+        GetWindowThreadProcessId(listView_, &pid);
+        standin_.Attach(pid);
+    }
+
+    void TearDown() override {
+        // A stand-in that never came up far enough to be attached still goes with the test.
+        if (!standin_.IsRunning()) {
+            DWORD pid = 0;
+            if (HWND progman = FindWindowW(L"Progman", nullptr)) GetWindowThreadProcessId(progman, &pid);
+            if (pid) standin_.Attach(pid);
+        }
+        E2eTest::TearDown();
+        explorer_.Kill();
+        SetThreadDesktop(original_);
+        if (desktop_) CloseDesktop(desktop_);
+    }
+
+    // A window's own visible style (from a thread on another desktop, IsWindowVisible also looks
+    // at that desktop's root window).
+    static bool Shown(HWND w) { return w && (GetWindowLongW(w, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+    static HWND FindVisibleTray() {
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"Shell_TrayWnd", nullptr)) != nullptr;) {
+            if (Shown(w)) return w;
+        }
+        return nullptr;
+    }
+
+    void StartIconvaleInTray() {
+        ASSERT_TRUE(app_.Start(iconvalePath_, {}, kDesktopName));
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                main_ = FindProcessWindow(app_.Id(), kToolbarClass);
+                // The taskbar shows once it has something on it.
+                tray_ = FindVisibleTray();
+                return main_ && tray_ && FindProcessWindow(app_.Id(), L"IconvaleTaskWindow");
+            },
+            20000))
+            << "toolbar window " << main_ << " taskbar " << tray_;
+    }
+
+    // The only icon of the notification area sits at the right end of the taskbar.
+    POINT IconPoint() const {
+        RECT r = {};
+        GetWindowRect(tray_, &r);
+        return {r.right - 11, (r.top + r.bottom) / 2};
+    }
+    // Our icon's blue, as drawn in the notification area.
+    bool IconShown() const {
+        const POINT p = IconPoint();
+        HDC dc = GetDC(nullptr);
+        bool blue = false;
+        for (int dx = -6; dx <= 6 && !blue; ++dx) blue = GetPixel(dc, p.x + dx, p.y - 7) == RGB(40, 110, 200);
+        ReleaseDC(nullptr, dc);
+        return blue;
+    }
+    HWND OpenMenu() {
+        const POINT p = IconPoint();
+        RightClickAt(p.x, p.y);
+        HWND menu = nullptr;
+        WaitUntil([&] { return Shown(menu = FindWindowW(L"#32768", nullptr)); }, 5000);
+        return menu;
+    }
+
+    HDESK original_ = nullptr;
+    HDESK desktop_ = nullptr;
+    HWND tray_ = nullptr;
+    ChildProcess explorer_;
+};
+
+TEST_F(TrayTest, IconMenuSwitchesTheViewAndExitRemovesTheIcon) {
+    WriteString(kSettingsKey, L"Task Tray", L"1");
+    WriteString(kSettingsKey, L"Change Style", L"1001");
+    StartIconvaleInTray();
+    EXPECT_TRUE(WaitUntil([&] { return IconShown(); }, 5000)) << "no icon in the notification area";
+    EXPECT_FALSE(Shown(main_));
+
+    ASSERT_NE(OpenMenu(), nullptr) << "the menu did not open";
+    PressKey('D');
+    EXPECT_TRUE(WaitForType(LVS_REPORT));
+    EXPECT_FALSE(Shown(main_));
+
+    ASSERT_NE(OpenMenu(), nullptr);
+    PressKey('X');
+    DWORD code = 1;
+    ASSERT_TRUE(app_.WaitForExit(10000, &code));
+    EXPECT_TRUE(WaitUntil([&] { return !IconShown(); }, 5000)) << "the icon stayed";
+    EXPECT_EQ(ReadString(kSettingsKey, L"Task Tray"), L"1");
+    EXPECT_EQ(ReadString(kSettingsKey, L"Desktop Icon"), L"4");
+}
+
+}  // namespace
+}  // namespace e2e
