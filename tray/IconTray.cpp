@@ -1,6 +1,7 @@
 #include "tray/IconTray.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace iv {
 namespace {
@@ -37,6 +38,16 @@ NOTIFYICONDATAW BuildNotifyRecord(HWND hwnd, HICON icon, const std::wstring& tip
     return record;
 }
 
+SIZE IconTraySizeTwips(bool hasPicture, SIZE picturePixels, bool singleBorder, double twipsPerPixelX,
+                       double twipsPerPixelY) {
+    if (!hasPicture) {
+        return {static_cast<LONG>(std::lround(28 * twipsPerPixelX)), static_cast<LONG>(std::lround(28 * twipsPerPixelY))};
+    }
+    const LONG border = singleBorder ? 60 : 0;
+    return {static_cast<LONG>(std::lround(picturePixels.cx * twipsPerPixelX)) + border,
+            static_cast<LONG>(std::lround(picturePixels.cy * twipsPerPixelY)) + border};
+}
+
 IconTray::IconTray(Notifier notifier) : notifier_(std::move(notifier)) {
     if (!notifier_) notifier_ = [](DWORD message, NOTIFYICONDATAW* record) { return Shell_NotifyIconW(message, record); };
 }
@@ -65,9 +76,41 @@ void IconTray::NotifyTray() {
     pending_ = NIM_MODIFY;
 }
 
+void IconTray::Resize() {
+    SIZE pixels = {};
+    ICONINFO info = {};
+    if (picture_ && GetIconInfo(picture_, &info)) {
+        BITMAP bitmap = {};
+        GetObjectW(info.hbmMask, sizeof bitmap, &bitmap);
+        pixels = {bitmap.bmWidth, info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2};
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+    }
+    HDC screen = GetDC(nullptr);
+    const double tppX = 1440.0 / GetDeviceCaps(screen, LOGPIXELSX);
+    const double tppY = 1440.0 / GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    size_ = IconTraySizeTwips(picture_ != nullptr, pixels, false, tppX, tppY);
+}
+
 void IconTray::SetPicture(HICON picture) {
     picture_ = picture;
+    Resize();
     if (enable_) NotifyTray();
+}
+
+void IconTray::ReadProperties(const IconTrayProperties& stored) {
+    toolTipText_ = stored.ToolTip.value_or(L"");
+    SetPicture(stored.Picture.value_or(nullptr));
+    enable_ = stored.Enable.value_or(false);
+}
+
+IconTrayProperties IconTray::WriteProperties() const {
+    IconTrayProperties stored;
+    if (picture_) stored.Picture = picture_;
+    if (!toolTipText_.empty()) stored.ToolTip = toolTipText_;
+    if (enable_) stored.Enable = true;
+    return stored;
 }
 
 void IconTray::SetToolTipText(const std::wstring& text) {

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace iv {
@@ -33,6 +34,18 @@ inline constexpr UINT kTrayIconId = 1;
 // NUL, and the rest of the field filled with spaces.
 NOTIFYICONDATAW BuildNotifyRecord(HWND hwnd, HICON icon, const std::wstring& tip);
 
+// The properties a host stores for the control; a property at its default is not stored.
+struct IconTrayProperties {
+    std::optional<HICON> Picture;         // "Picture"; default: no picture
+    std::optional<std::wstring> ToolTip;  // "ToolTip"; default: empty
+    std::optional<bool> Enable;           // "Enable"; default: false
+};
+
+// The control's size in twips: 28 x 28 pixels without a picture, else the picture's own size
+// (plus 60 twips each way with a single border).
+SIZE IconTraySizeTwips(bool hasPicture, SIZE picturePixels, bool singleBorder, double twipsPerPixelX,
+                       double twipsPerPixelY);
+
 class IconTray {
 public:
     using Notifier = std::function<BOOL(DWORD message, NOTIFYICONDATAW* record)>;
@@ -54,6 +67,14 @@ public:
     bool Enable() const { return enable_; }
     void SetEnable(bool enable);
 
+    // The control's size in twips, as the picture last set it.
+    SIZE SizeTwips() const { return size_; }
+
+    // Reads the host's stored properties: the tip directly, the picture through its setter,
+    // Enable directly (so nothing is sent until the host has loaded).
+    void ReadProperties(const IconTrayProperties& stored);
+    IconTrayProperties WriteProperties() const;
+
     // Follow the host window: an enabled icon appears when the host loads and goes when it
     // unloads.
     void frmParent_Load();
@@ -68,6 +89,7 @@ public:
 private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void NotifyTray();
+    void Resize();
 
     Notifier notifier_;
     HWND hwnd_ = nullptr;
@@ -75,6 +97,7 @@ private:
     std::wstring toolTipText_;
     bool enable_ = false;
     DWORD pending_ = NIM_ADD;
+    SIZE size_ = {};
     UINT taskbarCreated_ = 0;
 };
 

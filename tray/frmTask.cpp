@@ -70,8 +70,10 @@ bool frmTask::Load() {
 
     // The stored properties of ucTask: its tip and picture; Enable is not stored, so false.
     picture_.Reset(CreateTrayPicture());
-    ucTask_.SetToolTipText(kTip);
-    ucTask_.SetPicture(picture_.Get());
+    IconTrayProperties stored;
+    stored.ToolTip = kTip;
+    stored.Picture = picture_.Get();
+    ucTask_.ReadProperties(stored);
     ucTask_.OnEvent = [this](TrayEvent event) {
         if (event == TrayEvent::LeftDblClick) ucTask_LeftDblClick();
         if (event == TrayEvent::MouseRightUp) ucTask_MouseRightUp();

@@ -105,6 +105,29 @@ TEST_F(IconTrayTest, ARestartedShellGetsTheIconBack) {
     EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_ADD}));
 }
 
+TEST_F(IconTrayTest, StoredPropertiesLeaveDefaultsOutAndAddTheIconAtTheHostsLoad) {
+    IconTray fresh(Recorder());
+    const IconTrayProperties none = fresh.WriteProperties();
+    EXPECT_FALSE(none.Picture || none.ToolTip || none.Enable);
+
+    IconTrayProperties stored;
+    stored.ToolTip = L"Kivo";
+    stored.Picture = LoadIconW(nullptr, IDI_APPLICATION);
+    stored.Enable = true;
+    IconTray tray(Recorder());
+    ASSERT_TRUE(tray.Create(nullptr));
+    tray.ReadProperties(stored);
+    EXPECT_TRUE(requests_.empty()) << "nothing is sent before the host has loaded";
+    EXPECT_EQ(tray.SizeTwips().cx, IconTraySizeTwips(true, {GetSystemMetrics(SM_CXICON), 0}, false,
+                                                     1440.0 / 96, 1440.0 / 96).cx);
+    tray.frmParent_Load();
+    EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_ADD}));
+    EXPECT_EQ(requests_[0].tip, L"Kivo");
+    const IconTrayProperties written = tray.WriteProperties();
+    EXPECT_EQ(written.ToolTip.value_or(L""), L"Kivo");
+    EXPECT_TRUE(written.Enable.value_or(false));
+}
+
 TEST_F(IconTrayTest, TheRealNotificationAreaTakesTheRequests) {
     IconTray tray;
     ASSERT_TRUE(tray.Create(nullptr));

@@ -45,5 +45,12 @@ TEST(BuildNotifyRecord, TipIsCutToSixtyThreeCharacters) {
     EXPECT_EQ(empty.szTip[1], L' ');
 }
 
+TEST(IconTraySizeTwips, TwentyEightPixelsWithoutAPictureElseThePicturesOwnSize) {
+    EXPECT_EQ(IconTraySizeTwips(false, {}, false, 15, 15).cx, 420);
+    EXPECT_EQ(IconTraySizeTwips(false, {}, true, 12, 12).cy, 336);
+    EXPECT_EQ(IconTraySizeTwips(true, {32, 32}, false, 15, 15).cx, 480);
+    EXPECT_EQ(IconTraySizeTwips(true, {32, 16}, true, 15, 15).cy, 300);
+}
+
 }  // namespace
 }  // namespace iv
