@@ -3,6 +3,7 @@
 #include "app/BarImages.h"
 #include "app/State.h"
 #include "app/ToolbarRules.h"
+#include "app/WindowClass.h"
 #include "app/WinVersion.h"
 #include "desktop/DesktopWindows.h"
 #include "desktop/IconPositions.h"
@@ -46,15 +47,7 @@ frmTask& frmMain::Task() {
 bool frmMain::Load() {
     if (hwnd_) return true;
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    if (!GetClassInfoExW(instance, kClassName, &wc) && !RegisterClassExW(&wc)) return false;
+    if (!EnsureWindowClass(kClassName, WndProc, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))) return false;
 
     {
         ScreenDc screen;

@@ -1,5 +1,7 @@
 #include "tray/IconTray.h"
 
+#include "app/WindowClass.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -57,14 +59,10 @@ IconTray::~IconTray() {
 }
 
 bool IconTray::Create(HWND host) {
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kClassName;
-    if (!GetClassInfoW(instance, kClassName, &wc) && !RegisterClassW(&wc)) return false;
+    if (!EnsureWindowClass(kClassName, WndProc)) return false;
     // A top-level window (owned by the host, never shown), so that broadcasts reach it too.
-    hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, 0, 0, host, nullptr, instance, this);
+    hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, 0, 0, host, nullptr,
+                            GetModuleHandleW(nullptr), this);
     // After a restart of the shell the notification area is new and every icon is gone.
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
     return hwnd_ != nullptr;

@@ -1,6 +1,7 @@
 #include "tray/frmTask.h"
 
 #include "app/State.h"
+#include "app/WindowClass.h"
 #include "app/frmMain.h"
 #include "desktop/ListViewStyles.h"
 
@@ -59,13 +60,9 @@ frmTask::~frmTask() { Unload(); }
 
 bool frmTask::Load() {
     if (hwnd_) return true;
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kClassName;
-    if (!GetClassInfoW(instance, kClassName, &wc) && !RegisterClassW(&wc)) return false;
-    CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, kCaption, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, this);
+    if (!EnsureWindowClass(kClassName, WndProc)) return false;
+    CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, kCaption, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                    GetModuleHandleW(nullptr), this);
     if (!hwnd_ || !ucTask_.Create(hwnd_)) return false;
 
     // The stored properties of ucTask: its tip and picture; Enable is not stored, so false.

@@ -153,23 +153,22 @@ void MoveMouse(int x, int y) {
     }
 }
 
-void LeftClickAt(int x, int y) {
+namespace {
+
+void ClickAt(int x, int y, DWORD down, DWORD up) {
     MoveMouse(x, y);
     INPUT inputs[2] = {};
     inputs[0].type = inputs[1].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    inputs[0].mi.dwFlags = down;
+    inputs[1].mi.dwFlags = up;
     SendInput(2, inputs, sizeof inputs[0]);
 }
 
-void RightClickAt(int x, int y) {
-    MoveMouse(x, y);
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-    SendInput(2, inputs, sizeof inputs[0]);
-}
+}  // namespace
+
+void LeftClickAt(int x, int y) { ClickAt(x, y, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP); }
+
+void RightClickAt(int x, int y) { ClickAt(x, y, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); }
 
 void PressKey(WORD virtualKey) {
     INPUT inputs[2] = {};
