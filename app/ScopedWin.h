@@ -1,6 +1,7 @@
 // Small move-only owners for the handles the program takes.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 
 #include <utility>
 
@@ -58,6 +59,9 @@ struct IconCloser {
 struct MenuCloser {
     void operator()(HMENU menu) const { DestroyMenu(menu); }
 };
+struct ImageListDestroyer {
+    void operator()(HIMAGELIST list) const { ImageList_Destroy(list); }
+};
 struct WindowCloser {
     void operator()(HWND hwnd) const { DestroyWindow(hwnd); }
 };
@@ -69,6 +73,7 @@ using ScopedDc = Scoped<HDC, nullptr, DcCloser>;
 using ScopedIcon = Scoped<HICON, nullptr, IconCloser>;
 using ScopedMenu = Scoped<HMENU, nullptr, MenuCloser>;
 using ScopedWindow = Scoped<HWND, nullptr, WindowCloser>;
+using ScopedImageList = Scoped<HIMAGELIST, nullptr, ImageListDestroyer>;
 
 // A screen device context borrowed for the lifetime of the object.
 class ScreenDc {
@@ -96,6 +101,31 @@ public:
 private:
     HDC dc_;
     HGDIOBJ old_;
+};
+
+// Owns one reference to a COM object.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() { Reset(); }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+
+    T* Get() const { return ptr_; }
+    T* operator->() const { return ptr_; }
+    explicit operator bool() const { return ptr_ != nullptr; }
+    void Reset() {
+        if (ptr_) std::exchange(ptr_, nullptr)->Release();
+    }
+    // For the out-parameter of CoCreateInstance and QueryInterface.
+    void** Receive() {
+        Reset();
+        return reinterpret_cast<void**>(&ptr_);
+    }
+
+private:
+    T* ptr_ = nullptr;
 };
 
 }  // namespace iv

@@ -17,6 +17,7 @@ Flag ScrollWatch = kFalse;
 int32_t LastScrollPos = 0;
 
 DesktopWindowHandles DesktopWindows;
+HWND ModelessDialog = nullptr;
 
 void ResetState() {
     CurrentViewMode = 0;
@@ -32,6 +33,7 @@ void ResetState() {
     ScrollWatch = kFalse;
     LastScrollPos = 0;
     DesktopWindows = {};
+    ModelessDialog = nullptr;
 }
 
 }  // namespace iv

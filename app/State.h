@@ -38,6 +38,9 @@ struct DesktopWindowHandles {
 };
 extern DesktopWindowHandles DesktopWindows;
 
+// The open modeless dialog, if any: the message loop lets it handle Enter, Esc and Tab.
+extern HWND ModelessDialog;
+
 // Puts every item above back to its value at program start.
 void ResetState();
 

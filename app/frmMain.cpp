@@ -32,6 +32,7 @@ bool IsSeparator(int index) { return index == 2 || index == 4 || index == 12; }
 frmMain::frmMain() = default;
 
 frmMain::~frmMain() {
+    set_.reset();
     task_.reset();
     if (hwnd_) DestroyWindow(hwnd_);
 }
@@ -42,6 +43,20 @@ frmTask& frmMain::Task() {
         task_->Load();
     }
     return *task_;
+}
+
+frmSet& frmMain::Settings() {
+    if (!set_) set_ = std::make_unique<frmSet>(*this);
+    return *set_;
+}
+
+void frmMain::ShowSettings() { Settings().Show(); }
+
+void frmMain::ApplyTopMost() {
+    // The width in twips serves as a pixel position, which lies left of any screen.
+    SetWindowPos(hwnd_, ToolTopMost == 1 ? HWND_TOPMOST : HWND_NOTOPMOST, static_cast<int>(-width_), 0,
+                 TwipsToPixels(width_, tppX_), TwipsToPixels(height_, tppY_), SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    placed_ = false;
 }
 
 bool frmMain::Load() {
@@ -58,6 +73,12 @@ bool frmMain::Load() {
     CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, kCaption, WS_POPUP, 0, 0, TwipsToPixels(width_, tppX_),
                     TwipsToPixels(height_, tppY_), nullptr, nullptr, instance, this);
     if (!hwnd_) return false;
+    icon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                              GetSystemMetrics(SM_CYICON), 0)));
+    smallIcon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Get()));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
     Form_Load();
     return true;
 }
@@ -205,6 +226,7 @@ void frmMain::Form_Unload() {
     // Large icons only.
     if (StyleFlags[12] == 1 && CurrentViewMode < 2) SaveIconPositions();
     // The tray icon goes with its host.
+    if (set_) set_->Unload();
     if (task_) task_->Unload();
     InvalidateWindow(DesktopWindows.DefView);
     InvalidateWindow(DesktopWindows.ListView);
@@ -254,7 +276,10 @@ void frmMain::Timer1_Timer() {
     if (IsPointOverWindow(mouse.x, mouse.y, left_, top_, width_, height_, tppX_, tppY_)) {
         int16_t shown = -1;
         PlaceToolbar(shown);
-        if (IsWindowVisible(hwnd_) && GetFocus() != hwnd_) SetFocus(hwnd_);
+        // The toolbar under the mouse takes the focus, but not from the program's own dialogs,
+        // which would lose Enter and Esc to it.
+        const HWND active = GetActiveWindow();
+        if (IsWindowVisible(hwnd_) && GetFocus() != hwnd_ && (!active || active == hwnd_)) SetFocus(hwnd_);
     } else {
         int16_t tucked = 0;
         PlaceToolbar(tucked);
@@ -269,6 +294,9 @@ void frmMain::barBtn_ButtonClick(int index) {
         case kViewButton:
             SetBarBtn();
             InvalidateWindow(DesktopWindows.ListView);
+            break;
+        case kSettingsButton:
+            ShowSettings();
             break;
         case kRedrawButton:
             RedrawDesktop();

@@ -8,14 +8,10 @@
 #include <string>
 
 #include "app/ScopedWin.h"
+#include "dialogs/frmSet.h"
 #include "tray/frmTask.h"
 
 namespace iv {
-
-struct ImageListDestroyer {
-    void operator()(HIMAGELIST list) const { ImageList_Destroy(list); }
-};
-using ScopedImageList = Scoped<HIMAGELIST, nullptr, ImageListDestroyer>;
 
 class frmMain {
 public:
@@ -74,6 +70,14 @@ public:
 
     // The tray host, loaded the first time it is needed.
     frmTask& Task();
+    // Opens the settings dialog, or brings it forward when it is open.
+    void ShowSettings();
+    frmSet& Settings();
+    // Puts the window into the always-on-top order ToolTopMost asks for and shows it left of the
+    // screen; the watcher's next tick puts it back into its corner, or hides it for the tray.
+    void ApplyTopMost();
+    // The program's icon (the system's application icon when the program file has none).
+    HICON Icon() const { return icon_ ? icon_.Get() : LoadIconW(nullptr, IDI_APPLICATION); }
     // What sends the tray icon's requests to the shell; set before Load (tests record them).
     void SetTrayNotifier(IconTray::Notifier notifier) { trayNotifier_ = std::move(notifier); }
 
@@ -95,6 +99,9 @@ private:
     HWND hwnd_ = nullptr;
     HWND barBtn_ = nullptr;
     std::unique_ptr<frmTask> task_;
+    std::unique_ptr<frmSet> set_;
+    ScopedIcon icon_;
+    ScopedIcon smallIcon_;
     IconTray::Notifier trayNotifier_;
     ScopedImageList imageList1_;
     std::wstring toolTips_[kButtonCount + 1];

@@ -9,4 +9,8 @@
 
 #define ICONVALE_PRODUCT_NAME "Iconvale"
 #define ICONVALE_COMPANY_NAME "Iconvale"
-#define ICONVALE_COPYRIGHT "Copyright (C) 2026 Iconvale"
+#define ICONVALE_COPYRIGHT "(C) 2026 Iconvale"
+
+// The author's addresses the About box links to; whoever ships the program sets them here.
+#define ICONVALE_MAIL_LINK "mailto:iv@example.com"
+#define ICONVALE_WEB_LINK "https://example.com/"

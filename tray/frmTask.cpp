@@ -107,9 +107,7 @@ HMENU frmTask::BuildMenu() const {
     return menu;
 }
 
-void frmTask::ucTask_LeftDblClick() {
-    // Opens the settings dialog once it exists.
-}
+void frmTask::ucTask_LeftDblClick() { main_.ShowSettings(); }
 
 void frmTask::ucTask_MouseRightUp() {
     ScopedMenu menu(BuildMenu());

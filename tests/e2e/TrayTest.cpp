@@ -124,5 +124,27 @@ TEST_F(TrayTest, IconMenuSwitchesTheViewAndExitRemovesTheIcon) {
     EXPECT_EQ(ReadString(kSettingsKey, L"Desktop Icon"), L"4");
 }
 
+TEST_F(TrayTest, MenuItemAndDoubleClickOpenTheSettingsDialog) {
+    WriteString(kSettingsKey, L"Task Tray", L"1");
+    StartIconvaleInTray();
+    ASSERT_TRUE(WaitUntil([&] { return IconShown(); }, 5000)) << "no icon in the notification area";
+    const auto dialog = [&] { return FindProcessWindow(app_.Id(), L"#32770", L"設定"); };
+
+    ASSERT_NE(OpenMenu(), nullptr) << "the menu did not open";
+    PressKey('S');
+    ASSERT_TRUE(WaitUntil([&] { return Shown(dialog()); }, 5000)) << "the menu item did not open the dialog";
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !dialog(); }, 5000)) << "Esc did not close the dialog";
+
+    const POINT p = IconPoint();
+    LeftClickAt(p.x, p.y);
+    LeftClickAt(p.x, p.y);
+    EXPECT_TRUE(WaitUntil([&] { return Shown(dialog()); }, 5000)) << "a double click did not open the dialog";
+
+    ASSERT_NE(OpenMenu(), nullptr);
+    PressKey('X');
+    ASSERT_TRUE(app_.WaitForExit(10000));
+}
+
 }  // namespace
 }  // namespace e2e
