@@ -3,8 +3,9 @@
 
 export WINEPREFIX="$PWD/build/wineprefix"
 export WINEDEBUG=-all
-# No Mono or Gecko: nothing may ask to download them.
-export WINEDLLOVERRIDES="mscoree=;mshtml="
+# No Mono or Gecko: nothing may ask to download them. No menu builder: a shortcut the tests
+# write must not leave desktop entries and icons behind.
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 # The prefix's Desktop folder is a link to HOME: keep it inside the build tree.
 export HOME="$PWD/build/home"
 # The people this program is for read Japanese; data tests must pass in any locale anyway.
@@ -37,6 +38,12 @@ make_prefix() {
     # one: let Wine manage no windows.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wineserver -w
+  fi
+  # The About box's links ask for the Japanese Windows font by name: draw them with IPA's.
+  if [ ! -f "$WINEPREFIX/.fonts-mapped" ]; then
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /t REG_SZ /d 'IPAPGothic' /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.fonts-mapped"
   fi
 }
 
