@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <utility>
 
@@ -101,6 +102,21 @@ public:
 private:
     HDC dc_;
     HGDIOBJ old_;
+};
+
+// Puts the calling thread into a single-threaded apartment for the lifetime of the object,
+// unless it already is in one; a thread in the multithreaded apartment stays there.
+class ComApartment {
+public:
+    ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(result_)) CoUninitialize();  // S_OK and S_FALSE each need their own call
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT result_;
 };
 
 // Owns one reference to a COM object.

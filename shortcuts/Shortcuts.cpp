@@ -13,21 +13,6 @@ struct PidlFreer {
 };
 using ScopedPidl = Scoped<LPITEMIDLIST, nullptr, PidlFreer>;
 
-// Puts the calling thread into a single-threaded apartment for the lifetime of the object,
-// unless it already is in one; a thread in the multithreaded apartment stays there.
-class ComApartment {
-public:
-    ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(result_)) CoUninitialize();  // S_OK and S_FALSE each need their own call
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT result_;
-};
-
 // The running program's own path, however long it is.
 std::wstring ModulePath() {
     std::wstring path(MAX_PATH, L'\0');
