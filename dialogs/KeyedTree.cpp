@@ -10,8 +10,7 @@ void KeyedTree::Clear() {
     keyOf_.clear();
 }
 
-HTREEITEM KeyedTree::Add(const std::wstring& parentKey, const std::wstring& key, const std::wstring& text,
-                         int image) {
+HTREEITEM KeyedTree::Add(const std::wstring& parentKey, const std::wstring& key, const std::wstring& text, int image) {
     if (!tree_ || byKey_.count(key)) return nullptr;
     HTREEITEM parent = TVI_ROOT;
     if (!parentKey.empty()) {
@@ -108,9 +107,13 @@ void KeyedTree::SetImage(HTREEITEM node, int image) {
     TreeView_SetItem(tree_, &item);
 }
 
-int KeyedTree::ImageOf(const std::wstring& key) const { return Image(Find(key)); }
+int KeyedTree::ImageOf(const std::wstring& key) const {
+    return Image(Find(key));
+}
 
-HTREEITEM KeyedTree::Parent(HTREEITEM node) const { return node ? TreeView_GetParent(tree_, node) : nullptr; }
+HTREEITEM KeyedTree::Parent(HTREEITEM node) const {
+    return node ? TreeView_GetParent(tree_, node) : nullptr;
+}
 
 HTREEITEM KeyedTree::Root(HTREEITEM node) const {
     while (HTREEITEM parent = Parent(node)) node = parent;
@@ -126,7 +129,9 @@ std::vector<HTREEITEM> KeyedTree::Children(HTREEITEM node) const {
     return children;
 }
 
-bool KeyedTree::HasChildren(HTREEITEM node) const { return node && TreeView_GetChild(tree_, node) != nullptr; }
+bool KeyedTree::HasChildren(HTREEITEM node) const {
+    return node && TreeView_GetChild(tree_, node) != nullptr;
+}
 
 void KeyedTree::Expand(HTREEITEM node) {
     if (node) TreeView_Expand(tree_, node, TVE_EXPAND);

@@ -29,7 +29,9 @@ void AddPicture(HIMAGELIST list, Painter paint) {
     ImageList_AddMasked(list, static_cast<HBITMAP>(bitmap.Get()), kImageMaskColor);
 }
 
-void FrameControl(HDC dc, RECT rect, UINT type, UINT state) { DrawFrameControl(dc, &rect, type, state); }
+void FrameControl(HDC dc, RECT rect, UINT type, UINT state) {
+    DrawFrameControl(dc, &rect, type, state);
+}
 
 // A small window with a title bar and three lines of a list.
 void PaintBranch(HDC dc) {

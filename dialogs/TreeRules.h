@@ -20,9 +20,9 @@ inline constexpr int kNodeImageCount = 12;
 
 // Keys of the left tree's options and commands; index 0..12 is the StyleFlags index.
 inline constexpr const wchar_t* kStyleKeys[15] = {
-    L"Tool Tips",       L"Row Select",     L"Grid Line",    L"Header Move",  L"All Item Icon",
-    L"One Click",       L"Two Click",      L"Mouse Active", L"Under Line Cool", L"Under Line Hot",
-    L"Text Color",      L"Icon PosSave",   L"Icon PosLoad", L"Icon NowSave", L"Icon NowLoad"};
+    L"Tool Tips",  L"Row Select",   L"Grid Line",    L"Header Move",     L"All Item Icon",
+    L"One Click",  L"Two Click",    L"Mouse Active", L"Under Line Cool", L"Under Line Hot",
+    L"Text Color", L"Icon PosSave", L"Icon PosLoad", L"Icon NowSave",    L"Icon NowLoad"};
 
 // Keys of the right tree: 0..3 the corners (ToolPosition i), 4..7 the cycling view modes
 // (ChangeStyleFlags i - 4), then the shortcut commands, the topmost option and the tray choice.

@@ -52,13 +52,17 @@ int ButtonsOf(WPARAM keys) {
     return ((keys & MK_LBUTTON) ? 1 : 0) | ((keys & MK_RBUTTON) ? 2 : 0) | ((keys & MK_MBUTTON) ? 4 : 0);
 }
 
-POINT PointOf(LPARAM lParam) { return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}; }
+POINT PointOf(LPARAM lParam) {
+    return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+}
 
 }  // namespace
 
 frmSet::frmSet(frmMain& main) : main_(main) {}
 
-frmSet::~frmSet() { Unload(); }
+frmSet::~frmSet() {
+    Unload();
+}
 
 void frmSet::Show() {
     if (hwnd_) {
@@ -93,10 +97,10 @@ void frmSet::CreateControls() {
 
     const auto create = [&](const wchar_t* cls, const wchar_t* text, DWORD style, DWORD exStyle, int left, int top,
                             int width, int height, int id) {
-        const HWND control = CreateWindowExW(
-            exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, TwipsToPixels(left, tppX_), TwipsToPixels(top, tppY_),
-            TwipsToPixels(width, tppX_), TwipsToPixels(height, tppY_), hwnd_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+        const HWND control =
+            CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, TwipsToPixels(left, tppX_),
+                            TwipsToPixels(top, tppY_), TwipsToPixels(width, tppX_), TwipsToPixels(height, tppY_), hwnd_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
         return control;
     };
@@ -184,7 +188,8 @@ void frmSet::Form_Load() {
     AddShortcutNode(kCsidlStartup, L"Startup Delete", kStartupDeleteText, L"Startup Create", kStartupCreateText);
     // A tree-view node opens only once it has children, so the shortcut branch opens again.
     tvwEtc_.Expand(tvwEtc_.Find(L"Short"));
-    for (KeyedTree* tree : {&tvwStyle_, &tvwEtc_}) TreeView_SelectSetFirstVisible(tree->Hwnd(), TreeView_GetRoot(tree->Hwnd()));
+    for (KeyedTree* tree : {&tvwStyle_, &tvwEtc_})
+        TreeView_SelectSetFirstVisible(tree->Hwnd(), TreeView_GetRoot(tree->Hwnd()));
 }
 
 void frmSet::AddShortcutNode(int folder, const wchar_t* deleteKey, const wchar_t* deleteText, const wchar_t* createKey,
@@ -433,8 +438,7 @@ INT_PTR frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM) {
             SetWindowLongPtrW(hwnd_, DWLP_USER, 0);
             hwnd_ = nullptr;
             break;
-        default:
-            break;
+        default: break;
     }
     return FALSE;
 }
@@ -442,7 +446,9 @@ INT_PTR frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM) {
 LRESULT CALLBACK frmSet::TreeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
     auto* self = reinterpret_cast<frmSet*>(data);
     if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, TreeProc, 0);
-    KeyedTree* tree = hwnd == self->tvwStyle_.Hwnd() ? &self->tvwStyle_ : hwnd == self->tvwEtc_.Hwnd() ? &self->tvwEtc_ : nullptr;
+    KeyedTree* tree = hwnd == self->tvwStyle_.Hwnd() ? &self->tvwStyle_
+                      : hwnd == self->tvwEtc_.Hwnd() ? &self->tvwEtc_
+                                                     : nullptr;
     if (!tree) return DefSubclassProc(hwnd, msg, wParam, lParam);
     return self->HandleTreeMessage(*tree, msg, wParam, lParam);
 }
@@ -504,8 +510,7 @@ LRESULT frmSet::HandleTreeMessage(KeyedTree& tree, UINT msg, WPARAM wParam, LPAR
         case WM_CHAR:
             if (wParam == L' ') return 0;
             break;
-        default:
-            break;
+        default: break;
     }
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }

@@ -40,8 +40,8 @@ std::wstring ProgramTarget() {
 
 bool WriteProgramShortcut(int folder, HWND owner) {
     const std::wstring target = ProgramTarget();
-    return WriteShortcut(ShortcutPath(folder, owner), target, L"デスクトップのアイコン表示方法等を変更します。", L"", L"",
-                         target, 0, SW_SHOWNORMAL);
+    return WriteShortcut(ShortcutPath(folder, owner), target, L"デスクトップのアイコン表示方法等を変更します。", L"",
+                         L"", target, 0, SW_SHOWNORMAL);
 }
 
 void ShowFailure(HWND owner, const wchar_t* text) {
@@ -77,8 +77,8 @@ bool DeleteShortcut(const std::wstring& path) {
 }
 
 bool WriteShortcut(const std::wstring& linkPath, const std::wstring& targetPath, const std::wstring& description,
-                   const std::wstring& arguments, const std::wstring& workingDirectory,
-                   const std::wstring& iconFile, int16_t iconIndex, int32_t windowStyle) {
+                   const std::wstring& arguments, const std::wstring& workingDirectory, const std::wstring& iconFile,
+                   int16_t iconIndex, int32_t windowStyle) {
     if (linkPath.empty()) return false;
     if (ShortcutExists(linkPath)) return true;
     if (targetPath.empty()) return false;
@@ -89,8 +89,7 @@ bool WriteShortcut(const std::wstring& linkPath, const std::wstring& targetPath,
         return false;
     }
     if (FAILED(link->SetPath(targetPath.c_str())) || FAILED(link->SetDescription(description.c_str())) ||
-        FAILED(link->SetArguments(arguments.c_str())) ||
-        FAILED(link->SetWorkingDirectory(workingDirectory.c_str())) ||
+        FAILED(link->SetArguments(arguments.c_str())) || FAILED(link->SetWorkingDirectory(workingDirectory.c_str())) ||
         FAILED(link->SetIconLocation(iconFile.c_str(), iconIndex)) || FAILED(link->SetShowCmd(windowStyle))) {
         return false;
     }

@@ -28,8 +28,8 @@ bool DeleteShortcut(const std::wstring& path);
 // Writes a shell link at linkPath with the given properties. An existing file is left untouched
 // and counts as success. False when the link could not be created or saved (nothing is shown).
 bool WriteShortcut(const std::wstring& linkPath, const std::wstring& targetPath, const std::wstring& description,
-                   const std::wstring& arguments, const std::wstring& workingDirectory,
-                   const std::wstring& iconFile, int16_t iconIndex, int32_t windowStyle);
+                   const std::wstring& arguments, const std::wstring& workingDirectory, const std::wstring& iconFile,
+                   int16_t iconIndex, int32_t windowStyle);
 
 // Creates the requested shortcuts to the running program, the Startup folder first; a failure
 // shows its place's message and ends the call, so the desktop is not attempted after a failed

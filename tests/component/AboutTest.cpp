@@ -133,7 +133,8 @@ TEST_F(AboutTest, LaidOutInTwipsAtTheScreenDpiAndCentredWithoutATaskbarButton) {
     }
     // A link label is at least its laid-out size and grows, within the margin, to show its whole
     // address with the underline below it.
-    for (const Expected& e : {Expected{about_->Mail(), 1080, 840, 1965, 180}, Expected{about_->Url(), 1080, 1080, 1800, 180}}) {
+    for (const Expected& e :
+         {Expected{about_->Mail(), 1080, 840, 1965, 180}, Expected{about_->Url(), 1080, 1080, 1800, 180}}) {
         const RECT r = ClientRectOf(e.control);
         EXPECT_EQ(r.left, Pixels(e.left, dpiX)) << e.left;
         EXPECT_EQ(r.top, Pixels(e.top, dpiY)) << e.left;

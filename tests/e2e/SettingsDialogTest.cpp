@@ -23,8 +23,9 @@ protected:
     HWND OpenFromToolbar() {
         Click(3);
         HWND dialog = nullptr;
-        WaitUntil([&] { return (dialog = FindProcessWindow(app_.Id(), L"#32770", L"設定")) && IsWindowVisible(dialog); },
-                  10000);
+        WaitUntil(
+            [&] { return (dialog = FindProcessWindow(app_.Id(), L"#32770", L"設定")) && IsWindowVisible(dialog); },
+            10000);
         return dialog;
     }
 
@@ -90,7 +91,8 @@ TEST_F(SettingsDialogTest, NoViewModeToCycleIsRefusedWithAMessage) {
     ClickButton(dialog, IDOK);
 
     HWND message = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (message = FindProcessWindow(app_.Id(), L"#32770", L"設定ｴﾗｰ")) != nullptr; }, 5000))
+    ASSERT_TRUE(
+        WaitUntil([&] { return (message = FindProcessWindow(app_.Id(), L"#32770", L"設定ｴﾗｰ")) != nullptr; }, 5000))
         << "no validation message";
     wchar_t text[128] = {};
     GetDlgItemTextW(message, 0xFFFF, text, 128);

@@ -8,8 +8,8 @@ namespace {
 
 TEST(TreeRulesTest, ClickPicturesDifferOnlyForAnOptionThatIsOn) {
     // image before -> right tree, left tree
-    const int table[][3] = {{2, 3, 3}, {3, 2, 2}, {4, 4, 5}, {5, 4, 4}, {11, 12, 12}, {12, 12, 12},
-                            {1, 1, 1},  {6, 6, 6}, {9, 9, 9}, {10, 10, 10}};
+    const int table[][3] = {{2, 3, 3},    {3, 2, 2}, {4, 4, 5}, {5, 4, 4}, {11, 12, 12},
+                            {12, 12, 12}, {1, 1, 1}, {6, 6, 6}, {9, 9, 9}, {10, 10, 10}};
     for (const auto& row : table) {
         EXPECT_EQ(EtcClickImage(row[0]), row[1]) << "image " << row[0];
         EXPECT_EQ(StyleClickImage(row[0]), row[2]) << "image " << row[0];
