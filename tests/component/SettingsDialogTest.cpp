@@ -12,6 +12,7 @@
 #include "dialogs/frmSet.h"
 #include "settings/Settings.h"
 #include "shortcuts/Shortcuts.h"
+#include "tests/component/FreshDesktop.h"
 #include "tests/stand-in/StandIn.h"
 #include "tests/support/Processes.h"
 
@@ -29,11 +30,7 @@ struct Shown {
 class SettingsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        DeleteKeyTree(kSettingsKey);
-        ResetState();
-        standin::Options options;
-        options.items = {{L"Readme", 10, 10}, {L"Data", 90, 10}};
-        desktop_ = standin::Desktop::Create(options);
+        desktop_ = FreshDesktop();
         ASSERT_TRUE(desktop_);
         previous_ = SetMessageBoxHandler([this](HWND, const wchar_t* text, const wchar_t* caption, UINT type) {
             shown_.push_back({text, caption, type});

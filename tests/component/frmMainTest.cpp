@@ -8,6 +8,7 @@
 #include "app/ToolbarRules.h"
 #include "app/frmMain.h"
 #include "settings/Settings.h"
+#include "tests/component/FreshDesktop.h"
 #include "tests/stand-in/StandIn.h"
 #include "tests/support/Processes.h"
 #include "tests/support/StandInLog.h"
@@ -20,11 +21,7 @@ using namespace testing_support;
 class frmMainTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        DeleteKeyTree(kSettingsKey);
-        ResetState();
-        standin::Options options;
-        options.items = {{L"Readme", 10, 10}, {L"Data", 90, 10}};
-        desktop_ = standin::Desktop::Create(options);
+        desktop_ = FreshDesktop();
         ASSERT_TRUE(desktop_);
         ListView_SetTextBkColor(desktop_->ListView(), RGB(0, 128, 128));
     }
