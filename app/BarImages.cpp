@@ -1,11 +1,11 @@
 #include "app/BarImages.h"
 
-#include "app/ScopedWin.h"
+#include "base/Pictures.h"
 
 namespace iv {
 namespace {
 
-constexpr int kSize = 16;
+constexpr int kSize = kPictureSize;
 
 // Pixel art: one character a pixel, '.' transparent.
 struct Pixmap {
@@ -62,21 +62,16 @@ COLORREF ColourOf(char c) {
     }
 }
 
-// Adds a picture to the list through a silver-backed bitmap, as every image of the list is.
+// Adds a picture to the list; a missing one is a blank picture.
 void AddPixmap(HIMAGELIST list, const Pixmap* pixmap) {
-    ScreenDc screen;
-    ScopedDc dc(CreateCompatibleDC(screen.Get()));
-    ScopedGdiObj bitmap(CreateCompatibleBitmap(screen.Get(), kSize, kSize));
-    if (!dc || !bitmap) return;
-    {
-        SelectObj select(dc.Get(), bitmap.Get());
+    AddMaskedPicture(list, [pixmap](HDC dc) {
+        if (!pixmap) return;
         for (int y = 0; y < kSize; ++y) {
             for (int x = 0; x < kSize; ++x) {
-                SetPixelV(dc.Get(), x, y, pixmap ? ColourOf(pixmap->rows[y][x]) : kImageMaskColor);
+                if (pixmap->rows[y][x] != '.') SetPixelV(dc, x, y, ColourOf(pixmap->rows[y][x]));
             }
         }
-    }
-    ImageList_AddMasked(list, static_cast<HBITMAP>(bitmap.Get()), kImageMaskColor);
+    });
 }
 
 void AddFromList(HIMAGELIST to, HIMAGELIST from, int index) {

@@ -5,9 +5,6 @@
 
 namespace iv {
 
-// Silver marks the transparent pixels of every picture.
-inline constexpr COLORREF kImageMaskColor = RGB(192, 192, 192);
-
 // Builds ImageList1: 1..4 the view modes and 5 the settings picture, taken from the common
 // controls' own toolbar bitmaps so that they match the system; 11 exit and 12 redraw, drawn
 // here; 6..10 blank. parent hosts a short-lived toolbar that loads the system bitmaps.

@@ -3,9 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/ScopedWin.h"
-#include "app/State.h"
 #include "app/frmMain.h"
+#include "base/ScopedWin.h"
 
 namespace iv {
 
@@ -24,7 +23,8 @@ int RunProgram() {
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (ModelessDialog && IsDialogMessageW(ModelessDialog, &msg)) continue;
+        const HWND dialog = main.ModelessDialog();
+        if (dialog && IsDialogMessageW(dialog, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

@@ -39,15 +39,6 @@ ToolbarPlacement PlaceToolbarGeometry(int16_t toolPosition, int32_t screenWidthT
     return p;
 }
 
-int32_t TwipsToPixels(double twips, double twipsPerPixel) {
-    // Half-way values go to the even neighbour, as everywhere else in the program.
-    return static_cast<int32_t>(std::nearbyint(twips / twipsPerPixel));
-}
-
-int32_t PixelsToTwips(int32_t pixels, double twipsPerPixel) {
-    return static_cast<int32_t>(std::nearbyint(pixels * twipsPerPixel));
-}
-
 bool IsPointOverWindow(int32_t x, int32_t y, double leftTwips, double topTwips, double widthTwips,
                        double heightTwips, double twipsPerPixelX, double twipsPerPixelY) {
     const int32_t left = TwipsToPixels(leftTwips, twipsPerPixelX);

@@ -2,10 +2,9 @@
 #pragma once
 #include <cstdint>
 
-namespace iv {
+#include "base/Twips.h"
 
-// Names of the view modes, indexed by desktop view mode (0..3).
-inline constexpr const wchar_t* kViewModeNames[4] = {L"大きいアイコン", L"小さいアイコン", L"一覧", L"詳細"};
+namespace iv {
 
 // The view-mode advance: forward one mode at a time, wrapping 4 to 1, at most five steps, stopping
 // on the first mode whose cycling flag is 1.
@@ -27,13 +26,6 @@ inline constexpr int32_t kTuckedStripTwips = 50;
 // Where the window goes for a corner, all in twips.
 ToolbarPlacement PlaceToolbarGeometry(int16_t toolPosition, int32_t screenWidthTwips, int32_t screenHeightTwips,
                                       int32_t windowWidthTwips, int32_t windowHeightTwips);
-
-// Twips per pixel for a screen resolution in dots per inch.
-inline double TwipsPerPixel(int dpi) { return 1440.0 / (dpi > 0 ? dpi : 96); }
-
-// Twips to whole pixels and back, rounded to the nearest integer.
-int32_t TwipsToPixels(double twips, double twipsPerPixel);
-int32_t PixelsToTwips(int32_t pixels, double twipsPerPixel);
 
 // The mouse counts as over the window when left <= x < right and top <= y < bottom, with the
 // window's twips rectangle rounded to pixels.

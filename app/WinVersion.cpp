@@ -1,5 +1,8 @@
 #include "app/WinVersion.h"
 
+#include "base/MessageBox.h"
+#include "res/texts.h"
+
 namespace iv {
 
 VersionVerdict ClassifyWindowsVersion(DWORD platformId, DWORD minorVersion) {
@@ -23,16 +26,16 @@ VersionVerdict ClassifyWindowsVersion(DWORD platformId, DWORD minorVersion) {
     return v;
 }
 
-Flag CheckWindowsVersion() {
+Flag CheckWindowsVersion(Flag& isWinNT) {
     OSVERSIONINFOW info = {};
     info.dwOSVersionInfoSize = sizeof info;
     GetVersionExW(&info);
     const VersionVerdict v = ClassifyWindowsVersion(info.dwPlatformId, info.dwMinorVersion);
     if (v.refuse) {
-        MessageBoxW(nullptr, L"Windows3.1上では動作しません。", L"Kivo", MB_OK | MB_ICONSTOP);
+        ShowMessage(nullptr, text::kWin32sRefusal, text::kEarlierName, MB_OK | MB_ICONSTOP);
         ExitProcess(0);
     }
-    if (v.setsWinNT) IsWinNT = v.winNT;
+    if (v.setsWinNT) isWinNT = v.winNT;
     return v.oldWin9x;
 }
 

@@ -2,9 +2,14 @@
 #pragma once
 #include <windows.h>
 
-#include "app/State.h"
+#include <cstdint>
 
 namespace iv {
+
+// Flags the program computes hold True as -1 and False as 0.
+using Flag = int16_t;
+inline constexpr Flag kTrue = -1;
+inline constexpr Flag kFalse = 0;
 
 struct VersionVerdict {
     bool refuse = false;        // Win32s: the program does not run there
@@ -16,8 +21,8 @@ struct VersionVerdict {
 // Decides by the version record's platform id (and, on the 9x family, its minor version).
 VersionVerdict ClassifyWindowsVersion(DWORD platformId, DWORD minorVersion);
 
-// Reads the version, sets IsWinNT and returns the value for IsOldWin9x. On Win32s it shows the
-// refusal message and ends the program at once.
-Flag CheckWindowsVersion();
+// Reads the version, sets isWinNT when the platform decides it and returns the value for
+// IsOldWin9x. On Win32s it shows the refusal message and ends the program at once.
+Flag CheckWindowsVersion(Flag& isWinNT);
 
 }  // namespace iv

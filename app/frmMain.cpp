@@ -1,20 +1,17 @@
 #include "app/frmMain.h"
 
 #include "app/BarImages.h"
-#include "app/State.h"
 #include "app/ToolbarRules.h"
-#include "app/WindowClass.h"
-#include "app/WinVersion.h"
-#include "desktop/DesktopWindows.h"
+#include "base/MessageBox.h"
+#include "base/Twips.h"
 #include "desktop/IconPositions.h"
 #include "desktop/ListViewStyles.h"
-#include "settings/Settings.h"
+#include "res/texts.h"
 
 namespace iv {
 namespace {
 
 constexpr wchar_t kClassName[] = L"IconvaleToolbarWindow";
-constexpr wchar_t kCaption[] = L"Iconvale";
 
 // Button size in HIMETRIC, as the toolbar was laid out: about 23 x 22 pixels at 96 dpi.
 constexpr int kButtonWidthHimetric = 609;
@@ -34,7 +31,7 @@ frmMain::frmMain() = default;
 frmMain::~frmMain() {
     set_.reset();
     task_.reset();
-    if (hwnd_) DestroyWindow(hwnd_);
+    if (Hwnd()) DestroyWindow(Hwnd());
 }
 
 frmTask& frmMain::Task() {
@@ -45,49 +42,55 @@ frmTask& frmMain::Task() {
     return *task_;
 }
 
-frmSet& frmMain::Settings() {
+frmSet& frmMain::SettingsDialog() {
     if (!set_) set_ = std::make_unique<frmSet>(*this);
     return *set_;
 }
 
-void frmMain::ShowSettings() { Settings().Show(); }
+void frmMain::ShowSettings() { SettingsDialog().Show(); }
+
+void frmMain::Exit() {
+    // Unloaded once the control that asked has finished with the message that destroys it.
+    PostMessageW(Hwnd(), WM_CLOSE, 0, 0);
+}
+
+void frmMain::ApplyDesktopStyles() { ApplyListViewStyles(desktop_, settings_.StyleFlags, savedTextBkColor_); }
 
 void frmMain::ApplyTopMost() {
     // The width in twips serves as a pixel position, which lies left of any screen.
-    SetWindowPos(hwnd_, ToolTopMost == 1 ? HWND_TOPMOST : HWND_NOTOPMOST, static_cast<int>(-width_), 0,
+    SetWindowPos(Hwnd(), settings_.ToolTopMost == 1 ? HWND_TOPMOST : HWND_NOTOPMOST, static_cast<int>(-width_), 0,
                  TwipsToPixels(width_, tppX_), TwipsToPixels(height_, tppY_), SWP_SHOWWINDOW | SWP_NOACTIVATE);
     placed_ = false;
 }
 
 bool frmMain::Load() {
-    if (hwnd_) return true;
+    if (Hwnd()) return true;
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    if (!EnsureWindowClass(kClassName, WndProc, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))) return false;
+    if (!EnsureWindowClass(kClassName, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))) return false;
 
-    {
-        ScreenDc screen;
-        tppX_ = TwipsPerPixel(GetDeviceCaps(screen.Get(), LOGPIXELSX));
-        tppY_ = TwipsPerPixel(GetDeviceCaps(screen.Get(), LOGPIXELSY));
-    }
+    const TwipsScale tpp = ScreenTwipsPerPixel();
+    tppX_ = tpp.x;
+    tppY_ = tpp.y;
     // A tool window: the toolbar has no task-bar button of its own.
-    CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, kCaption, WS_POPUP, 0, 0, TwipsToPixels(width_, tppX_),
-                    TwipsToPixels(height_, tppY_), nullptr, nullptr, instance, this);
-    if (!hwnd_) return false;
+    if (!Create(WS_EX_TOOLWINDOW, kClassName, text::kProductName, WS_POPUP, 0, 0, TwipsToPixels(width_, tppX_),
+                TwipsToPixels(height_, tppY_), nullptr)) {
+        return false;
+    }
     icon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                               GetSystemMetrics(SM_CYICON), 0)));
     smallIcon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
                                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
-    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Get()));
-    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
+    SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Get()));
+    SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
     Form_Load();
     return true;
 }
 
 void frmMain::Unload() {
-    if (!hwnd_ || unloading_) return;
+    if (!Hwnd() || unloading_) return;
     unloading_ = true;
     Form_Unload();
-    DestroyWindow(hwnd_);
+    DestroyWindow(Hwnd());
 }
 
 void frmMain::MeasureScreen() {
@@ -99,11 +102,11 @@ bool frmMain::CreateToolbar() {
                               WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER |
                                   CCS_NORESIZE | CCS_NOPARENTALIGN,
                               0, 0, TwipsToPixels(kBarWidthTwips, tppX_), TwipsToPixels(kBarHeightTwips, tppY_),
-                              hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
+                              Hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!barBtn_) return false;
     SendMessageW(barBtn_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
 
-    imageList1_.Reset(CreateBarImageList(hwnd_));
+    imageList1_.Reset(CreateBarImageList(Hwnd()));
     SendMessageW(barBtn_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(imageList1_.Get()));
 
     const int dpi = static_cast<int>(1440.0 / tppX_ + 0.5);
@@ -137,126 +140,107 @@ bool frmMain::CreateToolbar() {
         }
     }
     SendMessageW(barBtn_, TB_ADDBUTTONSW, kButtonCount, reinterpret_cast<LPARAM>(buttons));
-    toolTips_[kSettingsButton] = L"その他設定";
-    toolTips_[kRedrawButton] = L"再描画";
-    toolTips_[kExitButton] = L"終了";
+    toolTips_[kSettingsButton] = text::kSettingsTip;
+    toolTips_[kRedrawButton] = text::kRedrawTip;
+    toolTips_[kExitButton] = text::kExitTip;
     return true;
 }
 
 void frmMain::Form_Load() {
-    // 1
-    ScrollWatch = kFalse;
+    watcher_ = {};
+    ReadAllSettings(settings_);
 
-    // 2: the window is exactly as wide as its toolbar plus whatever frame it has.
+    // The window is exactly as wide as its toolbar plus whatever frame it has.
     RECT window = {};
     RECT client = {};
-    GetWindowRect(hwnd_, &window);
-    GetClientRect(hwnd_, &client);
+    GetWindowRect(Hwnd(), &window);
+    GetClientRect(Hwnd(), &client);
     width_ = kBarWidthTwips + PixelsToTwips((window.right - window.left) - client.right, tppX_);
-    SetWindowPos(hwnd_, nullptr, 0, 0, TwipsToPixels(width_, tppX_), TwipsToPixels(height_, tppY_),
+    SetWindowPos(Hwnd(), nullptr, 0, 0, TwipsToPixels(width_, tppX_), TwipsToPixels(height_, tppY_),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    // 3
-    LastItemCount = 0;
-
-    // 4: placed left of the screen for now; the corner placement below moves it.
-    ToolTopMost = DecodeNumberSetting(ReadSetting(kToolTopMost));
-    if (ToolTopMost == 1) {
+    // Placed left of the screen for now; the corner placement below moves it.
+    if (settings_.ToolTopMost == 1) {
         left_ = -width_;
         top_ = 0;
-        SetWindowPos(hwnd_, HWND_TOPMOST, static_cast<int>(-width_), 0, TwipsToPixels(width_, tppX_),
+        SetWindowPos(Hwnd(), HWND_TOPMOST, static_cast<int>(-width_), 0, TwipsToPixels(width_, tppX_),
                      TwipsToPixels(height_, tppY_), SWP_SHOWWINDOW);
         placed_ = true;
         placedAt_ = {static_cast<int>(-width_), 0};
     }
 
-    // 5
-    IsOldWin9x = CheckWindowsVersion();
+    isOldWin9x_ = CheckWindowsVersion(isWinNT_);
 
-    // 6: the desktop cannot be managed while Active Desktop draws it.
-    FindDesktopWindows();
-    if (DesktopWindows.DefView &&
-        FindWindowExW(DesktopWindows.DefView, nullptr, L"Internet Explorer_Server", nullptr)) {
-        MessageBoxW(nullptr, L"Active Desktop を無効にしてください！", L"Iconvale", MB_OK | MB_ICONSTOP);
+    // The desktop cannot be managed while Active Desktop draws it.
+    desktop_ = FindDesktopWindows();
+    if (desktop_.DefView && FindWindowExW(desktop_.DefView, nullptr, L"Internet Explorer_Server", nullptr)) {
+        ShowMessage(nullptr, text::kActiveDesktopRefusal, text::kProductName, MB_OK | MB_ICONSTOP);
         ExitProcess(0);
     }
 
-    // 7
+    // Taken before the styles make it transparent, so that turning that off can give it back.
     LRESULT colour = 0;
-    ShellSend(DesktopWindows.ListView, LVM_GETTEXTBKCOLOR, 0, 0, &colour);
-    SavedTextBkColor = static_cast<COLORREF>(colour);
+    ShellSend(desktop_.ListView, LVM_GETTEXTBKCOLOR, 0, 0, &colour);
+    savedTextBkColor_ = static_cast<COLORREF>(colour);
 
-    // 8
-    ToolPosition = DecodeNumberSetting(ReadSetting(kToolPosition));
-    TaskTray = DecodeNumberSetting(ReadSetting(kTaskTray));
     int16_t tucked = 0;
     PlaceToolbar(tucked);
 
-    // 9: only modes that cycle can be chosen from the tray menu.
-    DecodeChangeStyle(ReadSetting(kChangeStyle), ChangeStyleFlags);
-    for (int i = 0; i < 4; ++i) {
-        if (ChangeStyleFlags[i] == 0) Task().SetMenuIconVisible(i, false);
+    // Only modes that cycle can be chosen from the tray menu.
+    for (int i = 0; i < kViewModeCount; ++i) {
+        if (settings_.ChangeStyleFlags[i] == 0) Task().SetMenuIconVisible(i, false);
     }
 
-    // 10
-    CurrentViewMode = DecodeDesktopIcon(ReadSetting(kDesktopIcon));
-
-    // 11
-    for (int16_t j = 0; j <= 10; ++j) StyleFlags[j] = DecodeNumberSetting(ReadSetting(static_cast<int16_t>(j + 1)));
-
-    // 12
-    DecodeIconPosition(ReadSetting(kIconPosition), StyleFlags[11], StyleFlags[12]);
-
-    // 13
-    ApplyListViewStyles();
-
-    // 14: lands on the stored mode, or the next one that cycles.
+    ApplyDesktopStyles();
+    // Lands on the stored mode, or the next one that cycles.
     SetBarBtn();
+    if (settings_.StyleFlags[kRestoreAtStartFlag] == 1 && settings_.InIconView()) RestoreIconPositions(IsWinNT());
 
-    // 15: in large or small icons.
-    if (StyleFlags[11] == 1 && CurrentViewMode < 3) RestoreIconPositions();
-
-    // 16: as often as the system's timer allows.
-    SetTimer(hwnd_, kTimer1, 1, nullptr);
+    // As often as the system's timer allows.
+    SetTimer(Hwnd(), kTimer1, 1, nullptr);
 }
 
 void frmMain::Form_Unload() {
-    KillTimer(hwnd_, kTimer1);
-    SaveSettings();
+    KillTimer(Hwnd(), kTimer1);
+    SaveSettings(settings_);
     // Large icons only.
-    if (StyleFlags[12] == 1 && CurrentViewMode < 2) SaveIconPositions();
+    if (settings_.StyleFlags[kSaveAtExitFlag] == 1 && settings_.CurrentViewMode == kLargeIconsMode) {
+        SaveIconPositions(IsWinNT());
+    }
     // The tray icon goes with its host.
     if (set_) set_->Unload();
     if (task_) task_->Unload();
-    InvalidateWindow(DesktopWindows.DefView);
-    InvalidateWindow(DesktopWindows.ListView);
+    InvalidateWindow(desktop_.DefView);
+    InvalidateWindow(desktop_.ListView);
 }
 
 void frmMain::SetBarBtn() {
-    const int16_t old = CurrentViewMode;
-    CurrentViewMode = AdvanceViewMode(CurrentViewMode, ChangeStyleFlags);
-    const int16_t next = NextButtonMode(CurrentViewMode, ChangeStyleFlags);
+    int16_t& mode = settings_.CurrentViewMode;
+    const int16_t old = mode;
+    mode = AdvanceViewMode(mode, settings_.ChangeStyleFlags);
+    const int16_t next = NextButtonMode(mode, settings_.ChangeStyleFlags);
     SendMessageW(barBtn_, TB_CHANGEBITMAP, kViewButton, next - 1);
-    toolTips_[kViewButton] = kViewModeNames[next - 1];
-    for (int i = 0; i < 4; ++i) Task().SetMenuIconChecked(i, i == CurrentViewMode - 1);
-    SetDesktopViewMode(static_cast<int16_t>(CurrentViewMode - 1), static_cast<int16_t>(old - 1));
+    toolTips_[kViewButton] = text::kViewModeNames[next - 1];
+    for (int i = 0; i < kViewModeCount; ++i) Task().SetMenuIconChecked(i, i == mode - 1);
+    SetDesktopViewMode(desktop_, watcher_, static_cast<int16_t>(mode - 1), static_cast<int16_t>(old - 1),
+                       isOldWin9x_ != kFalse);
 }
 
 void frmMain::PlaceToolbar(int16_t& showFully) {
     IconTray& tray = Task().ucTask();
-    if (TaskTray == 1) {
-        if (IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_HIDE);
+    if (settings_.TaskTray == 1) {
+        if (IsWindowVisible(Hwnd())) ShowWindow(Hwnd(), SW_HIDE);
         if (!tray.Enable()) tray.SetEnable(true);
         return;
     }
     if (tray.Enable()) tray.SetEnable(false);
     screenWidthTwips_ = PixelsToTwips(screenPixels_.cx, tppX_);
     screenHeightTwips_ = PixelsToTwips(screenPixels_.cy, tppY_);
-    const ToolbarPlacement p = PlaceToolbarGeometry(ToolPosition, screenWidthTwips_, screenHeightTwips_,
+    const ToolbarPlacement p = PlaceToolbarGeometry(settings_.ToolPosition, screenWidthTwips_, screenHeightTwips_,
                                                     static_cast<int32_t>(width_), static_cast<int32_t>(height_));
     MoveTo(showFully != 0 ? p.shownLeft : p.tuckedLeft, p.top);
     // Placed before it is shown, so that it never flashes where it was.
-    if (!IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_SHOWNA);
+    if (!IsWindowVisible(Hwnd())) ShowWindow(Hwnd(), SW_SHOWNA);
 }
 
 void frmMain::MoveTo(double leftTwips, double topTwips) {
@@ -265,7 +249,7 @@ void frmMain::MoveTo(double leftTwips, double topTwips) {
     const POINT to = {TwipsToPixels(leftTwips, tppX_), TwipsToPixels(topTwips, tppY_)};
     // Runs on every watcher tick: the window only moves when it lands somewhere else.
     if (placed_ && to.x == placedAt_.x && to.y == placedAt_.y) return;
-    SetWindowPos(hwnd_, nullptr, to.x, to.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Hwnd(), nullptr, to.x, to.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     placed_ = true;
     placedAt_ = to;
 }
@@ -279,31 +263,30 @@ void frmMain::Timer1_Timer() {
         // The toolbar under the mouse takes the focus, but not from the program's own dialogs,
         // which would lose Enter and Esc to it.
         const HWND active = GetActiveWindow();
-        if (IsWindowVisible(hwnd_) && GetFocus() != hwnd_ && (!active || active == hwnd_)) SetFocus(hwnd_);
+        if (IsWindowVisible(Hwnd()) && GetFocus() != Hwnd() && (!active || active == Hwnd())) SetFocus(Hwnd());
     } else {
         int16_t tucked = 0;
         PlaceToolbar(tucked);
     }
-    FollowScroll();
-    KeepTextTransparent();
-    CheckDesktopItemCount();
+    watcher_.FollowScroll(desktop_);
+    watcher_.KeepTextTransparent(desktop_, settings_.StyleFlags[kTextColorFlag] == 1);
+    watcher_.CheckItemCount(desktop_);
 }
 
 void frmMain::barBtn_ButtonClick(int index) {
     switch (index) {
         case kViewButton:
             SetBarBtn();
-            InvalidateWindow(DesktopWindows.ListView);
+            InvalidateWindow(desktop_.ListView);
             break;
         case kSettingsButton:
             ShowSettings();
             break;
         case kRedrawButton:
-            RedrawDesktop();
+            RedrawDesktop(desktop_);
             break;
         case kExitButton:
-            // Unloaded once the toolbar has finished with the click that destroys it.
-            PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+            Exit();
             break;
         default:
             break;
@@ -327,16 +310,6 @@ LRESULT frmMain::OnToolbarCustomDraw(const NMTBCUSTOMDRAW& draw) {
         DrawEdge(draw.nmcd.hdc, &line, EDGE_ETCHED, BF_TOP);
     }
     return CDRF_DODEFAULT;
-}
-
-LRESULT CALLBACK frmMain::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<frmMain*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<frmMain*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    return self ? self->HandleMessage(msg, wParam, lParam) : DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -379,18 +352,14 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             // Logging off ends the program like its exit button, so the settings are kept.
             if (wParam) Unload();
             return 0;
-        case WM_DESTROY: {
-            const HWND hwnd = hwnd_;
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-            hwnd_ = nullptr;
+        case WM_DESTROY:
             barBtn_ = nullptr;
             if (quitOnDestroy_) PostQuitMessage(0);
-            return DefWindowProcW(hwnd, msg, wParam, lParam);
-        }
+            break;
         default:
             break;
     }
-    return DefWindowProcW(hwnd_, msg, wParam, lParam);
+    return Default(msg, wParam, lParam);
 }
 
 }  // namespace iv

@@ -7,13 +7,21 @@
 #include <memory>
 #include <string>
 
-#include "app/ScopedWin.h"
+#include "app/WinVersion.h"
+#include "base/ScopedWin.h"
+#include "base/Window.h"
+#include "desktop/DesktopWatcher.h"
+#include "desktop/DesktopWindows.h"
+#include "dialogs/SettingsHost.h"
 #include "dialogs/frmSet.h"
+#include "settings/Settings.h"
 #include "tray/frmTask.h"
 
 namespace iv {
 
-class frmMain {
+// Owns the program's state: the settings, the desktop windows as last found, the watcher's
+// memory, the platform flags and the label background found at start-up.
+class frmMain final : public Window, public SettingsHost {
 public:
     // Toolbar button indexes; the click handler dispatches on them. 5..10 are hidden entries.
     static constexpr int kViewButton = 1;
@@ -42,16 +50,15 @@ public:
     // Runs the unload sequence and destroys the window.
     void Unload();
 
-    void SetBarBtn();
+    void SetBarBtn() override;
     void PlaceToolbar(int16_t& showFully);
     void barBtn_ButtonClick(int index);
     // The watcher's tick: slides the toolbar out under the mouse and keeps the desktop in shape.
     void Timer1_Timer();
 
-    HWND Hwnd() const { return hwnd_; }
     HWND Toolbar() const { return barBtn_; }
     HIMAGELIST ImageList1() const { return imageList1_.Get(); }
-    bool IsLoaded() const { return hwnd_ != nullptr; }
+    bool IsLoaded() const { return Hwnd() != nullptr; }
 
     // Window position and size in twips, as last set.
     double Left() const { return left_; }
@@ -68,16 +75,29 @@ public:
     // Tool tip text of a button.
     const std::wstring& ToolTip(int index) const { return toolTips_[index]; }
 
-    // The tray host, loaded the first time it is needed.
-    frmTask& Task();
-    // Opens the settings dialog, or brings it forward when it is open.
-    void ShowSettings();
-    frmSet& Settings();
-    // Puts the window into the always-on-top order ToolTopMost asks for and shows it left of the
-    // screen; the watcher's next tick puts it back into its corner, or hides it for the tray.
-    void ApplyTopMost();
+    // The settings dialog (not loaded until shown).
+    frmSet& SettingsDialog();
+    // The open modeless dialog whose keys the message loop hands to IsDialogMessage, if any.
+    HWND ModelessDialog() const { return set_ && set_->IsLoaded() ? set_->Hwnd() : nullptr; }
+
+    const DesktopWatcher& Watcher() const { return watcher_; }
+    COLORREF SavedTextBkColor() const { return savedTextBkColor_; }
+    Flag IsOldWin9x() const { return isOldWin9x_; }
+
+    // SettingsHost (and TrayHost).
+    SharedSettings& Settings() override { return settings_; }
+    DesktopWindowHandles& Desktop() override { return desktop_; }
+    void ShowSettings() override;
+    void Exit() override;
+    HWND MainWindow() const override { return Hwnd(); }
     // The program's icon (the system's application icon when the program file has none).
-    HICON Icon() const { return icon_ ? icon_.Get() : LoadIconW(nullptr, IDI_APPLICATION); }
+    HICON Icon() const override { return icon_ ? icon_.Get() : LoadIconW(nullptr, IDI_APPLICATION); }
+    frmTask& Task() override;
+    // Shows the window left of the screen in the order ToolTopMost asks for; the watcher's next
+    // tick puts it back into its corner, or hides it for the tray.
+    void ApplyTopMost() override;
+    void ApplyDesktopStyles() override;
+    bool IsWinNT() const override { return isWinNT_ != kFalse; }
     // What sends the tray icon's requests to the shell; set before Load (tests record them).
     void SetTrayNotifier(IconTray::Notifier notifier) { trayNotifier_ = std::move(notifier); }
 
@@ -85,8 +105,7 @@ public:
     void SetQuitOnDestroy(bool quit) { quitOnDestroy_ = quit; }
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     LRESULT OnToolbarCustomDraw(const NMTBCUSTOMDRAW& draw);
 
     void Form_Load();
@@ -96,8 +115,13 @@ private:
     void MoveTo(double leftTwips, double topTwips);
     void MeasureScreen();
 
-    HWND hwnd_ = nullptr;
     HWND barBtn_ = nullptr;
+    SharedSettings settings_;
+    DesktopWindowHandles desktop_;
+    DesktopWatcher watcher_;
+    COLORREF savedTextBkColor_ = 0;
+    Flag isOldWin9x_ = kFalse;
+    Flag isWinNT_ = kFalse;
     std::unique_ptr<frmTask> task_;
     std::unique_ptr<frmSet> set_;
     ScopedIcon icon_;

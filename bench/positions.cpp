@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <string>
 
-#include "app/State.h"
 #include "desktop/ExchangeBlock.h"
 #include "desktop/IconPositions.h"
 #include "settings/Settings.h"
@@ -54,7 +53,6 @@ HWND WaitForListView(int items, DWORD timeoutMs) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
-    iv::IsWinNT = iv::kTrue;
     printf("%8s %14s %14s %14s %10s %10s\n", "items", "floor us/item", "save us/item", "restore us/item",
            "save/floor", "restore/floor");
     for (int items : {100, 1000, 5000}) {
@@ -71,7 +69,7 @@ int wmain(int argc, wchar_t** argv) {
         RegDeleteTreeW(HKEY_CURRENT_USER, iv::kSettingsKey);
 
         const double floor = PerItem(items, [&] {
-            iv::ExchangeBlock block(listView);
+            iv::ExchangeBlock block(listView, true);
             POINT point = {};
             std::wstring text;
             for (int i = 0; i < items; ++i) {
@@ -79,8 +77,8 @@ int wmain(int argc, wchar_t** argv) {
                 iv::GetItemPosition(listView, block, i, point);
             }
         });
-        const double save = PerItem(items, [] { iv::SaveIconPositions(); });
-        const double restore = PerItem(items, [] { iv::RestoreIconPositions(); });
+        const double save = PerItem(items, [] { iv::SaveIconPositions(true); });
+        const double restore = PerItem(items, [] { iv::RestoreIconPositions(true); });
         printf("%8d %14.1f %14.1f %14.1f %10.2f %10.2f\n", items, floor, save, restore, save / floor,
                restore / floor);
         fflush(stdout);

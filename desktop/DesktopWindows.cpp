@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "app/State.h"
+#include "desktop/DesktopWatcher.h"
 #include "desktop/ViewModes.h"
 
 namespace iv {
@@ -47,31 +47,31 @@ HWND FindShellDefView(const wchar_t* progmanTitle) {
     return defView;
 }
 
-void FindDesktopWindows() {
+DesktopWindowHandles FindDesktopWindows() {
     const HWND defView = FindShellDefView(L"Program manager");
-    DesktopWindows.DefView = defView;
-    DesktopWindows.ListView = defView ? FindWindowExW(defView, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
+    return {defView, defView ? FindWindowExW(defView, nullptr, WC_LISTVIEWW, nullptr) : nullptr};
 }
 
-void RefreshDesktopWindows() {
-    const HWND defView = DesktopWindows.DefView;
-    const HWND listView = DesktopWindows.ListView;
+void RefreshDesktopWindows(DesktopWindowHandles& windows) {
+    const HWND defView = windows.DefView;
+    const HWND listView = windows.ListView;
     if (defView && listView && IsWindow(listView) && GetParent(listView) == defView && IsWindow(defView)) return;
-    FindDesktopWindows();
+    windows = FindDesktopWindows();
 }
 
-void SetDesktopViewMode(int16_t mode, int16_t previousMode) {
-    ScrollWatch = kFalse;
-    FindDesktopWindows();
+void SetDesktopViewMode(DesktopWindowHandles& windows, DesktopWatcher& watcher, int16_t mode, int16_t previousMode,
+                        bool oldWin9x) {
+    watcher.StopScrollFollow();
+    windows = FindDesktopWindows();
     if (mode < kLargeIcons || mode > kDetails) return;
-    const HWND defView = DesktopWindows.DefView;
-    const HWND listView = DesktopWindows.ListView;
+    const HWND defView = windows.DefView;
+    const HWND listView = windows.ListView;
 
     StyleChange.styleOld = 0;
-    StyleChange.styleNew = ViewModeNewStyle(mode, IsOldWin9x != kFalse);
+    StyleChange.styleNew = ViewModeNewStyle(mode, oldWin9x);
     const auto styleChange = reinterpret_cast<LPARAM>(&StyleChange);
 
-    if (IsOldWin9x == kFalse) {
+    if (!oldWin9x) {
         if (mode == kDetails) {
             ShellSend(listView, WM_STYLECHANGED, static_cast<WPARAM>(GWL_STYLE), styleChange);
             ShellSend(defView, WM_COMMAND, PreviousModeCommand(previousMode), 0);
@@ -86,10 +86,7 @@ void SetDesktopViewMode(int16_t mode, int16_t previousMode) {
         ShellSend(listView, WM_STYLECHANGED, static_cast<WPARAM>(GWL_STYLE), styleChange);
     }
 
-    if (mode == kSmallIcons) {
-        LastScrollPos = GetScrollPos(listView, SB_HORZ);
-        ScrollWatch = kTrue;
-    }
+    if (mode == kSmallIcons) watcher.StartScrollFollow(listView);
 }
 
 }  // namespace iv

@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "app/State.h"
 #include "desktop/DesktopWindows.h"
 
 namespace iv {
@@ -53,9 +52,9 @@ bool ShellIs64Bit(bool self64, bool selfWow64, bool shellWow64) {
     return selfWow64 && !shellWow64;
 }
 
-ExchangeBlock::ExchangeBlock(HWND listView) {
+ExchangeBlock::ExchangeBlock(HWND listView, bool winNT) {
     if (!listView) return;
-    if (IsWinNT == kFalse) {
+    if (!winNT) {
         // On the 9x family a view of a shared mapping lies at the same address in every process.
         mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kShareMemoryBytes,
                                       kShareMemoryName);
@@ -147,11 +146,11 @@ void SetItemPosition(HWND listView, int32_t index, int16_t x, int16_t y) {
     ShellSend(listView, LVM_SETITEMPOSITION, static_cast<WPARAM>(index), PackItemPosition(x, y));
 }
 
-ReadResult ReadDesktopItems(IconPositionList& list) {
+ReadResult ReadDesktopItems(IconPositionList& list, bool winNT) {
     list.assign(1, IconPosition{});
     const HWND listView = FindDesktopListView();
     if (!listView) return ReadResult::NoListView;
-    ExchangeBlock block(listView);
+    ExchangeBlock block(listView, winNT);
     const int32_t count = block.Ok() ? GetItemCount(listView) : -1;
     if (count < 0) return ReadResult::Unreadable;
 

@@ -40,11 +40,12 @@ LPARAM PackItemPosition(int16_t x, int16_t y);
 bool ShellIs64Bit(bool self64, bool selfWow64, bool shellWow64);
 
 // The exchange block of one operation: reserved in the shell's process on the NT family, the
-// shared "ShareMemory" mapping on the 9x family (IsWinNT). Released when it goes out of scope.
+// shared "ShareMemory" mapping on the 9x family. Released when it goes out of scope.
 class ExchangeBlock {
 public:
-    // Opens the block for a list view; Ok() tells whether that worked.
-    explicit ExchangeBlock(HWND listView);
+    // Opens the block for a list view; Ok() tells whether that worked. winNT: the system is of
+    // the NT family.
+    ExchangeBlock(HWND listView, bool winNT);
     ~ExchangeBlock();
     ExchangeBlock(const ExchangeBlock&) = delete;
     ExchangeBlock& operator=(const ExchangeBlock&) = delete;
@@ -92,6 +93,6 @@ enum class ReadResult { Read, Partial, NoListView, Unreadable };
 
 // Replaces the list with the desktop's items in index order (a single blank record when there
 // is no item or nothing could be read) and tells how much of the desktop could be read.
-ReadResult ReadDesktopItems(IconPositionList& list);
+ReadResult ReadDesktopItems(IconPositionList& list, bool winNT);
 
 }  // namespace iv

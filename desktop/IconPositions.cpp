@@ -28,9 +28,9 @@ std::wstring IconPositionKey(int width, int height) {
 
 const IconPositionList& LastIconPositionList() { return g_iconPositionList; }
 
-void SaveIconPositions() {
+void SaveIconPositions(bool winNT) {
     const std::wstring key = CurrentKey();
-    const ReadResult read = ReadDesktopItems(g_iconPositionList);
+    const ReadResult read = ReadDesktopItems(g_iconPositionList, winNT);
     // A desktop that cannot be read must not wipe what is stored.
     if (read == ReadResult::NoListView || read == ReadResult::Unreadable) return;
 
@@ -51,11 +51,11 @@ void SaveIconPositions() {
     }
 }
 
-void RestoreIconPositions() {
+void RestoreIconPositions(bool winNT) {
     const std::wstring key = CurrentKey();
     const HWND listView = FindDesktopListView();
     if (!listView) return;
-    ExchangeBlock block(listView);
+    ExchangeBlock block(listView, winNT);
     if (!block.Ok()) return;
     const int32_t count = GetItemCount(listView);
     for (int32_t i = 0; i < count; ++i) {

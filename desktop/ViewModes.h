@@ -2,13 +2,9 @@
 #pragma once
 #include <cstdint>
 
-namespace iv {
+#include "settings/Settings.h"
 
-// Desktop view mode: 0 large icons, 1 small icons, 2 list, 3 details (CurrentViewMode - 1).
-inline constexpr int16_t kLargeIcons = 0;
-inline constexpr int16_t kSmallIcons = 1;
-inline constexpr int16_t kList = 2;
-inline constexpr int16_t kDetails = 3;
+namespace iv {
 
 inline constexpr uint32_t kViewTypeBits[4] = {0x0800, 0x0002, 0x0803, 0x0C01};
 inline constexpr uint16_t kViewCommands[4] = {0x7029, 0x702A, 0x702B, 0x702C};

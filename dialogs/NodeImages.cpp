@@ -1,32 +1,16 @@
 #include "dialogs/NodeImages.h"
 
-#include "app/BarImages.h"
-#include "app/ScopedWin.h"
+#include "base/Pictures.h"
 
 namespace iv {
 namespace {
 
-constexpr int kSize = 16;
+constexpr int kSize = kPictureSize;
 
 void Fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
     const RECT rect = {left, top, right, bottom};
-    ScopedGdiObj brush(CreateSolidBrush(colour));
-    FillRect(dc, &rect, static_cast<HBRUSH>(brush.Get()));
-}
-
-// Draws one picture on a silver background and adds it with silver as the transparent colour.
-template <typename Painter>
-void AddPicture(HIMAGELIST list, Painter paint) {
-    ScreenDc screen;
-    ScopedDc dc(CreateCompatibleDC(screen.Get()));
-    ScopedGdiObj bitmap(CreateCompatibleBitmap(screen.Get(), kSize, kSize));
-    if (!dc || !bitmap) return;
-    {
-        SelectObj select(dc.Get(), bitmap.Get());
-        Fill(dc.Get(), 0, 0, kSize, kSize, kImageMaskColor);
-        paint(dc.Get());
-    }
-    ImageList_AddMasked(list, static_cast<HBITMAP>(bitmap.Get()), kImageMaskColor);
+    ScopedBrush brush(CreateSolidBrush(colour));
+    FillRect(dc, &rect, brush.Get());
 }
 
 void FrameControl(HDC dc, RECT rect, UINT type, UINT state) {
@@ -74,16 +58,16 @@ HIMAGELIST CreateNodeImageList(HICON shortcutIcon) {
     HIMAGELIST list = ImageList_Create(kSize, kSize, ILC_COLOR32 | ILC_MASK, 12, 0);
     if (!list) return nullptr;
     const RECT box = {1, 1, 14, 14};
-    AddPicture(list, PaintBranch);
-    AddPicture(list, [&](HDC dc) { FrameControl(dc, box, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_CHECKED); });
-    AddPicture(list, [&](HDC dc) { FrameControl(dc, box, DFC_BUTTON, DFCS_BUTTONCHECK); });
-    AddPicture(list, [&](HDC dc) { FrameControl(dc, box, DFC_BUTTON, DFCS_BUTTONRADIO | DFCS_CHECKED); });
-    AddPicture(list, [&](HDC dc) { FrameControl(dc, box, DFC_BUTTON, DFCS_BUTTONRADIO); });
-    for (int corner = 0; corner < 4; ++corner) AddPicture(list, [&](HDC dc) { PaintCorner(dc, corner); });
-    AddPicture(list, [&](HDC dc) { PaintShortcut(dc, shortcutIcon); });
+    AddMaskedPicture(list, PaintBranch);
+    AddMaskedPicture(list, [&](HDC dc) { FrameControl(dc, box, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_CHECKED); });
+    AddMaskedPicture(list, [&](HDC dc) { FrameControl(dc, box, DFC_BUTTON, DFCS_BUTTONCHECK); });
+    AddMaskedPicture(list, [&](HDC dc) { FrameControl(dc, box, DFC_BUTTON, DFCS_BUTTONRADIO | DFCS_CHECKED); });
+    AddMaskedPicture(list, [&](HDC dc) { FrameControl(dc, box, DFC_BUTTON, DFCS_BUTTONRADIO); });
+    for (int corner = 0; corner < 4; ++corner) AddMaskedPicture(list, [&](HDC dc) { PaintCorner(dc, corner); });
+    AddMaskedPicture(list, [&](HDC dc) { PaintShortcut(dc, shortcutIcon); });
     const RECT button = {0, 2, 16, 14};
-    AddPicture(list, [&](HDC dc) { FrameControl(dc, button, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_PUSHED); });
-    AddPicture(list, [&](HDC dc) { FrameControl(dc, button, DFC_BUTTON, DFCS_BUTTONPUSH); });
+    AddMaskedPicture(list, [&](HDC dc) { FrameControl(dc, button, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_PUSHED); });
+    AddMaskedPicture(list, [&](HDC dc) { FrameControl(dc, button, DFC_BUTTON, DFCS_BUTTONPUSH); });
     return list;
 }
 

@@ -7,19 +7,18 @@
 #include <cwchar>
 #include <iterator>
 
-#include "app/ToolbarRules.h"
-#include "app/WindowClass.h"
+#include "base/ModulePath.h"
+#include "base/Twips.h"
+#include "base/Window.h"
+#include "res/texts.h"
 #include "res/version.h"
 
 namespace iv {
 namespace {
 
 constexpr wchar_t kClassName[] = L"IconvaleAboutWindow";
-constexpr wchar_t kCaption[] = L"ﾊﾞｰｼﾞｮﾝ情報";
-constexpr wchar_t kProductName[] = L"" ICONVALE_PRODUCT_NAME;
 constexpr wchar_t kMailLink[] = L"" ICONVALE_MAIL_LINK;
 constexpr wchar_t kWebLink[] = L"" ICONVALE_WEB_LINK;
-constexpr wchar_t kLinkFace[] = L"ＭＳ Ｐゴシック";
 constexpr int kLinkPoints = 9;
 
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
@@ -32,21 +31,15 @@ struct Placement {
     int left, top, width, height;
 };
 
-std::wstring ModulePath() {
-    std::wstring path(32768, L'\0');
-    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    return path;
-}
-
 }  // namespace
 
 std::wstring AboutTitle(const wchar_t* modulePath) {
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(modulePath, &ignored);
     std::vector<BYTE> block(size);
-    if (size == 0 || !GetFileVersionInfoW(modulePath, 0, size, block.data())) return kProductName;
+    if (size == 0 || !GetFileVersionInfoW(modulePath, 0, size, block.data())) return text::kProductName;
 
-    std::wstring name = kProductName;
+    std::wstring name = text::kProductName;
     struct Translation {
         WORD language;
         WORD codePage;
@@ -80,17 +73,14 @@ frmAbout::~frmAbout() {
 }
 
 bool frmAbout::Load() {
-    if (hwnd_) return true;
+    if (Hwnd()) return true;
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    if (!EnsureWindowClass(kClassName, WndProc, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))) return false;
+    if (!EnsureWindowClass(kClassName, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))) return false;
 
-    int dpiY = 96;
-    {
-        ScreenDc screen;
-        tppX_ = TwipsPerPixel(GetDeviceCaps(screen.Get(), LOGPIXELSX));
-        dpiY = GetDeviceCaps(screen.Get(), LOGPIXELSY);
-        tppY_ = TwipsPerPixel(dpiY);
-    }
+    const TwipsScale tpp = ScreenTwipsPerPixel();
+    tppX_ = tpp.x;
+    tppY_ = tpp.y;
+    const int dpiY = static_cast<int>(1440.0 / tppY_ + 0.5);
     NONCLIENTMETRICSW metrics = {};
     metrics.cbSize = sizeof metrics;
     if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
@@ -98,7 +88,7 @@ bool frmAbout::Load() {
     }
     linkFont_.Reset(CreateFontW(-MulDiv(kLinkPoints, dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE,
                                 SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                DEFAULT_PITCH | FF_DONTCARE, kLinkFace));
+                                DEFAULT_PITCH | FF_DONTCARE, text::kLinkFace));
     mailColor_ = urlColor_ = kLinkColor;
 
     // An owned window gets no taskbar button; a hidden owner leaves the box free of the caller's windows.
@@ -107,20 +97,19 @@ bool frmAbout::Load() {
     AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                    (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner_.Get(), nullptr, instance, this);
-    if (!hwnd_) {
+    if (!Create(kExStyle, kClassName, text::kVersionInfo, kStyle, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner_.Get())) {
         Unload();
         return false;
     }
-    ShowWindow(hwnd_, SW_SHOW);
+    ShowWindow(Hwnd(), SW_SHOW);
     return true;
 }
 
 void frmAbout::Unload() {
     // Enabled again before the box goes, so that activation falls back on one of them.
     EnableDisabled();
-    if (hwnd_) DestroyWindow(hwnd_);
+    if (Hwnd()) DestroyWindow(Hwnd());
     owner_.Reset();
     messageFont_.Reset();
     linkFont_.Reset();
@@ -130,7 +119,7 @@ void frmAbout::ShowModal() {
     if (!Load()) return;
     EnumThreadWindows(GetCurrentThreadId(), DisableOne, reinterpret_cast<LPARAM>(this));
     MSG msg = {};
-    while (hwnd_) {
+    while (Hwnd()) {
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got <= 0) {
             Unload();
@@ -138,7 +127,7 @@ void frmAbout::ShowModal() {
             if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
-        if (!IsDialogMessageW(hwnd_, &msg)) {
+        if (!IsDialogMessageW(Hwnd(), &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
@@ -148,7 +137,7 @@ void frmAbout::ShowModal() {
 
 BOOL CALLBACK frmAbout::DisableOne(HWND hwnd, LPARAM data) {
     auto* self = reinterpret_cast<frmAbout*>(data);
-    if (hwnd != self->hwnd_ && hwnd != self->owner_.Get() && IsWindowEnabled(hwnd)) {
+    if (hwnd != self->Hwnd() && hwnd != self->owner_.Get() && IsWindowEnabled(hwnd)) {
         EnableWindow(hwnd, FALSE);
         self->disabled_.push_back(hwnd);
     }
@@ -175,7 +164,7 @@ void frmAbout::FitToText(HWND label, HFONT font, int maxRight) {
     }
     RECT r = {};
     GetWindowRect(label, &r);
-    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+    MapWindowPoints(nullptr, Hwnd(), reinterpret_cast<POINT*>(&r), 2);
     // One pixel below the text keeps the underline in view.
     const int width = std::min<int>(std::max<int>(r.right - r.left, extent.cx), maxRight - r.left);
     const int height = std::max<int>(r.bottom - r.top, metrics.tmHeight + 1);
@@ -186,7 +175,7 @@ bool frmAbout::CreateControls() {
     const auto add = [this](const wchar_t* cls, const wchar_t* text, DWORD style, int id, Placement at, HGDIOBJ font) {
         const HWND control = CreateWindowExW(
             0, cls, text, WS_CHILD | WS_VISIBLE | style, TwipsToPixels(at.left, tppX_), TwipsToPixels(at.top, tppY_),
-            TwipsToPixels(at.width, tppX_), TwipsToPixels(at.height, tppY_), hwnd_,
+            TwipsToPixels(at.width, tppX_), TwipsToPixels(at.height, tppY_), Hwnd(),
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
         if (control && font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         return control;
@@ -201,12 +190,12 @@ bool frmAbout::CreateControls() {
     lblCopy_ = add(WC_STATICW, L"" ICONVALE_COPYRIGHT, kLabel, kCopy, {1080, 480, 1965, 180}, font);
     txtMail_ = add(WC_STATICW, kMailLink, kLabel, kMail, {1080, 840, 1965, 180}, linkFont_.Get());
     txtUrl_ = add(WC_STATICW, kWebLink, kLabel, kUrl, {1080, 1080, 1800, 180}, linkFont_.Get());
-    cmdOK_ = add(WC_BUTTONW, L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, {1440, 1440, 1140, 345}, font);
+    cmdOK_ = add(WC_BUTTONW, text::kOk, BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, {1440, 1440, 1140, 345}, font);
     if (!picIcon_ || !lblTitle_ || !lblCopy_ || !txtMail_ || !txtUrl_ || !cmdOK_) return false;
     SendMessageW(picIcon_, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
     // A link shows its whole address: its label grows to fit the text, up to the box's margin.
     const int maxRight = TwipsToPixels(kClientWidthTwips - 240, tppX_);
-    for (HWND link : {txtMail_, txtUrl_}) FitToText(link, static_cast<HFONT>(linkFont_.Get()), maxRight);
+    for (HWND link : {txtMail_, txtUrl_}) FitToText(link, linkFont_.Get(), maxRight);
     return SetWindowSubclass(txtMail_, LinkProc, 0, reinterpret_cast<DWORD_PTR>(this)) &&
            SetWindowSubclass(txtUrl_, LinkProc, 0, reinterpret_cast<DWORD_PTR>(this));
 }
@@ -239,16 +228,6 @@ LRESULT CALLBACK frmAbout::LinkProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
-LRESULT CALLBACK frmAbout::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<frmAbout*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<frmAbout*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    return self ? self->HandleMessage(msg, wParam, lParam) : DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
 LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_CREATE: return CreateControls() ? 0 : -1;
@@ -257,7 +236,7 @@ LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (LOWORD(wParam) != WA_INACTIVE && cmdOK_) SetFocus(cmdOK_);
             return 0;
         case WM_CTLCOLORSTATIC: {
-            const LRESULT brush = DefWindowProcW(hwnd_, msg, wParam, lParam);
+            const LRESULT brush = Default(msg, wParam, lParam);
             const auto control = reinterpret_cast<HWND>(lParam);
             if (control == txtMail_ || control == txtUrl_) {
                 SetTextColor(reinterpret_cast<HDC>(wParam), control == txtMail_ ? mailColor_ : urlColor_);
@@ -278,15 +257,12 @@ LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_CLOSE: Unload(); return 0;
-        case WM_NCDESTROY: {
-            const HWND hwnd = hwnd_;
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-            hwnd_ = picIcon_ = lblTitle_ = lblCopy_ = txtMail_ = txtUrl_ = cmdOK_ = nullptr;
-            return DefWindowProcW(hwnd, msg, wParam, lParam);
-        }
+        case WM_NCDESTROY:
+            picIcon_ = lblTitle_ = lblCopy_ = txtMail_ = txtUrl_ = cmdOK_ = nullptr;
+            break;
         default: break;
     }
-    return DefWindowProcW(hwnd_, msg, wParam, lParam);
+    return Default(msg, wParam, lParam);
 }
 
 }  // namespace iv

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ScopedWin.h"
+#include "base/ScopedWin.h"
+#include "base/Window.h"
 
 namespace iv {
 
@@ -14,7 +15,7 @@ namespace iv {
 // product name when the file has none.
 std::wstring AboutTitle(const wchar_t* modulePath);
 
-class frmAbout {
+class frmAbout : public Window {
 public:
     static constexpr COLORREF kLinkColor = RGB(0, 0, 255);
     static constexpr COLORREF kHoverColor = RGB(255, 0, 0);
@@ -38,7 +39,6 @@ public:
     // Opens a link that was clicked; the shell's open verb unless replaced.
     std::function<void(const std::wstring&)> OpenLink;
 
-    HWND Hwnd() const { return hwnd_; }
     HWND Picture() const { return picIcon_; }
     HWND Title() const { return lblTitle_; }
     HWND Copyright() const { return lblCopy_; }
@@ -49,17 +49,15 @@ public:
     COLORREF UrlColor() const { return urlColor_; }
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK LinkProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR self);
     static BOOL CALLBACK DisableOne(HWND hwnd, LPARAM self);
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool CreateControls();
     void FitToText(HWND label, HFONT font, int maxRight);
     void SetLinkColors(COLORREF mail, COLORREF url);
     void EnableDisabled();
 
     HICON icon_;
-    HWND hwnd_ = nullptr;
     HWND picIcon_ = nullptr;
     HWND lblTitle_ = nullptr;
     HWND lblCopy_ = nullptr;
@@ -68,8 +66,8 @@ private:
     HWND cmdOK_ = nullptr;
     // Never shown; owning the box keeps it off the taskbar.
     ScopedWindow owner_;
-    ScopedGdiObj messageFont_;
-    ScopedGdiObj linkFont_;
+    ScopedFont messageFont_;
+    ScopedFont linkFont_;
     COLORREF mailColor_ = kLinkColor;
     COLORREF urlColor_ = kLinkColor;
     double tppX_ = 15;

@@ -2,35 +2,18 @@
 
 #include <cmath>
 
-#include "app/MessageBox.h"
-#include "app/State.h"
-#include "app/ToolbarRules.h"
-#include "app/frmMain.h"
+#include "base/MessageBox.h"
+#include "base/Twips.h"
 #include "desktop/IconPositions.h"
 #include "desktop/ListViewStyles.h"
 #include "dialogs/NodeImages.h"
 #include "dialogs/TreeRules.h"
 #include "dialogs/frmAbout.h"
+#include "res/texts.h"
 #include "shortcuts/Shortcuts.h"
 
 namespace iv {
 namespace {
-
-constexpr wchar_t kCaption[] = L"設定";
-
-constexpr wchar_t kMouseActiveText[] = L"ﾏｳｽｶｰｿﾙ上のｱｲｺﾝを自動選択";
-constexpr wchar_t kUnderLineCoolText[] = L"常にｱﾝﾀﾞｰﾗｲﾝを表示";
-constexpr wchar_t kUnderLineHotText[] = L"選択時にｱﾝﾀﾞｰﾗｲﾝを表示";
-
-constexpr wchar_t kDesktopDeleteText[] = L"ﾃﾞｽｸﾄｯﾌﾟから削除";
-constexpr wchar_t kDesktopCreateText[] = L"ﾃﾞｽｸﾄｯﾌﾟに作成";
-constexpr wchar_t kStartupDeleteText[] = L"ｽﾀｰﾄｱｯﾌﾟから削除";
-constexpr wchar_t kStartupCreateText[] = L"ｽﾀｰﾄｱｯﾌﾟに作成";
-
-// A shortcut file that would not go: the node keeps saying it can be deleted.
-constexpr wchar_t kDeleteFailedTitle[] = L"ｼｮｰﾄｶｯﾄ削除";
-constexpr wchar_t kDesktopDeleteFailed[] = L"ﾃﾞｽｸﾄｯﾌﾟのｼｮｰﾄｶｯﾄを削除できませんでした！！";
-constexpr wchar_t kStartupDeleteFailed[] = L"ｽﾀｰﾄｱｯﾌﾟのｼｮｰﾄｶｯﾄを削除できませんでした！！";
 
 // Indentation of both trees.
 constexpr int32_t kIndentTwips = 200;
@@ -58,16 +41,16 @@ POINT PointOf(LPARAM lParam) {
 
 }  // namespace
 
-frmSet::frmSet(frmMain& main) : main_(main) {}
+frmSet::frmSet(SettingsHost& host) : host_(host) {}
 
 frmSet::~frmSet() {
     Unload();
 }
 
 void frmSet::Show() {
-    if (hwnd_) {
-        if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
-        SetForegroundWindow(hwnd_);
+    if (Hwnd()) {
+        if (IsIconic(Hwnd())) ShowWindow(Hwnd(), SW_RESTORE);
+        SetForegroundWindow(Hwnd());
         return;
     }
     // An empty dialog template: the controls are laid out in twips when it is created.
@@ -77,15 +60,13 @@ void frmSet::Show() {
     } templ = {};
     templ.dialog.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     templ.dialog.dwExtendedStyle = WS_EX_CONTROLPARENT;
-    CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &templ.dialog, nullptr, DlgProc,
-                               reinterpret_cast<LPARAM>(this));
-    if (!hwnd_) return;
-    ShowWindow(hwnd_, SW_SHOW);
-    SetForegroundWindow(hwnd_);
+    if (!CreateIndirect(&templ.dialog, nullptr)) return;
+    ShowWindow(Hwnd(), SW_SHOW);
+    SetForegroundWindow(Hwnd());
 }
 
 void frmSet::Unload() {
-    if (hwnd_) DestroyWindow(hwnd_);
+    if (Hwnd()) DestroyWindow(Hwnd());
 }
 
 void frmSet::CreateControls() {
@@ -99,22 +80,22 @@ void frmSet::CreateControls() {
                             int width, int height, int id) {
         const HWND control =
             CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, TwipsToPixels(left, tppX_),
-                            TwipsToPixels(top, tppY_), TwipsToPixels(width, tppX_), TwipsToPixels(height, tppY_), hwnd_,
+                            TwipsToPixels(top, tppY_), TwipsToPixels(width, tppX_), TwipsToPixels(height, tppY_), Hwnd(),
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
         return control;
     };
     // Created in tab order: the buttons, then the trees.
-    create(WC_BUTTONW, L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 2093, 3960, 1095, 375, kOK);
-    create(WC_BUTTONW, L"ｷｬﾝｾﾙ", WS_TABSTOP, 0, 3323, 3960, 1095, 375, kCancel);
-    create(WC_BUTTONW, L"適用(&A)", WS_TABSTOP, 0, 4523, 3960, 1095, 375, kApply);
-    create(WC_BUTTONW, L"ﾊﾞｰｼﾞｮﾝ情報", WS_TABSTOP, 0, 6360, 3960, 1215, 375, kAbout);
+    create(WC_BUTTONW, text::kOk, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 2093, 3960, 1095, 375, kOK);
+    create(WC_BUTTONW, text::kCancel, WS_TABSTOP, 0, 3323, 3960, 1095, 375, kCancel);
+    create(WC_BUTTONW, text::kApply, WS_TABSTOP, 0, 4523, 3960, 1095, 375, kApply);
+    create(WC_BUTTONW, text::kVersionInfo, WS_TABSTOP, 0, 6360, 3960, 1215, 375, kAbout);
     // No lines and no buttons; whole rows select, so a click anywhere on a row is a click on it.
     const DWORD treeStyle = WS_TABSTOP | TVS_LINESATROOT | TVS_FULLROWSELECT;
     tvwStyle_.Attach(create(WC_TREEVIEWW, nullptr, treeStyle, WS_EX_CLIENTEDGE, 135, 360, 3645, 3495, kStyleTree));
     tvwEtc_.Attach(create(WC_TREEVIEWW, nullptr, treeStyle, WS_EX_CLIENTEDGE, 3975, 360, 3615, 3495, kEtcTree));
-    create(WC_STATICW, L"拡張ｽﾀｲﾙ設定", SS_LEFT | SS_NOPREFIX, 0, 120, 120, 1155, 180, -1);
-    create(WC_STATICW, L"Iconvale の設定", SS_LEFT | SS_NOPREFIX, 0, 3960, 120, 2280, 180, -1);
+    create(WC_STATICW, text::kStyleTreeLabel, SS_LEFT | SS_NOPREFIX, 0, 120, 120, 1155, 180, -1);
+    create(WC_STATICW, text::kEtcTreeLabel, SS_LEFT | SS_NOPREFIX, 0, 3960, 120, 2280, 180, -1);
 
     ScopedIcon icon(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, 0)));
     imgView_.Reset(CreateNodeImageList(icon.Get()));
@@ -130,62 +111,63 @@ void frmSet::PrepareTree(KeyedTree& tree) {
 }
 
 void frmSet::Form_Load() {
+    const SharedSettings& settings = host_.Settings();
     stylePressed_ = nullptr;
     etcPressed_ = nullptr;
 
     PrepareTree(tvwStyle_);
-    tvwStyle_.Add(L"", L"Detail", L"詳細表示設定", kImageBranch);
-    tvwStyle_.Add(L"Detail", L"Row Select", L"1行全て選択", kImageUnchecked);
-    tvwStyle_.Add(L"Detail", L"Grid Line", L"ｸﾞﾘｯﾄﾞﾗｲﾝ表示", kImageUnchecked);
-    tvwStyle_.Add(L"Detail", L"Header Move", L"ﾍｯﾀﾞｰ移動可能", kImageUnchecked);
-    tvwStyle_.Add(L"Detail", L"All Item Icon", L"全項目にｱｲｺﾝ表示", kImageUnchecked);
-    tvwStyle_.Add(L"", L"Com", L"共通設定", kImageBranch);
-    tvwStyle_.Add(L"Com", L"Tool Tips", L"ﾂｰﾙﾁｯﾌﾟ表示", kImageUnchecked);
-    tvwStyle_.Add(L"Com", L"One Click", L"1ｸﾘｯｸ選択", kImageOptionOff);
-    tvwStyle_.Add(L"Com", L"Two Click", L"2ｸﾘｯｸ選択", kImageOptionOff);
-    tvwStyle_.Add(L"Com", L"Text Color", L"ﾃｷｽﾄの背景を透明", kImageUnchecked);
-    tvwStyle_.Add(L"", L"Pos", L"ｱｲｺﾝ位置設定", kImageBranch);
-    tvwStyle_.Add(L"Pos", L"Icon PosSave", L"起動時にｱｲｺﾝ位置を復元", kImageUnchecked);
-    tvwStyle_.Add(L"Pos", L"Icon PosLoad", L"終了時にｱｲｺﾝ位置を保存", kImageUnchecked);
+    tvwStyle_.Add(L"", L"Detail", text::kNodeDetail, kImageBranch);
+    tvwStyle_.Add(L"Detail", L"Row Select", text::kNodeRowSelect, kImageUnchecked);
+    tvwStyle_.Add(L"Detail", L"Grid Line", text::kNodeGridLine, kImageUnchecked);
+    tvwStyle_.Add(L"Detail", L"Header Move", text::kNodeHeaderMove, kImageUnchecked);
+    tvwStyle_.Add(L"Detail", L"All Item Icon", text::kNodeAllItemIcon, kImageUnchecked);
+    tvwStyle_.Add(L"", L"Com", text::kNodeCommon, kImageBranch);
+    tvwStyle_.Add(L"Com", L"Tool Tips", text::kNodeToolTips, kImageUnchecked);
+    tvwStyle_.Add(L"Com", L"One Click", text::kNodeOneClick, kImageOptionOff);
+    tvwStyle_.Add(L"Com", L"Two Click", text::kNodeTwoClick, kImageOptionOff);
+    tvwStyle_.Add(L"Com", L"Text Color", text::kNodeTextColor, kImageUnchecked);
+    tvwStyle_.Add(L"", L"Pos", text::kNodePositions, kImageBranch);
+    tvwStyle_.Add(L"Pos", L"Icon PosSave", text::kNodeRestoreAtStart, kImageUnchecked);
+    tvwStyle_.Add(L"Pos", L"Icon PosLoad", text::kNodeSaveAtExit, kImageUnchecked);
     // Positions are only kept in the icon views.
-    if (CurrentViewMode < 3) {
-        tvwStyle_.Add(L"Pos", L"Icon NowSave", L"今すぐｱｲｺﾝ位置を復元", kImageButtonUp);
-        tvwStyle_.Add(L"Pos", L"Icon NowLoad", L"現在のｱｲｺﾝ位置を保存", kImageButtonUp);
+    if (settings.InIconView()) {
+        tvwStyle_.Add(L"Pos", L"Icon NowSave", text::kNodeRestoreNow, kImageButtonUp);
+        tvwStyle_.Add(L"Pos", L"Icon NowLoad", text::kNodeSaveNow, kImageButtonUp);
     }
     for (const wchar_t* branch : {L"Detail", L"Com", L"Pos"}) tvwStyle_.Expand(tvwStyle_.Find(branch));
     // Turned on through the click rules, so that the hover options appear under their
     // activation option before their own flags are looked at; a flag without a node is skipped.
-    for (int i = 0; i <= 12; ++i) {
-        if (StyleFlags[i] == 1) tvwStyle_NodeClick(tvwStyle_.Find(kStyleKeys[i]));
+    for (int i = kToolTipsFlag; i < kStyleFlagCount; ++i) {
+        if (settings.StyleFlags[i] == 1) tvwStyle_NodeClick(tvwStyle_.Find(kStyleKeys[i]));
     }
 
     PrepareTree(tvwEtc_);
-    tvwEtc_.Add(L"", L"Pos", L"ﾂｰﾙﾊﾞｰの表示位置", kImageCornerTopLeft);
-    tvwEtc_.Add(L"Pos", L"Tool Position1", L"左上", kImageOptionOff);
-    tvwEtc_.Add(L"Pos", L"Tool Position2", L"左下", kImageOptionOff);
-    tvwEtc_.Add(L"Pos", L"Tool Position3", L"右上", kImageOptionOff);
-    tvwEtc_.Add(L"Pos", L"Tool Position4", L"右下", kImageOptionOff);
-    tvwEtc_.Add(L"Pos", L"Tool TopMost", L"常に最前面", kImageUnchecked);
-    tvwEtc_.Add(L"Pos", L"Tool Position5", L"ﾀｽｸﾄﾚｲへ格納", kImageOptionOff);
-    tvwEtc_.Add(L"", L"Style", L"切替えるｽﾀｲﾙの選択", kImageBranch);
-    tvwEtc_.Add(L"Style", L"Change Style1", L"大きいｱｲｺﾝ", kImageUnchecked);
-    tvwEtc_.Add(L"Style", L"Change Style2", L"小さいｱｲｺﾝ", kImageUnchecked);
-    tvwEtc_.Add(L"Style", L"Change Style3", L"一覧", kImageUnchecked);
-    tvwEtc_.Add(L"Style", L"Change Style4", L"詳細", kImageUnchecked);
-    tvwEtc_.Add(L"", L"Short", L"ｼｮｰﾄｶｯﾄ", kImageShortcut);
+    tvwEtc_.Add(L"", L"Pos", text::kNodeToolbarPlace, kImageCornerTopLeft);
+    tvwEtc_.Add(L"Pos", L"Tool Position1", text::kNodeCorners[0], kImageOptionOff);
+    tvwEtc_.Add(L"Pos", L"Tool Position2", text::kNodeCorners[1], kImageOptionOff);
+    tvwEtc_.Add(L"Pos", L"Tool Position3", text::kNodeCorners[2], kImageOptionOff);
+    tvwEtc_.Add(L"Pos", L"Tool Position4", text::kNodeCorners[3], kImageOptionOff);
+    tvwEtc_.Add(L"Pos", L"Tool TopMost", text::kNodeTopMost, kImageUnchecked);
+    tvwEtc_.Add(L"Pos", L"Tool Position5", text::kNodeTaskTray, kImageOptionOff);
+    tvwEtc_.Add(L"", L"Style", text::kNodeCycleModes, kImageBranch);
+    tvwEtc_.Add(L"Style", L"Change Style1", text::kNodeModes[0], kImageUnchecked);
+    tvwEtc_.Add(L"Style", L"Change Style2", text::kNodeModes[1], kImageUnchecked);
+    tvwEtc_.Add(L"Style", L"Change Style3", text::kNodeModes[2], kImageUnchecked);
+    tvwEtc_.Add(L"Style", L"Change Style4", text::kNodeModes[3], kImageUnchecked);
+    tvwEtc_.Add(L"", L"Short", text::kNodeShortcuts, kImageShortcut);
     for (const wchar_t* branch : {L"Pos", L"Style", L"Short"}) tvwEtc_.Expand(tvwEtc_.Find(branch));
     // A corner outside 0..3 (a hand-edited registry) chooses nothing rather than a wrong node.
-    if (TaskTray == 1) {
+    if (settings.TaskTray == 1) {
         tvwEtc_NodeClick(tvwEtc_.Find(L"Tool Position5"));
-    } else if (ToolPosition >= 0 && ToolPosition <= 3) {
-        tvwEtc_NodeClick(tvwEtc_.Find(kEtcKeys[ToolPosition]));
+    } else if (settings.ToolPosition >= 0 && settings.ToolPosition <= 3) {
+        tvwEtc_NodeClick(tvwEtc_.Find(kEtcKeys[settings.ToolPosition]));
     }
-    if (ToolTopMost == 1) tvwEtc_NodeClick(tvwEtc_.Find(L"Tool TopMost"));
-    for (int i = 0; i < 4; ++i) {
-        if (ChangeStyleFlags[i] == 1) tvwEtc_NodeClick(tvwEtc_.Find(kEtcKeys[4 + i]));
+    if (settings.ToolTopMost == 1) tvwEtc_NodeClick(tvwEtc_.Find(L"Tool TopMost"));
+    for (int i = 0; i < kViewModeCount; ++i) {
+        if (settings.ChangeStyleFlags[i] == 1) tvwEtc_NodeClick(tvwEtc_.Find(kEtcKeys[4 + i]));
     }
-    AddShortcutNode(kCsidlDesktop, L"Desktop Delete", kDesktopDeleteText, L"Desktop Create", kDesktopCreateText);
-    AddShortcutNode(kCsidlStartup, L"Startup Delete", kStartupDeleteText, L"Startup Create", kStartupCreateText);
+    AddShortcutNode(kCsidlDesktop, L"Desktop Delete", text::kNodeDesktopDelete, L"Desktop Create", text::kNodeDesktopCreate);
+    AddShortcutNode(kCsidlStartup, L"Startup Delete", text::kNodeStartupDelete, L"Startup Create", text::kNodeStartupCreate);
     // A tree-view node opens only once it has children, so the shortcut branch opens again.
     tvwEtc_.Expand(tvwEtc_.Find(L"Short"));
     for (KeyedTree* tree : {&tvwStyle_, &tvwEtc_})
@@ -194,7 +176,7 @@ void frmSet::Form_Load() {
 
 void frmSet::AddShortcutNode(int folder, const wchar_t* deleteKey, const wchar_t* deleteText, const wchar_t* createKey,
                              const wchar_t* createText) {
-    if (ShortcutExists(ShortcutPath(folder, main_.Hwnd()))) {
+    if (ShortcutExists(ShortcutPath(folder, host_.MainWindow()))) {
         tvwEtc_.Add(L"Short", deleteKey, deleteText, kImageButtonUp);
     } else {
         tvwEtc_.Add(L"Short", createKey, createText, kImageButtonUp);
@@ -202,8 +184,9 @@ void frmSet::AddShortcutNode(int folder, const wchar_t* deleteKey, const wchar_t
 }
 
 bool frmSet::DeleteShortcutOf(int folder) {
-    if (DeleteShortcut(ShortcutPath(folder, main_.Hwnd()))) return true;
-    ShowMessage(hwnd_, folder == kCsidlDesktop ? kDesktopDeleteFailed : kStartupDeleteFailed, kDeleteFailedTitle,
+    if (DeleteShortcut(ShortcutPath(folder, host_.MainWindow()))) return true;
+    ShowMessage(Hwnd(), folder == kCsidlDesktop ? text::kDesktopDeleteFailed : text::kStartupDeleteFailed,
+                text::kDeleteFailedTitle,
                 MB_OK | MB_ICONSTOP);
     return false;
 }
@@ -227,22 +210,22 @@ void frmSet::tvwEtc_NodeClick(HTREEITEM node) {
     bool startup = false;
     if (key == L"Desktop Create") {
         desktop = true;
-        tvwEtc_.Rename(node, L"Desktop Delete", kDesktopDeleteText);
+        tvwEtc_.Rename(node, L"Desktop Delete", text::kNodeDesktopDelete);
     } else if (key == L"Desktop Delete") {
-        if (DeleteShortcutOf(kCsidlDesktop)) tvwEtc_.Rename(node, L"Desktop Create", kDesktopCreateText);
+        if (DeleteShortcutOf(kCsidlDesktop)) tvwEtc_.Rename(node, L"Desktop Create", text::kNodeDesktopCreate);
     } else if (key == L"Startup Create") {
         startup = true;
-        tvwEtc_.Rename(node, L"Startup Delete", kStartupDeleteText);
+        tvwEtc_.Rename(node, L"Startup Delete", text::kNodeStartupDelete);
     } else if (key == L"Startup Delete") {
-        if (DeleteShortcutOf(kCsidlStartup)) tvwEtc_.Rename(node, L"Startup Create", kStartupCreateText);
+        if (DeleteShortcutOf(kCsidlStartup)) tvwEtc_.Rename(node, L"Startup Create", text::kNodeStartupCreate);
     }
     if (!desktop && !startup) return;
-    CreateShortcuts(desktop, startup, main_.Hwnd());
+    CreateShortcuts(desktop, startup, host_.MainWindow());
     // A shortcut that could not be made leaves its node offering to make it.
     const int folder = desktop ? kCsidlDesktop : kCsidlStartup;
-    if (!ShortcutExists(ShortcutPath(folder, main_.Hwnd()))) {
-        if (desktop) tvwEtc_.Rename(node, L"Desktop Create", kDesktopCreateText);
-        if (startup) tvwEtc_.Rename(node, L"Startup Create", kStartupCreateText);
+    if (!ShortcutExists(ShortcutPath(folder, host_.MainWindow()))) {
+        if (desktop) tvwEtc_.Rename(node, L"Desktop Create", text::kNodeDesktopCreate);
+        if (startup) tvwEtc_.Rename(node, L"Startup Create", text::kNodeStartupCreate);
     }
 }
 
@@ -269,10 +252,10 @@ void frmSet::tvwStyle_NodeClick(HTREEITEM node) {
         turnOff(L"Under Line Cool");
     } else if (key == L"Icon NowSave") {
         WaitCursor wait;
-        RestoreIconPositions();
+        RestoreIconPositions(host_.IsWinNT());
     } else if (key == L"Icon NowLoad") {
         WaitCursor wait;
-        SaveIconPositions();
+        SaveIconPositions(host_.IsWinNT());
     }
 }
 
@@ -286,9 +269,9 @@ void frmSet::SyncHoverNodes(const std::wstring& key, int image, int thisIndex, i
                     tvwStyle_.Move(hover, kStyleKeys[thisIndex]);
                 }
             } else {
-                tvwStyle_.Add(key, L"Mouse Active", kMouseActiveText, kImageUnchecked);
-                tvwStyle_.Add(key, L"Under Line Cool", kUnderLineCoolText, kImageOptionOff);
-                tvwStyle_.Add(key, L"Under Line Hot", kUnderLineHotText, kImageOptionOff);
+                tvwStyle_.Add(key, L"Mouse Active", text::kNodeMouseActive, kImageUnchecked);
+                tvwStyle_.Add(key, L"Under Line Cool", text::kNodeUnderLineCool, kImageOptionOff);
+                tvwStyle_.Add(key, L"Under Line Hot", text::kNodeUnderLineHot, kImageOptionOff);
             }
         }
         tvwStyle_.Expand(node);
@@ -326,46 +309,47 @@ void frmSet::Tree_MouseMove(KeyedTree& tree, int button, POINT point) {
 
 bool frmSet::ApplySettings() {
     WaitCursor wait;
+    SharedSettings& settings = host_.Settings();
     bool anyMode = false;
     for (int i = 4; i <= 7; ++i) anyMode = anyMode || tvwEtc_.ImageOf(kEtcKeys[i]) == kImageChecked;
     if (!anyMode) {
-        ShowMessage(hwnd_, L"切替えるｽﾀｲﾙの選択を行って下さい！", L"設定ｴﾗｰ", MB_OK | MB_ICONEXCLAMATION);
+        ShowMessage(Hwnd(), text::kValidationMessage, text::kValidationTitle, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
 
     // The hover options only count while an activation option is on; without one they are off.
     bool activation = false;
-    for (int i = 0; i <= 12; ++i) {
-        if (i >= 7 && i <= 9 && !activation) {
-            StyleFlags[i] = 0;
+    for (int i = kToolTipsFlag; i < kStyleFlagCount; ++i) {
+        if (i >= kMouseActiveFlag && i <= kUnderLineHotFlag && !activation) {
+            settings.StyleFlags[i] = 0;
             continue;
         }
         const int16_t flag = FlagOfImage(tvwStyle_.ImageOf(kStyleKeys[i]));
         if (flag < 0) continue;
-        StyleFlags[i] = flag;
-        if (flag == 1 && (i == 5 || i == 6)) activation = true;
+        settings.StyleFlags[i] = flag;
+        if (flag == 1 && (i == kOneClickFlag || i == kTwoClickFlag)) activation = true;
     }
 
     // With the tray chosen no corner is on, and the corner is kept for when the toolbar returns.
     for (int16_t i = 0; i < 4; ++i) {
         if (tvwEtc_.ImageOf(kEtcKeys[i]) == kImageOptionOn) {
-            ToolPosition = i;
+            settings.ToolPosition = i;
             break;
         }
     }
-    TaskTray = tvwEtc_.ImageOf(L"Tool Position5") == kImageOptionOn ? 1 : 0;
-    ToolTopMost = tvwEtc_.ImageOf(L"Tool TopMost") == kImageChecked ? 1 : 0;
-    main_.ApplyTopMost();
+    settings.TaskTray = tvwEtc_.ImageOf(L"Tool Position5") == kImageOptionOn ? 1 : 0;
+    settings.ToolTopMost = tvwEtc_.ImageOf(L"Tool TopMost") == kImageChecked ? 1 : 0;
+    host_.ApplyTopMost();
 
-    for (int i = 0; i < 4; ++i) {
-        ChangeStyleFlags[i] = tvwEtc_.ImageOf(kEtcKeys[4 + i]) == kImageChecked ? 1 : 0;
-        main_.Task().SetMenuIconVisible(i, ChangeStyleFlags[i] == 1);
+    for (int i = 0; i < kViewModeCount; ++i) {
+        settings.ChangeStyleFlags[i] = tvwEtc_.ImageOf(kEtcKeys[4 + i]) == kImageChecked ? 1 : 0;
+        host_.Task().SetMenuIconVisible(i, settings.ChangeStyleFlags[i] == 1);
     }
-    ApplyListViewStyles();
+    host_.ApplyDesktopStyles();
     // One step back, so that the advance lands on the current mode when it still cycles.
-    CurrentViewMode = static_cast<int16_t>(CurrentViewMode - 1);
-    main_.SetBarBtn();
-    InvalidateWindow(DesktopWindows.ListView);
+    settings.CurrentViewMode = static_cast<int16_t>(settings.CurrentViewMode - 1);
+    host_.SetBarBtn();
+    InvalidateWindow(host_.Desktop().ListView);
     return true;
 }
 
@@ -374,45 +358,32 @@ void frmSet::cmdOK_Click() {
 }
 
 void frmSet::cmdAbout_Click() {
-    frmAbout about(main_.Icon());
+    frmAbout about(host_.Icon());
     about.ShowModal();
-}
-
-INT_PTR CALLBACK frmSet::DlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<frmSet*>(lParam);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
-    }
-    auto* self = reinterpret_cast<frmSet*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-    return self ? self->HandleMessage(msg, wParam, lParam) : FALSE;
 }
 
 INT_PTR frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM) {
     switch (msg) {
         case WM_INITDIALOG: {
-            {
-                ScreenDc screen;
-                tppX_ = TwipsPerPixel(GetDeviceCaps(screen.Get(), LOGPIXELSX));
-                tppY_ = TwipsPerPixel(GetDeviceCaps(screen.Get(), LOGPIXELSY));
-            }
-            SetWindowTextW(hwnd_, kCaption);
-            const HICON icon = main_.Icon();
-            SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-            SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+            const TwipsScale tpp = ScreenTwipsPerPixel();
+            tppX_ = tpp.x;
+            tppY_ = tpp.y;
+            SetWindowTextW(Hwnd(), text::kSettingsCaption);
+            const HICON icon = host_.Icon();
+            SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+            SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
             RECT frame = {0, 0, TwipsToPixels(kClientWidthTwips, tppX_), TwipsToPixels(kClientHeightTwips, tppY_)};
-            AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
-                               static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
+            AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(Hwnd(), GWL_STYLE)), FALSE,
+                               static_cast<DWORD>(GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE)));
             RECT work = {};
             SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
             const int width = frame.right - frame.left;
             const int height = frame.bottom - frame.top;
-            SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - width) / 2,
+            SetWindowPos(Hwnd(), nullptr, work.left + (work.right - work.left - width) / 2,
                          work.top + (work.bottom - work.top - height) / 2, width, height,
                          SWP_NOZORDER | SWP_NOACTIVATE);
             CreateControls();
             Form_Load();
-            ModelessDialog = hwnd_;
             return TRUE;
         }
         case WM_COMMAND:
@@ -425,7 +396,6 @@ INT_PTR frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM) {
             }
             break;
         case WM_DESTROY:
-            if (ModelessDialog == hwnd_) ModelessDialog = nullptr;
             // The trees go with the window: the next opening builds them afresh.
             tvwStyle_.Attach(nullptr);
             tvwEtc_.Attach(nullptr);
@@ -435,8 +405,6 @@ INT_PTR frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM) {
             // After the trees, which only borrow it.
             imgView_.Reset();
             font_.Reset();
-            SetWindowLongPtrW(hwnd_, DWLP_USER, 0);
-            hwnd_ = nullptr;
             break;
         default: break;
     }

@@ -5,14 +5,14 @@
 
 #include <cstdint>
 
-#include "app/ScopedWin.h"
+#include "base/ScopedWin.h"
+#include "base/Window.h"
 #include "dialogs/KeyedTree.h"
+#include "dialogs/SettingsHost.h"
 
 namespace iv {
 
-class frmMain;
-
-class frmSet {
+class frmSet : public DialogWindow {
 public:
     // Control ids; OK and Cancel carry the ids that Enter and Esc press.
     static constexpr int kOK = IDOK;
@@ -26,7 +26,7 @@ public:
     static constexpr int32_t kClientWidthTwips = 7710;
     static constexpr int32_t kClientHeightTwips = 4440;
 
-    explicit frmSet(frmMain& main);
+    explicit frmSet(SettingsHost& host);
     ~frmSet();
     frmSet(const frmSet&) = delete;
     frmSet& operator=(const frmSet&) = delete;
@@ -37,8 +37,7 @@ public:
     // Closes the dialog; edits that were not applied are dropped with the trees.
     void Unload();
 
-    HWND Hwnd() const { return hwnd_; }
-    bool IsLoaded() const { return hwnd_ != nullptr; }
+    bool IsLoaded() const { return Hwnd() != nullptr; }
     KeyedTree& tvwStyle() { return tvwStyle_; }
     KeyedTree& tvwEtc() { return tvwEtc_; }
     HTREEITEM StylePressedNode() const { return stylePressed_; }
@@ -61,9 +60,8 @@ public:
     void cmdAbout_Click();
 
 private:
-    static INT_PTR CALLBACK DlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK TreeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
-    INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     LRESULT HandleTreeMessage(KeyedTree& tree, UINT msg, WPARAM wParam, LPARAM lParam);
 
     void CreateControls();
@@ -76,8 +74,7 @@ private:
     bool DeleteShortcutOf(int folder);
     HTREEITEM& PressedSlot(KeyedTree& tree) { return &tree == &tvwStyle_ ? stylePressed_ : etcPressed_; }
 
-    frmMain& main_;
-    HWND hwnd_ = nullptr;
+    SettingsHost& host_;
     KeyedTree tvwStyle_;
     KeyedTree tvwEtc_;
     HTREEITEM stylePressed_ = nullptr;
@@ -85,7 +82,7 @@ private:
     // The node a left press started on, for the click that its release makes.
     HTREEITEM clickStart_ = nullptr;
     ScopedImageList imgView_;
-    ScopedGdiObj font_;
+    ScopedFont font_;
     double tppX_ = 15;
     double tppY_ = 15;
 };

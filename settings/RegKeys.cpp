@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/ScopedWin.h"
+#include "base/ScopedWin.h"
 
 namespace iv::RegKeys {
 namespace {
@@ -20,9 +20,9 @@ bool SetRegValue(HKEY root, const std::wstring& path, const std::wstring& name, 
         return false;
     }
     const std::wstring data = text.empty() ? std::wstring(L" ") : text;
-    // The size is the text's own byte count; the system adds the terminator of a string value.
-    const auto bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    return RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
+    // The size counts the terminator: the system stores the bytes it is given and adds none.
+    const auto bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
+    return RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                           bytes) == ERROR_SUCCESS;
 }
 

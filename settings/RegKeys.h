@@ -1,4 +1,4 @@
-// The only code that touches the registry: three self-contained operations, each opening and
+// The only code that touches the registry: five self-contained operations, each opening and
 // closing its own key.
 #pragma once
 #include <windows.h>

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/State.h"
 #include "settings/RegKeys.h"
 
 namespace iv {
@@ -72,32 +71,50 @@ std::wstring ReadSetting(int16_t index) {
     return RegKeys::GetRegValue(HKEY_CURRENT_USER, kSettingsKey, kSettingNames[index]);
 }
 
-std::wstring SettingText(int16_t index) {
+std::wstring SettingText(int16_t index, const SharedSettings& settings) {
     auto text = [](int16_t n) { return std::to_wstring(n); };
+    const int16_t* flags = settings.StyleFlags;
     switch (index) {
         case kDesktopIcon:
-            return text(CurrentViewMode);
+            return text(settings.CurrentViewMode);
         case kToolPosition:
-            return text(ToolPosition);
-        case kChangeStyle:
-            return text(ChangeStyleFlags[0]) + text(ChangeStyleFlags[1]) + text(ChangeStyleFlags[2]) +
-                   text(ChangeStyleFlags[3]);
+            return text(settings.ToolPosition);
+        case kChangeStyle: {
+            std::wstring all;
+            for (const int16_t flag : settings.ChangeStyleFlags) all += text(flag);
+            return all;
+        }
         case kIconPosition:
-            return text(StyleFlags[11]) + text(StyleFlags[12]);
+            return text(flags[kRestoreAtStartFlag]) + text(flags[kSaveAtExitFlag]);
         case kToolTopMost:
-            return text(ToolTopMost);
+            return text(settings.ToolTopMost);
         case kTaskTray:
-            return text(TaskTray);
+            return text(settings.TaskTray);
         default:
-            return index >= kToolTips && index <= kTextColor ? text(StyleFlags[index - 1]) : std::wstring();
+            return index >= kToolTips && index <= kTextColor ? text(flags[index - kToolTips]) : std::wstring();
     }
 }
 
-bool SaveSettings() {
+bool SaveSettings(const SharedSettings& settings) {
     for (int16_t i = 0; i < kSettingCount; ++i) {
-        if (!RegKeys::SetRegValue(HKEY_CURRENT_USER, kSettingsKey, kSettingNames[i], SettingText(i))) return false;
+        if (!RegKeys::SetRegValue(HKEY_CURRENT_USER, kSettingsKey, kSettingNames[i], SettingText(i, settings))) {
+            return false;
+        }
     }
     return true;
+}
+
+void ReadAllSettings(SharedSettings& settings) {
+    settings.ToolTopMost = DecodeNumberSetting(ReadSetting(kToolTopMost));
+    settings.ToolPosition = DecodeNumberSetting(ReadSetting(kToolPosition));
+    settings.TaskTray = DecodeNumberSetting(ReadSetting(kTaskTray));
+    DecodeChangeStyle(ReadSetting(kChangeStyle), settings.ChangeStyleFlags);
+    settings.CurrentViewMode = DecodeDesktopIcon(ReadSetting(kDesktopIcon));
+    for (int16_t j = kToolTipsFlag; j <= kTextColorFlag; ++j) {
+        settings.StyleFlags[j] = DecodeNumberSetting(ReadSetting(static_cast<int16_t>(kToolTips + j)));
+    }
+    DecodeIconPosition(ReadSetting(kIconPosition), settings.StyleFlags[kRestoreAtStartFlag],
+                       settings.StyleFlags[kSaveAtExitFlag]);
 }
 
 }  // namespace iv

@@ -1,5 +1,5 @@
 // The settings record: seventeen string values under one key, read at start-up and written at
-// shutdown, and the rules that turn their text into the program-wide state.
+// shutdown, and the rules that turn their text into the settings the program works with.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -28,15 +28,59 @@ enum SettingIndex : int16_t {
     kTaskTray = 16,
 };
 
+// Desktop view mode (CurrentViewMode - 1): the index of ChangeStyleFlags and of the tray menu's
+// view items.
+enum DesktopViewMode : int16_t { kLargeIcons = 0, kSmallIcons = 1, kList = 2, kDetails = 3, kViewModeCount = 4 };
+
+// CurrentViewMode numbers, 1..4.
+inline constexpr int16_t kLargeIconsMode = kLargeIcons + 1;
+inline constexpr int16_t kSmallIconsMode = kSmallIcons + 1;
+
+// Indexes of StyleFlags: 0..10 "Tool Tips" .. "Text Color" in setting order, then the two
+// icon-position flags of "Icon Position".
+enum StyleFlag : int16_t {
+    kToolTipsFlag = 0,
+    kRowSelectFlag,
+    kGridLineFlag,
+    kHeaderMoveFlag,
+    kAllItemIconFlag,
+    kOneClickFlag,
+    kTwoClickFlag,
+    kMouseActiveFlag,
+    kUnderLineCoolFlag,
+    kUnderLineHotFlag,
+    kTextColorFlag,
+    kRestoreAtStartFlag,
+    kSaveAtExitFlag,
+    kStyleFlagCount
+};
+
+// The settings as the program works with them: filled from the record at start-up, changed by
+// the toolbar, the tray menu and the settings dialog, written back at shutdown. Values decoded
+// from the record hold 1 for on; only 1 counts as on.
+struct SharedSettings {
+    int16_t CurrentViewMode = 0;  // 1 large icons, 2 small icons, 3 list, 4 details
+    int16_t StyleFlags[kStyleFlagCount] = {};
+    int16_t ChangeStyleFlags[kViewModeCount] = {1, 1, 1, 1};  // 1 = the mode takes part in cycling
+    int16_t ToolPosition = 0;  // 0 top-left, 1 bottom-left, 2 top-right, 3 bottom-right
+    int16_t ToolTopMost = 0;   // 1 = the toolbar stays above other windows
+    int16_t TaskTray = 0;      // 1 = the notification area instead of the toolbar
+
+    // In large or small icons, where the list view's positions are icon places.
+    bool InIconView() const { return CurrentViewMode == kLargeIconsMode || CurrentViewMode == kSmallIconsMode; }
+};
+
 // The stored text of one value; empty when the key or the value is missing or unreadable.
 std::wstring ReadSetting(int16_t index);
 
-// Writes all seventeen values from the shared state in index order; stops at the first failed
-// write and returns false.
-bool SaveSettings();
+// Writes all seventeen values in index order; stops at the first failed write and returns false.
+bool SaveSettings(const SharedSettings& settings);
 
-// The text SaveSettings writes for one index, built from the shared state.
-std::wstring SettingText(int16_t index);
+// The text SaveSettings writes for one index.
+std::wstring SettingText(int16_t index, const SharedSettings& settings);
+
+// Reads every value and decodes it into the settings, each missing value taking its default.
+void ReadAllSettings(SharedSettings& settings);
 
 // Number value of a text: the decimal number at its start (leading blanks skipped, 0 when there
 // is none), rounded half to even and held as a 16-bit integer (saturating outside that range).

@@ -2,8 +2,10 @@
 
 #include <shlobj.h>
 
-#include "app/MessageBox.h"
-#include "app/ScopedWin.h"
+#include "base/MessageBox.h"
+#include "base/ModulePath.h"
+#include "base/ScopedWin.h"
+#include "res/texts.h"
 
 namespace iv {
 namespace {
@@ -12,20 +14,6 @@ struct PidlFreer {
     void operator()(LPITEMIDLIST pidl) const { CoTaskMemFree(pidl); }
 };
 using ScopedPidl = Scoped<LPITEMIDLIST, nullptr, PidlFreer>;
-
-// The running program's own path, however long it is.
-std::wstring ModulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);  // cut short: the result filled the buffer
-    }
-}
 
 // The program's executable, always under its ".exe" name even when started under another one.
 std::wstring ProgramTarget() {
@@ -40,12 +28,12 @@ std::wstring ProgramTarget() {
 
 bool WriteProgramShortcut(int folder, HWND owner) {
     const std::wstring target = ProgramTarget();
-    return WriteShortcut(ShortcutPath(folder, owner), target, L"デスクトップのアイコン表示方法等を変更します。", L"",
+    return WriteShortcut(ShortcutPath(folder, owner), target, text::kShortcutDescription, L"",
                          L"", target, 0, SW_SHOWNORMAL);
 }
 
 void ShowFailure(HWND owner, const wchar_t* text) {
-    ShowMessage(owner, text, L"ｼｮｰﾄｶｯﾄ作成", MB_OK | MB_ICONSTOP);
+    ShowMessage(owner, text, text::kCreateFailedTitle, MB_OK | MB_ICONSTOP);
 }
 
 }  // namespace
@@ -62,7 +50,7 @@ std::wstring ShortcutPath(int folder, HWND owner) {
     std::wstring path = GetSpecialFolder(folder, owner);
     if (path.empty()) return {};
     if (path.back() != L'\\') path += L'\\';  // a drive root already ends in one
-    return path + L"Iconvale.lnk";
+    return path + text::kShortcutFile;
 }
 
 bool ShortcutExists(const std::wstring& path) {
@@ -85,7 +73,7 @@ bool WriteShortcut(const std::wstring& linkPath, const std::wstring& targetPath,
 
     ComApartment apartment;
     ComPtr<IShellLinkW> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.Receive()))) {
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(link.Put())))) {
         return false;
     }
     if (FAILED(link->SetPath(targetPath.c_str())) || FAILED(link->SetDescription(description.c_str())) ||
@@ -94,7 +82,7 @@ bool WriteShortcut(const std::wstring& linkPath, const std::wstring& targetPath,
         return false;
     }
     ComPtr<IPersistFile> file;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, file.Receive()))) return false;
+    if (FAILED(link->QueryInterface(IID_PPV_ARGS(file.Put())))) return false;
     if (FAILED(file->Save(linkPath.c_str(), TRUE))) {
         // No file was there before: whatever is left is a broken link that would pass for a good one.
         DeleteFileW(linkPath.c_str());
@@ -105,11 +93,11 @@ bool WriteShortcut(const std::wstring& linkPath, const std::wstring& targetPath,
 
 void CreateShortcuts(bool desktop, bool startup, HWND owner) {
     if (startup && !WriteProgramShortcut(kCsidlStartup, owner)) {
-        ShowFailure(owner, L"ｽﾀｰﾄｱｯﾌﾟへの登録に失敗しました！！");
+        ShowFailure(owner, text::kStartupCreateFailed);
         return;
     }
     if (desktop && !WriteProgramShortcut(kCsidlDesktop, owner)) {
-        ShowFailure(owner, L"ﾃﾞｽｸﾄｯﾌﾟへの作成に失敗しました！！");
+        ShowFailure(owner, text::kDesktopCreateFailed);
     }
 }
 

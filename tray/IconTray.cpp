@@ -1,9 +1,10 @@
 #include "tray/IconTray.h"
 
-#include "app/WindowClass.h"
-
 #include <algorithm>
 #include <cmath>
+
+#include "base/Twips.h"
+#include "base/Window.h"
 
 namespace iv {
 namespace {
@@ -55,21 +56,20 @@ IconTray::IconTray(Notifier notifier) : notifier_(std::move(notifier)) {
 }
 
 IconTray::~IconTray() {
-    if (hwnd_) DestroyWindow(hwnd_);
+    if (Hwnd()) DestroyWindow(Hwnd());
 }
 
 bool IconTray::Create(HWND host) {
-    if (!EnsureWindowClass(kClassName, WndProc)) return false;
+    if (!EnsureWindowClass(kClassName)) return false;
     // A top-level window (owned by the host, never shown), so that broadcasts reach it too.
-    hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, 0, 0, host, nullptr,
-                            GetModuleHandleW(nullptr), this);
+    Window::Create(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, 0, 0, host);
     // After a restart of the shell the notification area is new and every icon is gone.
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
-    return hwnd_ != nullptr;
+    return Hwnd() != nullptr;
 }
 
 void IconTray::NotifyTray() {
-    NOTIFYICONDATAW record = BuildNotifyRecord(hwnd_, picture_, toolTipText_);
+    NOTIFYICONDATAW record = BuildNotifyRecord(Hwnd(), picture_, toolTipText_);
     notifier_(pending_, &record);
     pending_ = NIM_MODIFY;
 }
@@ -84,11 +84,8 @@ void IconTray::Resize() {
         if (info.hbmColor) DeleteObject(info.hbmColor);
         DeleteObject(info.hbmMask);
     }
-    HDC screen = GetDC(nullptr);
-    const double tppX = 1440.0 / GetDeviceCaps(screen, LOGPIXELSX);
-    const double tppY = 1440.0 / GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    size_ = IconTraySizeTwips(picture_ != nullptr, pixels, false, tppX, tppY);
+    const TwipsScale tpp = ScreenTwipsPerPixel();
+    size_ = IconTraySizeTwips(picture_ != nullptr, pixels, false, tpp.x, tpp.y);
 }
 
 void IconTray::SetPicture(HICON picture) {
@@ -134,31 +131,20 @@ void IconTray::frmParent_Unload() {
     pending_ = NIM_ADD;
 }
 
-LRESULT CALLBACK IconTray::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+LRESULT IconTray::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == kTrayCallbackMessage && wParam == kTrayIconId) {
+        const TrayEvent event = DecodeTrayCallback(static_cast<UINT>(lParam));
+        if (event != TrayEvent::None && OnEvent) OnEvent(event);
+        return 0;
     }
-    auto* self = reinterpret_cast<IconTray*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self) {
-        if (msg == kTrayCallbackMessage && wParam == kTrayIconId) {
-            const TrayEvent event = DecodeTrayCallback(static_cast<UINT>(lParam));
-            if (event != TrayEvent::None && self->OnEvent) self->OnEvent(event);
-            return 0;
+    if (msg == taskbarCreated_ && taskbarCreated_ != 0) {
+        if (enable_) {
+            pending_ = NIM_ADD;
+            NotifyTray();
         }
-        if (msg == self->taskbarCreated_ && self->taskbarCreated_ != 0) {
-            if (self->enable_) {
-                self->pending_ = NIM_ADD;
-                self->NotifyTray();
-            }
-            return 0;
-        }
-        if (msg == WM_NCDESTROY) {
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-            self->hwnd_ = nullptr;
-        }
+        return 0;
     }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return Default(msg, wParam, lParam);
 }
 
 }  // namespace iv

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "base/Window.h"
+
 namespace iv {
 
 // Events in the order of their declaration; the number is the event's identity.
@@ -46,7 +48,7 @@ struct IconTrayProperties {
 SIZE IconTraySizeTwips(bool hasPicture, SIZE picturePixels, bool singleBorder, double twipsPerPixelX,
                        double twipsPerPixelY);
 
-class IconTray {
+class IconTray : public Window {
 public:
     using Notifier = std::function<BOOL(DWORD message, NOTIFYICONDATAW* record)>;
 
@@ -58,7 +60,6 @@ public:
 
     // Creates the control's own window, which receives the shell's callbacks.
     bool Create(HWND host);
-    HWND Hwnd() const { return hwnd_; }
 
     HICON Picture() const { return picture_; }
     void SetPicture(HICON picture);
@@ -87,12 +88,11 @@ public:
     std::function<void(TrayEvent)> OnEvent;
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void NotifyTray();
     void Resize();
 
     Notifier notifier_;
-    HWND hwnd_ = nullptr;
     HICON picture_ = nullptr;
     std::wstring toolTipText_;
     bool enable_ = false;

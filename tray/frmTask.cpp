@@ -1,21 +1,13 @@
 #include "tray/frmTask.h"
 
-#include "app/State.h"
-#include "app/WindowClass.h"
-#include "app/frmMain.h"
 #include "desktop/ListViewStyles.h"
+#include "res/texts.h"
 
 namespace iv {
 namespace {
 
 constexpr wchar_t kClassName[] = L"IconvaleTaskWindow";
 constexpr wchar_t kCaption[] = L"Task";
-constexpr wchar_t kTip[] = L"Kivo";
-
-constexpr const wchar_t* kMenuIconCaptions[4] = {L"大きいｱｲｺﾝ(&G)", L"小さいｱｲｺﾝ(&M)", L"一覧(&L)", L"詳細(&D)"};
-constexpr wchar_t kSettingCaption[] = L"設定(&S)";
-constexpr wchar_t kRedrawCaption[] = L"ﾃﾞｽｸﾄｯﾌﾟの再描画(&R)";
-constexpr wchar_t kExitCaption[] = L"終了(&X)";
 
 // The icon in the notification area: a desktop with four icons on it, 32 x 32.
 HICON CreateTrayPicture() {
@@ -54,21 +46,21 @@ HICON CreateTrayPicture() {
 
 }  // namespace
 
-frmTask::frmTask(frmMain& main, IconTray::Notifier notifier) : main_(main), ucTask_(std::move(notifier)) {}
+frmTask::frmTask(TrayHost& host, IconTray::Notifier notifier) : host_(host), ucTask_(std::move(notifier)) {}
 
 frmTask::~frmTask() { Unload(); }
 
 bool frmTask::Load() {
-    if (hwnd_) return true;
-    if (!EnsureWindowClass(kClassName, WndProc)) return false;
-    CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, kCaption, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                    GetModuleHandleW(nullptr), this);
-    if (!hwnd_ || !ucTask_.Create(hwnd_)) return false;
+    if (Hwnd()) return true;
+    if (!EnsureWindowClass(kClassName)) return false;
+    if (!Create(WS_EX_TOOLWINDOW, kClassName, kCaption, WS_POPUP, 0, 0, 0, 0, nullptr) || !ucTask_.Create(Hwnd())) {
+        return false;
+    }
 
     // The stored properties of ucTask: its tip and picture; Enable is not stored, so false.
     picture_.Reset(CreateTrayPicture());
     IconTrayProperties stored;
-    stored.ToolTip = kTip;
+    stored.ToolTip = text::kEarlierName;
     stored.Picture = picture_.Get();
     ucTask_.ReadProperties(stored);
     ucTask_.OnEvent = [this](TrayEvent event) {
@@ -80,9 +72,9 @@ bool frmTask::Load() {
 }
 
 void frmTask::Unload() {
-    if (!hwnd_) return;
+    if (!Hwnd()) return;
     ucTask_.frmParent_Unload();
-    DestroyWindow(hwnd_);
+    DestroyWindow(Hwnd());
 }
 
 void frmTask::SetMenuIconVisible(int index, bool visible) { visible_[index] = visible; }
@@ -96,18 +88,18 @@ HMENU frmTask::BuildMenu() const {
         if (!visible_[k]) continue;
         const UINT flags = MF_STRING | static_cast<UINT>(checked_[k] ? MF_CHECKED : MF_UNCHECKED);
         AppendMenuW(menu, flags, kMenuIcon + static_cast<UINT>(k),
-                    kMenuIconCaptions[k]);
+                    text::kMenuViewModes[k]);
     }
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, kMenuSetting, kSettingCaption);
+    AppendMenuW(menu, MF_STRING, kMenuSetting, text::kMenuSettings);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, kMenuRedraw, kRedrawCaption);
+    AppendMenuW(menu, MF_STRING, kMenuRedraw, text::kMenuRedraw);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, kMenuExit, kExitCaption);
+    AppendMenuW(menu, MF_STRING, kMenuExit, text::kMenuExit);
     return menu;
 }
 
-void frmTask::ucTask_LeftDblClick() { main_.ShowSettings(); }
+void frmTask::ucTask_LeftDblClick() { host_.ShowSettings(); }
 
 void frmTask::ucTask_MouseRightUp() {
     ScopedMenu menu(BuildMenu());
@@ -115,31 +107,23 @@ void frmTask::ucTask_MouseRightUp() {
     GetCursorPos(&at);
     // A tray menu closes when the user clicks elsewhere only if its owner is in the foreground,
     // and the null message lets the next click through.
-    SetForegroundWindow(hwnd_);
-    TrackPopupMenu(menu.Get(), 0, at.x, at.y, 0, hwnd_, nullptr);
-    PostMessageW(hwnd_, WM_NULL, 0, 0);
+    SetForegroundWindow(Hwnd());
+    TrackPopupMenu(menu.Get(), 0, at.x, at.y, 0, Hwnd(), nullptr);
+    PostMessageW(Hwnd(), WM_NULL, 0, 0);
 }
 
 void frmTask::menuIcon_Click(int index) {
-    if (CurrentViewMode > 0 && CurrentViewMode <= 4) SetMenuIconChecked(CurrentViewMode - 1, false);
-    CurrentViewMode = static_cast<int16_t>(index);
-    main_.SetBarBtn();
-    InvalidateWindow(DesktopWindows.ListView);
+    int16_t& mode = host_.Settings().CurrentViewMode;
+    if (mode > 0 && mode <= kViewModeCount) SetMenuIconChecked(mode - 1, false);
+    // One step back, so that the advance lands on the mode chosen.
+    mode = static_cast<int16_t>(index);
+    host_.SetBarBtn();
+    InvalidateWindow(host_.Desktop().ListView);
 }
 
-void frmTask::menuRedraw_Click() { RedrawDesktop(); }
+void frmTask::menuRedraw_Click() { RedrawDesktop(host_.Desktop()); }
 
-void frmTask::menuExit_Click() { PostMessageW(main_.Hwnd(), WM_CLOSE, 0, 0); }
-
-LRESULT CALLBACK frmTask::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<frmTask*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<frmTask*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    return self ? self->HandleMessage(msg, wParam, lParam) : DefWindowProcW(hwnd, msg, wParam, lParam);
-}
+void frmTask::menuExit_Click() { host_.Exit(); }
 
 LRESULT frmTask::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
@@ -156,16 +140,10 @@ LRESULT frmTask::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         }
-        case WM_NCDESTROY: {
-            const HWND hwnd = hwnd_;
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-            hwnd_ = nullptr;
-            return DefWindowProcW(hwnd, msg, wParam, lParam);
-        }
         default:
             break;
     }
-    return DefWindowProcW(hwnd_, msg, wParam, lParam);
+    return Default(msg, wParam, lParam);
 }
 
 }  // namespace iv

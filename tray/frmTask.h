@@ -2,14 +2,14 @@
 #pragma once
 #include <windows.h>
 
-#include "app/ScopedWin.h"
+#include "base/ScopedWin.h"
+#include "base/Window.h"
 #include "tray/IconTray.h"
+#include "tray/TrayHost.h"
 
 namespace iv {
 
-class frmMain;
-
-class frmTask {
+class frmTask : public Window {
 public:
     // Menu command ids: menuIcon(k) is kMenuIcon + k.
     static constexpr UINT kMenuIcon = 100;
@@ -17,7 +17,7 @@ public:
     static constexpr UINT kMenuRedraw = 111;
     static constexpr UINT kMenuExit = 112;
 
-    explicit frmTask(frmMain& main, IconTray::Notifier notifier = nullptr);
+    explicit frmTask(TrayHost& host, IconTray::Notifier notifier = nullptr);
     ~frmTask();
     frmTask(const frmTask&) = delete;
     frmTask& operator=(const frmTask&) = delete;
@@ -27,7 +27,6 @@ public:
     // Unloads ucTask (which removes an enabled icon) and destroys the window.
     void Unload();
 
-    HWND Hwnd() const { return hwnd_; }
     IconTray& ucTask() { return ucTask_; }
 
     // menuIcon(index): visibility follows the cycling flags; one check mark, on the current mode.
@@ -46,12 +45,10 @@ public:
     void menuExit_Click();
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
-    frmMain& main_;
+    TrayHost& host_;
     IconTray ucTask_;
-    HWND hwnd_ = nullptr;
     ScopedIcon picture_;
     bool visible_[4] = {true, true, true, true};
     bool checked_[4] = {};

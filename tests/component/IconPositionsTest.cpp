@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/State.h"
 #include "desktop/ExchangeBlock.h"
 #include "desktop/IconPositions.h"
 #include "settings/Settings.h"
@@ -19,8 +18,6 @@ using namespace testing_support;
 class IconPositionsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetState();
-        IsWinNT = kTrue;
         DeleteKeyTree(kSettingsKey);
         key_ = IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     }
@@ -48,7 +45,7 @@ protected:
 TEST_F(IconPositionsTest, ReadsEveryNameAndPositionInIndexOrder) {
     Desktop({{L"Readme", 20, 30}, {L"予定表 \U0001F4C5.xlsx", 120, 30}, {L"a\\b.c*d", 20, 130}});
     IconPositionList list;
-    ASSERT_EQ(ReadDesktopItems(list), ReadResult::Read);
+    ASSERT_EQ(ReadDesktopItems(list, true), ReadResult::Read);
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0].Name, L"Readme");
     EXPECT_EQ(list[1].Name, L"予定表 \U0001F4C5.xlsx");
@@ -63,28 +60,27 @@ TEST_F(IconPositionsTest, ReadsEveryNameAndPositionInIndexOrder) {
 
 TEST_F(IconPositionsTest, TheSharedMappingVariantReadsTheSame) {
     Desktop({{L"Readme", 20, 30}, {L"メモ", 120, 40}});
-    IsWinNT = kFalse;
     IconPositionList list;
-    ASSERT_EQ(ReadDesktopItems(list), ReadResult::Read);
+    ASSERT_EQ(ReadDesktopItems(list, false), ReadResult::Read);
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[1].Name, L"メモ");
     EXPECT_EQ(list[1].X, 120);
     EXPECT_EQ(list[1].Y, 40);
     // Save and restore work through the mapping too.
-    SaveIconPositions();
+    SaveIconPositions(true);
     Move(1, 300, 300);
-    RestoreIconPositions();
+    RestoreIconPositions(true);
     EXPECT_EQ(Position(1).x, 120);
     EXPECT_EQ(Position(1).y, 40);
 }
 
 TEST_F(IconPositionsTest, AnEmptyOrMissingDesktopGivesOneBlankRecord) {
     IconPositionList list(3);
-    EXPECT_EQ(ReadDesktopItems(list), ReadResult::NoListView);
+    EXPECT_EQ(ReadDesktopItems(list, true), ReadResult::NoListView);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].Name, L"");
     Desktop({});
-    EXPECT_EQ(ReadDesktopItems(list), ReadResult::Read);
+    EXPECT_EQ(ReadDesktopItems(list, true), ReadResult::Read);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].Name, L"");
     EXPECT_EQ(list[0].X, 0);
@@ -94,14 +90,14 @@ TEST_F(IconPositionsTest, ANameLongerThanTheTextAreaIsCutNotOverrun) {
     const std::wstring longName(300, L'n');
     Desktop({{longName, 10, 10}, {L"after", 100, 10}});
     IconPositionList list;
-    ASSERT_EQ(ReadDesktopItems(list), ReadResult::Read);
+    ASSERT_EQ(ReadDesktopItems(list, true), ReadResult::Read);
     EXPECT_EQ(list[0].Name, longName.substr(0, kItemTextChars - 1));
     EXPECT_EQ(list[1].Name, L"after");
 }
 
 TEST_F(IconPositionsTest, SaveThenRestorePutsMovedIconsBack) {
     Desktop({{L"Readme", 20, 30}, {L"Data", 120, 30}, {L"Photos", 20, 130}});
-    SaveIconPositions();
+    SaveIconPositions(true);
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
     EXPECT_EQ(ReadString(key_, L"Readme.Y"), L"30");
     EXPECT_EQ(ReadString(key_, L"Photos.Y"), L"130");
@@ -109,25 +105,25 @@ TEST_F(IconPositionsTest, SaveThenRestorePutsMovedIconsBack) {
 
     Move(0, 400, 400);
     Move(2, 500, 90);
-    RestoreIconPositions();
+    RestoreIconPositions(true);
     EXPECT_EQ(Position(0).x, 20);
     EXPECT_EQ(Position(0).y, 30);
     EXPECT_EQ(Position(2).x, 20);
     EXPECT_EQ(Position(2).y, 130);
 
     // Saving again without changes gives the same store.
-    SaveIconPositions();
+    SaveIconPositions(true);
     EXPECT_EQ(ValueNames(key_).size(), 6u);
     EXPECT_EQ(ReadString(key_, L"Data.X"), L"120");
 }
 
 TEST_F(IconPositionsTest, TwoItemsWithOneNameShareTheLaterPosition) {
     Desktop({{L"Same", 20, 30}, {L"Other", 120, 30}, {L"Same", 220, 40}});
-    SaveIconPositions();
+    SaveIconPositions(true);
     EXPECT_EQ(ReadString(key_, L"Same.X"), L"220");
     EXPECT_EQ(ReadString(key_, L"Same.Y"), L"40");
     EXPECT_EQ(ValueNames(key_).size(), 4u);
-    RestoreIconPositions();
+    RestoreIconPositions(true);
     EXPECT_EQ(Position(0).x, 220);
     EXPECT_EQ(Position(2).x, 220);
 }
@@ -141,7 +137,7 @@ TEST_F(IconPositionsTest, RestoreNeedsBothValuesAndReadsNumbersLikeSettings) {
     WriteString(key_, L"Text.Y", L"70");
     WriteString(key_, L"Negative.X", L"-20");
     WriteString(key_, L"Negative.Y", L" 80.5");
-    RestoreIconPositions();
+    RestoreIconPositions(true);
     EXPECT_EQ(Position(0).x, 50);
     EXPECT_EQ(Position(0).y, 60);
     EXPECT_EQ(Position(1).x, 120);
@@ -159,7 +155,7 @@ TEST_F(IconPositionsTest, SaveDropsItemsThatAreGoneAndLeavesOtherScreenSizes) {
     WriteString(key_, L"Gone.Y", L"5");
     WriteString(key_, L"README.X", L"7");
     Desktop({{L"Readme", 20, 30}});
-    SaveIconPositions();
+    SaveIconPositions(true);
     EXPECT_EQ(ReadString(key_, L"Gone.X"), L"<absent>");
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
     EXPECT_EQ(ValueNames(key_).size(), 2u);
@@ -169,7 +165,7 @@ TEST_F(IconPositionsTest, SaveDropsItemsThatAreGoneAndLeavesOtherScreenSizes) {
 TEST_F(IconPositionsTest, AnEmptyDesktopStoresTheBlankRecord) {
     WriteString(key_, L"Gone.X", L"5");
     Desktop({});
-    SaveIconPositions();
+    SaveIconPositions(true);
     EXPECT_EQ(ReadString(key_, L".X"), L"0");
     EXPECT_EQ(ReadString(key_, L".Y"), L"0");
     EXPECT_EQ(ValueNames(key_).size(), 2u);
@@ -178,10 +174,10 @@ TEST_F(IconPositionsTest, AnEmptyDesktopStoresTheBlankRecord) {
 TEST_F(IconPositionsTest, ASaveWithoutADesktopLeavesTheStoreAlone) {
     WriteString(key_, L"Readme.X", L"20");
     WriteString(key_, L"Readme.Y", L"30");
-    SaveIconPositions();
+    SaveIconPositions(true);
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
     EXPECT_EQ(ValueNames(key_).size(), 2u);
-    RestoreIconPositions();  // nothing to move, nothing fails
+    RestoreIconPositions(true);  // nothing to move, nothing fails
 }
 
 }  // namespace

@@ -4,9 +4,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/State.h"
+#include "desktop/DesktopWatcher.h"
 #include "desktop/DesktopWindows.h"
 #include "desktop/ListViewStyles.h"
+#include "settings/Settings.h"
 #include "tests/stand-in/StandIn.h"
 #include "tests/support/Processes.h"
 #include "tests/support/StandInLog.h"
@@ -20,13 +21,11 @@ using Lines = std::vector<std::wstring>;
 class ListViewStylesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetState();
-        IsWinNT = kTrue;
         standin::Options options;
         for (int i = 0; i < 40; ++i) options.items.push_back({L"Item " + std::to_wstring(i), 10 + 80 * i, 10});
         desktop_ = standin::Desktop::Create(options);
         ASSERT_TRUE(desktop_);
-        FindDesktopWindows();
+        windows_ = FindDesktopWindows();
         PumpMessages(30);
         desktop_->ClearLog();
     }
@@ -42,6 +41,10 @@ protected:
     }
 
     std::unique_ptr<standin::Desktop> desktop_;
+    SharedSettings settings_;
+    DesktopWindowHandles windows_;
+    DesktopWatcher watcher_;
+    COLORREF saved_ = 0;
 };
 
 TEST_F(ListViewStylesTest, EachFlagTurnsOnItsOwnStyleAndOnlyOneCounts) {
@@ -50,37 +53,37 @@ TEST_F(ListViewStylesTest, EachFlagTurnsOnItsOwnStyleAndOnlyOneCounts) {
                                 LVS_EX_TWOCLICKACTIVATE, LVS_EX_TRACKSELECT,   LVS_EX_UNDERLINECOLD,
                                 LVS_EX_UNDERLINEHOT};
     for (int i = 0; i < 10; ++i) {
-        for (auto& f : StyleFlags) f = 0;
-        StyleFlags[i] = 1;
-        ApplyListViewStyles();
+        for (auto& f : settings_.StyleFlags) f = 0;
+        settings_.StyleFlags[i] = 1;
+        ApplyListViewStyles(windows_, settings_.StyleFlags, saved_);
         EXPECT_EQ(static_cast<DWORD>(ListView_GetExtendedListViewStyle(ListView())), expected[i]) << i;
-        StyleFlags[i] = 2;
-        ApplyListViewStyles();
+        settings_.StyleFlags[i] = 2;
+        ApplyListViewStyles(windows_, settings_.StyleFlags, saved_);
         EXPECT_EQ(ListView_GetExtendedListViewStyle(ListView()), 0u) << i;
     }
 }
 
 TEST_F(ListViewStylesTest, StylesTheShellHadSetAreCleared) {
     ListView_SetExtendedListViewStyle(ListView(), LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP | LVS_EX_GRIDLINES);
-    StyleFlags[0] = 1;
-    StyleFlags[9] = 1;
+    settings_.StyleFlags[0] = 1;
+    settings_.StyleFlags[9] = 1;
     desktop_->ClearLog();
-    ApplyListViewStyles();
+    ApplyListViewStyles(windows_, settings_.StyleFlags, saved_);
     EXPECT_EQ(static_cast<DWORD>(ListView_GetExtendedListViewStyle(ListView())),
               static_cast<DWORD>(LVS_EX_INFOTIP | LVS_EX_UNDERLINEHOT));
     EXPECT_EQ(ProgramMessages(desktop_->Log())[0], L"LV LVM_SETEXTENDEDLISTVIEWSTYLE mask=0x00000000 style=0x00000C00");
 }
 
 TEST_F(ListViewStylesTest, TransparentLabelsAndTheSavedColourBack) {
-    SavedTextBkColor = RGB(10, 20, 30);
-    StyleFlags[10] = 1;
-    ApplyListViewStyles();
+    saved_ = RGB(10, 20, 30);
+    settings_.StyleFlags[10] = 1;
+    ApplyListViewStyles(windows_, settings_.StyleFlags, saved_);
     EXPECT_EQ(ListView_GetTextBkColor(ListView()), CLR_NONE);
-    StyleFlags[10] = 0;
-    ApplyListViewStyles();
+    settings_.StyleFlags[10] = 0;
+    ApplyListViewStyles(windows_, settings_.StyleFlags, saved_);
     EXPECT_EQ(ListView_GetTextBkColor(ListView()), RGB(10, 20, 30));
-    StyleFlags[10] = 2;
-    ApplyListViewStyles();
+    settings_.StyleFlags[10] = 2;
+    ApplyListViewStyles(windows_, settings_.StyleFlags, saved_);
     EXPECT_EQ(ListView_GetTextBkColor(ListView()), RGB(10, 20, 30));
     EXPECT_TRUE(TakeInvalidation());
     RECT r = {};
@@ -88,35 +91,35 @@ TEST_F(ListViewStylesTest, TransparentLabelsAndTheSavedColourBack) {
 }
 
 TEST_F(ListViewStylesTest, KeepTextTransparentRestoresTheColourWithoutARepaint) {
-    StyleFlags[10] = 1;
-    ApplyListViewStyles();
+    settings_.StyleFlags[10] = 1;
+    ApplyListViewStyles(windows_, settings_.StyleFlags, saved_);
     TakeInvalidation();
     desktop_->ClearLog();
-    KeepTextTransparent();
+    watcher_.KeepTextTransparent(windows_, settings_.StyleFlags[kTextColorFlag] == 1);
     EXPECT_TRUE(ProgramMessages(desktop_->Log()).empty()) << "nothing to do while it is transparent";
 
     // The shell resets the background, as after a wallpaper change.
     ListView_SetTextBkColor(ListView(), RGB(255, 255, 255));
     TakeInvalidation();
     desktop_->ClearLog();
-    KeepTextTransparent();
+    watcher_.KeepTextTransparent(windows_, settings_.StyleFlags[kTextColorFlag] == 1);
     EXPECT_EQ(ProgramMessages(desktop_->Log()), (Lines{L"LV LVM_SETTEXTBKCOLOR 0xFFFFFFFF"}));
     EXPECT_EQ(ListView_GetTextBkColor(ListView()), CLR_NONE);
     EXPECT_FALSE(TakeInvalidation());
 
     // Off: the shell's colour is left alone.
-    StyleFlags[10] = 0;
+    settings_.StyleFlags[10] = 0;
     ListView_SetTextBkColor(ListView(), RGB(255, 255, 255));
-    KeepTextTransparent();
+    watcher_.KeepTextTransparent(windows_, settings_.StyleFlags[kTextColorFlag] == 1);
     EXPECT_EQ(ListView_GetTextBkColor(ListView()), RGB(255, 255, 255));
 }
 
 TEST_F(ListViewStylesTest, OneRepaintPerChangeOfItemCount) {
     TakeInvalidation();
-    CheckDesktopItemCount();  // the first check after start-up always repaints
+    watcher_.CheckItemCount(windows_);  // the first check after start-up always repaints
     EXPECT_TRUE(TakeInvalidation());
-    EXPECT_EQ(LastItemCount, 40);
-    CheckDesktopItemCount();
+    EXPECT_EQ(watcher_.LastItemCount(), 40);
+    watcher_.CheckItemCount(windows_);
     EXPECT_FALSE(TakeInvalidation());
 
     LVITEMW item = {};
@@ -125,70 +128,76 @@ TEST_F(ListViewStylesTest, OneRepaintPerChangeOfItemCount) {
     item.pszText = const_cast<wchar_t*>(L"New file");
     ListView_InsertItem(ListView(), &item);
     TakeInvalidation();
-    CheckDesktopItemCount();
+    watcher_.CheckItemCount(windows_);
     EXPECT_TRUE(TakeInvalidation());
-    EXPECT_EQ(LastItemCount, 41);
-    CheckDesktopItemCount();
+    EXPECT_EQ(watcher_.LastItemCount(), 41);
+    watcher_.CheckItemCount(windows_);
     EXPECT_FALSE(TakeInvalidation());
 
     ListView_DeleteItem(ListView(), 0);
     ListView_DeleteItem(ListView(), 0);
     TakeInvalidation();
-    CheckDesktopItemCount();
+    watcher_.CheckItemCount(windows_);
     EXPECT_TRUE(TakeInvalidation());
-    EXPECT_EQ(LastItemCount, 39);
+    EXPECT_EQ(watcher_.LastItemCount(), 39);
+
+    // A desktop that is gone counts as empty.
+    desktop_.reset();
+    watcher_.CheckItemCount(windows_);
+    EXPECT_EQ(watcher_.LastItemCount(), 0);
 }
 
 TEST_F(ListViewStylesTest, SmallIconsRepaintOncePerHorizontalScroll) {
-    SetDesktopViewMode(1, 0);
+    SetDesktopViewMode(windows_, watcher_, 1, 0, false);
     PumpMessages(30);
-    ASSERT_EQ(ScrollWatch, kTrue);
+    ASSERT_TRUE(watcher_.ScrollWatch());
     // Squeeze the view so that its icons need scrolling sideways.
     SetWindowPos(desktop_->DefView(), nullptr, 0, 0, 300, 200, SWP_NOZORDER | SWP_NOMOVE);
     SetWindowPos(ListView(), nullptr, 0, 0, 300, 200, SWP_NOZORDER | SWP_NOMOVE);
     PumpMessages(30);
-    LastScrollPos = GetScrollPos(ListView(), SB_HORZ);
+    watcher_.StartScrollFollow(ListView());
     TakeInvalidation();
-    FollowScroll();
+    watcher_.FollowScroll(windows_);
     EXPECT_FALSE(TakeInvalidation());
 
     ListView_Scroll(ListView(), 200, 0);
     PumpMessages(30);
-    ASSERT_NE(GetScrollPos(ListView(), SB_HORZ), LastScrollPos) << "the view did not scroll";
+    ASSERT_NE(GetScrollPos(ListView(), SB_HORZ), watcher_.LastScrollPos()) << "the view did not scroll";
     TakeInvalidation();
-    FollowScroll();
+    watcher_.FollowScroll(windows_);
     EXPECT_TRUE(TakeInvalidation());
-    FollowScroll();
+    watcher_.FollowScroll(windows_);
     EXPECT_FALSE(TakeInvalidation());
 
     // In any other mode scrolling is not followed.
-    SetDesktopViewMode(0, 1);
+    SetDesktopViewMode(windows_, watcher_, 0, 1, false);
     ListView_Scroll(ListView(), -200, 0);
     PumpMessages(30);
     TakeInvalidation();
-    FollowScroll();
+    watcher_.FollowScroll(windows_);
     EXPECT_FALSE(TakeInvalidation());
 }
 
 TEST_F(ListViewStylesTest, RedrawFindsTheDesktopAndRepaintsIt) {
-    DesktopWindows = {};
+    windows_ = {};
     TakeInvalidation();
-    RedrawDesktop();
-    EXPECT_EQ(DesktopWindows.ListView, ListView());
+    RedrawDesktop(windows_);
+    EXPECT_EQ(windows_.ListView, ListView());
     EXPECT_TRUE(TakeInvalidation());
 }
 
 TEST(ListViewStylesWithoutDesktop, NothingHappensAndNothingFails) {
-    ResetState();
-    StyleFlags[10] = 1;
-    ApplyListViewStyles();
-    KeepTextTransparent();
-    ScrollWatch = kTrue;
-    FollowScroll();
-    LastItemCount = 5;
-    CheckDesktopItemCount();
-    EXPECT_EQ(LastItemCount, 0);
-    RedrawDesktop();
+    SharedSettings settings;
+    DesktopWindowHandles windows;
+    DesktopWatcher watcher;
+    settings.StyleFlags[kTextColorFlag] = 1;
+    ApplyListViewStyles(windows, settings.StyleFlags, 0);
+    watcher.KeepTextTransparent(windows, true);
+    watcher.StartScrollFollow(nullptr);
+    watcher.FollowScroll(windows);
+    watcher.CheckItemCount(windows);
+    EXPECT_EQ(watcher.LastItemCount(), 0);
+    RedrawDesktop(windows);
 }
 
 }  // namespace

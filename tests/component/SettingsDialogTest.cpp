@@ -5,8 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/MessageBox.h"
-#include "app/State.h"
+#include "base/MessageBox.h"
 #include "app/frmMain.h"
 #include "desktop/IconPositions.h"
 #include "dialogs/frmSet.h"
@@ -37,9 +36,8 @@ protected:
             return IDOK;
         });
         for (int folder : {kCsidlDesktop, kCsidlStartup}) RemoveShortcut(folder);
-        main_ = std::make_unique<frmMain>();
-        main_->SetQuitOnDestroy(false);
-        ASSERT_TRUE(main_->Load());
+        main_ = LoadToolbarWindow();
+        ASSERT_TRUE(main_);
         PumpMessages(20);
     }
     void TearDown() override {
@@ -58,9 +56,10 @@ protected:
     frmSet& Open() {
         main_->ShowSettings();
         PumpMessages(10);
-        return main_->Settings();
+        return main_->SettingsDialog();
     }
-    frmSet& Dialog() { return main_->Settings(); }
+    frmSet& Dialog() { return main_->SettingsDialog(); }
+    SharedSettings& State() { return main_->Settings(); }
     KeyedTree& Style() { return Dialog().tvwStyle(); }
     KeyedTree& Etc() { return Dialog().tvwEtc(); }
     int StyleImage(const wchar_t* key) { return Style().ImageOf(key); }
@@ -96,18 +95,18 @@ protected:
 };
 
 TEST_F(SettingsDialogTest, LoadTurnsOnTheStoredOptionsThroughTheClickRules) {
-    CurrentViewMode = 3;
-    StyleFlags[0] = 1;
-    StyleFlags[5] = 1;
-    StyleFlags[7] = 1;
-    StyleFlags[8] = 1;
-    StyleFlags[9] = 1;  // both underline options stored: the later one wins
-    StyleFlags[12] = 1;
-    TaskTray = 1;
-    ToolPosition = 2;
-    ToolTopMost = 1;
+    State().CurrentViewMode = 3;
+    State().StyleFlags[0] = 1;
+    State().StyleFlags[5] = 1;
+    State().StyleFlags[7] = 1;
+    State().StyleFlags[8] = 1;
+    State().StyleFlags[9] = 1;  // both underline options stored: the later one wins
+    State().StyleFlags[12] = 1;
+    State().TaskTray = 1;
+    State().ToolPosition = 2;
+    State().ToolTopMost = 1;
     const int16_t cycling[4] = {1, 0, 1, 0};
-    std::copy(std::begin(cycling), std::end(cycling), ChangeStyleFlags);
+    std::copy(std::begin(cycling), std::end(cycling), State().ChangeStyleFlags);
     Open();
 
     EXPECT_EQ(ChildKeys(Style(), L"Pos"), (std::vector<std::wstring>{L"Icon PosSave", L"Icon PosLoad"}));
@@ -139,10 +138,10 @@ TEST_F(SettingsDialogTest, LoadTurnsOnTheStoredOptionsThroughTheClickRules) {
 }
 
 TEST_F(SettingsDialogTest, LoadSkipsWhatHasNoNodeAndChoosesNoWrongCorner) {
-    CurrentViewMode = 1;
-    StyleFlags[5] = 1;
-    StyleFlags[6] = 1;
-    ToolPosition = 3;
+    State().CurrentViewMode = 1;
+    State().StyleFlags[5] = 1;
+    State().StyleFlags[6] = 1;
+    State().ToolPosition = 3;
     Open();
     EXPECT_EQ(StyleImage(L"One Click"), 5);
     EXPECT_EQ(StyleImage(L"Two Click"), 4);
@@ -155,10 +154,10 @@ TEST_F(SettingsDialogTest, LoadSkipsWhatHasNoNodeAndChoosesNoWrongCorner) {
     Dialog().Unload();
 
     // A hover flag without an activation option, and a corner out of range.
-    ResetState();
-    StyleFlags[7] = 1;
-    ToolPosition = 7;
-    ChangeStyleFlags[0] = ChangeStyleFlags[1] = ChangeStyleFlags[2] = ChangeStyleFlags[3] = 0;
+    State() = SharedSettings{};
+    State().StyleFlags[7] = 1;
+    State().ToolPosition = 7;
+    State().ChangeStyleFlags[0] = State().ChangeStyleFlags[1] = State().ChangeStyleFlags[2] = State().ChangeStyleFlags[3] = 0;
     Open();
     EXPECT_EQ(Style().Find(L"Mouse Active"), nullptr);
     for (int i = 1; i <= 5; ++i) EXPECT_EQ(EtcImage((L"Tool Position" + std::to_wstring(i)).c_str()), 5);
@@ -345,7 +344,7 @@ TEST_F(SettingsDialogTest, ShortcutCommandsCreateAndDeleteAtOnce) {
 }
 
 TEST_F(SettingsDialogTest, IconCommandsSaveAndRestoreAtOnce) {
-    CurrentViewMode = 1;
+    State().CurrentViewMode = 1;
     Open();
     const HWND list = desktop_->ListView();
     POINT saved = {};
@@ -364,8 +363,8 @@ TEST_F(SettingsDialogTest, IconCommandsSaveAndRestoreAtOnce) {
 }
 
 TEST_F(SettingsDialogTest, ApplyRefusesWithoutAViewModeToCycle) {
-    StyleFlags[0] = 1;
-    CurrentViewMode = 2;
+    State().StyleFlags[0] = 1;
+    State().CurrentViewMode = 2;
     Open();
     for (int i = 1; i <= 4; ++i) Click(Etc(), (L"Change Style" + std::to_wstring(i)).c_str());
     Click(Style(), L"Tool Tips");
@@ -375,18 +374,18 @@ TEST_F(SettingsDialogTest, ApplyRefusesWithoutAViewModeToCycle) {
     EXPECT_EQ(shown_[0].caption, L"設定ｴﾗｰ");
     EXPECT_EQ(shown_[0].type, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
     EXPECT_TRUE(Dialog().IsLoaded());
-    EXPECT_EQ(StyleFlags[0], 1);
-    EXPECT_EQ(CurrentViewMode, 2);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(ChangeStyleFlags[i], 1);
+    EXPECT_EQ(State().StyleFlags[0], 1);
+    EXPECT_EQ(State().CurrentViewMode, 2);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(State().ChangeStyleFlags[i], 1);
     EXPECT_EQ(ListView_GetExtendedListViewStyle(desktop_->ListView()) & LVS_EX_INFOTIP, 0u);
 }
 
 TEST_F(SettingsDialogTest, ApplyCopiesTheTreesIntoTheSharedStateAndActsAtOnce) {
-    StyleFlags[7] = 1;
-    ToolPosition = 2;
-    CurrentViewMode = 1;
+    State().StyleFlags[7] = 1;
+    State().ToolPosition = 2;
+    State().CurrentViewMode = 1;
     main_->SetBarBtn();  // large icons -> small icons
-    ASSERT_EQ(CurrentViewMode, 2);
+    ASSERT_EQ(State().CurrentViewMode, 2);
     Open();
     Click(Style(), L"Tool Tips");
     Click(Style(), L"Grid Line");
@@ -397,20 +396,20 @@ TEST_F(SettingsDialogTest, ApplyCopiesTheTreesIntoTheSharedStateAndActsAtOnce) {
     EXPECT_TRUE(Dialog().IsLoaded());
     EXPECT_TRUE(shown_.empty());
 
-    EXPECT_EQ(StyleFlags[0], 1);
-    EXPECT_EQ(StyleFlags[2], 1);
-    EXPECT_EQ(StyleFlags[7], 0);  // no activation option, so no hover option
-    EXPECT_EQ(StyleFlags[10], 1);
-    EXPECT_EQ(TaskTray, 1);
-    EXPECT_EQ(ToolPosition, 2);
-    EXPECT_EQ(ChangeStyleFlags[1], 0);
+    EXPECT_EQ(State().StyleFlags[0], 1);
+    EXPECT_EQ(State().StyleFlags[2], 1);
+    EXPECT_EQ(State().StyleFlags[7], 0);  // no activation option, so no hover option
+    EXPECT_EQ(State().StyleFlags[10], 1);
+    EXPECT_EQ(State().TaskTray, 1);
+    EXPECT_EQ(State().ToolPosition, 2);
+    EXPECT_EQ(State().ChangeStyleFlags[1], 0);
     EXPECT_FALSE(main_->Task().MenuIconVisible(1));
     EXPECT_TRUE(main_->Task().MenuIconVisible(2));
     // The desktop: styles, transparent labels and the next cycling mode after small icons.
     const DWORD ex = ListView_GetExtendedListViewStyle(desktop_->ListView());
     EXPECT_EQ(ex & (LVS_EX_INFOTIP | LVS_EX_GRIDLINES), static_cast<DWORD>(LVS_EX_INFOTIP | LVS_EX_GRIDLINES));
     EXPECT_EQ(ListView_GetTextBkColor(desktop_->ListView()), CLR_NONE);
-    EXPECT_EQ(CurrentViewMode, 3);
+    EXPECT_EQ(State().CurrentViewMode, 3);
     EXPECT_EQ(GetWindowLongW(desktop_->ListView(), GWL_STYLE) & LVS_TYPEMASK, static_cast<LONG>(LVS_LIST));
     EXPECT_TRUE(main_->Task().MenuIconChecked(2));
 
@@ -418,9 +417,9 @@ TEST_F(SettingsDialogTest, ApplyCopiesTheTreesIntoTheSharedStateAndActsAtOnce) {
     Click(Etc(), L"Tool Position2");
     Command(frmSet::kOK);
     EXPECT_FALSE(Dialog().IsLoaded());
-    EXPECT_EQ(TaskTray, 0);
-    EXPECT_EQ(ToolPosition, 1);
-    EXPECT_EQ(CurrentViewMode, 3);  // still cycles: kept
+    EXPECT_EQ(State().TaskTray, 0);
+    EXPECT_EQ(State().ToolPosition, 1);
+    EXPECT_EQ(State().CurrentViewMode, 3);  // still cycles: kept
 }
 
 TEST_F(SettingsDialogTest, ApplySetsTheToolbarOrderWithoutTakingTheFocus) {
@@ -429,7 +428,7 @@ TEST_F(SettingsDialogTest, ApplySetsTheToolbarOrderWithoutTakingTheFocus) {
     PumpMessages(20);
     Click(Etc(), L"Tool TopMost");
     Command(frmSet::kApply);
-    EXPECT_EQ(ToolTopMost, 1);
+    EXPECT_EQ(State().ToolTopMost, 1);
     EXPECT_NE(GetWindowLongW(main_->Hwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
     EXPECT_EQ(GetActiveWindow(), Dialog().Hwnd());
     // The next tick puts the toolbar back into its corner.
@@ -441,7 +440,7 @@ TEST_F(SettingsDialogTest, ApplySetsTheToolbarOrderWithoutTakingTheFocus) {
 
     Click(Etc(), L"Tool TopMost");
     Command(frmSet::kOK);
-    EXPECT_EQ(ToolTopMost, 0);
+    EXPECT_EQ(State().ToolTopMost, 0);
     EXPECT_EQ(GetWindowLongW(main_->Hwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
 }
 
@@ -452,8 +451,8 @@ TEST_F(SettingsDialogTest, CancelAndTheCloseBoxDropEditsButKeepWhatWasApplied) {
     Click(Style(), L"Grid Line");
     Command(frmSet::kCancel);
     EXPECT_FALSE(Dialog().IsLoaded());
-    EXPECT_EQ(StyleFlags[1], 1);
-    EXPECT_EQ(StyleFlags[2], 0);
+    EXPECT_EQ(State().StyleFlags[1], 1);
+    EXPECT_EQ(State().StyleFlags[2], 0);
 
     Open();
     EXPECT_EQ(StyleImage(L"Row Select"), 2);
@@ -462,36 +461,36 @@ TEST_F(SettingsDialogTest, CancelAndTheCloseBoxDropEditsButKeepWhatWasApplied) {
     SendMessageW(Dialog().Hwnd(), WM_CLOSE, 0, 0);
     PumpMessages(20);
     EXPECT_FALSE(Dialog().IsLoaded());
-    EXPECT_EQ(StyleFlags[2], 0);
-    EXPECT_EQ(ModelessDialog, nullptr);
+    EXPECT_EQ(State().StyleFlags[2], 0);
+    EXPECT_EQ(main_->ModelessDialog(), nullptr);
 }
 
 // Enter and Esc reach the dialog through the message loop, as the program's own loop routes them.
 TEST_F(SettingsDialogTest, EnterIsOkAndEscIsCancel) {
-    const auto press = [](WORD key) {
-        SetFocus(GetDlgItem(ModelessDialog, frmSet::kStyleTree));
+    const auto press = [this](WORD key) {
+        SetFocus(GetDlgItem(main_->ModelessDialog(), frmSet::kStyleTree));
         const HWND focus = GetFocus();
         PostMessageW(focus, WM_KEYDOWN, key, 0);
         PostMessageW(focus, WM_KEYUP, key, 0);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (ModelessDialog && IsDialogMessageW(ModelessDialog, &msg)) continue;
+            if (main_->ModelessDialog() && IsDialogMessageW(main_->ModelessDialog(), &msg)) continue;
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
     };
     Open();
-    ASSERT_EQ(ModelessDialog, Dialog().Hwnd());
+    ASSERT_EQ(main_->ModelessDialog(), Dialog().Hwnd());
     Click(Style(), L"Row Select");
     press(VK_ESCAPE);
     EXPECT_FALSE(Dialog().IsLoaded());
-    EXPECT_EQ(StyleFlags[1], 0);
+    EXPECT_EQ(State().StyleFlags[1], 0);
 
     Open();
     Click(Style(), L"Row Select");
     press(VK_RETURN);
     EXPECT_FALSE(Dialog().IsLoaded());
-    EXPECT_EQ(StyleFlags[1], 1);
+    EXPECT_EQ(State().StyleFlags[1], 1);
 }
 
 TEST_F(SettingsDialogTest, OpensFromTheToolbarTheTrayMenuAndTheTrayIcon) {

@@ -1,7 +1,6 @@
 // The settings record on the real registry.
 #include <gtest/gtest.h>
 
-#include "app/State.h"
 #include "settings/Settings.h"
 #include "tests/support/Processes.h"
 
@@ -14,9 +13,10 @@ class SettingsRecordTest : public ::testing::Test {
 protected:
     void SetUp() override {
         DeleteKeyTree(kSettingsKey);
-        ResetState();
     }
     void TearDown() override { DeleteKeyTree(kSettingsKey); }
+
+    SharedSettings s_;
 };
 
 TEST_F(SettingsRecordTest, ReadSettingAddressesValuesByIndex) {
@@ -31,16 +31,16 @@ TEST_F(SettingsRecordTest, ReadSettingAddressesValuesByIndex) {
 }
 
 TEST_F(SettingsRecordTest, SaveWritesAllSeventeenAsPlainDecimalText) {
-    CurrentViewMode = 4;
-    StyleFlags[0] = 1;
-    StyleFlags[10] = 1;
-    StyleFlags[11] = 1;
-    StyleFlags[12] = 0;
-    ChangeStyleFlags[1] = 0;
-    ToolPosition = 3;
-    ToolTopMost = 1;
-    TaskTray = 0;
-    ASSERT_TRUE(SaveSettings());
+    s_.CurrentViewMode = 4;
+    s_.StyleFlags[0] = 1;
+    s_.StyleFlags[10] = 1;
+    s_.StyleFlags[11] = 1;
+    s_.StyleFlags[12] = 0;
+    s_.ChangeStyleFlags[1] = 0;
+    s_.ToolPosition = 3;
+    s_.ToolTopMost = 1;
+    s_.TaskTray = 0;
+    ASSERT_TRUE(SaveSettings(s_));
 
     EXPECT_EQ(ValueNames(kSettingsKey).size(), 17u);
     const wchar_t* expected[17] = {L"4", L"1", L"0", L"0", L"0", L"0", L"0",    L"0", L"0",
@@ -53,12 +53,12 @@ TEST_F(SettingsRecordTest, SaveWritesAllSeventeenAsPlainDecimalText) {
 }
 
 TEST_F(SettingsRecordTest, SavedTextDecodesBackToTheSameState) {
-    CurrentViewMode = 2;
-    ChangeStyleFlags[2] = 0;
-    StyleFlags[5] = 1;
-    StyleFlags[12] = 1;
-    ToolPosition = 2;
-    ASSERT_TRUE(SaveSettings());
+    s_.CurrentViewMode = 2;
+    s_.ChangeStyleFlags[2] = 0;
+    s_.StyleFlags[5] = 1;
+    s_.StyleFlags[12] = 1;
+    s_.ToolPosition = 2;
+    ASSERT_TRUE(SaveSettings(s_));
 
     int16_t flags[4] = {};
     DecodeChangeStyle(ReadSetting(kChangeStyle), flags);

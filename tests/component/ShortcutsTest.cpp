@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/MessageBox.h"
-#include "app/ScopedWin.h"
+#include "base/MessageBox.h"
+#include "base/ScopedWin.h"
 #include "shortcuts/Shortcuts.h"
 #include "tests/support/Processes.h"
 
@@ -48,8 +48,8 @@ std::optional<Link> ReadLink(const std::wstring& file) {
     ComPtr<IShellLinkW> shellLink;
     ComPtr<IPersistFile> persist;
     if (FAILED(
-            CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, shellLink.Receive())) ||
-        FAILED(shellLink->QueryInterface(IID_IPersistFile, persist.Receive())) ||
+            CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(shellLink.Put()))) ||
+        FAILED(shellLink->QueryInterface(IID_PPV_ARGS(persist.Put()))) ||
         FAILED(persist->Load(file.c_str(), STGM_READ))) {
         return std::nullopt;
     }

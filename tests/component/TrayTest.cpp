@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/State.h"
 #include "app/frmMain.h"
 #include "settings/Settings.h"
 #include "tests/stand-in/StandIn.h"
@@ -143,7 +142,6 @@ class frmTaskTest : public IconTrayTest {
 protected:
     void SetUp() override {
         DeleteKeyTree(kSettingsKey);
-        ResetState();
         desktop_ = standin::Desktop::Create(standin::Options{});
         ASSERT_TRUE(desktop_);
     }
@@ -186,21 +184,21 @@ TEST_F(frmTaskTest, MenuShowsCyclingModesWithOneCheckMark) {
                                                       L"ﾃﾞｽｸﾄｯﾌﾟの再描画(&R)", L"-", L"終了(&X)"}));
     // Choosing details switches the desktop and moves the mark.
     form_->Task().menuIcon_Click(3);
-    EXPECT_EQ(CurrentViewMode, 4);
+    EXPECT_EQ(form_->Settings().CurrentViewMode, 4);
     EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_REPORT));
     EXPECT_EQ(MenuTexts()[1], L"* 詳細(&D)");
     EXPECT_EQ(MenuTexts()[0], L"大きいｱｲｺﾝ(&G)");
     // The current mode's item again leaves everything as it is.
     form_->Task().menuIcon_Click(3);
-    EXPECT_EQ(CurrentViewMode, 4);
+    EXPECT_EQ(form_->Settings().CurrentViewMode, 4);
     EXPECT_EQ(MenuTexts()[1], L"* 詳細(&D)");
 }
 
 TEST_F(frmTaskTest, ToolbarClicksMoveTheMarkAndTheTraySwitchKeepsOne) {
     Load();
     for (int i = 0; i < 3; ++i) form_->barBtn_ButtonClick(frmMain::kViewButton);
-    EXPECT_EQ(CurrentViewMode, 4);
-    TaskTray = 1;
+    EXPECT_EQ(form_->Settings().CurrentViewMode, 4);
+    form_->Settings().TaskTray = 1;
     form_->Timer1_Timer();
     EXPECT_FALSE(IsWindowVisible(form_->Hwnd()));
     EXPECT_TRUE(form_->Task().ucTask().Enable());
@@ -219,11 +217,11 @@ TEST_F(frmTaskTest, TrayModeAddsTheIconOnceAndExitRemovesIt) {
     EXPECT_EQ(requests_[0].tip, L"Kivo");
     EXPECT_NE(requests_[0].icon, nullptr);
     // Back to the toolbar: the icon goes.
-    TaskTray = 0;
+    form_->Settings().TaskTray = 0;
     form_->Timer1_Timer();
     EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_ADD, NIM_DELETE}));
     EXPECT_TRUE(IsWindowVisible(form_->Hwnd()));
-    TaskTray = 1;
+    form_->Settings().TaskTray = 1;
     form_->Timer1_Timer();
     form_->Task().menuExit_Click();
     PumpMessages(50);

@@ -4,8 +4,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/State.h"
+#include "desktop/DesktopWatcher.h"
 #include "desktop/DesktopWindows.h"
+#include "base/ScopedWin.h"
 #include "tests/stand-in/StandIn.h"
 #include "tests/support/Processes.h"
 #include "tests/support/StandInLog.h"
@@ -19,8 +20,6 @@ using Lines = std::vector<std::wstring>;
 class ViewModeSwitchTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetState();
-        IsWinNT = kTrue;
         standin::Options options;
         options.items = {{L"Readme", 10, 10}, {L"メモ帳", 90, 10}, {L"Data", 10, 90}};
         desktop_ = standin::Desktop::Create(options);
@@ -31,7 +30,7 @@ protected:
 
     Lines Switch(int16_t mode, int16_t previous) {
         desktop_->ClearLog();
-        SetDesktopViewMode(mode, previous);
+        SetDesktopViewMode(windows_, watcher_, mode, previous, oldWin9x_);
         PumpMessages(20);
         return ProgramMessages(desktop_->Log());
     }
@@ -44,12 +43,15 @@ protected:
     }
 
     std::unique_ptr<standin::Desktop> desktop_;
+    DesktopWindowHandles windows_;
+    DesktopWatcher watcher_;
+    bool oldWin9x_ = false;
 };
 
 TEST_F(ViewModeSwitchTest, FindsTheStandInWindows) {
-    FindDesktopWindows();
-    EXPECT_EQ(DesktopWindows.DefView, desktop_->DefView());
-    EXPECT_EQ(DesktopWindows.ListView, desktop_->ListView());
+    const DesktopWindowHandles found = FindDesktopWindows();
+    EXPECT_EQ(found.DefView, desktop_->DefView());
+    EXPECT_EQ(found.ListView, desktop_->ListView());
 }
 
 TEST_F(ViewModeSwitchTest, EachModeOnNt) {
@@ -81,7 +83,7 @@ TEST_F(ViewModeSwitchTest, LeavingDetailsHidesTheHeader) {
 }
 
 TEST_F(ViewModeSwitchTest, OnNinetyFiveAndNinetyEightOnlyTheStyleIsSent) {
-    IsOldWin9x = kTrue;
+    oldWin9x_ = true;
     EXPECT_EQ(Switch(0, 3), (Lines{L"LV WM_STYLECHANGED new=0x00000A40"}));
     EXPECT_EQ(Switch(1, 0), (Lines{L"LV WM_STYLECHANGED new=0x00000242"}));
     EXPECT_EQ(Switch(2, 1), (Lines{L"LV WM_STYLECHANGED new=0x00000A43"}));
@@ -91,29 +93,28 @@ TEST_F(ViewModeSwitchTest, OnNinetyFiveAndNinetyEightOnlyTheStyleIsSent) {
 }
 
 TEST_F(ViewModeSwitchTest, SmallIconsArmScrollFollowingAndAnyOtherSwitchStopsIt) {
-    ScrollWatch = kTrue;
+    watcher_.StartScrollFollow(nullptr);
     Switch(0, 0);
-    EXPECT_EQ(ScrollWatch, kFalse);
-    LastScrollPos = 1234;
+    EXPECT_FALSE(watcher_.ScrollWatch());
     Switch(1, 0);
-    EXPECT_EQ(ScrollWatch, kTrue);
-    EXPECT_EQ(LastScrollPos, GetScrollPos(desktop_->ListView(), SB_HORZ));
+    EXPECT_TRUE(watcher_.ScrollWatch());
+    EXPECT_EQ(watcher_.LastScrollPos(), GetScrollPos(desktop_->ListView(), SB_HORZ));
     Switch(2, 1);
-    EXPECT_EQ(ScrollWatch, kFalse);
+    EXPECT_FALSE(watcher_.ScrollWatch());
 }
 
 TEST(ViewModeSwitchWithoutDesktop, DoesNothingAndClearsTheHandles) {
-    ResetState();
-    DesktopWindows = {reinterpret_cast<HWND>(1), reinterpret_cast<HWND>(2)};
-    SetDesktopViewMode(3, 0);
-    EXPECT_EQ(DesktopWindows.DefView, nullptr);
-    EXPECT_EQ(DesktopWindows.ListView, nullptr);
-    EXPECT_EQ(ScrollWatch, kFalse);
+    DesktopWindowHandles windows = {reinterpret_cast<HWND>(1), reinterpret_cast<HWND>(2)};
+    DesktopWatcher watcher;
+    watcher.StartScrollFollow(nullptr);
+    SetDesktopViewMode(windows, watcher, 3, 0, false);
+    EXPECT_EQ(windows.DefView, nullptr);
+    EXPECT_EQ(windows.ListView, nullptr);
+    EXPECT_FALSE(watcher.ScrollWatch());
 }
 
 // Current Windows moves the view under a "WorkerW" window while a wallpaper slideshow runs.
 TEST(FindDesktopWindows, FindsTheViewUnderAWorkerWindow) {
-    ResetState();
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     for (const wchar_t* name : {L"WorkerW", L"SHELLDLL_DefView"}) {
         WNDCLASSW wc = {};
@@ -127,9 +128,9 @@ TEST(FindDesktopWindows, FindsTheViewUnderAWorkerWindow) {
     const HWND view = CreateWindowExW(0, L"SHELLDLL_DefView", L"", WS_CHILD, 0, 0, 10, 10, worker.Get(), nullptr,
                                       instance, nullptr);
     const HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD, 0, 0, 10, 10, view, nullptr, instance, nullptr);
-    FindDesktopWindows();
-    EXPECT_EQ(DesktopWindows.DefView, view);
-    EXPECT_EQ(DesktopWindows.ListView, list);
+    const DesktopWindowHandles found = FindDesktopWindows();
+    EXPECT_EQ(found.DefView, view);
+    EXPECT_EQ(found.ListView, list);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/State.h"
 #include "app/ToolbarRules.h"
 #include "app/frmMain.h"
 #include "settings/Settings.h"
@@ -32,9 +31,8 @@ protected:
 
     void Load(int16_t corner) {
         WriteString(kSettingsKey, L"Tool Position", std::to_wstring(corner));
-        form_ = std::make_unique<frmMain>();
-        form_->SetQuitOnDestroy(false);
-        ASSERT_TRUE(form_->Load());
+        form_ = LoadToolbarWindow();
+        ASSERT_TRUE(form_);
     }
 
     static int Width() { return GetSystemMetrics(SM_CXSCREEN); }
@@ -99,7 +97,7 @@ TEST_F(WatcherTest, TheRightAndBottomEdgePixelsAreOutside) {
 TEST_F(WatcherTest, AChangeToTheTrayHidesTheToolbarAtTheNextTick) {
     Load(2);
     ASSERT_TRUE(IsWindowVisible(form_->Hwnd()));
-    TaskTray = 1;
+    form_->Settings().TaskTray = 1;
     form_->Timer1_Timer();
     EXPECT_FALSE(IsWindowVisible(form_->Hwnd()));
     // The hit test keeps using the last rectangle; the window stays hidden.
@@ -107,7 +105,7 @@ TEST_F(WatcherTest, AChangeToTheTrayHidesTheToolbarAtTheNextTick) {
     form_->Timer1_Timer();
     EXPECT_FALSE(IsWindowVisible(form_->Hwnd()));
     SetCursorPos(Width() / 2, Height() / 2);
-    TaskTray = 0;
+    form_->Settings().TaskTray = 0;
     form_->Timer1_Timer();
     EXPECT_TRUE(IsWindowVisible(form_->Hwnd()));
     EXPECT_TRUE(Tucked(2));
@@ -134,9 +132,14 @@ TEST_F(WatcherTest, ExitStopsTheTicks) {
     form_->Unload();
     ValidateRect(desktop_->ListView(), nullptr);
     desktop_->ClearLog();
-    LastItemCount = 1234;
+    const int32_t counted = form_->Watcher().LastItemCount();
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = 2;
+    item.pszText = const_cast<wchar_t*>(L"New file");
+    ASSERT_EQ(ListView_InsertItem(desktop_->ListView(), &item), 2);
     PumpMessages(100);
-    EXPECT_EQ(LastItemCount, 1234);
+    EXPECT_EQ(form_->Watcher().LastItemCount(), counted);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/State.h"
 #include "app/ToolbarRules.h"
 #include "app/frmMain.h"
 #include "settings/Settings.h"
@@ -31,9 +30,8 @@ protected:
     }
 
     void Load() {
-        form_ = std::make_unique<frmMain>();
-        form_->SetQuitOnDestroy(false);
-        ASSERT_TRUE(form_->Load());
+        form_ = LoadToolbarWindow();
+        ASSERT_TRUE(form_);
         PumpMessages(30);
     }
 
@@ -160,16 +158,16 @@ TEST_F(frmMainTest, EveryCornerTuckedAndShown) {
 
 TEST_F(frmMainTest, NoSettingsStartsInLargeIconsOfferingSmallIcons) {
     Load();
-    EXPECT_EQ(CurrentViewMode, 1);
+    EXPECT_EQ(form_->Settings().CurrentViewMode, 1);
     EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_ICON));
     EXPECT_EQ(Button(1).iBitmap, 1);  // image 2: small icons
     EXPECT_EQ(ToolTipText(1), L"小さいアイコン");
-    EXPECT_EQ(SavedTextBkColor, RGB(0, 128, 128));
-    for (int16_t f : ChangeStyleFlags) EXPECT_EQ(f, 1);
-    for (int16_t f : StyleFlags) EXPECT_EQ(f, 0);
-    EXPECT_EQ(ToolPosition, 0);
-    EXPECT_EQ(TaskTray, 0);
-    EXPECT_EQ(ToolTopMost, 0);
+    EXPECT_EQ(form_->SavedTextBkColor(), RGB(0, 128, 128));
+    for (int16_t f : form_->Settings().ChangeStyleFlags) EXPECT_EQ(f, 1);
+    for (int16_t f : form_->Settings().StyleFlags) EXPECT_EQ(f, 0);
+    EXPECT_EQ(form_->Settings().ToolPosition, 0);
+    EXPECT_EQ(form_->Settings().TaskTray, 0);
+    EXPECT_EQ(form_->Settings().ToolTopMost, 0);
 }
 
 TEST_F(frmMainTest, ViewButtonCyclesThroughTheModesAndShowsTheNextOne) {
@@ -186,7 +184,7 @@ TEST_F(frmMainTest, ViewButtonCyclesThroughTheModesAndShowsTheNextOne) {
                           {1, LVS_ICON, 2, L"小さいアイコン"}};
     for (const Step& s : steps) {
         Click(frmMain::kViewButton);
-        EXPECT_EQ(CurrentViewMode, s.mode);
+        EXPECT_EQ(form_->Settings().CurrentViewMode, s.mode);
         EXPECT_EQ(ListViewType(), s.type) << s.mode;
         EXPECT_EQ(Button(1).iBitmap, s.nextImage - 1) << s.mode;
         EXPECT_EQ(ToolTipText(1), s.tip);
@@ -196,10 +194,10 @@ TEST_F(frmMainTest, ViewButtonCyclesThroughTheModesAndShowsTheNextOne) {
 TEST_F(frmMainTest, ViewButtonSkipsModesThatDoNotCycle) {
     WriteString(kSettingsKey, L"Change Style", L"1001");
     Load();
-    EXPECT_EQ(CurrentViewMode, 1);
+    EXPECT_EQ(form_->Settings().CurrentViewMode, 1);
     EXPECT_EQ(ToolTipText(1), L"詳細");
     Click(frmMain::kViewButton);
-    EXPECT_EQ(CurrentViewMode, 4);
+    EXPECT_EQ(form_->Settings().CurrentViewMode, 4);
     EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_REPORT));
     EXPECT_EQ(Button(1).iBitmap, 0);
     EXPECT_EQ(ToolTipText(1), L"大きいアイコン");
@@ -218,7 +216,7 @@ TEST_F(frmMainTest, StartsInTheStoredModeOrTheNextThatCycles) {
         WriteString(kSettingsKey, L"Desktop Icon", c.desktopIcon);
         WriteString(kSettingsKey, L"Change Style", c.changeStyle);
         Load();
-        EXPECT_EQ(CurrentViewMode, c.mode) << c.desktopIcon << " " << c.changeStyle;
+        EXPECT_EQ(form_->Settings().CurrentViewMode, c.mode) << c.desktopIcon << " " << c.changeStyle;
         form_.reset();
     }
 }
@@ -241,7 +239,7 @@ TEST_F(frmMainTest, TrayModeHidesTheWindow) {
     int16_t shown = -1;
     form_->PlaceToolbar(shown);
     EXPECT_FALSE(IsWindowVisible(form_->Hwnd()));
-    TaskTray = 0;
+    form_->Settings().TaskTray = 0;
     int16_t tucked = 0;
     form_->PlaceToolbar(tucked);
     EXPECT_TRUE(IsWindowVisible(form_->Hwnd()));

@@ -2,7 +2,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/State.h"
 #include "desktop/IconPositions.h"
 #include "tests/e2e/E2eFixture.h"
 #include "tests/support/Remote.h"
@@ -132,7 +131,6 @@ TEST_F(IconPositionsTest, OnlyRestoreOrOnlySaveAsTheSettingSays) {
 // Every save and restore reserves a block in the shell's process: none may stay behind.
 TEST_F(IconPositionsTest, ManySavesAndRestoresLeaveNothingInTheShell) {
     StartStandIn({L"--scripted", L"--items=30"});
-    iv::IsWinNT = iv::kTrue;
     // Separate allocations of committed private memory in the shell's process: a block left
     // behind is one more each time (the heap grows within few, large ones).
     auto committed = [&] {
@@ -152,8 +150,8 @@ TEST_F(IconPositionsTest, ManySavesAndRestoresLeaveNothingInTheShell) {
         return allocations;
     };
     for (int i = 0; i < 20; ++i) {
-        iv::SaveIconPositions();
-        iv::RestoreIconPositions();
+        iv::SaveIconPositions(true);
+        iv::RestoreIconPositions(true);
     }
     const SIZE_T before = committed();
     const DWORD handlesBefore = [] {
@@ -162,8 +160,8 @@ TEST_F(IconPositionsTest, ManySavesAndRestoresLeaveNothingInTheShell) {
         return n;
     }();
     for (int i = 0; i < 100; ++i) {
-        iv::SaveIconPositions();
-        iv::RestoreIconPositions();
+        iv::SaveIconPositions(true);
+        iv::RestoreIconPositions(true);
     }
     const SIZE_T after = committed();
     DWORD handlesAfter = 0;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ScopedWin.h"
+#include "base/ScopedWin.h"
 
 namespace testing_support {
 

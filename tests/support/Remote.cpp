@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "app/ScopedWin.h"
+#include "base/ScopedWin.h"
 
 namespace testing_support {
 

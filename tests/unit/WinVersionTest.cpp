@@ -44,12 +44,12 @@ TEST(ClassifyWindowsVersion, UnknownPlatformLeavesIsWinNTAlone) {
 }
 
 TEST(CheckWindowsVersion, OnThisSystemSetsIsWinNT) {
-    IsWinNT = kFalse;
+    Flag isWinNT = kFalse;
     OSVERSIONINFOW info = {};
     info.dwOSVersionInfoSize = sizeof info;
     GetVersionExW(&info);
-    const Flag old = CheckWindowsVersion();
-    EXPECT_EQ(IsWinNT, info.dwPlatformId == VER_PLATFORM_WIN32_NT ? kTrue : kFalse);
+    const Flag old = CheckWindowsVersion(isWinNT);
+    EXPECT_EQ(isWinNT, info.dwPlatformId == VER_PLATFORM_WIN32_NT ? kTrue : kFalse);
     EXPECT_EQ(old, kFalse);
 }
 

@@ -70,6 +70,9 @@ struct WindowCloser {
 using ScopedRegKey = Scoped<HKEY, nullptr, RegKeyCloser>;
 using ScopedHandle = Scoped<HANDLE, nullptr, HandleCloser>;
 using ScopedGdiObj = Scoped<HGDIOBJ, nullptr, GdiCloser>;
+using ScopedFont = Scoped<HFONT, nullptr, GdiCloser>;
+using ScopedBrush = Scoped<HBRUSH, nullptr, GdiCloser>;
+using ScopedBitmap = Scoped<HBITMAP, nullptr, GdiCloser>;
 using ScopedDc = Scoped<HDC, nullptr, DcCloser>;
 using ScopedIcon = Scoped<HICON, nullptr, IconCloser>;
 using ScopedMenu = Scoped<HMENU, nullptr, MenuCloser>;
@@ -134,10 +137,11 @@ public:
     void Reset() {
         if (ptr_) std::exchange(ptr_, nullptr)->Release();
     }
-    // For the out-parameter of CoCreateInstance and QueryInterface.
-    void** Receive() {
+    // For the out-parameter of CoCreateInstance and QueryInterface, through IID_PPV_ARGS, which
+    // takes the interface's id from this pointer's type.
+    T** Put() {
         Reset();
-        return reinterpret_cast<void**>(&ptr_);
+        return &ptr_;
     }
 
 private:

@@ -1,0 +1,46 @@
+#include "desktop/DesktopWatcher.h"
+
+#include <commctrl.h>
+
+#include "desktop/ListViewStyles.h"
+
+namespace iv {
+
+void DesktopWatcher::CheckItemCount(DesktopWindowHandles& windows) {
+    RefreshDesktopWindows(windows);
+    const HWND listView = windows.ListView;
+    LRESULT count = 0;
+    // A shell that does not answer in time tells nothing; a missing desktop counts as empty.
+    if (listView && !ShellSend(listView, LVM_GETITEMCOUNT, 0, 0, &count, kWatcherTimeoutMs)) return;
+    if (static_cast<int32_t>(count) != lastItemCount_) {
+        lastItemCount_ = static_cast<int32_t>(count);
+        InvalidateWindow(listView);
+    }
+}
+
+void DesktopWatcher::KeepTextTransparent(const DesktopWindowHandles& windows, bool transparentLabels) {
+    if (!transparentLabels) return;
+    const HWND listView = windows.ListView;
+    LRESULT colour = 0;
+    if (!ShellSend(listView, LVM_GETTEXTBKCOLOR, 0, 0, &colour, kWatcherTimeoutMs)) return;
+    if (static_cast<COLORREF>(colour) != CLR_NONE) {
+        ShellSend(listView, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(CLR_NONE), nullptr, kWatcherTimeoutMs);
+    }
+}
+
+void DesktopWatcher::FollowScroll(const DesktopWindowHandles& windows) {
+    if (!scrollWatch_) return;
+    const HWND listView = windows.ListView;
+    const int32_t position = GetScrollPos(listView, SB_HORZ);
+    if (position != lastScrollPos_) {
+        InvalidateWindow(listView);
+        lastScrollPos_ = position;
+    }
+}
+
+void DesktopWatcher::StartScrollFollow(HWND listView) {
+    lastScrollPos_ = GetScrollPos(listView, SB_HORZ);
+    scrollWatch_ = true;
+}
+
+}  // namespace iv

@@ -1,0 +1,87 @@
+// Every text the program shows, in one place. The Japanese texts use half-width katakana where
+// the program always has; copy them, never retype them.
+#pragma once
+#include "res/version.h"
+
+namespace iv::text {
+
+inline constexpr wchar_t kProductName[] = L"" ICONVALE_PRODUCT_NAME;
+
+// Start-up refusals. The Win32s title and the tray tip keep the program's earlier name, which
+// users know it by; its settings live under that name too.
+inline constexpr wchar_t kEarlierName[] = L"Kivo";
+inline constexpr wchar_t kWin32sRefusal[] = L"Windows3.1上では動作しません。";
+inline constexpr wchar_t kActiveDesktopRefusal[] = L"Active Desktop を無効にしてください！";
+
+// The view modes: the toolbar's tool tips and the tray menu's items, indexed by view mode.
+inline constexpr const wchar_t* kViewModeNames[4] = {L"大きいアイコン", L"小さいアイコン", L"一覧", L"詳細"};
+inline constexpr const wchar_t* kMenuViewModes[4] = {L"大きいｱｲｺﾝ(&G)", L"小さいｱｲｺﾝ(&M)", L"一覧(&L)", L"詳細(&D)"};
+
+// The toolbar's other tool tips.
+inline constexpr wchar_t kSettingsTip[] = L"その他設定";
+inline constexpr wchar_t kRedrawTip[] = L"再描画";
+inline constexpr wchar_t kExitTip[] = L"終了";
+
+// The tray menu.
+inline constexpr wchar_t kMenuSettings[] = L"設定(&S)";
+inline constexpr wchar_t kMenuRedraw[] = L"ﾃﾞｽｸﾄｯﾌﾟの再描画(&R)";
+inline constexpr wchar_t kMenuExit[] = L"終了(&X)";
+
+// The settings dialog.
+inline constexpr wchar_t kSettingsCaption[] = L"設定";
+inline constexpr wchar_t kOk[] = L"OK";
+inline constexpr wchar_t kCancel[] = L"ｷｬﾝｾﾙ";
+inline constexpr wchar_t kApply[] = L"適用(&A)";
+inline constexpr wchar_t kVersionInfo[] = L"ﾊﾞｰｼﾞｮﾝ情報";
+inline constexpr wchar_t kStyleTreeLabel[] = L"拡張ｽﾀｲﾙ設定";
+inline constexpr wchar_t kEtcTreeLabel[] = L"" ICONVALE_PRODUCT_NAME L" の設定";
+inline constexpr wchar_t kValidationTitle[] = L"設定ｴﾗｰ";
+inline constexpr wchar_t kValidationMessage[] = L"切替えるｽﾀｲﾙの選択を行って下さい！";
+
+// The style tree's nodes.
+inline constexpr wchar_t kNodeDetail[] = L"詳細表示設定";
+inline constexpr wchar_t kNodeRowSelect[] = L"1行全て選択";
+inline constexpr wchar_t kNodeGridLine[] = L"ｸﾞﾘｯﾄﾞﾗｲﾝ表示";
+inline constexpr wchar_t kNodeHeaderMove[] = L"ﾍｯﾀﾞｰ移動可能";
+inline constexpr wchar_t kNodeAllItemIcon[] = L"全項目にｱｲｺﾝ表示";
+inline constexpr wchar_t kNodeCommon[] = L"共通設定";
+inline constexpr wchar_t kNodeToolTips[] = L"ﾂｰﾙﾁｯﾌﾟ表示";
+inline constexpr wchar_t kNodeOneClick[] = L"1ｸﾘｯｸ選択";
+inline constexpr wchar_t kNodeTwoClick[] = L"2ｸﾘｯｸ選択";
+inline constexpr wchar_t kNodeTextColor[] = L"ﾃｷｽﾄの背景を透明";
+inline constexpr wchar_t kNodeMouseActive[] = L"ﾏｳｽｶｰｿﾙ上のｱｲｺﾝを自動選択";
+inline constexpr wchar_t kNodeUnderLineCool[] = L"常にｱﾝﾀﾞｰﾗｲﾝを表示";
+inline constexpr wchar_t kNodeUnderLineHot[] = L"選択時にｱﾝﾀﾞｰﾗｲﾝを表示";
+inline constexpr wchar_t kNodePositions[] = L"ｱｲｺﾝ位置設定";
+inline constexpr wchar_t kNodeRestoreAtStart[] = L"起動時にｱｲｺﾝ位置を復元";
+inline constexpr wchar_t kNodeSaveAtExit[] = L"終了時にｱｲｺﾝ位置を保存";
+inline constexpr wchar_t kNodeRestoreNow[] = L"今すぐｱｲｺﾝ位置を復元";
+inline constexpr wchar_t kNodeSaveNow[] = L"現在のｱｲｺﾝ位置を保存";
+
+// The other tree's nodes.
+inline constexpr wchar_t kNodeToolbarPlace[] = L"ﾂｰﾙﾊﾞｰの表示位置";
+inline constexpr const wchar_t* kNodeCorners[4] = {L"左上", L"左下", L"右上", L"右下"};
+inline constexpr wchar_t kNodeTopMost[] = L"常に最前面";
+inline constexpr wchar_t kNodeTaskTray[] = L"ﾀｽｸﾄﾚｲへ格納";
+inline constexpr wchar_t kNodeCycleModes[] = L"切替えるｽﾀｲﾙの選択";
+inline constexpr const wchar_t* kNodeModes[4] = {L"大きいｱｲｺﾝ", L"小さいｱｲｺﾝ", L"一覧", L"詳細"};
+inline constexpr wchar_t kNodeShortcuts[] = L"ｼｮｰﾄｶｯﾄ";
+inline constexpr wchar_t kNodeDesktopDelete[] = L"ﾃﾞｽｸﾄｯﾌﾟから削除";
+inline constexpr wchar_t kNodeDesktopCreate[] = L"ﾃﾞｽｸﾄｯﾌﾟに作成";
+inline constexpr wchar_t kNodeStartupDelete[] = L"ｽﾀｰﾄｱｯﾌﾟから削除";
+inline constexpr wchar_t kNodeStartupCreate[] = L"ｽﾀｰﾄｱｯﾌﾟに作成";
+
+// Shortcuts.
+inline constexpr wchar_t kShortcutFile[] = L"" ICONVALE_PRODUCT_NAME L".lnk";
+inline constexpr wchar_t kShortcutDescription[] = L"デスクトップのアイコン表示方法等を変更します。";
+inline constexpr wchar_t kCreateFailedTitle[] = L"ｼｮｰﾄｶｯﾄ作成";
+inline constexpr wchar_t kStartupCreateFailed[] = L"ｽﾀｰﾄｱｯﾌﾟへの登録に失敗しました！！";
+inline constexpr wchar_t kDesktopCreateFailed[] = L"ﾃﾞｽｸﾄｯﾌﾟへの作成に失敗しました！！";
+inline constexpr wchar_t kDeleteFailedTitle[] = L"ｼｮｰﾄｶｯﾄ削除";
+inline constexpr wchar_t kDesktopDeleteFailed[] = L"ﾃﾞｽｸﾄｯﾌﾟのｼｮｰﾄｶｯﾄを削除できませんでした！！";
+inline constexpr wchar_t kStartupDeleteFailed[] = L"ｽﾀｰﾄｱｯﾌﾟのｼｮｰﾄｶｯﾄを削除できませんでした！！";
+
+// The About box.
+inline constexpr wchar_t kLinkFace[] = L"ＭＳ Ｐゴシック";
+
+}  // namespace iv::text
