@@ -98,10 +98,10 @@ HIMAGELIST CreateBarImageList(HWND parent) {
     if (loader) {
         SendMessageW(loader.Get(), TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
         SendMessageW(loader.Get(), TB_SETBITMAPSIZE, 0, MAKELPARAM(kSize, kSize));
-        viewBase = static_cast<int>(SendMessageW(loader.Get(), TB_LOADIMAGES, IDB_VIEW_SMALL_COLOR,
-                                                 reinterpret_cast<LPARAM>(HINST_COMMCTRL)));
-        stdBase = static_cast<int>(SendMessageW(loader.Get(), TB_LOADIMAGES, IDB_STD_SMALL_COLOR,
-                                                reinterpret_cast<LPARAM>(HINST_COMMCTRL)));
+        viewBase = static_cast<int>(
+            SendMessageW(loader.Get(), TB_LOADIMAGES, IDB_VIEW_SMALL_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL)));
+        stdBase = static_cast<int>(
+            SendMessageW(loader.Get(), TB_LOADIMAGES, IDB_STD_SMALL_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL)));
         system = reinterpret_cast<HIMAGELIST>(SendMessageW(loader.Get(), TB_GETIMAGELIST, 0, 0));
     }
 

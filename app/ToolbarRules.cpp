@@ -39,8 +39,8 @@ ToolbarPlacement PlaceToolbarGeometry(int16_t toolPosition, int32_t screenWidthT
     return p;
 }
 
-bool IsPointOverWindow(int32_t x, int32_t y, double leftTwips, double topTwips, double widthTwips,
-                       double heightTwips, double twipsPerPixelX, double twipsPerPixelY) {
+bool IsPointOverWindow(int32_t x, int32_t y, double leftTwips, double topTwips, double widthTwips, double heightTwips,
+                       double twipsPerPixelX, double twipsPerPixelY) {
     const int32_t left = TwipsToPixels(leftTwips, twipsPerPixelX);
     const int32_t right = TwipsToPixels(leftTwips + widthTwips, twipsPerPixelX);
     const int32_t top = TwipsToPixels(topTwips, twipsPerPixelY);

@@ -29,7 +29,7 @@ ToolbarPlacement PlaceToolbarGeometry(int16_t toolPosition, int32_t screenWidthT
 
 // The mouse counts as over the window when left <= x < right and top <= y < bottom, with the
 // window's twips rectangle rounded to pixels.
-bool IsPointOverWindow(int32_t x, int32_t y, double leftTwips, double topTwips, double widthTwips,
-                       double heightTwips, double twipsPerPixelX, double twipsPerPixelY);
+bool IsPointOverWindow(int32_t x, int32_t y, double leftTwips, double topTwips, double widthTwips, double heightTwips,
+                       double twipsPerPixelX, double twipsPerPixelY);
 
 }  // namespace iv

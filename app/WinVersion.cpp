@@ -8,9 +8,7 @@ namespace iv {
 VersionVerdict ClassifyWindowsVersion(DWORD platformId, DWORD minorVersion) {
     VersionVerdict v;
     switch (platformId) {
-        case VER_PLATFORM_WIN32s:
-            v.refuse = true;
-            break;
+        case VER_PLATFORM_WIN32s: v.refuse = true; break;
         case VER_PLATFORM_WIN32_WINDOWS:
             v.setsWinNT = true;
             v.winNT = kFalse;
@@ -20,8 +18,7 @@ VersionVerdict ClassifyWindowsVersion(DWORD platformId, DWORD minorVersion) {
             v.setsWinNT = true;
             v.winNT = kTrue;
             break;
-        default:
-            break;
+        default: break;
     }
     return v;
 }

@@ -12,9 +12,9 @@ inline constexpr Flag kTrue = -1;
 inline constexpr Flag kFalse = 0;
 
 struct VersionVerdict {
-    bool refuse = false;        // Win32s: the program does not run there
-    Flag oldWin9x = kFalse;     // Windows 95 or 98
-    bool setsWinNT = false;     // whether IsWinNT is decided by this platform id
+    bool refuse = false;     // Win32s: the program does not run there
+    Flag oldWin9x = kFalse;  // Windows 95 or 98
+    bool setsWinNT = false;  // whether IsWinNT is decided by this platform id
     Flag winNT = kFalse;
 };
 

@@ -93,16 +93,14 @@ void frmMain::Unload() {
     DestroyWindow(Hwnd());
 }
 
-void frmMain::MeasureScreen() {
-    screenPixels_ = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-}
+void frmMain::MeasureScreen() { screenPixels_ = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
 bool frmMain::CreateToolbar() {
-    barBtn_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
-                              WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER |
-                                  CCS_NORESIZE | CCS_NOPARENTALIGN,
-                              0, 0, TwipsToPixels(kBarWidthTwips, tppX_), TwipsToPixels(kBarHeightTwips, tppY_),
-                              Hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    barBtn_ = CreateWindowExW(
+        0, TOOLBARCLASSNAMEW, nullptr,
+        WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_NORESIZE | CCS_NOPARENTALIGN, 0,
+        0, TwipsToPixels(kBarWidthTwips, tppX_), TwipsToPixels(kBarHeightTwips, tppY_), Hwnd(), nullptr,
+        GetModuleHandleW(nullptr), nullptr);
     if (!barBtn_) return false;
     SendMessageW(barBtn_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
 
@@ -128,7 +126,9 @@ bool frmMain::CreateToolbar() {
             case kSettingsButton: b.iBitmap = kImageSettings - 1; break;
             case kRedrawButton: b.iBitmap = kImageRedraw - 1; break;
             case kExitButton: b.iBitmap = kImageExit - 1; break;
-            case 2: case 4: case 12:
+            case 2:
+            case 4:
+            case 12:
                 b.fsStyle = BTNS_SEP;
                 b.fsState = TBSTATE_ENABLED | TBSTATE_WRAP;
                 b.iBitmap = kSeparatorWidth;
@@ -279,17 +279,10 @@ void frmMain::barBtn_ButtonClick(int index) {
             SetBarBtn();
             InvalidateWindow(desktop_.ListView);
             break;
-        case kSettingsButton:
-            ShowSettings();
-            break;
-        case kRedrawButton:
-            RedrawDesktop(desktop_);
-            break;
-        case kExitButton:
-            Exit();
-            break;
-        default:
-            break;
+        case kSettingsButton: ShowSettings(); break;
+        case kRedrawButton: RedrawDesktop(desktop_); break;
+        case kExitButton: Exit(); break;
+        default: break;
     }
 }
 
@@ -314,12 +307,8 @@ LRESULT frmMain::OnToolbarCustomDraw(const NMTBCUSTOMDRAW& draw) {
 
 LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-        case WM_CREATE:
-            MeasureScreen();
-            return CreateToolbar() ? 0 : -1;
-        case WM_DISPLAYCHANGE:
-            MeasureScreen();
-            break;
+        case WM_CREATE: MeasureScreen(); return CreateToolbar() ? 0 : -1;
+        case WM_DISPLAYCHANGE: MeasureScreen(); break;
         case WM_COMMAND:
             if (reinterpret_cast<HWND>(lParam) == barBtn_ && barBtn_) {
                 barBtn_ButtonClick(LOWORD(wParam));
@@ -345,9 +334,7 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
-        case WM_CLOSE:
-            Unload();
-            return 0;
+        case WM_CLOSE: Unload(); return 0;
         case WM_ENDSESSION:
             // Logging off ends the program like its exit button, so the settings are kept.
             if (wParam) Unload();
@@ -356,8 +343,7 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             barBtn_ = nullptr;
             if (quitOnDestroy_) PostQuitMessage(0);
             break;
-        default:
-            break;
+        default: break;
     }
     return Default(msg, wParam, lParam);
 }

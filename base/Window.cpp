@@ -31,8 +31,8 @@ bool EnsureWindowClass(const wchar_t* name, HBRUSH background) {
     return RegisterClassExW(&wc) != 0;
 }
 
-HWND Window::Create(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, int x, int y,
-                    int width, int height, HWND parent) {
+HWND Window::Create(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, int x, int y, int width,
+                    int height, HWND parent) {
     CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, nullptr, GetModuleHandleW(nullptr),
                     this);
     return hwnd_;

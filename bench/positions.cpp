@@ -53,8 +53,8 @@ HWND WaitForListView(int items, DWORD timeoutMs) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
-    printf("%8s %14s %14s %14s %10s %10s\n", "items", "floor us/item", "save us/item", "restore us/item",
-           "save/floor", "restore/floor");
+    printf("%8s %14s %14s %14s %10s %10s\n", "items", "floor us/item", "save us/item", "restore us/item", "save/floor",
+           "restore/floor");
     for (int items : {100, 1000, 5000}) {
         std::wstring commandLine = L"\"" + std::wstring(argv[1]) + L"\" --scripted --items=" + std::to_wstring(items);
         STARTUPINFOW si = {};
@@ -79,8 +79,7 @@ int wmain(int argc, wchar_t** argv) {
         });
         const double save = PerItem(items, [] { iv::SaveIconPositions(true); });
         const double restore = PerItem(items, [] { iv::RestoreIconPositions(true); });
-        printf("%8d %14.1f %14.1f %14.1f %10.2f %10.2f\n", items, floor, save, restore, save / floor,
-               restore / floor);
+        printf("%8d %14.1f %14.1f %14.1f %10.2f %10.2f\n", items, floor, save, restore, save / floor, restore / floor);
         fflush(stdout);
 
         PostMessageW(GetAncestor(listView, GA_ROOT), WM_CLOSE, 0, 0);

@@ -26,10 +26,10 @@ bool IsWow64(HANDLE process) {
 
 std::vector<uint8_t> BuildItemTextRequest(const ItemRecordLayout& layout, int32_t index, uint64_t blockAddress) {
     std::vector<uint8_t> bytes(layout.size + kTextAreaBytes, 0);
-    PutField(bytes, 0, LVIF_TEXT, 4);                                       // mask
-    PutField(bytes, 4, static_cast<uint32_t>(index), 4);                    // iItem
+    PutField(bytes, 0, LVIF_TEXT, 4);                                                   // mask
+    PutField(bytes, 4, static_cast<uint32_t>(index), 4);                                // iItem
     PutField(bytes, layout.textField, blockAddress + layout.size, layout.pointerSize);  // pszText
-    PutField(bytes, layout.maxField, kItemTextChars, 4);                    // cchTextMax
+    PutField(bytes, layout.maxField, kItemTextChars, 4);                                // cchTextMax
     return bytes;
 }
 
@@ -41,8 +41,8 @@ std::wstring TextFromArea(const uint8_t* area, size_t bytes) {
 }
 
 LPARAM PackItemPosition(int16_t x, int16_t y) {
-    const uint32_t packed = static_cast<uint32_t>(static_cast<uint16_t>(x)) |
-                            (static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16);
+    const uint32_t packed =
+        static_cast<uint32_t>(static_cast<uint16_t>(x)) | (static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16);
     return static_cast<LPARAM>(packed);
 }
 
@@ -56,8 +56,8 @@ ExchangeBlock::ExchangeBlock(HWND listView, bool winNT) {
     if (!listView) return;
     if (!winNT) {
         // On the 9x family a view of a shared mapping lies at the same address in every process.
-        mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kShareMemoryBytes,
-                                      kShareMemoryName);
+        mapping_ =
+            CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kShareMemoryBytes, kShareMemoryName);
         if (!mapping_) return;
         view_ = MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, 0);
         if (!view_) return;
@@ -67,19 +67,20 @@ ExchangeBlock::ExchangeBlock(HWND listView, bool winNT) {
     }
     DWORD pid = 0;
     GetWindowThreadProcessId(listView, &pid);
-    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_LIMITED_INFORMATION,
-                           FALSE, pid);
+    process_ = OpenProcess(
+        PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (!process_) return;
     const bool shell64 = ShellIs64Bit(sizeof(void*) == 8, IsWow64(GetCurrentProcess()), IsWow64(process_));
     layout_ = shell64 ? &kItemRecord64 : &kItemRecord32;
-    void* block = VirtualAllocEx(process_, nullptr, layout_->size + kTextAreaBytes, MEM_COMMIT | MEM_RESERVE,
-                                 PAGE_READWRITE);
+    void* block =
+        VirtualAllocEx(process_, nullptr, layout_->size + kTextAreaBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     address_ = reinterpret_cast<uintptr_t>(block);
 }
 
 ExchangeBlock::~ExchangeBlock() {
     if (process_) {
-        if (address_) VirtualFreeEx(process_, reinterpret_cast<void*>(static_cast<uintptr_t>(address_)), 0, MEM_RELEASE);
+        if (address_)
+            VirtualFreeEx(process_, reinterpret_cast<void*>(static_cast<uintptr_t>(address_)), 0, MEM_RELEASE);
         CloseHandle(process_);
     }
     if (view_) UnmapViewOfFile(view_);

@@ -16,10 +16,10 @@ inline constexpr uint32_t kTextAreaBytes = kItemTextChars * sizeof(wchar_t);
 // The item record of LVM_GETITEMW as the shell's process lays it out: ten 32-bit fields for a
 // 32-bit shell, the native LVITEMW of a 64-bit shell.
 struct ItemRecordLayout {
-    uint32_t size;        // bytes of the record; the text area follows it
-    uint32_t textField;   // offset of pszText
-    uint32_t maxField;    // offset of cchTextMax
-    uint32_t pointerSize; // 4 or 8
+    uint32_t size;         // bytes of the record; the text area follows it
+    uint32_t textField;    // offset of pszText
+    uint32_t maxField;     // offset of cchTextMax
+    uint32_t pointerSize;  // 4 or 8
 };
 inline constexpr ItemRecordLayout kItemRecord32 = {40, 20, 24, 4};
 inline constexpr ItemRecordLayout kItemRecord64 = {88, 24, 32, 8};

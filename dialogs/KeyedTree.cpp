@@ -107,13 +107,9 @@ void KeyedTree::SetImage(HTREEITEM node, int image) {
     TreeView_SetItem(tree_, &item);
 }
 
-int KeyedTree::ImageOf(const std::wstring& key) const {
-    return Image(Find(key));
-}
+int KeyedTree::ImageOf(const std::wstring& key) const { return Image(Find(key)); }
 
-HTREEITEM KeyedTree::Parent(HTREEITEM node) const {
-    return node ? TreeView_GetParent(tree_, node) : nullptr;
-}
+HTREEITEM KeyedTree::Parent(HTREEITEM node) const { return node ? TreeView_GetParent(tree_, node) : nullptr; }
 
 HTREEITEM KeyedTree::Root(HTREEITEM node) const {
     while (HTREEITEM parent = Parent(node)) node = parent;
@@ -129,9 +125,7 @@ std::vector<HTREEITEM> KeyedTree::Children(HTREEITEM node) const {
     return children;
 }
 
-bool KeyedTree::HasChildren(HTREEITEM node) const {
-    return node && TreeView_GetChild(tree_, node) != nullptr;
-}
+bool KeyedTree::HasChildren(HTREEITEM node) const { return node && TreeView_GetChild(tree_, node) != nullptr; }
 
 void KeyedTree::Expand(HTREEITEM node) {
     if (node) TreeView_Expand(tree_, node, TVE_EXPAND);

@@ -13,9 +13,7 @@ void Fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
     FillRect(dc, &rect, brush.Get());
 }
 
-void FrameControl(HDC dc, RECT rect, UINT type, UINT state) {
-    DrawFrameControl(dc, &rect, type, state);
-}
+void FrameControl(HDC dc, RECT rect, UINT type, UINT state) { DrawFrameControl(dc, &rect, type, state); }
 
 // A small window with a title bar and three lines of a list.
 void PaintBranch(HDC dc) {

@@ -68,9 +68,7 @@ frmAbout::frmAbout(HICON icon)
           [](const std::wstring& link) { ShellExecuteW(nullptr, L"open", link.c_str(), nullptr, nullptr, SW_SHOW); }),
       icon_(icon) {}
 
-frmAbout::~frmAbout() {
-    Unload();
-}
+frmAbout::~frmAbout() { Unload(); }
 
 bool frmAbout::Load() {
     if (Hwnd()) return true;
@@ -257,9 +255,7 @@ LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_CLOSE: Unload(); return 0;
-        case WM_NCDESTROY:
-            picIcon_ = lblTitle_ = lblCopy_ = txtMail_ = txtUrl_ = cmdOK_ = nullptr;
-            break;
+        case WM_NCDESTROY: picIcon_ = lblTitle_ = lblCopy_ = txtMail_ = txtUrl_ = cmdOK_ = nullptr; break;
         default: break;
     }
     return Default(msg, wParam, lParam);

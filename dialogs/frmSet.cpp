@@ -35,17 +35,13 @@ int ButtonsOf(WPARAM keys) {
     return ((keys & MK_LBUTTON) ? 1 : 0) | ((keys & MK_RBUTTON) ? 2 : 0) | ((keys & MK_MBUTTON) ? 4 : 0);
 }
 
-POINT PointOf(LPARAM lParam) {
-    return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-}
+POINT PointOf(LPARAM lParam) { return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}; }
 
 }  // namespace
 
 frmSet::frmSet(SettingsHost& host) : host_(host) {}
 
-frmSet::~frmSet() {
-    Unload();
-}
+frmSet::~frmSet() { Unload(); }
 
 void frmSet::Show() {
     if (Hwnd()) {
@@ -80,8 +76,8 @@ void frmSet::CreateControls() {
                             int width, int height, int id) {
         const HWND control =
             CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, TwipsToPixels(left, tppX_),
-                            TwipsToPixels(top, tppY_), TwipsToPixels(width, tppX_), TwipsToPixels(height, tppY_), Hwnd(),
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+                            TwipsToPixels(top, tppY_), TwipsToPixels(width, tppX_), TwipsToPixels(height, tppY_),
+                            Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
         return control;
     };
@@ -166,8 +162,10 @@ void frmSet::Form_Load() {
     for (int i = 0; i < kViewModeCount; ++i) {
         if (settings.ChangeStyleFlags[i] == 1) tvwEtc_NodeClick(tvwEtc_.Find(kEtcKeys[4 + i]));
     }
-    AddShortcutNode(kCsidlDesktop, L"Desktop Delete", text::kNodeDesktopDelete, L"Desktop Create", text::kNodeDesktopCreate);
-    AddShortcutNode(kCsidlStartup, L"Startup Delete", text::kNodeStartupDelete, L"Startup Create", text::kNodeStartupCreate);
+    AddShortcutNode(kCsidlDesktop, L"Desktop Delete", text::kNodeDesktopDelete, L"Desktop Create",
+                    text::kNodeDesktopCreate);
+    AddShortcutNode(kCsidlStartup, L"Startup Delete", text::kNodeStartupDelete, L"Startup Create",
+                    text::kNodeStartupCreate);
     // A tree-view node opens only once it has children, so the shortcut branch opens again.
     tvwEtc_.Expand(tvwEtc_.Find(L"Short"));
     for (KeyedTree* tree : {&tvwStyle_, &tvwEtc_})
@@ -186,8 +184,7 @@ void frmSet::AddShortcutNode(int folder, const wchar_t* deleteKey, const wchar_t
 bool frmSet::DeleteShortcutOf(int folder) {
     if (DeleteShortcut(ShortcutPath(folder, host_.MainWindow()))) return true;
     ShowMessage(Hwnd(), folder == kCsidlDesktop ? text::kDesktopDeleteFailed : text::kStartupDeleteFailed,
-                text::kDeleteFailedTitle,
-                MB_OK | MB_ICONSTOP);
+                text::kDeleteFailedTitle, MB_OK | MB_ICONSTOP);
     return false;
 }
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build
+  cmake ninja-build clang-format
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   googletest
   wine wine64 wine32:i386

@@ -15,20 +15,18 @@ constexpr REGSAM kAccess = 0x2003F;
 
 bool SetRegValue(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text) {
     ScopedRegKey key;
-    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess, nullptr,
-                        key.Receive(), nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess, nullptr, key.Receive(),
+                        nullptr) != ERROR_SUCCESS) {
         return false;
     }
     const std::wstring data = text.empty() ? std::wstring(L" ") : text;
     // The size counts the terminator: the system stores the bytes it is given and adds none.
     const auto bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
-    return RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                          bytes) == ERROR_SUCCESS;
+    return RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()), bytes) ==
+           ERROR_SUCCESS;
 }
 
-bool DeleteRegKey(HKEY root, const std::wstring& path) {
-    return RegDeleteKeyW(root, path.c_str()) == ERROR_SUCCESS;
-}
+bool DeleteRegKey(HKEY root, const std::wstring& path) { return RegDeleteKeyW(root, path.c_str()) == ERROR_SUCCESS; }
 
 std::wstring GetRegValue(HKEY root, const std::wstring& path, const std::wstring& name) {
     ScopedRegKey key;
@@ -44,15 +42,13 @@ std::wstring GetRegValue(HKEY root, const std::wstring& path, const std::wstring
     }
     switch (type) {
         case REG_SZ:
-        case REG_EXPAND_SZ:
-            return std::wstring(buffer);  // cut at the first NUL
+        case REG_EXPAND_SZ: return std::wstring(buffer);  // cut at the first NUL
         case REG_DWORD: {
             DWORD number = 0;
             memcpy(&number, buffer, sizeof number);
             return std::to_wstring(number);
         }
-        default:
-            return {};
+        default: return {};
     }
 }
 

@@ -75,23 +75,17 @@ std::wstring SettingText(int16_t index, const SharedSettings& settings) {
     auto text = [](int16_t n) { return std::to_wstring(n); };
     const int16_t* flags = settings.StyleFlags;
     switch (index) {
-        case kDesktopIcon:
-            return text(settings.CurrentViewMode);
-        case kToolPosition:
-            return text(settings.ToolPosition);
+        case kDesktopIcon: return text(settings.CurrentViewMode);
+        case kToolPosition: return text(settings.ToolPosition);
         case kChangeStyle: {
             std::wstring all;
             for (const int16_t flag : settings.ChangeStyleFlags) all += text(flag);
             return all;
         }
-        case kIconPosition:
-            return text(flags[kRestoreAtStartFlag]) + text(flags[kSaveAtExitFlag]);
-        case kToolTopMost:
-            return text(settings.ToolTopMost);
-        case kTaskTray:
-            return text(settings.TaskTray);
-        default:
-            return index >= kToolTips && index <= kTextColor ? text(flags[index - kToolTips]) : std::wstring();
+        case kIconPosition: return text(flags[kRestoreAtStartFlag]) + text(flags[kSaveAtExitFlag]);
+        case kToolTopMost: return text(settings.ToolTopMost);
+        case kTaskTray: return text(settings.TaskTray);
+        default: return index >= kToolTips && index <= kTextColor ? text(flags[index - kToolTips]) : std::wstring();
     }
 }
 

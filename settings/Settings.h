@@ -12,9 +12,9 @@ inline constexpr int16_t kSettingCount = 17;
 
 // Value names by setting index.
 inline constexpr const wchar_t* kSettingNames[kSettingCount] = {
-    L"Desktop Icon", L"Tool Tips",     L"Row Select",    L"Grid Line",     L"Header Move",     L"All Item Icon",
-    L"One Click",    L"Two Click",     L"Mouse Active",  L"Under Line Cool", L"Under Line Hot", L"Text Color",
-    L"Tool Position", L"Change Style", L"Icon Position", L"Tool TopMost",  L"Task Tray",
+    L"Desktop Icon",  L"Tool Tips",    L"Row Select",    L"Grid Line",       L"Header Move",    L"All Item Icon",
+    L"One Click",     L"Two Click",    L"Mouse Active",  L"Under Line Cool", L"Under Line Hot", L"Text Color",
+    L"Tool Position", L"Change Style", L"Icon Position", L"Tool TopMost",    L"Task Tray",
 };
 
 enum SettingIndex : int16_t {
@@ -62,9 +62,9 @@ struct SharedSettings {
     int16_t CurrentViewMode = 0;  // 1 large icons, 2 small icons, 3 list, 4 details
     int16_t StyleFlags[kStyleFlagCount] = {};
     int16_t ChangeStyleFlags[kViewModeCount] = {1, 1, 1, 1};  // 1 = the mode takes part in cycling
-    int16_t ToolPosition = 0;  // 0 top-left, 1 bottom-left, 2 top-right, 3 bottom-right
-    int16_t ToolTopMost = 0;   // 1 = the toolbar stays above other windows
-    int16_t TaskTray = 0;      // 1 = the notification area instead of the toolbar
+    int16_t ToolPosition = 0;                                 // 0 top-left, 1 bottom-left, 2 top-right, 3 bottom-right
+    int16_t ToolTopMost = 0;                                  // 1 = the toolbar stays above other windows
+    int16_t TaskTray = 0;                                     // 1 = the notification area instead of the toolbar
 
     // In large or small icons, where the list view's positions are icon places.
     bool InIconView() const { return CurrentViewMode == kLargeIconsMode || CurrentViewMode == kSmallIconsMode; }

@@ -28,8 +28,8 @@ std::wstring ProgramTarget() {
 
 bool WriteProgramShortcut(int folder, HWND owner) {
     const std::wstring target = ProgramTarget();
-    return WriteShortcut(ShortcutPath(folder, owner), target, text::kShortcutDescription, L"",
-                         L"", target, 0, SW_SHOWNORMAL);
+    return WriteShortcut(ShortcutPath(folder, owner), target, text::kShortcutDescription, L"", L"", target, 0,
+                         SW_SHOWNORMAL);
 }
 
 void ShowFailure(HWND owner, const wchar_t* text) {

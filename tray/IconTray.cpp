@@ -44,7 +44,8 @@ NOTIFYICONDATAW BuildNotifyRecord(HWND hwnd, HICON icon, const std::wstring& tip
 SIZE IconTraySizeTwips(bool hasPicture, SIZE picturePixels, bool singleBorder, double twipsPerPixelX,
                        double twipsPerPixelY) {
     if (!hasPicture) {
-        return {static_cast<LONG>(std::lround(28 * twipsPerPixelX)), static_cast<LONG>(std::lround(28 * twipsPerPixelY))};
+        return {static_cast<LONG>(std::lround(28 * twipsPerPixelX)),
+                static_cast<LONG>(std::lround(28 * twipsPerPixelY))};
     }
     const LONG border = singleBorder ? 60 : 0;
     return {static_cast<LONG>(std::lround(picturePixels.cx * twipsPerPixelX)) + border,
@@ -52,7 +53,8 @@ SIZE IconTraySizeTwips(bool hasPicture, SIZE picturePixels, bool singleBorder, d
 }
 
 IconTray::IconTray(Notifier notifier) : notifier_(std::move(notifier)) {
-    if (!notifier_) notifier_ = [](DWORD message, NOTIFYICONDATAW* record) { return Shell_NotifyIconW(message, record); };
+    if (!notifier_)
+        notifier_ = [](DWORD message, NOTIFYICONDATAW* record) { return Shell_NotifyIconW(message, record); };
 }
 
 IconTray::~IconTray() {

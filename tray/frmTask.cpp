@@ -87,8 +87,7 @@ HMENU frmTask::BuildMenu() const {
     for (int k = 0; k < 4; ++k) {
         if (!visible_[k]) continue;
         const UINT flags = MF_STRING | static_cast<UINT>(checked_[k] ? MF_CHECKED : MF_UNCHECKED);
-        AppendMenuW(menu, flags, kMenuIcon + static_cast<UINT>(k),
-                    text::kMenuViewModes[k]);
+        AppendMenuW(menu, flags, kMenuIcon + static_cast<UINT>(k), text::kMenuViewModes[k]);
     }
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING, kMenuSetting, text::kMenuSettings);
@@ -140,8 +139,7 @@ LRESULT frmTask::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         }
-        default:
-            break;
+        default: break;
     }
     return Default(msg, wParam, lParam);
 }

@@ -36,9 +36,7 @@ int ScreenDpi(int index) {
     return GetDeviceCaps(screen.Get(), index);
 }
 
-int Pixels(int twips, int dpi) {
-    return static_cast<int>(std::nearbyint(twips * dpi / 1440.0));
-}
+int Pixels(int twips, int dpi) { return static_cast<int>(std::nearbyint(twips * dpi / 1440.0)); }
 
 // A control's rectangle in the box's client coordinates.
 RECT ClientRectOf(HWND control) {

@@ -48,8 +48,8 @@ protected:
 };
 
 TEST_F(ListViewStylesTest, EachFlagTurnsOnItsOwnStyleAndOnlyOneCounts) {
-    const DWORD expected[10] = {LVS_EX_INFOTIP,      LVS_EX_FULLROWSELECT,     LVS_EX_GRIDLINES,
-                                LVS_EX_HEADERDRAGDROP, LVS_EX_SUBITEMIMAGES,   LVS_EX_ONECLICKACTIVATE,
+    const DWORD expected[10] = {LVS_EX_INFOTIP,          LVS_EX_FULLROWSELECT, LVS_EX_GRIDLINES,
+                                LVS_EX_HEADERDRAGDROP,   LVS_EX_SUBITEMIMAGES, LVS_EX_ONECLICKACTIVATE,
                                 LVS_EX_TWOCLICKACTIVATE, LVS_EX_TRACKSELECT,   LVS_EX_UNDERLINECOLD,
                                 LVS_EX_UNDERLINEHOT};
     for (int i = 0; i < 10; ++i) {

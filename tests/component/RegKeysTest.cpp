@@ -21,8 +21,8 @@ protected:
 
     void WriteRaw(const std::wstring& name, DWORD type, const void* data, DWORD size) {
         ScopedRegKey key;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kRoot.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                                  key.Receive(), nullptr),
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kRoot.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.Receive(),
+                                  nullptr),
                   ERROR_SUCCESS);
         ASSERT_EQ(RegSetValueExW(key.Get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size),
                   ERROR_SUCCESS);

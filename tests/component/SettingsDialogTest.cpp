@@ -157,7 +157,8 @@ TEST_F(SettingsDialogTest, LoadSkipsWhatHasNoNodeAndChoosesNoWrongCorner) {
     State() = SharedSettings{};
     State().StyleFlags[7] = 1;
     State().ToolPosition = 7;
-    State().ChangeStyleFlags[0] = State().ChangeStyleFlags[1] = State().ChangeStyleFlags[2] = State().ChangeStyleFlags[3] = 0;
+    State().ChangeStyleFlags[0] = State().ChangeStyleFlags[1] = State().ChangeStyleFlags[2] =
+        State().ChangeStyleFlags[3] = 0;
     Open();
     EXPECT_EQ(Style().Find(L"Mouse Active"), nullptr);
     for (int i = 1; i <= 5; ++i) EXPECT_EQ(EtcImage((L"Tool Position" + std::to_wstring(i)).c_str()), 5);

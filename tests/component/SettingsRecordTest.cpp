@@ -11,9 +11,7 @@ using namespace testing_support;
 
 class SettingsRecordTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        DeleteKeyTree(kSettingsKey);
-    }
+    void SetUp() override { DeleteKeyTree(kSettingsKey); }
     void TearDown() override { DeleteKeyTree(kSettingsKey); }
 
     SharedSettings s_;
@@ -43,7 +41,7 @@ TEST_F(SettingsRecordTest, SaveWritesAllSeventeenAsPlainDecimalText) {
     ASSERT_TRUE(SaveSettings(s_));
 
     EXPECT_EQ(ValueNames(kSettingsKey).size(), 17u);
-    const wchar_t* expected[17] = {L"4", L"1", L"0", L"0", L"0", L"0", L"0",    L"0", L"0",
+    const wchar_t* expected[17] = {L"4", L"1", L"0", L"0", L"0",    L"0",  L"0", L"0", L"0",
                                    L"0", L"0", L"1", L"3", L"1011", L"10", L"1", L"0"};
     for (int16_t i = 0; i < kSettingCount; ++i) {
         DWORD type = 0;

@@ -47,8 +47,7 @@ constexpr size_t kShowCmdOffset = 0x3C;
 std::optional<Link> ReadLink(const std::wstring& file) {
     ComPtr<IShellLinkW> shellLink;
     ComPtr<IPersistFile> persist;
-    if (FAILED(
-            CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(shellLink.Put()))) ||
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(shellLink.Put()))) ||
         FAILED(shellLink->QueryInterface(IID_PPV_ARGS(persist.Put()))) ||
         FAILED(persist->Load(file.c_str(), STGM_READ))) {
         return std::nullopt;
@@ -77,9 +76,7 @@ bool IsDirectory(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring ModulePath() {
     wchar_t path[MAX_PATH * 4] = {};

@@ -117,8 +117,8 @@ TEST_F(IconTrayTest, StoredPropertiesLeaveDefaultsOutAndAddTheIconAtTheHostsLoad
     ASSERT_TRUE(tray.Create(nullptr));
     tray.ReadProperties(stored);
     EXPECT_TRUE(requests_.empty()) << "nothing is sent before the host has loaded";
-    EXPECT_EQ(tray.SizeTwips().cx, IconTraySizeTwips(true, {GetSystemMetrics(SM_CXICON), 0}, false,
-                                                     1440.0 / 96, 1440.0 / 96).cx);
+    EXPECT_EQ(tray.SizeTwips().cx,
+              IconTraySizeTwips(true, {GetSystemMetrics(SM_CXICON), 0}, false, 1440.0 / 96, 1440.0 / 96).cx);
     tray.frmParent_Load();
     EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_ADD}));
     EXPECT_EQ(requests_[0].tip, L"Kivo");
@@ -174,9 +174,9 @@ protected:
 
 TEST_F(frmTaskTest, MenuShowsCyclingModesWithOneCheckMark) {
     Load();
-    EXPECT_EQ(MenuTexts(), (std::vector<std::wstring>{L"* 大きいｱｲｺﾝ(&G)", L"小さいｱｲｺﾝ(&M)", L"一覧(&L)", L"詳細(&D)",
-                                                      L"-", L"設定(&S)", L"-", L"ﾃﾞｽｸﾄｯﾌﾟの再描画(&R)", L"-",
-                                                      L"終了(&X)"}));
+    EXPECT_EQ(MenuTexts(),
+              (std::vector<std::wstring>{L"* 大きいｱｲｺﾝ(&G)", L"小さいｱｲｺﾝ(&M)", L"一覧(&L)", L"詳細(&D)", L"-",
+                                         L"設定(&S)", L"-", L"ﾃﾞｽｸﾄｯﾌﾟの再描画(&R)", L"-", L"終了(&X)"}));
     form_.reset();
     WriteString(kSettingsKey, L"Change Style", L"1001");
     Load();

@@ -64,8 +64,8 @@ TEST_F(ViewModeSwitchTest, EachModeOnNt) {
 }
 
 TEST_F(ViewModeSwitchTest, DetailsSendsTheStyleFirstThenThePreviousModeAndDetails) {
-    EXPECT_EQ(Switch(3, 1), (Lines{L"LV WM_STYLECHANGED new=0x00000E41", L"VIEW WM_COMMAND 0x702A",
-                                   L"VIEW WM_COMMAND 0x702C"}));
+    EXPECT_EQ(Switch(3, 1),
+              (Lines{L"LV WM_STYLECHANGED new=0x00000E41", L"VIEW WM_COMMAND 0x702A", L"VIEW WM_COMMAND 0x702C"}));
     EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_REPORT));
     EXPECT_TRUE(HeaderVisible());
     EXPECT_EQ(Switch(3, 2)[1], L"VIEW WM_COMMAND 0x702B");
@@ -123,10 +123,12 @@ TEST(FindDesktopWindows, FindsTheViewUnderAWorkerWindow) {
         wc.lpszClassName = name;
         if (!GetClassInfoW(instance, name, &wc)) RegisterClassW(&wc);
     }
-    ScopedWindow empty(CreateWindowExW(0, L"WorkerW", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr));
-    ScopedWindow worker(CreateWindowExW(0, L"WorkerW", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr));
-    const HWND view = CreateWindowExW(0, L"SHELLDLL_DefView", L"", WS_CHILD, 0, 0, 10, 10, worker.Get(), nullptr,
-                                      instance, nullptr);
+    ScopedWindow empty(
+        CreateWindowExW(0, L"WorkerW", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr));
+    ScopedWindow worker(
+        CreateWindowExW(0, L"WorkerW", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr));
+    const HWND view =
+        CreateWindowExW(0, L"SHELLDLL_DefView", L"", WS_CHILD, 0, 0, 10, 10, worker.Get(), nullptr, instance, nullptr);
     const HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD, 0, 0, 10, 10, view, nullptr, instance, nullptr);
     const DesktopWindowHandles found = FindDesktopWindows();
     EXPECT_EQ(found.DefView, view);

@@ -209,9 +209,8 @@ TEST_F(frmMainTest, StartsInTheStoredModeOrTheNextThatCycles) {
         const wchar_t* changeStyle;
         int16_t mode;
     };
-    const Case cases[] = {{L"3", L"1101", 4}, {L"2", L"1011", 3}, {L"5", L"", 1},   {L"9", L"0110", 2},
-                          {L"0", L"", 1},     {L"-2", L"", 1},    {L"x", L"", 1},   {L"4", L"", 4},
-                          {L"1", L"0001", 4}};
+    const Case cases[] = {{L"3", L"1101", 4}, {L"2", L"1011", 3}, {L"5", L"", 1}, {L"9", L"0110", 2}, {L"0", L"", 1},
+                          {L"-2", L"", 1},    {L"x", L"", 1},     {L"4", L"", 4}, {L"1", L"0001", 4}};
     for (const Case& c : cases) {
         WriteString(kSettingsKey, L"Desktop Icon", c.desktopIcon);
         WriteString(kSettingsKey, L"Change Style", c.changeStyle);

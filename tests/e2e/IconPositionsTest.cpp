@@ -52,6 +52,10 @@ protected:
         }
         return false;
     }
+    void Store(const wchar_t* name, int x, int y) const {
+        WriteString(key_, name + std::wstring(L".X"), std::to_wstring(x));
+        WriteString(key_, name + std::wstring(L".Y"), std::to_wstring(y));
+    }
     void Move(int index, int x, int y) const {
         SendMessageW(listView_, LVM_SETITEMPOSITION, static_cast<WPARAM>(index), MAKELPARAM(x, y));
     }
@@ -84,8 +88,7 @@ TEST_F(IconPositionsTest, SavedAtExitInLargeIconsAndPutBackAtTheNextStart) {
 TEST_F(IconPositionsTest, SmallIconsRestoreAtStartButDoNotSaveAtExit) {
     WriteString(kSettingsKey, L"Icon Position", L"11");
     WriteString(kSettingsKey, L"Desktop Icon", L"2");
-    WriteString(key_, L"Readme.X", L"300");
-    WriteString(key_, L"Readme.Y", L"200");
+    Store(L"Readme", 300, 200);
     StartDesktop();
     StartIconvale();
     ASSERT_TRUE(WaitForType(LVS_SMALLICON));
@@ -99,8 +102,7 @@ TEST_F(IconPositionsTest, SmallIconsRestoreAtStartButDoNotSaveAtExit) {
 TEST_F(IconPositionsTest, DetailsNeitherRestoresNorSaves) {
     WriteString(kSettingsKey, L"Icon Position", L"11");
     WriteString(kSettingsKey, L"Desktop Icon", L"4");
-    WriteString(key_, L"Readme.X", L"300");
-    WriteString(key_, L"Readme.Y", L"200");
+    Store(L"Readme", 300, 200);
     StartDesktop();
     StartIconvaleAndWait();
     ASSERT_TRUE(WaitForType(LVS_REPORT));
@@ -111,8 +113,7 @@ TEST_F(IconPositionsTest, DetailsNeitherRestoresNorSaves) {
 
 TEST_F(IconPositionsTest, OnlyRestoreOrOnlySaveAsTheSettingSays) {
     WriteString(kSettingsKey, L"Icon Position", L"1");
-    WriteString(key_, L"Readme.X", L"300");
-    WriteString(key_, L"Readme.Y", L"200");
+    Store(L"Readme", 300, 200);
     StartDesktop();
     StartIconvaleAndWait();
     EXPECT_TRUE(WaitUntil([&] { return At(0, 300, 200); }, 5000));
@@ -137,8 +138,8 @@ TEST_F(IconPositionsTest, ManySavesAndRestoresLeaveNothingInTheShell) {
         SIZE_T allocations = 0;
         const void* lastBase = nullptr;
         MEMORY_BASIC_INFORMATION info = {};
-        for (uintptr_t at = 0; VirtualQueryEx(standin_.Handle(), reinterpret_cast<const void*>(at), &info,
-                                              sizeof info) == sizeof info;) {
+        for (uintptr_t at = 0;
+             VirtualQueryEx(standin_.Handle(), reinterpret_cast<const void*>(at), &info, sizeof info) == sizeof info;) {
             if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE && info.AllocationBase != lastBase) {
                 ++allocations;
                 lastBase = info.AllocationBase;

@@ -64,7 +64,8 @@ TEST_F(StartupTest, NinetyEightGetsOnlyTheStyleMessage) {
     WriteString(kVersionKey, L"Version", L"win98");
     StartStandIn({L"--scripted", L"--item=Readme@10,10"});
     StartIconvale();
-    EXPECT_EQ(AfterStartupStyles(WaitForProgramLog(3)), (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000A40"}));
+    EXPECT_EQ(AfterStartupStyles(WaitForProgramLog(3)),
+              (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000A40"}));
     ClearLog();
     Click(1);
     EXPECT_EQ(WaitForProgramLog(1), (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000242"}));

@@ -49,8 +49,8 @@ TEST_F(ToolbarTest, ViewButtonCyclesTheShellViewAndExitStoresTheMode) {
     Click(1);
     EXPECT_TRUE(WaitForType(LVS_REPORT));
     EXPECT_TRUE(WaitUntil([&] { return HeaderVisible(); }, 3000));
-    EXPECT_EQ(WaitForProgramLog(3), (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000E41", L"VIEW WM_COMMAND 0x702B",
-                                                       L"VIEW WM_COMMAND 0x702C"}));
+    EXPECT_EQ(WaitForProgramLog(3), (std::vector<std::wstring>{L"LV WM_STYLECHANGED new=0x00000E41",
+                                                               L"VIEW WM_COMMAND 0x702B", L"VIEW WM_COMMAND 0x702C"}));
     Exit();
 
     EXPECT_EQ(ValueNames(kSettingsKey).size(), 17u);
@@ -101,13 +101,15 @@ TEST_F(ToolbarTest, StoredStylesAndTransparentLabelsStayOnTheDesktop) {
     WriteString(kSettingsKey, L"Text Color", L"1");
     StartStandIn({L"--shell"});
     StartIconvale();
-    EXPECT_TRUE(WaitUntil([&] { return static_cast<COLORREF>(SendMessageW(listView_, LVM_GETTEXTBKCOLOR, 0, 0)) == CLR_NONE; }, 5000));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return static_cast<COLORREF>(SendMessageW(listView_, LVM_GETTEXTBKCOLOR, 0, 0)) == CLR_NONE; }, 5000));
     EXPECT_EQ(static_cast<DWORD>(SendMessageW(listView_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0)),
               static_cast<DWORD>(LVS_EX_INFOTIP | LVS_EX_GRIDLINES));
 
     // The shell puts a background back, as after a wallpaper change: the next tick removes it.
     SendMessageW(listView_, LVM_SETTEXTBKCOLOR, 0, RGB(255, 255, 255));
-    EXPECT_TRUE(WaitUntil([&] { return static_cast<COLORREF>(SendMessageW(listView_, LVM_GETTEXTBKCOLOR, 0, 0)) == CLR_NONE; }, 5000));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return static_cast<COLORREF>(SendMessageW(listView_, LVM_GETTEXTBKCOLOR, 0, 0)) == CLR_NONE; }, 5000));
     Exit();
     EXPECT_EQ(ReadString(kSettingsKey, L"Text Color"), L"1");
     EXPECT_EQ(ReadString(kSettingsKey, L"Under Line Hot"), L"2");

@@ -17,9 +17,9 @@ protected:
         E2eTest::SetUp();
         original_ = GetThreadDesktop(GetCurrentThreadId());
         // Wine's explorer makes a desktop with a taskbar and starts the stand-in in it.
-        ASSERT_TRUE(explorer_.Start(L"C:\\windows\\explorer.exe",
-                                    {std::wstring(L"/desktop=") + kDesktopName + L",1024x768", WinePath(standinPath_),
-                                     L"--shell", L"--log=" + logPath_}));
+        ASSERT_TRUE(
+            explorer_.Start(L"C:\\windows\\explorer.exe", {std::wstring(L"/desktop=") + kDesktopName + L",1024x768",
+                                                           WinePath(standinPath_), L"--shell", L"--log=" + logPath_}));
         ASSERT_TRUE(WaitUntil([&] { return (desktop_ = OpenDesktopW(kDesktopName, 0, FALSE, GENERIC_ALL)) != nullptr; },
                               20000));
         // This thread looks at that desktop's windows from now on.

@@ -80,19 +80,18 @@ std::wstring StyleChangedLine(const wchar_t* prefix, WPARAM which, LPARAM lParam
 void AppendUtf8Line(const std::wstring& path, const std::wstring& line) {
     std::string bytes;
     if (!line.empty()) {
-        const int size = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()),
-                                             nullptr, 0, nullptr, nullptr);
+        const int size =
+            WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
         if (size > 0) {
             bytes.resize(static_cast<size_t>(size));
-            WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data(),
-                                size, nullptr, nullptr);
+            WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data(), size, nullptr,
+                                nullptr);
         }
     }
     bytes += '\n';
     // Opened per line so readers may truncate or replace the file between lines.
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -135,8 +134,8 @@ void PaintOffScreen(HWND hwnd) {
 void AddIeServer(HWND view, HINSTANCE instance) {
     RECT client = {};
     GetClientRect(view, &client);
-    CreateWindowExW(0, kIeServerClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom, view,
-                    nullptr, instance, nullptr);
+    CreateWindowExW(0, kIeServerClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom, view, nullptr,
+                    instance, nullptr);
 }
 
 bool IsClass(HWND hwnd, const wchar_t* name) {
@@ -175,10 +174,10 @@ bool RegisterClasses(HINSTANCE instance) {
 
 // A document icon in both sizes, so that the items look like files in every view.
 void AttachImageLists(HWND listView) {
-    HIMAGELIST large = ImageList_Create(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
-                                        ILC_COLOR32 | ILC_MASK, 1, 1);
-    HIMAGELIST small = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                        ILC_COLOR32 | ILC_MASK, 1, 1);
+    HIMAGELIST large =
+        ImageList_Create(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), ILC_COLOR32 | ILC_MASK, 1, 1);
+    HIMAGELIST small =
+        ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), ILC_COLOR32 | ILC_MASK, 1, 1);
     SHFILEINFOW info = {};
     if (SHGetFileInfoW(L"document.txt", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
                        SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_LARGEICON) != 0 &&
@@ -219,7 +218,7 @@ struct Desktop::Impl {
     std::unique_ptr<detail::ShellHost> shell;
     HANDLE hangEnd = nullptr;
     POINT gridOrigin = {};  // where the platform's view put its first icon
-    int quiet = 0;  // > 0 while the stand-in itself talks to its windows; owner thread only
+    int quiet = 0;          // > 0 while the stand-in itself talks to its windows; owner thread only
 
     mutable std::mutex logMutex;
     std::vector<std::wstring> log;
@@ -293,54 +292,50 @@ LRESULT CALLBACK ProgmanProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     auto* impl = reinterpret_cast<Desktop::Impl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (impl == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
     switch (msg) {
-    case WM_SIZE: {
-        const RECT client = impl->ClientOf(hwnd);
-        if (impl->shell) {
-            impl->shell->Resize(client);
-        } else if (impl->view != nullptr) {
-            MoveWindow(impl->view, 0, 0, client.right, client.bottom, TRUE);
-        }
-        return 0;
-    }
-    case WM_DISPLAYCHANGE:
-        SetWindowPos(hwnd, nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
-    case WM_WINDOWPOSCHANGING: {
-        // A desktop stays beneath every other window.
-        auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
-        if ((pos->flags & SWP_NOZORDER) == 0) pos->hwndInsertAfter = HWND_BOTTOM;
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        FillDesktopColour(hwnd, reinterpret_cast<HDC>(wParam));
-        return 1;
-    case kGetShellBrowser:
-        return impl->shell ? reinterpret_cast<LRESULT>(impl->shell->Browser()) : 0;
-    case WM_TIMER:
-        if (wParam == kFolderTimer) {
-            if (impl->shell && impl->shell->FolderChanged()) impl->RefreshShellKeepingPositions();
+        case WM_SIZE: {
+            const RECT client = impl->ClientOf(hwnd);
+            if (impl->shell) {
+                impl->shell->Resize(client);
+            } else if (impl->view != nullptr) {
+                MoveWindow(impl->view, 0, 0, client.right, client.bottom, TRUE);
+            }
             return 0;
         }
-        if (wParam == kHangTimer) {
+        case WM_DISPLAYCHANGE:
+            SetWindowPos(hwnd, nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
+        case WM_WINDOWPOSCHANGING: {
+            // A desktop stays beneath every other window.
+            auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+            if ((pos->flags & SWP_NOZORDER) == 0) pos->hwndInsertAfter = HWND_BOTTOM;
+            return 0;
+        }
+        case WM_ERASEBKGND: FillDesktopColour(hwnd, reinterpret_cast<HDC>(wParam)); return 1;
+        case kGetShellBrowser: return impl->shell ? reinterpret_cast<LRESULT>(impl->shell->Browser()) : 0;
+        case WM_TIMER:
+            if (wParam == kFolderTimer) {
+                if (impl->shell && impl->shell->FolderChanged()) impl->RefreshShellKeepingPositions();
+                return 0;
+            }
+            if (wParam == kHangTimer) {
+                KillTimer(hwnd, kHangTimer);
+                impl->Hang();
+                return 0;
+            }
+            break;
+        case WM_DESTROY:
+            KillTimer(hwnd, kFolderTimer);
             KillTimer(hwnd, kHangTimer);
-            impl->Hang();
+            // The view must go while its host window still exists.
+            if (impl->shell) impl->shell->Close();
+            if (impl->options.quitOnClose) PostQuitMessage(0);
             return 0;
-        }
-        break;
-    case WM_DESTROY:
-        KillTimer(hwnd, kFolderTimer);
-        KillTimer(hwnd, kHangTimer);
-        // The view must go while its host window still exists.
-        if (impl->shell) impl->shell->Close();
-        if (impl->options.quitOnClose) PostQuitMessage(0);
-        return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        impl->progman = nullptr;
-        break;
-    default:
-        break;
+        case WM_NCDESTROY:
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            impl->progman = nullptr;
+            break;
+        default: break;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -353,26 +348,19 @@ LRESULT CALLBACK ScriptedViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     auto* impl = reinterpret_cast<Desktop::Impl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (impl == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
     switch (msg) {
-    case WM_SIZE: {
-        const RECT client = impl->ClientOf(hwnd);
-        for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
-            MoveWindow(child, 0, 0, client.right, client.bottom, TRUE);
-        return 0;
-    }
-    case WM_COMMAND:
-        impl->SwitchScriptedView(LOWORD(wParam));
-        return 0;
-    case WM_SETFOCUS:
-        if (impl->listView != nullptr) SetFocus(impl->listView);
-        return 0;
-    case WM_ERASEBKGND:
-        FillDesktopColour(hwnd, reinterpret_cast<HDC>(wParam));
-        return 1;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        break;
-    default:
-        break;
+        case WM_SIZE: {
+            const RECT client = impl->ClientOf(hwnd);
+            for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+                MoveWindow(child, 0, 0, client.right, client.bottom, TRUE);
+            return 0;
+        }
+        case WM_COMMAND: impl->SwitchScriptedView(LOWORD(wParam)); return 0;
+        case WM_SETFOCUS:
+            if (impl->listView != nullptr) SetFocus(impl->listView);
+            return 0;
+        case WM_ERASEBKGND: FillDesktopColour(hwnd, reinterpret_cast<HDC>(wParam)); return 1;
+        case WM_NCDESTROY: SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0); break;
+        default: break;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -380,84 +368,82 @@ LRESULT CALLBACK ScriptedViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 LRESULT CALLBACK ViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
     auto* impl = reinterpret_cast<Desktop::Impl*>(data);
     switch (msg) {
-    case WM_COMMAND: {
-        impl->Record(L"VIEW WM_COMMAND " + Hex16(LOWORD(wParam)));
-        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
-        impl->FindHeader();
-        return result;
-    }
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, ViewSubclass, kSubclassId);
-        if (impl->view == hwnd) impl->view = nullptr;
-        break;
-    default:
-        break;
+        case WM_COMMAND: {
+            impl->Record(L"VIEW WM_COMMAND " + Hex16(LOWORD(wParam)));
+            const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+            impl->FindHeader();
+            return result;
+        }
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, ViewSubclass, kSubclassId);
+            if (impl->view == hwnd) impl->view = nullptr;
+            break;
+        default: break;
     }
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
-LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                  DWORD_PTR data) {
+LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
     auto* impl = reinterpret_cast<Desktop::Impl*>(data);
     switch (msg) {
-    case WM_STYLECHANGED: {
-        impl->Record(StyleChangedLine(L"LV", wParam, lParam));
-        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
-        impl->FindHeader();
-        return result;
-    }
-    case LVM_SETEXTENDEDLISTVIEWSTYLE: {
-        impl->Record(L"LV LVM_SETEXTENDEDLISTVIEWSTYLE mask=" + Hex32(Low32(wParam)) +
-                     L" style=" + Hex32(static_cast<DWORD>(static_cast<ULONG_PTR>(lParam) & 0xFFFFFFFFu)));
-        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
-        impl->FindHeader();  // LVS_EX_HEADERINALLVIEWS makes one
-        return result;
-    }
-    case LVM_SETTEXTBKCOLOR:
-        impl->Record(L"LV LVM_SETTEXTBKCOLOR " +
-                     Hex32(static_cast<DWORD>(static_cast<ULONG_PTR>(lParam) & 0xFFFFFFFFu)));
-        break;
-    case LVM_SETITEMPOSITION:
-        impl->Record(L"LV LVM_SETITEMPOSITION " + std::to_wstring(static_cast<int>(wParam)) + L" " +
-                     std::to_wstring(static_cast<short>(LOWORD(lParam))) + L" " +
-                     std::to_wstring(static_cast<short>(HIWORD(lParam))));
-        break;
-    case LVM_SETITEMPOSITION32: {
-        if (impl->quiet > 0) break;
-        // The POINT comes from whoever sent the message; a foreign process may hand over an
-        // address that is not ours, which must not take the desktop down.
-        POINT point = {};
-        SIZE_T read = 0;
-        const std::wstring prefix = L"LV LVM_SETITEMPOSITION32 " + std::to_wstring(static_cast<int>(wParam));
-        if (lParam == 0 || !ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<LPCVOID>(lParam), &point,
-                                              sizeof point, &read) ||
-            read != sizeof point) {
-            impl->Record(prefix + L" unreadable");
-            return FALSE;
+        case WM_STYLECHANGED: {
+            impl->Record(StyleChangedLine(L"LV", wParam, lParam));
+            const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+            impl->FindHeader();
+            return result;
         }
-        impl->Record(prefix + L" " + std::to_wstring(point.x) + L" " + std::to_wstring(point.y));
-        break;
-    }
-    case LVM_INSERTCOLUMNW:
-    case LVM_INSERTCOLUMNA:
-    case LVM_SETVIEW: {
-        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
-        impl->FindHeader();
-        return result;
-    }
-    case WM_PARENTNOTIFY:
-        if (LOWORD(wParam) == WM_CREATE && IsClass(reinterpret_cast<HWND>(lParam), WC_HEADERW))
-            impl->TrackHeader(reinterpret_cast<HWND>(lParam));
-        break;
-    case WM_PAINT:
-        if (impl->options.logPaint) impl->Record(L"LV WM_PAINT");
-        break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, ListViewSubclass, kSubclassId);
-        if (impl->listView == hwnd) impl->listView = nullptr;
-        break;
-    default:
-        break;
+        case LVM_SETEXTENDEDLISTVIEWSTYLE: {
+            impl->Record(L"LV LVM_SETEXTENDEDLISTVIEWSTYLE mask=" + Hex32(Low32(wParam)) + L" style=" +
+                         Hex32(static_cast<DWORD>(static_cast<ULONG_PTR>(lParam) & 0xFFFFFFFFu)));
+            const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+            impl->FindHeader();  // LVS_EX_HEADERINALLVIEWS makes one
+            return result;
+        }
+        case LVM_SETTEXTBKCOLOR:
+            impl->Record(L"LV LVM_SETTEXTBKCOLOR " +
+                         Hex32(static_cast<DWORD>(static_cast<ULONG_PTR>(lParam) & 0xFFFFFFFFu)));
+            break;
+        case LVM_SETITEMPOSITION:
+            impl->Record(L"LV LVM_SETITEMPOSITION " + std::to_wstring(static_cast<int>(wParam)) + L" " +
+                         std::to_wstring(static_cast<short>(LOWORD(lParam))) + L" " +
+                         std::to_wstring(static_cast<short>(HIWORD(lParam))));
+            break;
+        case LVM_SETITEMPOSITION32: {
+            if (impl->quiet > 0) break;
+            // The POINT comes from whoever sent the message; a foreign process may hand over an
+            // address that is not ours, which must not take the desktop down.
+            POINT point = {};
+            SIZE_T read = 0;
+            const std::wstring prefix = L"LV LVM_SETITEMPOSITION32 " + std::to_wstring(static_cast<int>(wParam));
+            if (lParam == 0 ||
+                !ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<LPCVOID>(lParam), &point, sizeof point,
+                                   &read) ||
+                read != sizeof point) {
+                impl->Record(prefix + L" unreadable");
+                return FALSE;
+            }
+            impl->Record(prefix + L" " + std::to_wstring(point.x) + L" " + std::to_wstring(point.y));
+            break;
+        }
+        case LVM_INSERTCOLUMNW:
+        case LVM_INSERTCOLUMNA:
+        case LVM_SETVIEW: {
+            const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+            impl->FindHeader();
+            return result;
+        }
+        case WM_PARENTNOTIFY:
+            if (LOWORD(wParam) == WM_CREATE && IsClass(reinterpret_cast<HWND>(lParam), WC_HEADERW))
+                impl->TrackHeader(reinterpret_cast<HWND>(lParam));
+            break;
+        case WM_PAINT:
+            if (impl->options.logPaint) impl->Record(L"LV WM_PAINT");
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, ListViewSubclass, kSubclassId);
+            if (impl->listView == hwnd) impl->listView = nullptr;
+            break;
+        default: break;
     }
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
@@ -465,15 +451,12 @@ LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 LRESULT CALLBACK HeaderSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
     auto* impl = reinterpret_cast<Desktop::Impl*>(data);
     switch (msg) {
-    case WM_STYLECHANGED:
-        impl->Record(StyleChangedLine(L"HDR", wParam, lParam));
-        break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, HeaderSubclass, kSubclassId);
-        if (impl->header == hwnd) impl->header = nullptr;
-        break;
-    default:
-        break;
+        case WM_STYLECHANGED: impl->Record(StyleChangedLine(L"HDR", wParam, lParam)); break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, HeaderSubclass, kSubclassId);
+            if (impl->header == hwnd) impl->header = nullptr;
+            break;
+        default: break;
     }
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
@@ -482,17 +465,16 @@ LRESULT CALLBACK HeaderSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
 
 bool Desktop::Impl::BuildScripted(HINSTANCE instance) {
     const RECT client = ClientOf(progman);
-    view = CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
-                           0, 0, client.right, client.bottom, progman, nullptr, instance, this);
+    view = CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0,
+                           client.right, client.bottom, progman, nullptr, instance, this);
     if (view == nullptr) return false;
     SetWindowSubclass(view, ViewSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     if (!options.noListView) {
-        listView = CreateWindowExW(0, WC_LISTVIEWW, L"FolderView",
-                                   WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | LVS_ICON | LVS_ALIGNLEFT |
-                                       LVS_SHOWSELALWAYS,
-                                   0, 0, client.right, client.bottom, view,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListViewId)), instance,
-                                   nullptr);
+        listView = CreateWindowExW(
+            0, WC_LISTVIEWW, L"FolderView",
+            WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | LVS_ICON | LVS_ALIGNLEFT | LVS_SHOWSELALWAYS, 0,
+            0, client.right, client.bottom, view, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListViewId)), instance,
+            nullptr);
         if (listView == nullptr) return false;
         SetWindowSubclass(listView, ListViewSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
         AttachImageLists(listView);
@@ -536,11 +518,11 @@ void Desktop::Impl::SwitchScriptedView(UINT command) {
     if (listView == nullptr) return;
     DWORD type = 0;
     switch (command) {
-    case kViewLargeIcons: type = LVS_ICON; break;
-    case kViewSmallIcons: type = LVS_SMALLICON; break;
-    case kViewList: type = LVS_LIST; break;
-    case kViewDetails: type = LVS_REPORT; break;
-    default: return;
+        case kViewLargeIcons: type = LVS_ICON; break;
+        case kViewSmallIcons: type = LVS_SMALLICON; break;
+        case kViewList: type = LVS_LIST; break;
+        case kViewDetails: type = LVS_REPORT; break;
+        default: return;
     }
     const LONG_PTR style = GetWindowLongPtrW(listView, GWL_STYLE);
     SetWindowLongPtrW(listView, GWL_STYLE,
@@ -578,8 +560,7 @@ void Desktop::Impl::RefreshShellKeepingPositions() {
             before.push_back({nameOf(i), at, false});
         }
     }
-    const bool arranged =
-        listView != nullptr && (GetWindowLongPtrW(listView, GWL_STYLE) & LVS_AUTOARRANGE) != 0;
+    const bool arranged = listView != nullptr && (GetWindowLongPtrW(listView, GWL_STYLE) & LVS_AUTOARRANGE) != 0;
     shell->Refresh();
     if (listView == nullptr) return;
     if (!arranged) ClearAutoArrange();
@@ -644,15 +625,13 @@ std::unique_ptr<Desktop> Desktop::Create(const Options& options) {
     if (impl->hangEnd == nullptr) return nullptr;
 
     // Untitled and hidden until complete, so that a search for the desktop finds only a whole one.
-    impl->progman = CreateWindowExW(WS_EX_TOOLWINDOW, kProgmanClass, L"",
-                                    WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0,
-                                    GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
+    impl->progman = CreateWindowExW(WS_EX_TOOLWINDOW, kProgmanClass, L"", WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+                                    0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
                                     nullptr, instance, impl.get());
     if (impl->progman == nullptr) return nullptr;
     {
         Impl::Quiet quietly(*impl);
-        const bool built =
-            options.mode == Options::Mode::Shell ? impl->BuildShell() : impl->BuildScripted(instance);
+        const bool built = options.mode == Options::Mode::Shell ? impl->BuildShell() : impl->BuildScripted(instance);
         if (!built) return nullptr;
         impl->FindHeader();
     }
@@ -660,8 +639,7 @@ std::unique_ptr<Desktop> Desktop::Create(const Options& options) {
     ShowWindow(impl->progman, SW_SHOWNOACTIVATE);
     SetWindowPos(impl->progman, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     UpdateWindow(impl->progman);
-    if (options.hangAfterMs >= 0)
-        SetTimer(impl->progman, kHangTimer, static_cast<UINT>(options.hangAfterMs), nullptr);
+    if (options.hangAfterMs >= 0) SetTimer(impl->progman, kHangTimer, static_cast<UINT>(options.hangAfterMs), nullptr);
     return std::unique_ptr<Desktop>(new Desktop(std::move(impl)));
 }
 
@@ -725,8 +703,7 @@ bool ParseCommandLine(int argc, wchar_t** argv, Options& options) {
             if (!ParseInt(value, 0, kMaxGeneratedItems - generated, number)) return false;
             for (long k = 0; k < number; ++k, ++generated) {
                 const int cell = static_cast<int>(generated);
-                options.items.push_back({L"Item " + std::to_wstring(k + 1),
-                                         kGridLeft + (cell / kGridRows) * kGridDx,
+                options.items.push_back({L"Item " + std::to_wstring(k + 1), kGridLeft + (cell / kGridRows) * kGridDx,
                                          kGridTop + (cell % kGridRows) * kGridDy});
             }
         } else if (valueOf(L"--item=", value)) {

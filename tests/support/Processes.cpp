@@ -31,9 +31,7 @@ std::wstring WinePath(const std::wstring& path) {
     return out;
 }
 
-void SetArguments(int argc, wchar_t** argv) {
-    Arguments().assign(argv, argv + argc);
-}
+void SetArguments(int argc, wchar_t** argv) { Arguments().assign(argv, argv + argc); }
 
 std::wstring Argument(const wchar_t* name) {
     const std::wstring prefix = std::wstring(L"--") + name + L"=";
@@ -75,9 +73,7 @@ bool ChildProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
     return true;
 }
 
-bool ChildProcess::IsRunning() const {
-    return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
-}
+bool ChildProcess::IsRunning() const { return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT; }
 
 void ChildProcess::Kill() {
     if (IsRunning()) {

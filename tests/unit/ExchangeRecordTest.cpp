@@ -22,11 +22,11 @@ uint64_t Field(const std::vector<uint8_t>& bytes, size_t offset, size_t size) {
 TEST(ItemTextRequest, ThirtyTwoBitShellGetsTenFieldsAndTheTextAtForty) {
     const auto bytes = BuildItemTextRequest(kItemRecord32, 7, 0x00A10000);
     ASSERT_EQ(bytes.size(), 40u + 520u);
-    EXPECT_EQ(Field(bytes, 0, 4), 1u);             // mask LVIF_TEXT
-    EXPECT_EQ(Field(bytes, 4, 4), 7u);             // iItem
-    EXPECT_EQ(Field(bytes, 8, 12), 0u);            // iSubItem, state, stateMask
-    EXPECT_EQ(Field(bytes, 20, 4), 0x00A10028u);   // pszText: block + 40
-    EXPECT_EQ(Field(bytes, 24, 4), 260u);          // cchTextMax
+    EXPECT_EQ(Field(bytes, 0, 4), 1u);            // mask LVIF_TEXT
+    EXPECT_EQ(Field(bytes, 4, 4), 7u);            // iItem
+    EXPECT_EQ(Field(bytes, 8, 12), 0u);           // iSubItem, state, stateMask
+    EXPECT_EQ(Field(bytes, 20, 4), 0x00A10028u);  // pszText: block + 40
+    EXPECT_EQ(Field(bytes, 24, 4), 260u);         // cchTextMax
     EXPECT_EQ(Field(bytes, 28, 8), 0u);
     EXPECT_EQ(Field(bytes, 36, 4), 0u);
     for (size_t i = 40; i < bytes.size(); ++i) ASSERT_EQ(bytes[i], 0) << i;
@@ -38,9 +38,9 @@ TEST(ItemTextRequest, SixtyFourBitShellGetsTheNativeRecordWithAWidePointer) {
     ASSERT_EQ(bytes.size(), 88u + 520u);
     EXPECT_EQ(Field(bytes, 0, 4), 1u);
     EXPECT_EQ(Field(bytes, 4, 4), 300u);
-    EXPECT_EQ(Field(bytes, 20, 4), 0u);            // padding before the pointer
-    EXPECT_EQ(Field(bytes, 24, 8), block + 88);    // pszText
-    EXPECT_EQ(Field(bytes, 32, 4), 260u);          // cchTextMax
+    EXPECT_EQ(Field(bytes, 20, 4), 0u);          // padding before the pointer
+    EXPECT_EQ(Field(bytes, 24, 8), block + 88);  // pszText
+    EXPECT_EQ(Field(bytes, 32, 4), 260u);        // cchTextMax
     for (size_t i = 36; i < bytes.size(); ++i) ASSERT_EQ(bytes[i], 0) << i;
 }
 
@@ -66,11 +66,11 @@ TEST(PackItemPosition, SixteenBitTwosComplementHalves) {
 }
 
 TEST(ShellIs64Bit, FromBothProcessesBitness) {
-    EXPECT_TRUE(ShellIs64Bit(true, false, false));   // x64 with a 64-bit shell
-    EXPECT_FALSE(ShellIs64Bit(true, false, true));   // x64 with a 32-bit shell on 64-bit Windows
-    EXPECT_TRUE(ShellIs64Bit(false, true, false));   // x86 on 64-bit Windows, 64-bit shell
-    EXPECT_FALSE(ShellIs64Bit(false, true, true));   // x86 with a 32-bit shell on 64-bit Windows
-    EXPECT_FALSE(ShellIs64Bit(false, false, false)); // 32-bit Windows
+    EXPECT_TRUE(ShellIs64Bit(true, false, false));    // x64 with a 64-bit shell
+    EXPECT_FALSE(ShellIs64Bit(true, false, true));    // x64 with a 32-bit shell on 64-bit Windows
+    EXPECT_TRUE(ShellIs64Bit(false, true, false));    // x86 on 64-bit Windows, 64-bit shell
+    EXPECT_FALSE(ShellIs64Bit(false, true, true));    // x86 with a 32-bit shell on 64-bit Windows
+    EXPECT_FALSE(ShellIs64Bit(false, false, false));  // 32-bit Windows
 }
 
 TEST(IconPositionKey, SettingsKeyThenWidthStarHeight) {
