@@ -417,6 +417,8 @@ struct Desktop::Impl {
     void Teardown();
     void Restart();
     LRESULT AnswerRequest(Request kind, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT CarryOut(Request kind, int index, int nth, const std::wstring& what, HWND hwnd, UINT msg, WPARAM wParam,
+                     LPARAM lParam);
     void ApplyChanges(HWND hwnd, int textRequest);
     void SwitchScriptedView(HWND list, UINT command);
     void RefreshShellKeepingPositions();
@@ -862,10 +864,19 @@ LRESULT Desktop::Impl::AnswerRequest(Request kind, HWND hwnd, UINT msg, WPARAM w
 
     const std::vector<int>* failing =
         kind == Request::GetText ? &options.failText : kind == Request::GetPos ? &options.failPos : nullptr;
+    LRESULT result = FALSE;
     if (failing != nullptr && index >= 0 && std::find(failing->begin(), failing->end(), index) != failing->end()) {
         Record(L"LV FAIL " + what);
-        return FALSE;
+    } else {
+        result = CarryOut(kind, index, nth, what, hwnd, msg, wParam, lParam);
     }
+    // A refused request counts too: it was answered.
+    if (kind == Request::GetText) ApplyChanges(hwnd, nth);
+    return result;
+}
+
+LRESULT Desktop::Impl::CarryOut(Request kind, int index, int nth, const std::wstring& what, HWND hwnd, UINT msg,
+                                WPARAM wParam, LPARAM lParam) {
     const Options::Slow* slow = nullptr;
     for (const Options::Slow& rule : options.slow) {
         if (rule.kind == kind && (rule.index < 0 || rule.index == index) && (rule.nth == 0 || rule.nth == nth)) {
@@ -880,7 +891,6 @@ LRESULT Desktop::Impl::AnswerRequest(Request kind, HWND hwnd, UINT msg, WPARAM w
     }
     const LRESULT result = ListViewMessage(this, hwnd, msg, wParam, lParam);
     if (slow != nullptr) Record(L"LV LATE " + what + L" done");
-    if (kind == Request::GetText) ApplyChanges(hwnd, nth);
     return result;
 }
 
@@ -939,7 +949,7 @@ void Desktop::Impl::SwitchScriptedView(HWND list, UINT command) {
         }
         SendMessageW(list, LVM_SETVIEW, type, 0);
     }
-    if (type == LVS_REPORT) {
+    if (command == kViewDetails || command == kLaterDetails) {
         HWND columns = ListView_GetHeader(list);
         if (columns == nullptr || Header_GetItemCount(columns) <= 0) {
             LVCOLUMNW column = {};
