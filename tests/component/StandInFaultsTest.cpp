@@ -46,8 +46,7 @@ protected:
     // What the desktop answers, or -1 when it did not answer within timeoutMs.
     LRESULT Send(UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs = 2000) const {
         DWORD_PTR answer = 0;
-        if (!SendMessageTimeoutW(desktop_->ListView(), msg, wParam, lParam, SMTO_NORMAL, timeoutMs, &answer))
-            return -1;
+        if (!SendMessageTimeoutW(desktop_->ListView(), msg, wParam, lParam, SMTO_NORMAL, timeoutMs, &answer)) return -1;
         return static_cast<LRESULT>(answer);
     }
 
@@ -128,8 +127,8 @@ TEST_F(StandInFaultsTest, TheNotificationAreaRefusesTheFirstAdd) {
     EXPECT_TRUE(Shell_NotifyIconW(NIM_ADD, &icon));
     EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &icon));
     EXPECT_TRUE(Shell_NotifyIconW(NIM_DELETE, &icon));
-    EXPECT_EQ(desktop_->Log(), (std::vector<std::wstring>{L"TRAY MODIFY refused", L"TRAY ADD refused",
-                                                         L"TRAY ADD ok", L"TRAY MODIFY ok", L"TRAY DELETE"}));
+    EXPECT_EQ(desktop_->Log(), (std::vector<std::wstring>{L"TRAY MODIFY refused", L"TRAY ADD refused", L"TRAY ADD ok",
+                                                          L"TRAY MODIFY ok", L"TRAY DELETE"}));
 }
 
 TEST_F(StandInFaultsTest, ARaisedDesktopWithLaterCommandsSwitchesByLvmSetview) {

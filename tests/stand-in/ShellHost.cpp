@@ -24,8 +24,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (ppv == nullptr) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow) ||
-            IsEqualIID(riid, IID_IShellBrowser)) {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IShellBrowser)) {
             *ppv = static_cast<IShellBrowser*>(this);
             AddRef();
             return S_OK;
@@ -151,8 +150,7 @@ std::unique_ptr<ShellHost> ShellHost::Create(HWND progman, const RECT& bounds) {
     IShellFolder* desktop = nullptr;
     if (FAILED(SHGetDesktopFolder(&desktop))) return nullptr;
     IShellView* view = nullptr;
-    const HRESULT created =
-        desktop->CreateViewObject(progman, IID_IShellView, reinterpret_cast<void**>(&view));
+    const HRESULT created = desktop->CreateViewObject(progman, IID_IShellView, reinterpret_cast<void**>(&view));
     desktop->Release();
     if (FAILED(created) || view == nullptr) return nullptr;
     impl->view = view;
@@ -164,8 +162,7 @@ std::unique_ptr<ShellHost> ShellHost::Create(HWND progman, const RECT& bounds) {
     settings.fFlags = FWF_DESKTOP | FWF_NOCLIENTEDGE | FWF_NOSCROLL | FWF_TRANSPARENT;
     RECT rect = bounds;
     HWND window = nullptr;
-    if (FAILED(view->CreateViewWindow(nullptr, &settings, impl->browser, &rect, &window)) ||
-        window == nullptr) {
+    if (FAILED(view->CreateViewWindow(nullptr, &settings, impl->browser, &rect, &window)) || window == nullptr) {
         return nullptr;
     }
     impl->viewWindow = window;
@@ -176,14 +173,18 @@ std::unique_ptr<ShellHost> ShellHost::Create(HWND progman, const RECT& bounds) {
 ShellHost::ShellHost(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 ShellHost::~ShellHost() = default;
 
-HWND ShellHost::View() const { return impl_->viewWindow; }
+HWND ShellHost::View() const {
+    return impl_->viewWindow;
+}
 
-void* ShellHost::Browser() const { return static_cast<IShellBrowser*>(impl_->browser); }
+void* ShellHost::Browser() const {
+    return static_cast<IShellBrowser*>(impl_->browser);
+}
 
 void ShellHost::Resize(const RECT& bounds) {
     if (impl_->viewWindow == nullptr) return;
-    MoveWindow(impl_->viewWindow, bounds.left, bounds.top, bounds.right - bounds.left,
-               bounds.bottom - bounds.top, TRUE);
+    MoveWindow(impl_->viewWindow, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
+               TRUE);
 }
 
 bool ShellHost::FolderChanged() {
@@ -197,6 +198,8 @@ void ShellHost::Refresh() {
     if (impl_->view != nullptr) impl_->view->Refresh();
 }
 
-void ShellHost::Close() { impl_->Close(); }
+void ShellHost::Close() {
+    impl_->Close();
+}
 
 }  // namespace standin::detail

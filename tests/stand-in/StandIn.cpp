@@ -78,24 +78,24 @@ std::wstring HexPointer(ULONG_PTR value) {
 
 const wchar_t* RequestName(Request kind) {
     switch (kind) {
-    case Request::GetText: return L"gettext";
-    case Request::GetPos: return L"getpos";
-    case Request::Count: return L"count";
-    case Request::SetPos: return L"setpos";
-    case Request::TextBk: return L"textbk";
+        case Request::GetText: return L"gettext";
+        case Request::GetPos: return L"getpos";
+        case Request::Count: return L"count";
+        case Request::SetPos: return L"setpos";
+        case Request::TextBk: return L"textbk";
     }
     return L"?";
 }
 
 bool RequestOf(UINT msg, Request& kind) {
     switch (msg) {
-    case LVM_GETITEMW:
-    case LVM_GETITEMA: kind = Request::GetText; return true;
-    case LVM_GETITEMPOSITION: kind = Request::GetPos; return true;
-    case LVM_GETITEMCOUNT: kind = Request::Count; return true;
-    case LVM_SETITEMPOSITION: kind = Request::SetPos; return true;
-    case LVM_GETTEXTBKCOLOR: kind = Request::TextBk; return true;
-    default: return false;
+        case LVM_GETITEMW:
+        case LVM_GETITEMA: kind = Request::GetText; return true;
+        case LVM_GETITEMPOSITION: kind = Request::GetPos; return true;
+        case LVM_GETITEMCOUNT: kind = Request::Count; return true;
+        case LVM_SETITEMPOSITION: kind = Request::SetPos; return true;
+        case LVM_GETTEXTBKCOLOR: kind = Request::TextBk; return true;
+        default: return false;
     }
 }
 
@@ -106,8 +106,8 @@ int ItemOfRecord(LPARAM record) {
     int item = -1;
     SIZE_T read = 0;
     if (record == 0 ||
-        !ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const char*>(record) + offsetof(LVITEMW, iItem),
-                           &item, sizeof item, &read) ||
+        !ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const char*>(record) + offsetof(LVITEMW, iItem), &item,
+                           sizeof item, &read) ||
         read != sizeof item) {
         return -1;
     }
@@ -115,9 +115,13 @@ int ItemOfRecord(LPARAM record) {
 }
 
 // Where generated items go: down columns from the top left, as a fresh desktop fills up.
-POINT GridCell(int cell) { return {kGridLeft + (cell / kGridRows) * kGridDx, kGridTop + (cell % kGridRows) * kGridDy}; }
+POINT GridCell(int cell) {
+    return {kGridLeft + (cell / kGridRows) * kGridDx, kGridTop + (cell % kGridRows) * kGridDy};
+}
 
-DWORD Low32(WPARAM value) { return static_cast<DWORD>(value & 0xFFFFFFFFu); }
+DWORD Low32(WPARAM value) {
+    return static_cast<DWORD>(value & 0xFFFFFFFFu);
+}
 
 std::wstring StyleWhich(WPARAM which) {
     const LONG index = static_cast<LONG>(Low32(which));
@@ -139,19 +143,18 @@ std::wstring StyleChangedLine(const wchar_t* prefix, WPARAM which, LPARAM lParam
 void AppendUtf8Line(const std::wstring& path, const std::wstring& line) {
     std::string bytes;
     if (!line.empty()) {
-        const int size = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()),
-                                             nullptr, 0, nullptr, nullptr);
+        const int size =
+            WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
         if (size > 0) {
             bytes.resize(static_cast<size_t>(size));
-            WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data(),
-                                size, nullptr, nullptr);
+            WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data(), size, nullptr,
+                                nullptr);
         }
     }
     bytes += '\n';
     // Opened per line so readers may truncate or replace the file between lines.
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -194,8 +197,8 @@ void PaintOffScreen(HWND hwnd) {
 void AddIeServer(HWND view, HINSTANCE instance) {
     RECT client = {};
     GetClientRect(view, &client);
-    CreateWindowExW(0, kIeServerClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom, view,
-                    nullptr, instance, nullptr);
+    CreateWindowExW(0, kIeServerClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom, view, nullptr,
+                    instance, nullptr);
 }
 
 bool IsClass(HWND hwnd, const wchar_t* name) {
@@ -235,10 +238,10 @@ bool RegisterClasses(HINSTANCE instance) {
 
 // A document icon in both sizes, so that the items look like files in every view.
 void AttachImageLists(HWND listView) {
-    HIMAGELIST large = ImageList_Create(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
-                                        ILC_COLOR32 | ILC_MASK, 1, 1);
-    HIMAGELIST small = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                        ILC_COLOR32 | ILC_MASK, 1, 1);
+    HIMAGELIST large =
+        ImageList_Create(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), ILC_COLOR32 | ILC_MASK, 1, 1);
+    HIMAGELIST small =
+        ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), ILC_COLOR32 | ILC_MASK, 1, 1);
     SHFILEINFOW info = {};
     if (SHGetFileInfoW(L"document.txt", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
                        SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_LARGEICON) != 0 &&
@@ -277,7 +280,8 @@ bool ParsePlacedItem(const std::wstring& text, Item& item) {
     if (comma == std::wstring::npos) return false;
     long x = 0;
     long y = 0;
-    if (!ParseInt(place.substr(0, comma), INT_MIN, INT_MAX, x) || !ParseInt(place.substr(comma + 1), INT_MIN, INT_MAX, y))
+    if (!ParseInt(place.substr(0, comma), INT_MIN, INT_MAX, x) ||
+        !ParseInt(place.substr(comma + 1), INT_MIN, INT_MAX, y))
         return false;
     item = {text.substr(0, at), static_cast<int>(x), static_cast<int>(y)};
     return true;
@@ -347,8 +351,8 @@ struct Desktop::Impl {
     std::unique_ptr<detail::TrayWindow> tray;
     HANDLE hangEnd = nullptr;
     PVOID faultHandler = nullptr;
-    POINT gridOrigin = {};  // where the platform's view put its first icon
-    int quiet = 0;  // > 0 while the stand-in itself talks to its windows; owner thread only
+    POINT gridOrigin = {};    // where the platform's view put its first icon
+    int quiet = 0;            // > 0 while the stand-in itself talks to its windows; owner thread only
     int generation = 0;       // desktops built before this one
     bool restarting = false;  // windows go down for a new desktop, not for good
     int requests[5] = {};     // requests of each kind received, for Options::Slow::nth
@@ -448,76 +452,70 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (impl == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
     const bool shellHere = impl->shell && GetParent(impl->shell->View()) == hwnd;
     switch (msg) {
-    case WM_SIZE: {
-        const RECT client = impl->ClientOf(hwnd);
-        for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-            if (shellHere && child == impl->shell->View()) {
-                impl->shell->Resize(client);
-            } else {
-                MoveWindow(child, 0, 0, client.right, client.bottom, TRUE);
+        case WM_SIZE: {
+            const RECT client = impl->ClientOf(hwnd);
+            for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+                if (shellHere && child == impl->shell->View()) {
+                    impl->shell->Resize(client);
+                } else {
+                    MoveWindow(child, 0, 0, client.right, client.bottom, TRUE);
+                }
             }
-        }
-        return 0;
-    }
-    case WM_DISPLAYCHANGE:
-        if (GetParent(hwnd) == nullptr)
-            SetWindowPos(hwnd, nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                         SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
-    case WM_WINDOWPOSCHANGING: {
-        // A desktop stays beneath every other window: "Progman" at the bottom, a raised view's
-        // "WorkerW" right above it, the empty one above that.
-        auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
-        if (hwnd == impl->progman) {
-            if ((pos->flags & SWP_NOZORDER) == 0) pos->hwndInsertAfter = HWND_BOTTOM;
-        } else if (hwnd == impl->viewWorker) {
-            KeepDirectlyAbove(hwnd, impl->progman, pos);
-        } else if (hwnd == impl->emptyWorker) {
-            KeepDirectlyAbove(hwnd, impl->viewWorker, pos);
-        }
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        FillDesktopColour(hwnd, reinterpret_cast<HDC>(wParam));
-        return 1;
-    case kGetShellBrowser:
-        return shellHere ? reinterpret_cast<LRESULT>(impl->shell->Browser()) : 0;
-    case kRestartMessage:
-        impl->Restart();
-        return 0;
-    case WM_TIMER:
-        if (wParam == kFolderTimer) {
-            if (impl->shell && impl->shell->FolderChanged()) impl->RefreshShellKeepingPositions();
             return 0;
         }
-        if (wParam == kHangTimer) {
+        case WM_DISPLAYCHANGE:
+            if (GetParent(hwnd) == nullptr)
+                SetWindowPos(hwnd, nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                             SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
+        case WM_WINDOWPOSCHANGING: {
+            // A desktop stays beneath every other window: "Progman" at the bottom, a raised view's
+            // "WorkerW" right above it, the empty one above that.
+            auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+            if (hwnd == impl->progman) {
+                if ((pos->flags & SWP_NOZORDER) == 0) pos->hwndInsertAfter = HWND_BOTTOM;
+            } else if (hwnd == impl->viewWorker) {
+                KeepDirectlyAbove(hwnd, impl->progman, pos);
+            } else if (hwnd == impl->emptyWorker) {
+                KeepDirectlyAbove(hwnd, impl->viewWorker, pos);
+            }
+            return 0;
+        }
+        case WM_ERASEBKGND: FillDesktopColour(hwnd, reinterpret_cast<HDC>(wParam)); return 1;
+        case kGetShellBrowser: return shellHere ? reinterpret_cast<LRESULT>(impl->shell->Browser()) : 0;
+        case kRestartMessage: impl->Restart(); return 0;
+        case WM_TIMER:
+            if (wParam == kFolderTimer) {
+                if (impl->shell && impl->shell->FolderChanged()) impl->RefreshShellKeepingPositions();
+                return 0;
+            }
+            if (wParam == kHangTimer) {
+                KillTimer(hwnd, kHangTimer);
+                impl->Hang();
+                return 0;
+            }
+            if (wParam == kRestartTimer) {
+                KillTimer(hwnd, kRestartTimer);
+                impl->Restart();
+                return 0;
+            }
+            break;
+        case WM_DESTROY:
+            KillTimer(hwnd, kFolderTimer);
             KillTimer(hwnd, kHangTimer);
-            impl->Hang();
-            return 0;
-        }
-        if (wParam == kRestartTimer) {
             KillTimer(hwnd, kRestartTimer);
-            impl->Restart();
+            // The view must go while its host window still exists.
+            if (shellHere) impl->shell->Close();
+            if (hwnd == impl->mainWindow && !impl->restarting && impl->options.quitOnClose) PostQuitMessage(0);
             return 0;
-        }
-        break;
-    case WM_DESTROY:
-        KillTimer(hwnd, kFolderTimer);
-        KillTimer(hwnd, kHangTimer);
-        KillTimer(hwnd, kRestartTimer);
-        // The view must go while its host window still exists.
-        if (shellHere) impl->shell->Close();
-        if (hwnd == impl->mainWindow && !impl->restarting && impl->options.quitOnClose) PostQuitMessage(0);
-        return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        if (impl->progman == hwnd) impl->progman = nullptr;
-        if (impl->viewWorker == hwnd) impl->viewWorker = nullptr;
-        if (impl->emptyWorker == hwnd) impl->emptyWorker = nullptr;
-        if (impl->mainWindow == hwnd) impl->mainWindow = nullptr;
-        break;
-    default:
-        break;
+        case WM_NCDESTROY:
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            if (impl->progman == hwnd) impl->progman = nullptr;
+            if (impl->viewWorker == hwnd) impl->viewWorker = nullptr;
+            if (impl->emptyWorker == hwnd) impl->emptyWorker = nullptr;
+            if (impl->mainWindow == hwnd) impl->mainWindow = nullptr;
+            break;
+        default: break;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -530,26 +528,21 @@ LRESULT CALLBACK ScriptedViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     auto* impl = reinterpret_cast<Desktop::Impl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (impl == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
     switch (msg) {
-    case WM_SIZE: {
-        const RECT client = impl->ClientOf(hwnd);
-        for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
-            MoveWindow(child, 0, 0, client.right, client.bottom, TRUE);
-        return 0;
-    }
-    case WM_COMMAND:
-        impl->SwitchScriptedView(FindWindowExW(hwnd, nullptr, WC_LISTVIEWW, nullptr), LOWORD(wParam));
-        return 0;
-    case WM_SETFOCUS:
-        if (HWND list = FindWindowExW(hwnd, nullptr, WC_LISTVIEWW, nullptr)) SetFocus(list);
-        return 0;
-    case WM_ERASEBKGND:
-        FillDesktopColour(hwnd, reinterpret_cast<HDC>(wParam));
-        return 1;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        break;
-    default:
-        break;
+        case WM_SIZE: {
+            const RECT client = impl->ClientOf(hwnd);
+            for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+                MoveWindow(child, 0, 0, client.right, client.bottom, TRUE);
+            return 0;
+        }
+        case WM_COMMAND:
+            impl->SwitchScriptedView(FindWindowExW(hwnd, nullptr, WC_LISTVIEWW, nullptr), LOWORD(wParam));
+            return 0;
+        case WM_SETFOCUS:
+            if (HWND list = FindWindowExW(hwnd, nullptr, WC_LISTVIEWW, nullptr)) SetFocus(list);
+            return 0;
+        case WM_ERASEBKGND: FillDesktopColour(hwnd, reinterpret_cast<HDC>(wParam)); return 1;
+        case WM_NCDESTROY: SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0); break;
+        default: break;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -557,88 +550,86 @@ LRESULT CALLBACK ScriptedViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 LRESULT CALLBACK ViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
     auto* impl = reinterpret_cast<Desktop::Impl*>(data);
     switch (msg) {
-    case WM_COMMAND: {
-        impl->Record(L"VIEW WM_COMMAND " + Hex16(LOWORD(wParam)));
-        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
-        impl->FindHeader();
-        return result;
-    }
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, ViewSubclass, kSubclassId);
-        if (impl->view == hwnd) impl->view = nullptr;
-        break;
-    default:
-        break;
+        case WM_COMMAND: {
+            impl->Record(L"VIEW WM_COMMAND " + Hex16(LOWORD(wParam)));
+            const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+            impl->FindHeader();
+            return result;
+        }
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, ViewSubclass, kSubclassId);
+            if (impl->view == hwnd) impl->view = nullptr;
+            break;
+        default: break;
     }
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
 LRESULT ListViewMessage(Desktop::Impl* impl, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_STYLECHANGED: {
-        impl->Record(StyleChangedLine(L"LV", wParam, lParam));
-        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
-        impl->FindHeader();
-        return result;
-    }
-    case LVM_SETEXTENDEDLISTVIEWSTYLE: {
-        impl->Record(L"LV LVM_SETEXTENDEDLISTVIEWSTYLE mask=" + Hex32(Low32(wParam)) +
-                     L" style=" + Hex32(static_cast<DWORD>(static_cast<ULONG_PTR>(lParam) & 0xFFFFFFFFu)));
-        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
-        impl->FindHeader();  // LVS_EX_HEADERINALLVIEWS makes one
-        return result;
-    }
-    case LVM_SETTEXTBKCOLOR:
-        impl->Record(L"LV LVM_SETTEXTBKCOLOR " +
-                     Hex32(static_cast<DWORD>(static_cast<ULONG_PTR>(lParam) & 0xFFFFFFFFu)));
-        break;
-    case LVM_SETITEMPOSITION:
-        impl->Record(L"LV LVM_SETITEMPOSITION " + std::to_wstring(static_cast<int>(wParam)) + L" " +
-                     std::to_wstring(static_cast<short>(LOWORD(lParam))) + L" " +
-                     std::to_wstring(static_cast<short>(HIWORD(lParam))));
-        break;
-    case LVM_SETITEMPOSITION32: {
-        if (impl->quiet > 0) break;
-        // The POINT comes from whoever sent the message; a foreign process may hand over an
-        // address that is not ours, which must not take the desktop down.
-        POINT point = {};
-        SIZE_T read = 0;
-        const std::wstring prefix = L"LV LVM_SETITEMPOSITION32 " + std::to_wstring(static_cast<int>(wParam));
-        if (lParam == 0 || !ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<LPCVOID>(lParam), &point,
-                                              sizeof point, &read) ||
-            read != sizeof point) {
-            impl->Record(prefix + L" unreadable");
-            return FALSE;
+        case WM_STYLECHANGED: {
+            impl->Record(StyleChangedLine(L"LV", wParam, lParam));
+            const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+            impl->FindHeader();
+            return result;
         }
-        impl->Record(prefix + L" " + std::to_wstring(point.x) + L" " + std::to_wstring(point.y));
-        break;
-    }
-    case LVM_INSERTCOLUMNW:
-    case LVM_INSERTCOLUMNA:
-    case LVM_SETVIEW: {
-        const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
-        impl->FindHeader();
-        return result;
-    }
-    case WM_PARENTNOTIFY:
-        if (LOWORD(wParam) == WM_CREATE && IsClass(reinterpret_cast<HWND>(lParam), WC_HEADERW))
-            impl->TrackHeader(reinterpret_cast<HWND>(lParam));
-        break;
-    case WM_PAINT:
-        if (impl->options.logPaint) impl->Record(L"LV WM_PAINT");
-        break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, ListViewSubclass, kSubclassId);
-        if (impl->listView == hwnd) impl->listView = nullptr;
-        break;
-    default:
-        break;
+        case LVM_SETEXTENDEDLISTVIEWSTYLE: {
+            impl->Record(L"LV LVM_SETEXTENDEDLISTVIEWSTYLE mask=" + Hex32(Low32(wParam)) + L" style=" +
+                         Hex32(static_cast<DWORD>(static_cast<ULONG_PTR>(lParam) & 0xFFFFFFFFu)));
+            const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+            impl->FindHeader();  // LVS_EX_HEADERINALLVIEWS makes one
+            return result;
+        }
+        case LVM_SETTEXTBKCOLOR:
+            impl->Record(L"LV LVM_SETTEXTBKCOLOR " +
+                         Hex32(static_cast<DWORD>(static_cast<ULONG_PTR>(lParam) & 0xFFFFFFFFu)));
+            break;
+        case LVM_SETITEMPOSITION:
+            impl->Record(L"LV LVM_SETITEMPOSITION " + std::to_wstring(static_cast<int>(wParam)) + L" " +
+                         std::to_wstring(static_cast<short>(LOWORD(lParam))) + L" " +
+                         std::to_wstring(static_cast<short>(HIWORD(lParam))));
+            break;
+        case LVM_SETITEMPOSITION32: {
+            if (impl->quiet > 0) break;
+            // The POINT comes from whoever sent the message; a foreign process may hand over an
+            // address that is not ours, which must not take the desktop down.
+            POINT point = {};
+            SIZE_T read = 0;
+            const std::wstring prefix = L"LV LVM_SETITEMPOSITION32 " + std::to_wstring(static_cast<int>(wParam));
+            if (lParam == 0 ||
+                !ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<LPCVOID>(lParam), &point, sizeof point,
+                                   &read) ||
+                read != sizeof point) {
+                impl->Record(prefix + L" unreadable");
+                return FALSE;
+            }
+            impl->Record(prefix + L" " + std::to_wstring(point.x) + L" " + std::to_wstring(point.y));
+            break;
+        }
+        case LVM_INSERTCOLUMNW:
+        case LVM_INSERTCOLUMNA:
+        case LVM_SETVIEW: {
+            const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+            impl->FindHeader();
+            return result;
+        }
+        case WM_PARENTNOTIFY:
+            if (LOWORD(wParam) == WM_CREATE && IsClass(reinterpret_cast<HWND>(lParam), WC_HEADERW))
+                impl->TrackHeader(reinterpret_cast<HWND>(lParam));
+            break;
+        case WM_PAINT:
+            if (impl->options.logPaint) impl->Record(L"LV WM_PAINT");
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, ListViewSubclass, kSubclassId);
+            if (impl->listView == hwnd) impl->listView = nullptr;
+            break;
+        default: break;
     }
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
-LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                  DWORD_PTR data) {
+LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
     auto* impl = reinterpret_cast<Desktop::Impl*>(data);
     Request kind = Request::GetText;
     if (impl->quiet > 0 || !RequestOf(msg, kind)) return ListViewMessage(impl, hwnd, msg, wParam, lParam);
@@ -657,8 +648,8 @@ LONG CALLBACK ReportFault(EXCEPTION_POINTERS* info) {
     const ULONG_PTR where = record->NumberParameters >= 2 ? record->ExceptionInformation[1] : 0;
     const wchar_t* verb = how == 1 ? L" writing " : how == 8 ? L" executing " : L" reading ";
     if (Desktop::Impl* impl = faultSink.load()) {
-        impl->Append(L"FAULT access violation at " +
-                     HexPointer(reinterpret_cast<ULONG_PTR>(record->ExceptionAddress)) + verb + HexPointer(where));
+        impl->Append(L"FAULT access violation at " + HexPointer(reinterpret_cast<ULONG_PTR>(record->ExceptionAddress)) +
+                     verb + HexPointer(where));
     }
     return EXCEPTION_CONTINUE_SEARCH;
 }
@@ -666,15 +657,12 @@ LONG CALLBACK ReportFault(EXCEPTION_POINTERS* info) {
 LRESULT CALLBACK HeaderSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
     auto* impl = reinterpret_cast<Desktop::Impl*>(data);
     switch (msg) {
-    case WM_STYLECHANGED:
-        impl->Record(StyleChangedLine(L"HDR", wParam, lParam));
-        break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, HeaderSubclass, kSubclassId);
-        if (impl->header == hwnd) impl->header = nullptr;
-        break;
-    default:
-        break;
+        case WM_STYLECHANGED: impl->Record(StyleChangedLine(L"HDR", wParam, lParam)); break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, HeaderSubclass, kSubclassId);
+            if (impl->header == hwnd) impl->header = nullptr;
+            break;
+        default: break;
     }
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
@@ -693,17 +681,16 @@ Desktop::Impl::~Impl() {
 // A "SHELLDLL_DefView" of ours holding a list view with the scripted items, filling `host`.
 HWND Desktop::Impl::AddScriptedView(HWND host, HINSTANCE instance) {
     const RECT client = ClientOf(host);
-    const HWND newView =
-        CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0,
-                        client.right, client.bottom, host, nullptr, instance, this);
+    const HWND newView = CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+                                         0, 0, client.right, client.bottom, host, nullptr, instance, this);
     if (newView == nullptr) return nullptr;
     SetWindowSubclass(newView, ViewSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     if (options.noListView) return newView;
-    const HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"FolderView",
-                                      WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | LVS_ICON |
-                                          LVS_ALIGNLEFT | LVS_SHOWSELALWAYS,
-                                      0, 0, client.right, client.bottom, newView,
-                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListViewId)), instance, nullptr);
+    const HWND list = CreateWindowExW(
+        0, WC_LISTVIEWW, L"FolderView",
+        WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | LVS_ICON | LVS_ALIGNLEFT | LVS_SHOWSELALWAYS, 0, 0,
+        client.right, client.bottom, newView, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListViewId)), instance,
+        nullptr);
     if (list == nullptr) return nullptr;
     SetWindowSubclass(list, ListViewSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     AttachImageLists(list);
@@ -720,8 +707,8 @@ HWND Desktop::Impl::AddScriptedView(HWND host, HINSTANCE instance) {
     // set before it; have that paint happen now, off-screen.
     PaintOffScreen(list);
     for (size_t i = 0; i < options.items.size(); ++i) {
-        const POINT at = generation == 0 ? POINT{options.items[i].x, options.items[i].y}
-                                         : GridCell(static_cast<int>(i));
+        const POINT at =
+            generation == 0 ? POINT{options.items[i].x, options.items[i].y} : GridCell(static_cast<int>(i));
         ListView_SetItemPosition32(list, static_cast<int>(i), at.x, at.y);
     }
     return newView;
@@ -755,14 +742,14 @@ bool Desktop::Impl::BuildShell(HWND host) {
 // Views that are not the desktop's: one in a file dialog, one in a top-level "WorkerW" of a
 // process that never made itself the shell.
 bool Desktop::Impl::BuildDecoy(HINSTANCE instance) {
-    const HWND dialog = CreateWindowExW(0, WC_DIALOG, kDecoyTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 120, 80,
-                                        480, 360, nullptr, nullptr, instance, nullptr);
+    const HWND dialog = CreateWindowExW(0, WC_DIALOG, kDecoyTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 120, 80, 480,
+                                        360, nullptr, nullptr, instance, nullptr);
     if (dialog == nullptr) return false;
     topLevel.push_back(dialog);
     if (AddScriptedView(dialog, instance) == nullptr) return false;
     mainWindow = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kWorkerClass, L"",
-                                 WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 300, 200, 480, 360, nullptr,
-                                 nullptr, instance, this);
+                                 WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 300, 200, 480, 360, nullptr, nullptr,
+                                 instance, this);
     if (mainWindow == nullptr) return false;
     topLevel.push_back(mainWindow);
     view = AddScriptedView(mainWindow, instance);
@@ -782,8 +769,8 @@ bool Desktop::Impl::Build() {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
     const auto topWindow = [&](const wchar_t* cls) {
-        const HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, cls, L"", WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
-                                          0, 0, width, height, nullptr, nullptr, instance, this);
+        const HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, cls, L"", WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0,
+                                          0, width, height, nullptr, nullptr, instance, this);
         if (hwnd != nullptr) topLevel.insert(topLevel.begin(), hwnd);
         return hwnd;
     };
@@ -815,8 +802,7 @@ bool Desktop::Impl::Build() {
     ShowWindow(progman, SW_SHOWNOACTIVATE);
     if (viewWorker != nullptr) ShowWindow(viewWorker, SW_SHOWNOACTIVATE);
     for (const HWND hwnd : {progman, viewWorker, emptyWorker}) {
-        if (hwnd != nullptr)
-            SetWindowPos(hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        if (hwnd != nullptr) SetWindowPos(hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     UpdateWindow(progman);
     if (viewWorker != nullptr) UpdateWindow(viewWorker);
@@ -862,8 +848,9 @@ LRESULT Desktop::Impl::AnswerRequest(Request kind, HWND hwnd, UINT msg, WPARAM w
     const std::wstring what =
         std::wstring(RequestName(kind)) + L" " + (index >= 0 ? std::to_wstring(index) : std::wstring(L"-"));
 
-    const std::vector<int>* failing =
-        kind == Request::GetText ? &options.failText : kind == Request::GetPos ? &options.failPos : nullptr;
+    const std::vector<int>* failing = kind == Request::GetText  ? &options.failText
+                                      : kind == Request::GetPos ? &options.failPos
+                                                                : nullptr;
     LRESULT result = FALSE;
     if (failing != nullptr && index >= 0 && std::find(failing->begin(), failing->end(), index) != failing->end()) {
         Record(L"LV FAIL " + what);
@@ -927,11 +914,11 @@ void Desktop::Impl::SwitchScriptedView(HWND list, UINT command) {
     DWORD type = 0;
     if (options.commands == Options::Commands::Classic) {
         switch (command) {
-        case kViewLargeIcons: type = LVS_ICON; break;
-        case kViewSmallIcons: type = LVS_SMALLICON; break;
-        case kViewList: type = LVS_LIST; break;
-        case kViewDetails: type = LVS_REPORT; break;
-        default: return;
+            case kViewLargeIcons: type = LVS_ICON; break;
+            case kViewSmallIcons: type = LVS_SMALLICON; break;
+            case kViewList: type = LVS_LIST; break;
+            case kViewDetails: type = LVS_REPORT; break;
+            default: return;
         }
         const LONG_PTR style = GetWindowLongPtrW(list, GWL_STYLE);
         SetWindowLongPtrW(list, GWL_STYLE,
@@ -939,13 +926,13 @@ void Desktop::Impl::SwitchScriptedView(HWND list, UINT command) {
     } else {
         // The later view has more sizes of icons than a list view; all of them show as icons.
         switch (command) {
-        case kLaterDetails: type = LV_VIEW_DETAILS; break;
-        case kLaterExtraLarge:
-        case kLaterMedium:
-        case kLaterLarge: type = LV_VIEW_ICON; break;
-        case kLaterSmall: type = LV_VIEW_SMALLICON; break;
-        case kLaterList: type = LV_VIEW_LIST; break;
-        default: return;
+            case kLaterDetails: type = LV_VIEW_DETAILS; break;
+            case kLaterExtraLarge:
+            case kLaterMedium:
+            case kLaterLarge: type = LV_VIEW_ICON; break;
+            case kLaterSmall: type = LV_VIEW_SMALLICON; break;
+            case kLaterList: type = LV_VIEW_LIST; break;
+            default: return;
         }
         SendMessageW(list, LVM_SETVIEW, type, 0);
     }
@@ -982,8 +969,7 @@ void Desktop::Impl::RefreshShellKeepingPositions() {
             before.push_back({nameOf(i), at, false});
         }
     }
-    const bool arranged =
-        listView != nullptr && (GetWindowLongPtrW(listView, GWL_STYLE) & LVS_AUTOARRANGE) != 0;
+    const bool arranged = listView != nullptr && (GetWindowLongPtrW(listView, GWL_STYLE) & LVS_AUTOARRANGE) != 0;
     shell->Refresh();
     if (listView == nullptr) return;
     if (!arranged) ClearAutoArrange();
@@ -1062,10 +1048,18 @@ std::unique_ptr<Desktop> Desktop::Create(const Options& options) {
 Desktop::Desktop(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Desktop::~Desktop() = default;
 
-HWND Desktop::Progman() const { return impl_->progman; }
-HWND Desktop::DefView() const { return impl_->view; }
-HWND Desktop::ListView() const { return impl_->listView; }
-HWND Desktop::Header() const { return impl_->header; }
+HWND Desktop::Progman() const {
+    return impl_->progman;
+}
+HWND Desktop::DefView() const {
+    return impl_->view;
+}
+HWND Desktop::ListView() const {
+    return impl_->listView;
+}
+HWND Desktop::Header() const {
+    return impl_->header;
+}
 
 std::vector<std::wstring> Desktop::Log() const {
     std::lock_guard<std::mutex> lock(impl_->logMutex);
@@ -1077,13 +1071,21 @@ void Desktop::ClearLog() {
     impl_->log.clear();
 }
 
-void Desktop::EndHang() { SetEvent(impl_->hangEnd); }
+void Desktop::EndHang() {
+    SetEvent(impl_->hangEnd);
+}
 
-void Desktop::Restart() { impl_->Restart(); }
+void Desktop::Restart() {
+    impl_->Restart();
+}
 
-int Desktop::Faults() const { return impl_->faultHandler != nullptr ? faultCount.load() : 0; }
+int Desktop::Faults() const {
+    return impl_->faultHandler != nullptr ? faultCount.load() : 0;
+}
 
-HWND Desktop::TrayWindow() const { return impl_->tray ? impl_->tray->Window() : nullptr; }
+HWND Desktop::TrayWindow() const {
+    return impl_->tray ? impl_->tray->Window() : nullptr;
+}
 
 bool ParseCommandLine(int argc, wchar_t** argv, Options& options) {
     if (argc > 0 && argv == nullptr) return false;

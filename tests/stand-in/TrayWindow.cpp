@@ -37,28 +37,25 @@ struct TrayWindow::Impl {
         const std::pair<LONG, UINT> key(head.owner, head.id);
         const bool known = icons.count(key) != 0;
         switch (message) {
-        case NIM_ADD:
-            if (refusalsLeft > 0) {
-                --refusalsLeft;
-                log(L"TRAY ADD refused");
-                return FALSE;
-            }
-            if (known) {
-                log(L"TRAY ADD duplicate");
-                return FALSE;
-            }
-            icons.insert(key);
-            log(L"TRAY ADD ok");
-            return TRUE;
-        case NIM_MODIFY:
-            log(known ? L"TRAY MODIFY ok" : L"TRAY MODIFY refused");
-            return known;
-        case NIM_DELETE:
-            icons.erase(key);
-            log(L"TRAY DELETE");
-            return known;
-        default:
-            return known;
+            case NIM_ADD:
+                if (refusalsLeft > 0) {
+                    --refusalsLeft;
+                    log(L"TRAY ADD refused");
+                    return FALSE;
+                }
+                if (known) {
+                    log(L"TRAY ADD duplicate");
+                    return FALSE;
+                }
+                icons.insert(key);
+                log(L"TRAY ADD ok");
+                return TRUE;
+            case NIM_MODIFY: log(known ? L"TRAY MODIFY ok" : L"TRAY MODIFY refused"); return known;
+            case NIM_DELETE:
+                icons.erase(key);
+                log(L"TRAY DELETE");
+                return known;
+            default: return known;
         }
     }
 };
@@ -99,8 +96,8 @@ std::unique_ptr<TrayWindow> TrayWindow::Create(HINSTANCE instance, int refusals,
     impl->refusalsLeft = refusals;
     impl->log = std::move(log);
     // Topmost, so that a search by class finds it before a taskbar Wine's explorer may keep.
-    impl->window = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kTrayClass, L"", WS_POPUP, 0, 0, 0, 0,
-                                   nullptr, nullptr, instance, impl.get());
+    impl->window = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kTrayClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                   nullptr, instance, impl.get());
     if (impl->window == nullptr) return nullptr;
     if (announce) PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     return std::unique_ptr<TrayWindow>(new TrayWindow(std::move(impl)));
@@ -109,6 +106,8 @@ std::unique_ptr<TrayWindow> TrayWindow::Create(HINSTANCE instance, int refusals,
 TrayWindow::TrayWindow(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 TrayWindow::~TrayWindow() = default;
 
-HWND TrayWindow::Window() const { return impl_->window; }
+HWND TrayWindow::Window() const {
+    return impl_->window;
+}
 
 }  // namespace standin::detail
