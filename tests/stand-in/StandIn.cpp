@@ -4,7 +4,9 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +15,7 @@
 #include <utility>
 
 #include "ShellHost.h"
+#include "TrayWindow.h"
 
 namespace standin {
 namespace {
@@ -24,21 +27,30 @@ constexpr UINT kViewLargeIcons = 0x7029;
 constexpr UINT kViewSmallIcons = 0x702A;
 constexpr UINT kViewList = 0x702B;
 constexpr UINT kViewDetails = 0x702C;
+// The commands of the shell view since Vista.
+constexpr UINT kLaterDetails = 0x704B;
+constexpr UINT kLaterExtraLarge = 0x704D;
+constexpr UINT kLaterMedium = 0x704E;
+constexpr UINT kLaterLarge = 0x704F;
+constexpr UINT kLaterSmall = 0x7050;
+constexpr UINT kLaterList = 0x7051;
 
 constexpr UINT_PTR kFolderTimer = 1;
 constexpr UINT kFolderPollMs = 500;
 constexpr UINT_PTR kHangTimer = 2;
+constexpr UINT_PTR kRestartTimer = 3;
 constexpr UINT_PTR kSubclassId = 1;
 constexpr int kListViewId = 1;
 
 constexpr wchar_t kProgmanClass[] = L"Progman";
 constexpr wchar_t kProgmanTitle[] = L"Program Manager";
 constexpr wchar_t kViewClass[] = L"SHELLDLL_DefView";
+constexpr wchar_t kWorkerClass[] = L"WorkerW";
+constexpr wchar_t kDecoyTitle[] = L"Open";
 constexpr wchar_t kIeServerClass[] = L"Internet Explorer_Server";
 
 constexpr COLORREF kDesktopColour = RGB(58, 110, 165);
 
-// Generated items go down columns from the top left, as a fresh desktop fills up.
 constexpr int kGridRows = 6;
 constexpr int kGridLeft = 16;
 constexpr int kGridTop = 16;
@@ -57,6 +69,53 @@ std::wstring Hex16(WORD value) {
     swprintf(text, 16, L"0x%04X", static_cast<unsigned>(value));
     return text;
 }
+
+std::wstring HexPointer(ULONG_PTR value) {
+    wchar_t text[24];
+    swprintf(text, 24, L"0x%0*llX", static_cast<int>(sizeof value * 2), static_cast<unsigned long long>(value));
+    return text;
+}
+
+const wchar_t* RequestName(Request kind) {
+    switch (kind) {
+        case Request::GetText: return L"gettext";
+        case Request::GetPos: return L"getpos";
+        case Request::Count: return L"count";
+        case Request::SetPos: return L"setpos";
+        case Request::TextBk: return L"textbk";
+    }
+    return L"?";
+}
+
+bool RequestOf(UINT msg, Request& kind) {
+    switch (msg) {
+        case LVM_GETITEMW:
+        case LVM_GETITEMA: kind = Request::GetText; return true;
+        case LVM_GETITEMPOSITION: kind = Request::GetPos; return true;
+        case LVM_GETITEMCOUNT: kind = Request::Count; return true;
+        case LVM_SETITEMPOSITION: kind = Request::SetPos; return true;
+        case LVM_GETTEXTBKCOLOR: kind = Request::TextBk; return true;
+        default: return false;
+    }
+}
+
+// The item a LVM_GETITEM record asks about, or -1. The record is in this process but comes from
+// whoever sent the message, so it is read without trusting the address; iItem follows the
+// 32-bit mask in both bitnesses' layouts.
+int ItemOfRecord(LPARAM record) {
+    int item = -1;
+    SIZE_T read = 0;
+    if (record == 0 ||
+        !ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const char*>(record) + offsetof(LVITEMW, iItem), &item,
+                           sizeof item, &read) ||
+        read != sizeof item) {
+        return -1;
+    }
+    return item;
+}
+
+// Where generated items go: down columns from the top left, as a fresh desktop fills up.
+POINT GridCell(int cell) { return {kGridLeft + (cell / kGridRows) * kGridDx, kGridTop + (cell % kGridRows) * kGridDy}; }
 
 DWORD Low32(WPARAM value) { return static_cast<DWORD>(value & 0xFFFFFFFFu); }
 
@@ -143,7 +202,7 @@ bool IsClass(HWND hwnd, const wchar_t* name) {
     return GetClassNameW(hwnd, actual, 64) > 0 && lstrcmpiW(actual, name) == 0;
 }
 
-LRESULT CALLBACK ProgmanProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK HostProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ScriptedViewProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ViewSubclass(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 LRESULT CALLBACK ListViewSubclass(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
@@ -155,7 +214,8 @@ bool RegisterClasses(HINSTANCE instance) {
         WNDPROC proc;
     };
     const WindowClass classes[] = {
-        {kProgmanClass, ProgmanProc},
+        {kProgmanClass, HostProc},
+        {kWorkerClass, HostProc},
         {kViewClass, ScriptedViewProc},
         {kIeServerClass, DefWindowProcW},
     };
@@ -207,6 +267,70 @@ bool ParseInt(const std::wstring& text, long low, long high, long& value) {
     return true;
 }
 
+// "NAME@X,Y"; NAME may itself contain '@' (the last one splits).
+bool ParsePlacedItem(const std::wstring& text, Item& item) {
+    const size_t at = text.rfind(L'@');
+    if (at == std::wstring::npos) return false;
+    const std::wstring place = text.substr(at + 1);
+    const size_t comma = place.find(L',');
+    if (comma == std::wstring::npos) return false;
+    long x = 0;
+    long y = 0;
+    if (!ParseInt(place.substr(0, comma), INT_MIN, INT_MAX, x) ||
+        !ParseInt(place.substr(comma + 1), INT_MIN, INT_MAX, y))
+        return false;
+    item = {text.substr(0, at), static_cast<int>(x), static_cast<int>(y)};
+    return true;
+}
+
+// "I[,J...]", each a non-negative item index.
+bool ParseIndexList(const std::wstring& text, std::vector<int>& indices) {
+    size_t from = 0;
+    while (true) {
+        const size_t comma = text.find(L',', from);
+        long index = 0;
+        if (!ParseInt(text.substr(from, comma == std::wstring::npos ? std::wstring::npos : comma - from), 0, INT_MAX,
+                      index))
+            return false;
+        indices.push_back(static_cast<int>(index));
+        if (comma == std::wstring::npos) return true;
+        from = comma + 1;
+    }
+}
+
+// "KIND:MS[@INDEX][#N]".
+bool ParseSlow(const std::wstring& text, Options::Slow& slow) {
+    const size_t colon = text.find(L':');
+    if (colon == std::wstring::npos) return false;
+    const std::wstring kind = text.substr(0, colon);
+    bool known = false;
+    for (const Request candidate :
+         {Request::GetText, Request::GetPos, Request::Count, Request::SetPos, Request::TextBk}) {
+        if (kind == RequestName(candidate)) {
+            slow.kind = candidate;
+            known = true;
+        }
+    }
+    if (!known) return false;
+    std::wstring rest = text.substr(colon + 1);
+    long number = 0;
+    const size_t hash = rest.find(L'#');
+    if (hash != std::wstring::npos) {
+        if (!ParseInt(rest.substr(hash + 1), 1, INT_MAX, number)) return false;
+        slow.nth = static_cast<int>(number);
+        rest.resize(hash);
+    }
+    const size_t at = rest.find(L'@');
+    if (at != std::wstring::npos) {
+        if (!ParseInt(rest.substr(at + 1), 0, INT_MAX, number)) return false;
+        slow.index = static_cast<int>(number);
+        rest.resize(at);
+    }
+    if (!ParseInt(rest, 0, INT_MAX, number)) return false;
+    slow.ms = static_cast<int>(number);
+    return true;
+}
+
 }  // namespace
 
 struct Desktop::Impl {
@@ -215,22 +339,32 @@ struct Desktop::Impl {
     HWND view = nullptr;
     HWND listView = nullptr;
     HWND header = nullptr;
+    HWND viewWorker = nullptr;   // raised tree: the top-level "WorkerW" holding the view
+    HWND emptyWorker = nullptr;  // raised tree: the empty "WorkerW" found before it
+    HWND mainWindow = nullptr;   // ends the program when closed; holds the timers
+    std::vector<HWND> topLevel;  // every top-level window of the desktop, "Progman" last
     std::unique_ptr<detail::ShellHost> shell;
+    std::unique_ptr<detail::TrayWindow> tray;
     HANDLE hangEnd = nullptr;
-    POINT gridOrigin = {};  // where the platform's view put its first icon
-    int quiet = 0;          // > 0 while the stand-in itself talks to its windows; owner thread only
+    PVOID faultHandler = nullptr;
+    POINT gridOrigin = {};    // where the platform's view put its first icon
+    int quiet = 0;            // > 0 while the stand-in itself talks to its windows; owner thread only
+    int generation = 0;       // desktops built before this one
+    bool restarting = false;  // windows go down for a new desktop, not for good
+    int requests[5] = {};     // requests of each kind received, for Options::Slow::nth
 
     mutable std::mutex logMutex;
     std::vector<std::wstring> log;
 
-    ~Impl() {
-        if (progman != nullptr && IsWindow(progman)) DestroyWindow(progman);
-        shell.reset();
-        if (hangEnd != nullptr) CloseHandle(hangEnd);
-    }
+    ~Impl();
 
     void Record(std::wstring line) {
         if (quiet > 0) return;
+        Append(std::move(line));
+    }
+
+    // Logs even while quiet: for what happens to the stand-in, not what it is asked.
+    void Append(std::wstring line) {
         std::lock_guard<std::mutex> lock(logMutex);
         if (!options.logPath.empty()) AppendUtf8Line(options.logPath, line);
         log.push_back(std::move(line));
@@ -263,10 +397,10 @@ struct Desktop::Impl {
         SetWindowLongPtrW(listView, GWL_STYLE, style & ~static_cast<LONG_PTR>(LVS_AUTOARRANGE));
     }
 
-    void ApplyDesktopColours() {
-        ListView_SetBkColor(listView, kDesktopColour);
-        ListView_SetTextBkColor(listView, kDesktopColour);
-        ListView_SetTextColor(listView, RGB(255, 255, 255));
+    static void ApplyDesktopColours(HWND list) {
+        ListView_SetBkColor(list, kDesktopColour);
+        ListView_SetTextBkColor(list, kDesktopColour);
+        ListView_SetTextColor(list, RGB(255, 255, 255));
     }
 
     RECT ClientOf(HWND hwnd) const {
@@ -275,44 +409,77 @@ struct Desktop::Impl {
         return rect;
     }
 
-    bool BuildScripted(HINSTANCE instance);
-    bool BuildShell();
-    void SwitchScriptedView(UINT command);
+    bool Build();
+    bool BuildScripted(HWND host, HINSTANCE instance);
+    bool BuildShell(HWND host);
+    bool BuildDecoy(HINSTANCE instance);
+    HWND AddScriptedView(HWND host, HINSTANCE instance);
+    void Teardown();
+    void Restart();
+    LRESULT AnswerRequest(Request kind, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT CarryOut(Request kind, int index, int nth, const std::wstring& what, HWND hwnd, UINT msg, WPARAM wParam,
+                     LPARAM lParam);
+    void ApplyChanges(HWND hwnd, int textRequest);
+    void SwitchScriptedView(HWND list, UINT command);
     void RefreshShellKeepingPositions();
     void Hang();
 };
 
 namespace {
 
-LRESULT CALLBACK ProgmanProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+// Keeps a desktop window directly above `below` in the Z order, as the shell's windows stay.
+void KeepDirectlyAbove(HWND hwnd, HWND below, WINDOWPOS* pos) {
+    if ((pos->flags & SWP_NOZORDER) != 0 || below == nullptr || !IsWindow(below)) return;
+    const HWND above = GetWindow(below, GW_HWNDPREV);
+    if (above == hwnd) {
+        pos->flags |= SWP_NOZORDER;
+        return;
+    }
+    pos->hwndInsertAfter = above != nullptr ? above : HWND_TOP;
+}
+
+// "Progman" and the "WorkerW" windows.
+LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* impl = reinterpret_cast<Desktop::Impl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (impl == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    const bool shellHere = impl->shell && GetParent(impl->shell->View()) == hwnd;
     switch (msg) {
         case WM_SIZE: {
             const RECT client = impl->ClientOf(hwnd);
-            if (impl->shell) {
-                impl->shell->Resize(client);
-            } else if (impl->view != nullptr) {
-                MoveWindow(impl->view, 0, 0, client.right, client.bottom, TRUE);
+            for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+                if (shellHere && child == impl->shell->View()) {
+                    impl->shell->Resize(client);
+                } else {
+                    MoveWindow(child, 0, 0, client.right, client.bottom, TRUE);
+                }
             }
             return 0;
         }
         case WM_DISPLAYCHANGE:
-            SetWindowPos(hwnd, nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                         SWP_NOZORDER | SWP_NOACTIVATE);
+            if (GetParent(hwnd) == nullptr)
+                SetWindowPos(hwnd, nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                             SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;
         case WM_WINDOWPOSCHANGING: {
-            // A desktop stays beneath every other window.
+            // A desktop stays beneath every other window: "Progman" at the bottom, a raised view's
+            // "WorkerW" right above it, the empty one above that.
             auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
-            if ((pos->flags & SWP_NOZORDER) == 0) pos->hwndInsertAfter = HWND_BOTTOM;
+            if (hwnd == impl->progman) {
+                if ((pos->flags & SWP_NOZORDER) == 0) pos->hwndInsertAfter = HWND_BOTTOM;
+            } else if (hwnd == impl->viewWorker) {
+                KeepDirectlyAbove(hwnd, impl->progman, pos);
+            } else if (hwnd == impl->emptyWorker) {
+                KeepDirectlyAbove(hwnd, impl->viewWorker, pos);
+            }
             return 0;
         }
         case WM_ERASEBKGND: FillDesktopColour(hwnd, reinterpret_cast<HDC>(wParam)); return 1;
-        case kGetShellBrowser: return impl->shell ? reinterpret_cast<LRESULT>(impl->shell->Browser()) : 0;
+        case kGetShellBrowser: return shellHere ? reinterpret_cast<LRESULT>(impl->shell->Browser()) : 0;
+        case kRestartMessage: impl->Restart(); return 0;
         case WM_TIMER:
             if (wParam == kFolderTimer) {
                 if (impl->shell && impl->shell->FolderChanged()) impl->RefreshShellKeepingPositions();
@@ -323,17 +490,26 @@ LRESULT CALLBACK ProgmanProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
                 impl->Hang();
                 return 0;
             }
+            if (wParam == kRestartTimer) {
+                KillTimer(hwnd, kRestartTimer);
+                impl->Restart();
+                return 0;
+            }
             break;
         case WM_DESTROY:
             KillTimer(hwnd, kFolderTimer);
             KillTimer(hwnd, kHangTimer);
+            KillTimer(hwnd, kRestartTimer);
             // The view must go while its host window still exists.
-            if (impl->shell) impl->shell->Close();
-            if (impl->options.quitOnClose) PostQuitMessage(0);
+            if (shellHere) impl->shell->Close();
+            if (hwnd == impl->mainWindow && !impl->restarting && impl->options.quitOnClose) PostQuitMessage(0);
             return 0;
         case WM_NCDESTROY:
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-            impl->progman = nullptr;
+            if (impl->progman == hwnd) impl->progman = nullptr;
+            if (impl->viewWorker == hwnd) impl->viewWorker = nullptr;
+            if (impl->emptyWorker == hwnd) impl->emptyWorker = nullptr;
+            if (impl->mainWindow == hwnd) impl->mainWindow = nullptr;
             break;
         default: break;
     }
@@ -354,9 +530,11 @@ LRESULT CALLBACK ScriptedViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
                 MoveWindow(child, 0, 0, client.right, client.bottom, TRUE);
             return 0;
         }
-        case WM_COMMAND: impl->SwitchScriptedView(LOWORD(wParam)); return 0;
+        case WM_COMMAND:
+            impl->SwitchScriptedView(FindWindowExW(hwnd, nullptr, WC_LISTVIEWW, nullptr), LOWORD(wParam));
+            return 0;
         case WM_SETFOCUS:
-            if (impl->listView != nullptr) SetFocus(impl->listView);
+            if (HWND list = FindWindowExW(hwnd, nullptr, WC_LISTVIEWW, nullptr)) SetFocus(list);
             return 0;
         case WM_ERASEBKGND: FillDesktopColour(hwnd, reinterpret_cast<HDC>(wParam)); return 1;
         case WM_NCDESTROY: SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0); break;
@@ -383,8 +561,7 @@ LRESULT CALLBACK ViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
-LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
-    auto* impl = reinterpret_cast<Desktop::Impl*>(data);
+LRESULT ListViewMessage(Desktop::Impl* impl, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_STYLECHANGED: {
             impl->Record(StyleChangedLine(L"LV", wParam, lParam));
@@ -448,6 +625,31 @@ LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
+LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    auto* impl = reinterpret_cast<Desktop::Impl*>(data);
+    Request kind = Request::GetText;
+    if (impl->quiet > 0 || !RequestOf(msg, kind)) return ListViewMessage(impl, hwnd, msg, wParam, lParam);
+    return impl->AnswerRequest(kind, hwnd, msg, wParam, lParam);
+}
+
+// Counts access violations and logs them; the process's own handling goes on as before.
+std::atomic<Desktop::Impl*> faultSink{nullptr};
+std::atomic<int> faultCount{0};
+
+LONG CALLBACK ReportFault(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD* record = info->ExceptionRecord;
+    if (record->ExceptionCode != EXCEPTION_ACCESS_VIOLATION) return EXCEPTION_CONTINUE_SEARCH;
+    ++faultCount;
+    const ULONG_PTR how = record->NumberParameters >= 2 ? record->ExceptionInformation[0] : 0;
+    const ULONG_PTR where = record->NumberParameters >= 2 ? record->ExceptionInformation[1] : 0;
+    const wchar_t* verb = how == 1 ? L" writing " : how == 8 ? L" executing " : L" reading ";
+    if (Desktop::Impl* impl = faultSink.load()) {
+        impl->Append(L"FAULT access violation at " + HexPointer(reinterpret_cast<ULONG_PTR>(record->ExceptionAddress)) +
+                     verb + HexPointer(where));
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
 LRESULT CALLBACK HeaderSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
     auto* impl = reinterpret_cast<Desktop::Impl*>(data);
     switch (msg) {
@@ -463,42 +665,61 @@ LRESULT CALLBACK HeaderSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
 
 }  // namespace
 
-bool Desktop::Impl::BuildScripted(HINSTANCE instance) {
-    const RECT client = ClientOf(progman);
-    view = CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0,
-                           client.right, client.bottom, progman, nullptr, instance, this);
-    if (view == nullptr) return false;
-    SetWindowSubclass(view, ViewSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-    if (!options.noListView) {
-        listView = CreateWindowExW(
-            0, WC_LISTVIEWW, L"FolderView",
-            WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | LVS_ICON | LVS_ALIGNLEFT | LVS_SHOWSELALWAYS, 0,
-            0, client.right, client.bottom, view, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListViewId)), instance,
-            nullptr);
-        if (listView == nullptr) return false;
-        SetWindowSubclass(listView, ListViewSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-        AttachImageLists(listView);
-        ApplyDesktopColours();
-        for (size_t i = 0; i < options.items.size(); ++i) {
-            LVITEMW item = {};
-            item.mask = LVIF_TEXT | LVIF_IMAGE;
-            item.iItem = static_cast<int>(i);
-            item.pszText = const_cast<wchar_t*>(options.items[i].name.c_str());
-            item.iImage = 0;
-            ListView_InsertItem(listView, &item);
-        }
-        // Some list views (Wine's) lay the icons out on their first paint, over any positions
-        // set before it; have that paint happen now, off-screen.
-        PaintOffScreen(listView);
-        for (size_t i = 0; i < options.items.size(); ++i)
-            ListView_SetItemPosition32(listView, static_cast<int>(i), options.items[i].x, options.items[i].y);
+Desktop::Impl::~Impl() {
+    if (faultHandler != nullptr) {
+        RemoveVectoredExceptionHandler(faultHandler);
+        faultSink = nullptr;
     }
+    Teardown();
+    if (hangEnd != nullptr) CloseHandle(hangEnd);
+}
+
+// A "SHELLDLL_DefView" of ours holding a list view with the scripted items, filling `host`.
+HWND Desktop::Impl::AddScriptedView(HWND host, HINSTANCE instance) {
+    const RECT client = ClientOf(host);
+    const HWND newView = CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+                                         0, 0, client.right, client.bottom, host, nullptr, instance, this);
+    if (newView == nullptr) return nullptr;
+    SetWindowSubclass(newView, ViewSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    if (options.noListView) return newView;
+    const HWND list = CreateWindowExW(
+        0, WC_LISTVIEWW, L"FolderView",
+        WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | LVS_ICON | LVS_ALIGNLEFT | LVS_SHOWSELALWAYS, 0, 0,
+        client.right, client.bottom, newView, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListViewId)), instance,
+        nullptr);
+    if (list == nullptr) return nullptr;
+    SetWindowSubclass(list, ListViewSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    AttachImageLists(list);
+    ApplyDesktopColours(list);
+    for (size_t i = 0; i < options.items.size(); ++i) {
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT | LVIF_IMAGE;
+        item.iItem = static_cast<int>(i);
+        item.pszText = const_cast<wchar_t*>(options.items[i].name.c_str());
+        item.iImage = 0;
+        ListView_InsertItem(list, &item);
+    }
+    // Some list views (Wine's) lay the icons out on their first paint, over any positions
+    // set before it; have that paint happen now, off-screen.
+    PaintOffScreen(list);
+    for (size_t i = 0; i < options.items.size(); ++i) {
+        const POINT at =
+            generation == 0 ? POINT{options.items[i].x, options.items[i].y} : GridCell(static_cast<int>(i));
+        ListView_SetItemPosition32(list, static_cast<int>(i), at.x, at.y);
+    }
+    return newView;
+}
+
+bool Desktop::Impl::BuildScripted(HWND host, HINSTANCE instance) {
+    view = AddScriptedView(host, instance);
+    if (view == nullptr) return false;
+    listView = FindWindowExW(view, nullptr, WC_LISTVIEWW, nullptr);
     if (options.ieServer) AddIeServer(view, instance);
     return true;
 }
 
-bool Desktop::Impl::BuildShell() {
-    shell = detail::ShellHost::Create(progman, ClientOf(progman));
+bool Desktop::Impl::BuildShell(HWND host) {
+    shell = detail::ShellHost::Create(host, ClientOf(host));
     if (!shell) return false;
     view = shell->View();
     SetWindowSubclass(view, ViewSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
@@ -507,34 +728,218 @@ bool Desktop::Impl::BuildShell() {
     SetWindowSubclass(listView, ListViewSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     ClearAutoArrange();
     if (ListView_GetItemCount(listView) > 0) ListView_GetItemPosition(listView, 0, &gridOrigin);
-    ApplyDesktopColours();
+    ApplyDesktopColours(listView);
     if (options.ieServer) AddIeServer(view, ThisModule());
     // The platform's view only notices changes made by this process; others' need a refresh.
-    SetTimer(progman, kFolderTimer, kFolderPollMs, nullptr);
+    SetTimer(mainWindow, kFolderTimer, kFolderPollMs, nullptr);
     return true;
 }
 
-void Desktop::Impl::SwitchScriptedView(UINT command) {
-    if (listView == nullptr) return;
-    DWORD type = 0;
-    switch (command) {
-        case kViewLargeIcons: type = LVS_ICON; break;
-        case kViewSmallIcons: type = LVS_SMALLICON; break;
-        case kViewList: type = LVS_LIST; break;
-        case kViewDetails: type = LVS_REPORT; break;
-        default: return;
+// Views that are not the desktop's: one in a file dialog, one in a top-level "WorkerW" of a
+// process that never made itself the shell.
+bool Desktop::Impl::BuildDecoy(HINSTANCE instance) {
+    const HWND dialog = CreateWindowExW(0, WC_DIALOG, kDecoyTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 120, 80, 480,
+                                        360, nullptr, nullptr, instance, nullptr);
+    if (dialog == nullptr) return false;
+    topLevel.push_back(dialog);
+    if (AddScriptedView(dialog, instance) == nullptr) return false;
+    mainWindow = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kWorkerClass, L"",
+                                 WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 300, 200, 480, 360, nullptr, nullptr,
+                                 instance, this);
+    if (mainWindow == nullptr) return false;
+    topLevel.push_back(mainWindow);
+    view = AddScriptedView(mainWindow, instance);
+    if (view == nullptr) return false;
+    listView = FindWindowExW(view, nullptr, WC_LISTVIEWW, nullptr);
+    ShowWindow(dialog, SW_SHOWNOACTIVATE);
+    ShowWindow(mainWindow, SW_SHOWNOACTIVATE);
+    return true;
+}
+
+bool Desktop::Impl::Build() {
+    const HINSTANCE instance = ThisModule();
+    {
+        Quiet quietly(*this);
+        if (options.decoy) return BuildDecoy(instance);
     }
-    const LONG_PTR style = GetWindowLongPtrW(listView, GWL_STYLE);
-    SetWindowLongPtrW(listView, GWL_STYLE,
-                      (style & ~static_cast<LONG_PTR>(LVS_TYPEMASK)) | static_cast<LONG_PTR>(type));
-    if (type == LVS_REPORT) {
-        HWND columns = ListView_GetHeader(listView);
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    const auto topWindow = [&](const wchar_t* cls) {
+        const HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, cls, L"", WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0,
+                                          0, width, height, nullptr, nullptr, instance, this);
+        if (hwnd != nullptr) topLevel.insert(topLevel.begin(), hwnd);
+        return hwnd;
+    };
+    // Untitled and hidden until complete, so that a search for the desktop finds only a whole one.
+    progman = topWindow(kProgmanClass);
+    if (progman == nullptr) return false;
+    mainWindow = progman;
+    HWND host = progman;
+    if (options.tree == Options::Tree::Raised) {
+        viewWorker = topWindow(kWorkerClass);
+        emptyWorker = topWindow(kWorkerClass);
+        if (viewWorker == nullptr || emptyWorker == nullptr) return false;
+        host = viewWorker;
+    }
+    {
+        Quiet quietly(*this);
+        const bool built = options.mode == Options::Mode::Shell ? BuildShell(host) : BuildScripted(host, instance);
+        if (!built) return false;
+        FindHeader();
+    }
+    if (options.tree == Options::Tree::Win24H2) {
+        const RECT client = ClientOf(progman);
+        const HWND child = CreateWindowExW(0, kWorkerClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
+                                           client.right, client.bottom, progman, nullptr, instance, this);
+        if (child == nullptr) return false;
+        SetWindowPos(child, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    SetWindowTextW(progman, kProgmanTitle);
+    ShowWindow(progman, SW_SHOWNOACTIVATE);
+    if (viewWorker != nullptr) ShowWindow(viewWorker, SW_SHOWNOACTIVATE);
+    for (const HWND hwnd : {progman, viewWorker, emptyWorker}) {
+        if (hwnd != nullptr) SetWindowPos(hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    UpdateWindow(progman);
+    if (viewWorker != nullptr) UpdateWindow(viewWorker);
+    // What the shell does on Windows; under Wine GetShellWindow() is NULL until someone does it.
+    // Not in every SDK's headers, hence looked up.
+    using SetShellWindowFn = BOOL(WINAPI*)(HWND);
+    if (const auto setShellWindow = reinterpret_cast<SetShellWindowFn>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetShellWindow"))))
+        setShellWindow(progman);
+    if (options.trayRefusals >= 0) {
+        tray = detail::TrayWindow::Create(instance, options.trayRefusals, generation > 0,
+                                          [this](std::wstring line) { Record(std::move(line)); });
+        if (!tray) return false;
+    }
+    return true;
+}
+
+void Desktop::Impl::Teardown() {
+    restarting = true;
+    tray.reset();
+    // The view must go while its host window still exists.
+    if (shell) shell->Close();
+    for (const HWND hwnd : topLevel) {
+        if (IsWindow(hwnd)) DestroyWindow(hwnd);
+    }
+    topLevel.clear();
+    shell.reset();
+    restarting = false;
+}
+
+void Desktop::Impl::Restart() {
+    Append(L"RESTART");
+    Teardown();
+    ++generation;
+    if (!Build()) Append(L"RESTART failed");
+}
+
+LRESULT Desktop::Impl::AnswerRequest(Request kind, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    const int nth = ++requests[static_cast<int>(kind)];
+    int index = -1;
+    if (kind == Request::GetText) index = ItemOfRecord(lParam);
+    if (kind == Request::GetPos || kind == Request::SetPos) index = static_cast<int>(wParam);
+    const std::wstring what =
+        std::wstring(RequestName(kind)) + L" " + (index >= 0 ? std::to_wstring(index) : std::wstring(L"-"));
+
+    const std::vector<int>* failing = kind == Request::GetText  ? &options.failText
+                                      : kind == Request::GetPos ? &options.failPos
+                                                                : nullptr;
+    LRESULT result = FALSE;
+    if (failing != nullptr && index >= 0 && std::find(failing->begin(), failing->end(), index) != failing->end()) {
+        Record(L"LV FAIL " + what);
+    } else {
+        result = CarryOut(kind, index, nth, what, hwnd, msg, wParam, lParam);
+    }
+    // A refused request counts too: it was answered.
+    if (kind == Request::GetText) ApplyChanges(hwnd, nth);
+    return result;
+}
+
+LRESULT Desktop::Impl::CarryOut(Request kind, int index, int nth, const std::wstring& what, HWND hwnd, UINT msg,
+                                WPARAM wParam, LPARAM lParam) {
+    const Options::Slow* slow = nullptr;
+    for (const Options::Slow& rule : options.slow) {
+        if (rule.kind == kind && (rule.index < 0 || rule.index == index) && (rule.nth == 0 || rule.nth == nth)) {
+            slow = &rule;
+            break;
+        }
+    }
+    if (slow != nullptr) {
+        Record(L"LV SLOW " + what + L" " + std::to_wstring(slow->ms));
+        // Busy, not hung: the thread takes no messages meanwhile, then answers.
+        Sleep(static_cast<DWORD>(slow->ms));
+    }
+    const LRESULT result = ListViewMessage(this, hwnd, msg, wParam, lParam);
+    if (slow != nullptr) Record(L"LV LATE " + what + L" done");
+    return result;
+}
+
+void Desktop::Impl::ApplyChanges(HWND hwnd, int textRequest) {
+    for (const Options::Change& change : options.changes) {
+        if (change.afterText != textRequest) continue;
+        std::wstring line;
+        {
+            Quiet quietly(*this);
+            if (change.insert) {
+                const std::wstring name =
+                    change.item.name.empty() ? L"Inserted " + std::to_wstring(textRequest) : change.item.name;
+                LVITEMW item = {};
+                item.mask = LVIF_TEXT | LVIF_IMAGE;
+                item.pszText = const_cast<wchar_t*>(name.c_str());
+                const int at = ListView_InsertItem(hwnd, &item);
+                if (change.placed && at >= 0) ListView_SetItemPosition32(hwnd, at, change.item.x, change.item.y);
+                line = L"LV INSERT " + name + L" at 0";
+            } else if (change.index < ListView_GetItemCount(hwnd)) {
+                wchar_t name[MAX_PATH] = {};
+                ListView_GetItemText(hwnd, change.index, 0, name, MAX_PATH);
+                ListView_DeleteItem(hwnd, change.index);
+                line = L"LV REMOVE " + std::to_wstring(change.index) + L" " + name;
+            } else {
+                line = L"LV REMOVE " + std::to_wstring(change.index) + L" missing";
+            }
+        }
+        Record(std::move(line));
+    }
+}
+
+void Desktop::Impl::SwitchScriptedView(HWND list, UINT command) {
+    if (list == nullptr || options.commands == Options::Commands::None) return;
+    DWORD type = 0;
+    if (options.commands == Options::Commands::Classic) {
+        switch (command) {
+            case kViewLargeIcons: type = LVS_ICON; break;
+            case kViewSmallIcons: type = LVS_SMALLICON; break;
+            case kViewList: type = LVS_LIST; break;
+            case kViewDetails: type = LVS_REPORT; break;
+            default: return;
+        }
+        const LONG_PTR style = GetWindowLongPtrW(list, GWL_STYLE);
+        SetWindowLongPtrW(list, GWL_STYLE,
+                          (style & ~static_cast<LONG_PTR>(LVS_TYPEMASK)) | static_cast<LONG_PTR>(type));
+    } else {
+        // The later view has more sizes of icons than a list view; all of them show as icons.
+        switch (command) {
+            case kLaterDetails: type = LV_VIEW_DETAILS; break;
+            case kLaterExtraLarge:
+            case kLaterMedium:
+            case kLaterLarge: type = LV_VIEW_ICON; break;
+            case kLaterSmall: type = LV_VIEW_SMALLICON; break;
+            case kLaterList: type = LV_VIEW_LIST; break;
+            default: return;
+        }
+        SendMessageW(list, LVM_SETVIEW, type, 0);
+    }
+    if (command == kViewDetails || command == kLaterDetails) {
+        HWND columns = ListView_GetHeader(list);
         if (columns == nullptr || Header_GetItemCount(columns) <= 0) {
             LVCOLUMNW column = {};
             column.mask = LVCF_TEXT | LVCF_WIDTH;
             column.cx = 240;
             column.pszText = const_cast<wchar_t*>(L"Name");
-            ListView_InsertColumn(listView, 0, &column);
+            ListView_InsertColumn(list, 0, &column);
         }
     }
 }
@@ -616,30 +1021,23 @@ void Desktop::Impl::Hang() {
 std::unique_ptr<Desktop> Desktop::Create(const Options& options) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    const HINSTANCE instance = ThisModule();
-    if (!RegisterClasses(instance)) return nullptr;
+    if (!RegisterClasses(ThisModule())) return nullptr;
 
     auto impl = std::make_unique<Impl>();
     impl->options = options;
     impl->hangEnd = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (impl->hangEnd == nullptr) return nullptr;
-
-    // Untitled and hidden until complete, so that a search for the desktop finds only a whole one.
-    impl->progman = CreateWindowExW(WS_EX_TOOLWINDOW, kProgmanClass, L"", WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
-                                    0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
-                                    nullptr, instance, impl.get());
-    if (impl->progman == nullptr) return nullptr;
-    {
-        Impl::Quiet quietly(*impl);
-        const bool built = options.mode == Options::Mode::Shell ? impl->BuildShell() : impl->BuildScripted(instance);
-        if (!built) return nullptr;
-        impl->FindHeader();
+    if (options.reportFaults) {
+        faultCount = 0;
+        faultSink = impl.get();
+        // First in line, so that no handler of the process hides a fault from it.
+        impl->faultHandler = AddVectoredExceptionHandler(1, ReportFault);
     }
-    SetWindowTextW(impl->progman, kProgmanTitle);
-    ShowWindow(impl->progman, SW_SHOWNOACTIVATE);
-    SetWindowPos(impl->progman, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    UpdateWindow(impl->progman);
-    if (options.hangAfterMs >= 0) SetTimer(impl->progman, kHangTimer, static_cast<UINT>(options.hangAfterMs), nullptr);
+    if (!impl->Build()) return nullptr;
+    if (options.hangAfterMs >= 0)
+        SetTimer(impl->mainWindow, kHangTimer, static_cast<UINT>(options.hangAfterMs), nullptr);
+    if (options.restartAfterMs >= 0)
+        SetTimer(impl->mainWindow, kRestartTimer, static_cast<UINT>(options.restartAfterMs), nullptr);
     return std::unique_ptr<Desktop>(new Desktop(std::move(impl)));
 }
 
@@ -662,6 +1060,12 @@ void Desktop::ClearLog() {
 }
 
 void Desktop::EndHang() { SetEvent(impl_->hangEnd); }
+
+void Desktop::Restart() { impl_->Restart(); }
+
+int Desktop::Faults() const { return impl_->faultHandler != nullptr ? faultCount.load() : 0; }
+
+HWND Desktop::TrayWindow() const { return impl_->tray ? impl_->tray->Window() : nullptr; }
 
 bool ParseCommandLine(int argc, wchar_t** argv, Options& options) {
     if (argc > 0 && argv == nullptr) return false;
@@ -702,23 +1106,67 @@ bool ParseCommandLine(int argc, wchar_t** argv, Options& options) {
         } else if (valueOf(L"--items=", value)) {
             if (!ParseInt(value, 0, kMaxGeneratedItems - generated, number)) return false;
             for (long k = 0; k < number; ++k, ++generated) {
-                const int cell = static_cast<int>(generated);
-                options.items.push_back({L"Item " + std::to_wstring(k + 1), kGridLeft + (cell / kGridRows) * kGridDx,
-                                         kGridTop + (cell % kGridRows) * kGridDy});
+                const POINT at = GridCell(static_cast<int>(generated));
+                options.items.push_back({L"Item " + std::to_wstring(k + 1), at.x, at.y});
             }
         } else if (valueOf(L"--item=", value)) {
-            const size_t at = value.rfind(L'@');
-            if (at == std::wstring::npos) return false;
-            const std::wstring place = value.substr(at + 1);
-            const size_t comma = place.find(L',');
-            if (comma == std::wstring::npos) return false;
-            long x = 0;
-            long y = 0;
-            if (!ParseInt(place.substr(0, comma), INT_MIN, INT_MAX, x) ||
-                !ParseInt(place.substr(comma + 1), INT_MIN, INT_MAX, y)) {
+            Item item;
+            if (!ParsePlacedItem(value, item)) return false;
+            options.items.push_back(item);
+        } else if (valueOf(L"--slow=", value)) {
+            Options::Slow slow;
+            if (!ParseSlow(value, slow)) return false;
+            options.slow.push_back(slow);
+        } else if (valueOf(L"--fail-text=", value)) {
+            if (!ParseIndexList(value, options.failText)) return false;
+        } else if (valueOf(L"--fail-pos=", value)) {
+            if (!ParseIndexList(value, options.failPos)) return false;
+        } else if (valueOf(L"--insert-after=", value) || valueOf(L"--remove-after=", value)) {
+            Options::Change change;
+            change.insert = arg.compare(0, 9, L"--insert-") == 0;
+            const size_t colon = value.find(L':');
+            if (!ParseInt(value.substr(0, colon), 1, INT_MAX, number)) return false;
+            change.afterText = static_cast<int>(number);
+            if (colon != std::wstring::npos) {
+                const std::wstring rest = value.substr(colon + 1);
+                if (change.insert) {
+                    change.placed = ParsePlacedItem(rest, change.item);
+                    if (!change.placed) change.item.name = rest;
+                    if (change.item.name.empty()) return false;
+                } else {
+                    if (!ParseInt(rest, 0, INT_MAX, number)) return false;
+                    change.index = static_cast<int>(number);
+                }
+            }
+            options.changes.push_back(change);
+        } else if (valueOf(L"--tray=", value)) {
+            if (!ParseInt(value, 0, INT_MAX, number)) return false;
+            options.trayRefusals = static_cast<int>(number);
+        } else if (valueOf(L"--tree=", value)) {
+            if (value == L"classic") {
+                options.tree = Options::Tree::Classic;
+            } else if (value == L"raised") {
+                options.tree = Options::Tree::Raised;
+            } else if (value == L"24h2") {
+                options.tree = Options::Tree::Win24H2;
+            } else {
                 return false;
             }
-            options.items.push_back({value.substr(0, at), static_cast<int>(x), static_cast<int>(y)});
+        } else if (valueOf(L"--commands=", value)) {
+            if (value == L"classic") {
+                options.commands = Options::Commands::Classic;
+            } else if (value == L"later") {
+                options.commands = Options::Commands::Later;
+            } else if (value == L"none") {
+                options.commands = Options::Commands::None;
+            } else {
+                return false;
+            }
+        } else if (arg == L"--decoy") {
+            options.decoy = true;
+        } else if (valueOf(L"--restart-after=", value)) {
+            if (!ParseInt(value, 0, INT_MAX, number)) return false;
+            options.restartAfterMs = static_cast<int>(number);
         } else {
             return false;
         }

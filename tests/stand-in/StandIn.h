@@ -15,8 +15,17 @@ struct Item {
     int y = 0;
 };
 
+// A request kind the list view can be told to answer late.
+enum class Request { GetText, GetPos, Count, SetPos, TextBk };
+
 struct Options {
     enum class Mode { Shell, Scripted };
+    // Where the view lives: "Progman" > view; a top-level "WorkerW" > view with "Progman" empty
+    // (a raised desktop); "Progman" > view beside a "WorkerW" child (Windows 11 24H2).
+    enum class Tree { Classic, Raised, Win24H2 };
+    // Which view commands the scripted view answers: 0x7029..0x702C by the window style (before
+    // Vista), 0x704B..0x7052 by LVM_SETVIEW (later), or none.
+    enum class Commands { Classic, Later, None };
     Mode mode = Mode::Scripted;
     // Scripted mode: the list view's items, in index order.
     std::vector<Item> items;
@@ -24,6 +33,39 @@ struct Options {
     bool ieServer = false;    // an "Internet Explorer_Server" child under the view (Active Desktop)
     bool noListView = false;  // the view has no list view child
     int hangAfterMs = -1;     // >= 0: stop pumping messages that long after start-up
+    Tree tree = Tree::Classic;
+    Commands commands = Commands::Classic;
+    // Only views in other windows ("#32770" and a top-level "WorkerW"), never the shell window.
+    bool decoy = false;
+    int restartAfterMs = -1;  // >= 0: tear the desktop down and build a new one that long after start-up
+
+    // The list view answers requests of a kind after sleeping `ms` in its handler, then carries
+    // them out: a late answer lands after the caller gave up.
+    struct Slow {
+        Request kind = Request::GetText;
+        int ms = 0;
+        int index = -1;  // >= 0: only requests about this item
+        int nth = 0;     // > 0: only the nth request of the kind, counted from 1
+    };
+    std::vector<Slow> slow;
+    // LVM_GETITEM / LVM_GETITEMPOSITION for these indices answer FALSE and write nothing.
+    std::vector<int> failText;
+    std::vector<int> failPos;
+    // Items come or go right after the k-th item-text request has been answered, so that the
+    // caller's next request (typically the same item's position) already sees the change.
+    struct Change {
+        int afterText = 0;
+        bool insert = true;
+        Item item;            // insert: the new item, placed at index 0
+        bool placed = false;  // insert: item.x and item.y were given
+        int index = 0;        // remove: the item removed
+    };
+    std::vector<Change> changes;
+    // >= 0: a "Shell_TrayWnd" window that refuses that many NIM_ADD requests before accepting.
+    int trayRefusals = -1;
+    // Report access violations in this process to the log (a process-wide handler).
+    bool reportFaults = false;
+
     // When not empty, every logged line is also appended (and flushed) to this UTF-8 file.
     std::wstring logPath;
     // Also log "LV WM_PAINT" for every paint of the list view (for counting repaints).
@@ -43,6 +85,16 @@ struct Options {
 //   "LV LVM_SETITEMPOSITION32 3 unreadable"              a POINT outside this process is refused
 //   "LV WM_PAINT"                                        only with Options::logPaint
 //   "HDR WM_STYLECHANGED GWL_STYLE old=0x... new=0x..."  on the list view's header
+// Fault options add (kind: gettext getpos count setpos textbk; index "-" where the kind has none):
+//   "LV SLOW getpos 3 1500"          a slow request starts waiting
+//   "LV LATE getpos 3 done"          ... and has been carried out after the wait
+//   "LV FAIL gettext 2"              a request refused by failText / failPos ("LV FAIL getpos 2")
+//   "LV INSERT Inserted 1 at 0"      an item inserted by a change (its name, then "at 0")
+//   "LV REMOVE 0 Item 1"             an item removed by a change; "LV REMOVE 7 missing" when absent
+//   "FAULT access violation at 0x... writing 0x..."   reading / writing / executing
+//   "TRAY ADD refused" "TRAY ADD ok" "TRAY ADD duplicate" "TRAY MODIFY ok" "TRAY MODIFY refused"
+//   "TRAY DELETE"
+//   "RESTART"                        the desktop is being torn down and built anew
 class Desktop {
 public:
     // Builds the window tree on the calling thread, which must pump messages. nullptr on failure.
@@ -62,12 +114,22 @@ public:
     // Lets a desktop hung by Options::hangAfterMs pump again; callable from any thread.
     void EndHang();
 
+    // Tears the windows down and builds a new desktop: new handles, default styles and colours,
+    // the icon view, the items on the default grid (a shell that lost its layout).
+    void Restart();
+    // Access violations seen in this process since the desktop was created (reportFaults only).
+    int Faults() const;
+    HWND TrayWindow() const;  // "Shell_TrayWnd" with trayRefusals >= 0
+
     struct Impl;
 
 private:
     explicit Desktop(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };
+
+// Posted to "Progman" (or the decoy's window): restart the desktop as Desktop::Restart does.
+constexpr UINT kRestartMessage = WM_APP + 0x2C0;
 
 // Parses the stand-in program's command line (see standin_main.cpp). False on a bad argument.
 bool ParseCommandLine(int argc, wchar_t** argv, Options& options);

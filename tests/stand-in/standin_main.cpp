@@ -2,6 +2,10 @@
 //
 //   standin.exe [--shell | --scripted] [--log=PATH] [--item=NAME@X,Y]... [--items=N]
 //               [--ie-server] [--no-listview] [--hang-after=MS] [--log-paint]
+//               [--tree=classic|raised|24h2] [--commands=classic|later|none] [--decoy]
+//               [--restart-after=MS] [--slow=KIND:MS[@INDEX][#N]]... [--fail-text=I[,J...]]
+//               [--fail-pos=I[,J...]] [--insert-after=K[:NAME[@X,Y]]]... [--remove-after=K[:INDEX]]...
+//               [--tray=N]
 //
 //   --shell          host the platform's own shell view of the desktop folder
 //   --scripted       a list view with the given items (the default)
@@ -13,8 +17,38 @@
 //   --no-listview    a view without a list view
 //   --hang-after=MS  stop answering messages MS milliseconds after start-up
 //   --log-paint      also log the list view's paints
+//   --tree=T         where the view lives: classic "Progman" > view (the default); raised
+//                    "Progman" empty, a hidden empty top-level "WorkerW", then a top-level
+//                    "WorkerW" > view (Z order top to bottom); 24h2 "Progman" > view and a
+//                    "WorkerW" child of "Progman" beneath it
+//   --commands=C     view commands the scripted view answers: classic 0x7029..0x702C by the
+//                    list view's style (the default); later 0x704B details, 0x704D..0x704F icons,
+//                    0x7050 small icons, 0x7051 list by LVM_SETVIEW (0x704C, 0x7052 ignored);
+//                    none: no command. Every WM_COMMAND is logged either way.
+//   --decoy          no desktop: the views live in a "#32770" window titled "Open" and in a
+//                    top-level "WorkerW"; never the shell window. Ends when the "WorkerW" closes.
+//   --restart-after=MS  tear the desktop down MS milliseconds after start-up and build a new one
+//                    (as does posting kRestartMessage, WM_APP + 0x2C0, to "Progman"): new
+//                    windows, default styles and colours, icon view, items on the default grid
+//   --slow=KIND:MS[@INDEX][#N]  answer requests of KIND after sleeping MS milliseconds in the
+//                    handler, then carry them out. KIND: gettext (LVM_GETITEMW/A), getpos
+//                    (LVM_GETITEMPOSITION), count (LVM_GETITEMCOUNT), setpos
+//                    (LVM_SETITEMPOSITION), textbk (LVM_GETTEXTBKCOLOR). @INDEX: only for that
+//                    item (wParam, or the record's iItem for gettext); #N: only the N-th request
+//                    of the kind. May be repeated; the first rule that matches applies.
+//   --fail-text=I,.. LVM_GETITEMW/A for these items answer FALSE and write nothing
+//   --fail-pos=I,..  LVM_GETITEMPOSITION for these items answer FALSE and write nothing
+//   --insert-after=K[:NAME[@X,Y]]  right after answering the K-th item-text request, insert an
+//                    item at index 0 (default name "Inserted K"), so that the caller's next
+//                    request (the same item's position) already sees it
+//   --remove-after=K[:INDEX]       likewise remove item INDEX (default 0)
+//   --tray=N         also a "Shell_TrayWnd" that refuses the first N NIM_ADD requests; a restart
+//                    builds a new one and broadcasts "TaskbarCreated"
 //
-// Runs until "Progman" is closed (exit code 0). Exit code 2: bad command line; 1: no desktop.
+// The program also makes "Progman" the shell window (SetShellWindow) and reports every access
+// violation in its process to the log ("FAULT ...").
+// Runs until "Progman" is closed (exit code 0, or 3 when a fault was reported). Exit code 2: bad
+// command line; 1: no desktop.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -29,6 +63,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     LocalFree(argv);
     if (!parsed) return 2;
     options.quitOnClose = true;
+    options.reportFaults = true;
 
     std::unique_ptr<standin::Desktop> desktop = standin::Desktop::Create(options);
     if (!desktop) return 1;
@@ -37,6 +72,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    const int faults = desktop->Faults();
     desktop.reset();
-    return 0;
+    return faults > 0 ? 3 : 0;
 }
