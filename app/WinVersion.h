@@ -14,15 +14,16 @@ inline constexpr Flag kFalse = 0;
 struct VersionVerdict {
     bool refuse = false;     // Win32s: the program does not run there
     Flag oldWin9x = kFalse;  // Windows 95 or 98
-    bool setsWinNT = false;  // whether IsWinNT is decided by this platform id
-    Flag winNT = kFalse;
+    Flag winNT = kTrue;
 };
 
-// Decides by the version record's platform id (and, on the 9x family, its minor version).
-VersionVerdict ClassifyWindowsVersion(DWORD platformId, DWORD minorVersion);
+// Decides by the version record's platform id (and, on the 9x family, its minor version). Only a
+// system that says it is of the 9x family takes the 9x ways; one that could not tell (queried
+// false) or names another platform is taken for the NT family, which every current system is.
+VersionVerdict ClassifyWindowsVersion(bool queried, DWORD platformId, DWORD minorVersion);
 
-// Reads the version, sets isWinNT when the platform decides it and returns the value for
-// IsOldWin9x. On Win32s it shows the refusal message and ends the program at once.
+// Reads the version, sets isWinNT and returns the value for IsOldWin9x. On Win32s it shows the
+// refusal message and ends the program at once.
 Flag CheckWindowsVersion(Flag& isWinNT);
 
 }  // namespace iv

@@ -54,7 +54,7 @@ void frmMain::Exit() {
     PostMessageW(Hwnd(), WM_CLOSE, 0, 0);
 }
 
-void frmMain::ApplyDesktopStyles() { ApplyListViewStyles(desktop_, settings_.StyleFlags, savedTextBkColor_); }
+void frmMain::ApplyDesktopStyles() { ApplyListViewStyles(desktop_, settings_.StyleFlags, label_); }
 
 void frmMain::ApplyTopMost() {
     // The width in twips serves as a pixel position, which lies left of any screen.
@@ -88,9 +88,34 @@ bool frmMain::Load() {
 
 void frmMain::Unload() {
     if (!Hwnd() || unloading_) return;
+    // Asked inside a wait for the shell: the request in progress finishes first.
+    if (ShellRequestInFlight()) {
+        PostMessageW(Hwnd(), WM_CLOSE, 0, 0);
+        return;
+    }
     unloading_ = true;
     Form_Unload();
     DestroyWindow(Hwnd());
+}
+
+void frmMain::EndSession() {
+    if (!Hwnd()) return;
+    if (!ShellRequestInFlight() && !unloading_) {
+        Unload();
+        return;
+    }
+    // The system may end the process as soon as this returns, even inside a wait for the shell or
+    // the exit's own saves: the saves run now; the window goes when the wait is over.
+    SaveAtExit();
+    PostMessageW(Hwnd(), WM_CLOSE, 0, 0);
+}
+
+void frmMain::SaveAtExit() {
+    SaveSettings(settings_);
+    // Large icons only.
+    if (settings_.StyleFlags[kSaveAtExitFlag] == 1 && settings_.CurrentViewMode == kLargeIconsMode) {
+        SaveIconPositions(IsWinNT());
+    }
 }
 
 void frmMain::MeasureScreen() { screenPixels_ = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
@@ -178,10 +203,9 @@ void frmMain::Form_Load() {
         ExitProcess(0);
     }
 
-    // Taken before the styles make it transparent, so that turning that off can give it back.
-    LRESULT colour = 0;
-    ShellSend(desktop_.ListView, LVM_GETTEXTBKCOLOR, 0, 0, &colour);
-    savedTextBkColor_ = static_cast<COLORREF>(colour);
+    // Taken before the styles make it transparent, so that turning that off can give it back. A
+    // shell too busy to answer (at log-on) leaves it unknown, to be read later: never black.
+    label_.TryRead(desktop_.ListView);
 
     int16_t tucked = 0;
     PlaceToolbar(tucked);
@@ -202,11 +226,7 @@ void frmMain::Form_Load() {
 
 void frmMain::Form_Unload() {
     KillTimer(Hwnd(), kTimer1);
-    SaveSettings(settings_);
-    // Large icons only.
-    if (settings_.StyleFlags[kSaveAtExitFlag] == 1 && settings_.CurrentViewMode == kLargeIconsMode) {
-        SaveIconPositions(IsWinNT());
-    }
+    SaveAtExit();
     // The tray icon goes with its host.
     if (set_) set_->Unload();
     if (task_) task_->Unload();
@@ -269,6 +289,7 @@ void frmMain::Timer1_Timer() {
         PlaceToolbar(tucked);
     }
     watcher_.FollowScroll(desktop_);
+    label_.TryRead(desktop_.ListView, kWatcherTimeoutMs);
     watcher_.KeepTextTransparent(desktop_, settings_.StyleFlags[kTextColorFlag] == 1);
     watcher_.CheckItemCount(desktop_);
 }
@@ -310,6 +331,10 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_CREATE: MeasureScreen(); return CreateToolbar() ? 0 : -1;
         case WM_DISPLAYCHANGE: MeasureScreen(); break;
         case WM_COMMAND:
+            if (ShellRequestInFlight()) {
+                PostMessageW(Hwnd(), msg, wParam, lParam);
+                return 0;
+            }
             if (reinterpret_cast<HWND>(lParam) == barBtn_ && barBtn_) {
                 barBtn_ButtonClick(LOWORD(wParam));
                 return 0;
@@ -330,14 +355,15 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         case WM_TIMER:
             if (wParam == kTimer1) {
-                Timer1_Timer();
+                // The next tick comes soon enough; none runs inside a wait for the shell.
+                if (!ShellRequestInFlight()) Timer1_Timer();
                 return 0;
             }
             break;
         case WM_CLOSE: Unload(); return 0;
         case WM_ENDSESSION:
             // Logging off ends the program like its exit button, so the settings are kept.
-            if (wParam) Unload();
+            if (wParam) EndSession();
             return 0;
         case WM_DESTROY:
             barBtn_ = nullptr;

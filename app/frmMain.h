@@ -12,6 +12,7 @@
 #include "base/Window.h"
 #include "desktop/DesktopWatcher.h"
 #include "desktop/DesktopWindows.h"
+#include "desktop/ListViewStyles.h"
 #include "dialogs/SettingsHost.h"
 #include "dialogs/frmSet.h"
 #include "settings/Settings.h"
@@ -81,7 +82,7 @@ public:
     HWND ModelessDialog() const { return set_ && set_->IsLoaded() ? set_->Hwnd() : nullptr; }
 
     const DesktopWatcher& Watcher() const { return watcher_; }
-    COLORREF SavedTextBkColor() const { return savedTextBkColor_; }
+    std::optional<COLORREF> SavedTextBkColor() const { return label_.Saved(); }
     Flag IsOldWin9x() const { return isOldWin9x_; }
 
     // SettingsHost (and TrayHost).
@@ -110,6 +111,10 @@ private:
 
     void Form_Load();
     void Form_Unload();
+    // The settings record, and the icon positions when so configured.
+    void SaveAtExit();
+    // Log-off: ends the program, or, inside a wait for the shell, saves at once and ends after it.
+    void EndSession();
     bool CreateToolbar();
     void BuildImageList1();
     void MoveTo(double leftTwips, double topTwips);
@@ -119,9 +124,9 @@ private:
     SharedSettings settings_;
     DesktopWindowHandles desktop_;
     DesktopWatcher watcher_;
-    COLORREF savedTextBkColor_ = 0;
+    LabelBackground label_;
     Flag isOldWin9x_ = kFalse;
-    Flag isWinNT_ = kFalse;
+    Flag isWinNT_ = kTrue;
     std::unique_ptr<frmTask> task_;
     std::unique_ptr<frmSet> set_;
     ScopedIcon icon_;

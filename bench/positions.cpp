@@ -73,8 +73,8 @@ int wmain(int argc, wchar_t** argv) {
             POINT point = {};
             std::wstring text;
             for (int i = 0; i < items; ++i) {
-                iv::GetItemText(listView, block, i, text);
-                iv::GetItemPosition(listView, block, i, point);
+                iv::GetItemText(block, i, text);
+                iv::GetItemPosition(block, i, point);
             }
         });
         const double save = PerItem(items, [] { iv::SaveIconPositions(true); });

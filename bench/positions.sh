@@ -13,4 +13,4 @@ cmake --build build/mingw-x64 >/dev/null
 start_x_server
 trap stop_wine_and_x EXIT
 make_prefix
-wine build/mingw-x64/positions_bench.exe "$root/build/mingw-x64/standin.exe"
+wine build/mingw-x64/positions.exe "$root/build/mingw-x64/standin.exe"

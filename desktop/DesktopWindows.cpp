@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "base/ScopedWin.h"
+
 #include "desktop/DesktopWatcher.h"
 #include "desktop/ViewModes.h"
 
@@ -13,14 +15,49 @@ STYLESTRUCT StyleChange = {};
 
 HWND FindDefViewUnder(HWND parent) { return FindWindowExW(parent, nullptr, L"SHELLDLL_DefView", nullptr); }
 
+int RequestsInFlight = 0;
+
+struct HeaderStyle {
+    HWND header;
+    LONG style;
+};
+
+DWORD WINAPI SetHeaderStyle(void* parameter) {
+    const HeaderStyle* change = static_cast<HeaderStyle*>(parameter);
+    SetWindowLongW(change->header, GWL_STYLE, change->style);
+    delete change;
+    return 0;
+}
+
 // Sets or clears WS_VISIBLE in the list view's header style. Changing another process's window
-// style is a synchronous send underneath, so only touch it while the shell answers.
+// style is carried out by that window's thread with no time-out, so a worker thread makes the
+// change and is waited for only as long as any request to the shell; a hung shell keeps only the
+// worker, which ends with the change or with the program.
 void SetHeaderVisible(HWND listView, bool visible) {
     const HWND header = FindWindowExW(listView, nullptr, WC_HEADERW, nullptr);
-    if (!header || !ShellResponds(header)) return;
+    if (!header) return;
     const LONG style = GetWindowLongW(header, GWL_STYLE);
     const LONG newStyle = visible ? (style | WS_VISIBLE) : (style & ~static_cast<LONG>(WS_VISIBLE));
-    SetWindowLongW(header, GWL_STYLE, newStyle);
+    auto* change = new HeaderStyle{header, newStyle};
+    ScopedHandle worker(CreateThread(nullptr, 0, SetHeaderStyle, change, 0, nullptr));
+    if (!worker) {
+        delete change;
+        return;
+    }
+    // Messages other threads send are handled meanwhile, as in any request to the shell (the
+    // header may be this thread's own).
+    ++RequestsInFlight;
+    const ULONGLONG end = GetTickCount64() + kShellTimeoutMs;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        const HANDLE handle = worker.Get();
+        if (MsgWaitForMultipleObjects(1, &handle, FALSE, static_cast<DWORD>(end - now), QS_SENDMESSAGE) !=
+            WAIT_OBJECT_0 + 1) {
+            break;
+        }
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    --RequestsInFlight;
 }
 
 }  // namespace
@@ -28,14 +65,18 @@ void SetHeaderVisible(HWND listView, bool visible) {
 bool ShellSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result, UINT timeoutMs) {
     if (!hwnd) return false;
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_NORMAL, timeoutMs, &answer)) {
-        return false;
-    }
+    ++RequestsInFlight;
+    const LRESULT sent =
+        SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_NORMAL, timeoutMs, &answer);
+    --RequestsInFlight;
+    if (!sent) return false;
     if (result) *result = static_cast<LRESULT>(answer);
     return true;
 }
 
 bool ShellResponds(HWND hwnd) { return ShellSend(hwnd, WM_NULL, 0, 0); }
+
+bool ShellRequestInFlight() { return RequestsInFlight > 0; }
 
 HWND FindShellDefView(const wchar_t* progmanTitle) {
     HWND defView = FindDefViewUnder(FindWindowW(L"Progman", progmanTitle));

@@ -21,6 +21,10 @@ bool ShellSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* resul
 // True when the window's thread answers a null message in time.
 bool ShellResponds(HWND hwnd);
 
+// Whether this thread is waiting for the shell's answer. Messages that other threads send arrive
+// inside that wait: what they would start (a menu, a switch, an exit) waits until it is over.
+bool ShellRequestInFlight();
+
 // The shell's default view window and the desktop list view; null when not found.
 struct DesktopWindowHandles {
     HWND DefView = nullptr;

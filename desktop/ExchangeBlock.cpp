@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <utility>
 
 #include "desktop/DesktopWindows.h"
 
@@ -20,6 +21,70 @@ void PutField(std::vector<uint8_t>& bytes, uint32_t offset, uint64_t value, uint
 bool IsWow64(HANDLE process) {
     BOOL wow64 = FALSE;
     return IsWow64Process(process, &wow64) && wow64;
+}
+
+DWORD ThreadOf(HWND hwnd) { return hwnd ? GetWindowThreadProcessId(hwnd, nullptr) : 0; }
+
+// A block that a late answer may still write into.
+struct SetAsideBlock {
+    DWORD thread = 0;          // the shell's thread that owes the answer
+    HANDLE process = nullptr;  // NT: the shell's process, where the block lies
+    uint64_t address = 0;
+    HANDLE mapping = nullptr;  // 9x: the mapping and its view, kept until the program ends
+    void* view = nullptr;
+};
+
+class SetAsideBlocks {
+public:
+    SetAsideBlocks() = default;
+    SetAsideBlocks(const SetAsideBlocks&) = delete;
+    SetAsideBlocks& operator=(const SetAsideBlocks&) = delete;
+    ~SetAsideBlocks() {
+        // The program ends: what no answer has proved free stays where it is.
+        for (SetAsideBlock& block : blocks_) {
+            if (block.process) CloseHandle(block.process);
+            if (block.view) UnmapViewOfFile(block.view);
+            if (block.mapping) CloseHandle(block.mapping);
+        }
+    }
+
+    void Add(const SetAsideBlock& block) { blocks_.push_back(block); }
+    size_t Count() const { return blocks_.size(); }
+
+    // Frees the shell-side blocks owed by the list view's thread once it has answered a request
+    // sent after theirs; forgets those of a shell process that has ended.
+    void FreeProven(HWND listView) {
+        const DWORD thread = ThreadOf(listView);
+        bool owed = false;
+        for (auto it = blocks_.begin(); it != blocks_.end();) {
+            if (it->process && WaitForSingleObject(it->process, 0) == WAIT_OBJECT_0) {
+                CloseHandle(it->process);
+                it = blocks_.erase(it);
+                continue;
+            }
+            owed = owed || (it->process && thread && it->thread == thread);
+            ++it;
+        }
+        if (!owed || !ShellResponds(listView)) return;
+        for (auto it = blocks_.begin(); it != blocks_.end();) {
+            if (it->process && it->thread == thread) {
+                VirtualFreeEx(it->process, reinterpret_cast<void*>(static_cast<uintptr_t>(it->address)), 0,
+                              MEM_RELEASE);
+                CloseHandle(it->process);
+                it = blocks_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+private:
+    std::vector<SetAsideBlock> blocks_;
+};
+
+SetAsideBlocks& Aside() {
+    static SetAsideBlocks blocks;
+    return blocks;
 }
 
 }  // namespace
@@ -52,8 +117,15 @@ bool ShellIs64Bit(bool self64, bool selfWow64, bool shellWow64) {
     return selfWow64 && !shellWow64;
 }
 
-ExchangeBlock::ExchangeBlock(HWND listView, bool winNT) {
+bool BlockAddressFits(uint64_t address, bool shell64, bool self64) {
+    const uint64_t limit = shell64 && self64 ? UINT64_MAX : UINT32_MAX;
+    // The text area lies after the record and must fit as well.
+    return address != 0 && address <= limit - (kItemRecord64.size + kTextAreaBytes);
+}
+
+ExchangeBlock::ExchangeBlock(HWND listView, bool winNT) : listView_(listView) {
     if (!listView) return;
+    constexpr bool self64 = sizeof(void*) == 8;
     if (!winNT) {
         // On the 9x family a view of a shared mapping lies at the same address in every process.
         mapping_ =
@@ -61,20 +133,28 @@ ExchangeBlock::ExchangeBlock(HWND listView, bool winNT) {
         if (!mapping_) return;
         view_ = MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, 0);
         if (!view_) return;
-        layout_ = sizeof(void*) == 8 ? &kItemRecord64 : &kItemRecord32;
+        layout_ = self64 ? &kItemRecord64 : &kItemRecord32;
         address_ = reinterpret_cast<uintptr_t>(view_);
         return;
     }
+    Aside().FreeProven(listView);
     DWORD pid = 0;
     GetWindowThreadProcessId(listView, &pid);
     process_ = OpenProcess(
-        PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+        PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE,
+        FALSE, pid);
     if (!process_) return;
-    const bool shell64 = ShellIs64Bit(sizeof(void*) == 8, IsWow64(GetCurrentProcess()), IsWow64(process_));
+    const bool shell64 = ShellIs64Bit(self64, IsWow64(GetCurrentProcess()), IsWow64(process_));
     layout_ = shell64 ? &kItemRecord64 : &kItemRecord32;
     void* block =
         VirtualAllocEx(process_, nullptr, layout_->size + kTextAreaBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    address_ = reinterpret_cast<uintptr_t>(block);
+    if (!block) return;
+    const uint64_t address = reinterpret_cast<uintptr_t>(block);
+    if (!BlockAddressFits(address, shell64, self64)) {
+        VirtualFreeEx(process_, block, 0, MEM_RELEASE);
+        return;
+    }
+    address_ = address;
 }
 
 ExchangeBlock::~ExchangeBlock() {
@@ -85,6 +165,29 @@ ExchangeBlock::~ExchangeBlock() {
     }
     if (view_) UnmapViewOfFile(view_);
     if (mapping_) CloseHandle(mapping_);
+}
+
+void ExchangeBlock::SetAside() {
+    SetAsideBlock block;
+    block.thread = ThreadOf(listView_);
+    block.process = std::exchange(process_, nullptr);
+    block.address = std::exchange(address_, 0);
+    block.mapping = std::exchange(mapping_, nullptr);
+    block.view = std::exchange(view_, nullptr);
+    Aside().Add(block);
+}
+
+size_t ExchangeBlock::SetAsideCount() { return Aside().Count(); }
+
+Answer ExchangeBlock::Send(UINT msg, WPARAM wParam, LRESULT* result) {
+    if (!Ok()) return Answer::NoAnswer;
+    LRESULT answer = 0;
+    if (!ShellSend(listView_, msg, wParam, static_cast<LPARAM>(address_), &answer)) {
+        SetAside();
+        return Answer::NoAnswer;
+    }
+    if (result) *result = answer;
+    return Answer::Done;
 }
 
 bool ExchangeBlock::Write(uint32_t offset, const void* data, size_t bytes) {
@@ -116,35 +219,35 @@ HWND FindDesktopListView() {
 
 int32_t GetItemCount(HWND listView) {
     LRESULT count = 0;
-    return ShellSend(listView, LVM_GETITEMCOUNT, 0, 0, &count) ? static_cast<int32_t>(count) : -1;
+    if (!ShellSend(listView, LVM_GETITEMCOUNT, 0, 0, &count) || count < 0) return -1;
+    return count > kMaxDesktopItems ? kMaxDesktopItems : static_cast<int32_t>(count);
 }
 
-bool GetItemText(HWND listView, ExchangeBlock& block, int32_t index, std::wstring& text) {
+Answer GetItemText(ExchangeBlock& block, int32_t index, std::wstring& text) {
     const std::vector<uint8_t> request = BuildItemTextRequest(block.Layout(), index, block.Address());
-    if (!block.Write(0, request.data(), request.size())) return false;
+    if (!block.Write(0, request.data(), request.size())) return Answer::NoAnswer;
     LRESULT ok = 0;
-    if (!ShellSend(listView, LVM_GETITEMW, 0, static_cast<LPARAM>(block.Address()), &ok) || !ok) return false;
+    const Answer answer = block.Send(LVM_GETITEMW, 0, &ok);
+    if (answer != Answer::Done) return answer;
     uint8_t area[kTextAreaBytes];
-    if (!block.Read(block.Layout().size, area, sizeof area)) return false;
+    if (!ok || !block.Read(block.Layout().size, area, sizeof area)) return Answer::Refused;
     text = TextFromArea(area, sizeof area);
-    return true;
+    return Answer::Done;
 }
 
-bool GetItemPosition(HWND listView, ExchangeBlock& block, int32_t index, POINT& point) {
-    int32_t xy[2] = {point.x, point.y};
-    if (!block.Write(0, xy, sizeof xy)) return false;
+Answer GetItemPosition(ExchangeBlock& block, int32_t index, POINT& point) {
+    int32_t xy[2] = {0, 0};
+    if (!block.Write(0, xy, sizeof xy)) return Answer::NoAnswer;
     LRESULT ok = 0;
-    if (!ShellSend(listView, LVM_GETITEMPOSITION, static_cast<WPARAM>(index), static_cast<LPARAM>(block.Address()),
-                   &ok) ||
-        !ok || !block.Read(0, xy, sizeof xy)) {
-        return false;
-    }
+    const Answer answer = block.Send(LVM_GETITEMPOSITION, static_cast<WPARAM>(index), &ok);
+    if (answer != Answer::Done) return answer;
+    if (!ok || !block.Read(0, xy, sizeof xy)) return Answer::Refused;
     point = {xy[0], xy[1]};
-    return true;
+    return Answer::Done;
 }
 
-void SetItemPosition(HWND listView, int32_t index, int16_t x, int16_t y) {
-    ShellSend(listView, LVM_SETITEMPOSITION, static_cast<WPARAM>(index), PackItemPosition(x, y));
+bool SetItemPosition(HWND listView, int32_t index, int16_t x, int16_t y) {
+    return ShellSend(listView, LVM_SETITEMPOSITION, static_cast<WPARAM>(index), PackItemPosition(x, y));
 }
 
 ReadResult ReadDesktopItems(IconPositionList& list, bool winNT) {
@@ -155,27 +258,47 @@ ReadResult ReadDesktopItems(IconPositionList& list, bool winNT) {
     const int32_t count = block.Ok() ? GetItemCount(listView) : -1;
     if (count < 0) return ReadResult::Unreadable;
 
-    POINT point = {0, 0};  // an item whose position cannot be read keeps the one before it
-    int32_t named = 0;
+    list.clear();
+    bool partial = false;
+    bool changed = false;
     for (int32_t i = 0; i < count; ++i) {
         IconPosition item;
-        if (GetItemText(listView, block, i, item.Name)) {
-            ++named;
-        } else {
-            item.Name = kUnreadableItemName;
+        POINT point = {};
+        const Answer name = GetItemText(block, i, item.Name);
+        if (name == Answer::NoAnswer) break;
+        const Answer position = GetItemPosition(block, i, point);
+        if (position == Answer::NoAnswer) break;
+        if (position == Answer::Refused) {
+            // A position that could not be read is never stored: it would be another item's.
+            partial = true;
+            continue;
         }
-        GetItemPosition(listView, block, i, point);
+        if (name == Answer::Refused) {
+            item.Name = kUnreadableItemName;
+            partial = true;
+        } else {
+            // The same name after the position: no item came or went between the two reads.
+            std::wstring again;
+            const Answer check = GetItemText(block, i, again);
+            if (check == Answer::NoAnswer) break;
+            if (check == Answer::Refused || again != item.Name) {
+                changed = true;
+                continue;
+            }
+        }
         item.X = point.x;
         item.Y = point.y;
-        if (i == 0) {
-            list[0] = std::move(item);
-        } else {
-            list.push_back(std::move(item));
-        }
+        list.push_back(std::move(item));
     }
-    if (named == count) return ReadResult::Read;
-    // Not one name could be read: the shell stopped answering, and the list tells nothing.
-    return named == 0 ? ReadResult::Unreadable : ReadResult::Partial;
+    const bool answered = block.Ok();
+    if (answered && GetItemCount(listView) != count) changed = true;
+    const bool whole = answered && !partial && !changed && static_cast<int32_t>(list.size()) == count;
+    if (list.empty()) {
+        list.assign(1, IconPosition{});
+        return whole ? ReadResult::Read : ReadResult::Unreadable;
+    }
+    if (whole) return ReadResult::Read;
+    return changed ? ReadResult::Changed : ReadResult::Partial;
 }
 
 }  // namespace iv

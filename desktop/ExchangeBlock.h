@@ -39,12 +39,23 @@ LPARAM PackItemPosition(int16_t x, int16_t y);
 // the two processes run under WOW64.
 bool ShellIs64Bit(bool self64, bool selfWow64, bool shellWow64);
 
+// Whether a block at this address can be named to the shell: the address must fit the shell's
+// pointers (a 32-bit shell) and the message's parameter (a 32-bit Iconvale on 64-bit Windows).
+bool BlockAddressFits(uint64_t address, bool shell64, bool self64);
+
+// How a request that carries the block's address went.
+enum class Answer { Done, Refused, NoAnswer };
+
 // The exchange block of one operation: reserved in the shell's process on the NT family, the
-// shared "ShareMemory" mapping on the 9x family. Released when it goes out of scope.
+// shared "ShareMemory" mapping on the 9x family. Released when it goes out of scope, except after
+// a request that was not answered in time: the shell may still carry that request out later and
+// write into the block, so the block is set aside instead. A block set aside is freed once a later
+// request to the same list view has been answered (the shell's thread handles the requests sent
+// to it in order, so the late one is then done); without that proof it stays in the shell.
 class ExchangeBlock {
 public:
     // Opens the block for a list view; Ok() tells whether that worked. winNT: the system is of
-    // the NT family.
+    // the NT family. Frees the blocks set aside for the list view when it answers.
     ExchangeBlock(HWND listView, bool winNT);
     ~ExchangeBlock();
     ExchangeBlock(const ExchangeBlock&) = delete;
@@ -58,7 +69,17 @@ public:
     bool Write(uint32_t offset, const void* data, size_t bytes);
     bool Read(uint32_t offset, void* data, size_t bytes);
 
+    // Sends the list view a request whose lParam is the block's address. A request not answered
+    // in time sets the block aside: it is no longer Ok() and every later request fails.
+    Answer Send(UINT msg, WPARAM wParam, LRESULT* result = nullptr);
+
+    // Blocks set aside and not yet freed, in this process's whole life.
+    static size_t SetAsideCount();
+
 private:
+    void SetAside();
+
+    HWND listView_ = nullptr;
     HANDLE process_ = nullptr;
     HANDLE mapping_ = nullptr;
     void* view_ = nullptr;
@@ -77,22 +98,29 @@ using IconPositionList = std::vector<IconPosition>;
 // The name stored for an item whose text could not be read.
 inline constexpr wchar_t kUnreadableItemName[] = L"取得できませんでした。";
 
+// The most items the store can keep apart: their coordinates are stored as 16-bit numbers, and
+// no desktop holds more; a larger count from the shell is not believed.
+inline constexpr int32_t kMaxDesktopItems = 32767;
+
 // The desktop list view: "Progman" (or a "WorkerW" holding the view) > "SHELLDLL_DefView" >
 // "SysListView32"; null when not found.
 HWND FindDesktopListView();
 
-// -1 when the list view does not answer.
+// -1 when the list view does not answer; at most kMaxDesktopItems.
 int32_t GetItemCount(HWND listView);
-bool GetItemText(HWND listView, ExchangeBlock& block, int32_t index, std::wstring& text);
-bool GetItemPosition(HWND listView, ExchangeBlock& block, int32_t index, POINT& point);
-void SetItemPosition(HWND listView, int32_t index, int16_t x, int16_t y);
+Answer GetItemText(ExchangeBlock& block, int32_t index, std::wstring& text);
+Answer GetItemPosition(ExchangeBlock& block, int32_t index, POINT& point);
+bool SetItemPosition(HWND listView, int32_t index, int16_t x, int16_t y);
 
-// Read: every name was read; Partial: some items carry the unreadable name; NoListView and
-// Unreadable: nothing was read (no desktop, no block, no answer, or not one name).
-enum class ReadResult { Read, Partial, NoListView, Unreadable };
+// Read: every item was read. Partial: some items were left out or carry the unreadable name (a
+// refused or unanswered request ends the read there). Changed: items came or went during the
+// read. NoListView and Unreadable: nothing was read (no desktop, no block, no answer, or not one
+// item). Only Read tells that the list is the whole desktop.
+enum class ReadResult { Read, Partial, Changed, NoListView, Unreadable };
 
 // Replaces the list with the desktop's items in index order (a single blank record when there
-// is no item or nothing could be read) and tells how much of the desktop could be read.
+// is no item or nothing could be read). An item is listed only when its name, read again after
+// its position, is still the same: a name and a position always belong to the same item.
 ReadResult ReadDesktopItems(IconPositionList& list, bool winNT);
 
 }  // namespace iv

@@ -28,11 +28,11 @@ std::wstring IconPositionKey(int width, int height) {
 
 const IconPositionList& LastIconPositionList() { return g_iconPositionList; }
 
-void SaveIconPositions(bool winNT) {
+SaveResult SaveIconPositions(bool winNT) {
     const std::wstring key = CurrentKey();
     const ReadResult read = ReadDesktopItems(g_iconPositionList, winNT);
     // A desktop that cannot be read must not wipe what is stored.
-    if (read == ReadResult::NoListView || read == ReadResult::Unreadable) return;
+    if (read == ReadResult::NoListView || read == ReadResult::Unreadable) return SaveResult::NotSaved;
 
     // New values first, so that an interrupted save never leaves less than there was.
     std::unordered_set<std::wstring> written;
@@ -43,29 +43,46 @@ void SaveIconPositions(bool winNT) {
             written.insert(FoldCase(name));
         }
     }
-    // Then the values of items that are gone. While some names could not be read, their values
-    // may still belong to items on the desktop: keep them.
-    if (read != ReadResult::Read) return;
+    // Then the values of items that are gone, but only after a read of the whole desktop: values
+    // of items left out of a partial or changing read may still belong to items on the desktop.
+    if (read != ReadResult::Read) return SaveResult::Partial;
     for (const std::wstring& name : RegKeys::GetValueNames(HKEY_CURRENT_USER, key)) {
         if (!written.contains(FoldCase(name))) RegKeys::DeleteRegValue(HKEY_CURRENT_USER, key, name);
     }
+    return SaveResult::Saved;
 }
 
-void RestoreIconPositions(bool winNT) {
+bool RestoreIconPositions(bool winNT) {
     const std::wstring key = CurrentKey();
     const HWND listView = FindDesktopListView();
-    if (!listView) return;
+    if (!listView) return false;
     ExchangeBlock block(listView, winNT);
-    if (!block.Ok()) return;
-    const int32_t count = GetItemCount(listView);
-    for (int32_t i = 0; i < count; ++i) {
-        std::wstring name;
-        if (!GetItemText(listView, block, i, name)) continue;
-        const std::wstring x = RegKeys::GetRegValue(HKEY_CURRENT_USER, key, name + L".X");
-        const std::wstring y = RegKeys::GetRegValue(HKEY_CURRENT_USER, key, name + L".Y");
-        if (x.empty() || y.empty()) continue;
-        SetItemPosition(listView, i, NumberValue(x), NumberValue(y));
+    if (!block.Ok()) return false;
+    // An item moves only right after its name was read at its index. When the name there is another
+    // one after the move, an item came or went in between and the move may have hit the wrong item:
+    // the pass starts again, so that every item with a stored place ends there.
+    constexpr int kPasses = 3;
+    for (int pass = 0; pass < kPasses; ++pass) {
+        const int32_t count = GetItemCount(listView);
+        if (count < 0) return false;
+        bool changed = false;
+        for (int32_t i = 0; i < count && !changed; ++i) {
+            std::wstring name;
+            const Answer read = GetItemText(block, i, name);
+            if (read == Answer::NoAnswer) return false;
+            if (read == Answer::Refused) continue;
+            const std::wstring x = RegKeys::GetRegValue(HKEY_CURRENT_USER, key, name + L".X");
+            const std::wstring y = RegKeys::GetRegValue(HKEY_CURRENT_USER, key, name + L".Y");
+            if (x.empty() || y.empty()) continue;
+            if (!SetItemPosition(listView, i, NumberValue(x), NumberValue(y))) return false;
+            std::wstring again;
+            const Answer check = GetItemText(block, i, again);
+            if (check == Answer::NoAnswer) return false;
+            changed = check == Answer::Refused || again != name;
+        }
+        if (!changed && GetItemCount(listView) == count) return true;
     }
+    return false;
 }
 
 }  // namespace iv

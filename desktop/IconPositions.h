@@ -9,12 +9,18 @@ namespace iv {
 // The key of a screen size: the settings key, "\", width, "*", height.
 std::wstring IconPositionKey(int width, int height);
 
-// Replaces the stored positions of the current screen size with the desktop's items. Leaves the
-// store as it was when the desktop cannot be read.
-void SaveIconPositions(bool winNT);
+// Saved: the stored positions of the current screen size are the desktop's items. Partial: what
+// could be read was written and nothing was deleted. NotSaved: the desktop could not be read and
+// the store is as it was.
+enum class SaveResult { Saved, Partial, NotSaved };
 
-// Moves every desktop item that has both values stored for the current screen size there.
-void RestoreIconPositions(bool winNT);
+// Writes the desktop's items under the current screen size's key, then deletes the values of
+// items that are gone when the whole desktop was read.
+SaveResult SaveIconPositions(bool winNT);
+
+// Moves every desktop item that has both values stored for the current screen size there; false
+// when the desktop could not be read to the end.
+bool RestoreIconPositions(bool winNT);
 
 // The list the last save read (module state, kept for inspection).
 const IconPositionList& LastIconPositionList();

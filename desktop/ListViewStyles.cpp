@@ -14,19 +14,33 @@ uint32_t ExtendedStyleBits(const int16_t* styleFlags) {
     return bits;
 }
 
-COLORREF TextBackground(const int16_t* styleFlags, COLORREF saved) {
+std::optional<COLORREF> TextBackground(const int16_t* styleFlags, std::optional<COLORREF> saved) {
     return styleFlags[kTextColorFlag] == 1 ? CLR_NONE : saved;
+}
+
+void LabelBackground::TryRead(HWND listView, UINT timeoutMs) {
+    if (saved_ || setByProgram_) return;
+    LRESULT colour = 0;
+    if (ShellSend(listView, LVM_GETTEXTBKCOLOR, 0, 0, &colour, timeoutMs)) saved_ = static_cast<COLORREF>(colour);
+}
+
+void LabelBackground::Apply(HWND listView, const int16_t* styleFlags) {
+    TryRead(listView);
+    const std::optional<COLORREF> colour = TextBackground(styleFlags, saved_);
+    if (!colour || !listView) return;
+    setByProgram_ = true;
+    ShellSend(listView, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(*colour));
 }
 
 void InvalidateWindow(HWND hwnd) {
     if (hwnd) InvalidateRect(hwnd, nullptr, TRUE);
 }
 
-void ApplyListViewStyles(const DesktopWindowHandles& windows, const int16_t* styleFlags, COLORREF savedTextBkColor) {
+void ApplyListViewStyles(const DesktopWindowHandles& windows, const int16_t* styleFlags, LabelBackground& label) {
     const HWND listView = windows.ListView;
     // A mask of 0 makes every extended style take its value from the bits, clearing the rest.
     ShellSend(listView, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(ExtendedStyleBits(styleFlags)));
-    ShellSend(listView, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(TextBackground(styleFlags, savedTextBkColor)));
+    label.Apply(listView, styleFlags);
     InvalidateWindow(windows.DefView);
     InvalidateWindow(listView);
 }

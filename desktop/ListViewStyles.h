@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 
 #include "desktop/DesktopWindows.h"
 
@@ -17,13 +18,29 @@ inline constexpr uint32_t kExStyleBits[10] = {0x0400, 0x0020, 0x0001, 0x0010, 0x
 // The extended styles the flags (StyleFlags) ask for; only a flag of exactly 1 turns its style on.
 uint32_t ExtendedStyleBits(const int16_t* styleFlags);
 
-// The label background: none (CLR_NONE) while "Text Color" is 1, otherwise the colour the
-// desktop had at start-up.
-COLORREF TextBackground(const int16_t* styleFlags, COLORREF saved);
+// The label background the flags ask for: none (CLR_NONE) while "Text Color" is 1, otherwise the
+// desktop's own colour; nothing to set while that colour is unknown.
+std::optional<COLORREF> TextBackground(const int16_t* styleFlags, std::optional<COLORREF> saved);
+
+// The desktop's own label background. Unknown until the list view has answered; it can be read
+// only until the program sets the background itself, after which the list view reports the
+// program's colour, not the shell's.
+class LabelBackground {
+public:
+    // Reads the colour when it is unknown and may still be read.
+    void TryRead(HWND listView, UINT timeoutMs = kShellTimeoutMs);
+    // Sets the background the flags ask for, if any.
+    void Apply(HWND listView, const int16_t* styleFlags);
+    std::optional<COLORREF> Saved() const { return saved_; }
+
+private:
+    std::optional<COLORREF> saved_;
+    bool setByProgram_ = false;
+};
 
 // Sets every extended style to what the flags ask (clearing any other), sets the label
-// background (the saved colour unless "Text Color" is on) and repaints the desktop.
-void ApplyListViewStyles(const DesktopWindowHandles& windows, const int16_t* styleFlags, COLORREF savedTextBkColor);
+// background and repaints the desktop.
+void ApplyListViewStyles(const DesktopWindowHandles& windows, const int16_t* styleFlags, LabelBackground& label);
 
 // Finds the desktop windows afresh and repaints the list view.
 void RedrawDesktop(DesktopWindowHandles& windows);

@@ -45,6 +45,11 @@ frmSet::~frmSet() { Unload(); }
 
 void frmSet::Show() {
     if (Hwnd()) {
+        // While the About box is open over it the dialog is disabled: the box comes forward.
+        if (about_ && about_->Hwnd()) {
+            SetForegroundWindow(about_->Hwnd());
+            return;
+        }
         if (IsIconic(Hwnd())) ShowWindow(Hwnd(), SW_RESTORE);
         SetForegroundWindow(Hwnd());
         return;
@@ -247,12 +252,16 @@ void frmSet::tvwStyle_NodeClick(HTREEITEM node) {
         turnOff(L"Under Line Hot");
     } else if (key == L"Under Line Hot") {
         turnOff(L"Under Line Cool");
-    } else if (key == L"Icon NowSave") {
+    } else if (key == L"Icon NowSave" || key == L"Icon NowLoad") {
+        // A layout is kept only in the icon views: in list and details the list view's positions
+        // are rows, not icon places (the view may have changed since the dialog opened).
+        if (!host_.Settings().InIconView()) return;
         WaitCursor wait;
-        RestoreIconPositions(host_.IsWinNT());
-    } else if (key == L"Icon NowLoad") {
-        WaitCursor wait;
-        SaveIconPositions(host_.IsWinNT());
+        if (key == L"Icon NowSave") {
+            RestoreIconPositions(host_.IsWinNT());
+        } else {
+            SaveIconPositions(host_.IsWinNT());
+        }
     }
 }
 
@@ -356,7 +365,9 @@ void frmSet::cmdOK_Click() {
 
 void frmSet::cmdAbout_Click() {
     frmAbout about(host_.Icon());
+    about_ = &about;
     about.ShowModal();
+    about_ = nullptr;
 }
 
 INT_PTR frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM) {

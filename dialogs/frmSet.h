@@ -9,6 +9,7 @@
 #include "base/Window.h"
 #include "dialogs/KeyedTree.h"
 #include "dialogs/SettingsHost.h"
+#include "dialogs/frmAbout.h"
 
 namespace iv {
 
@@ -81,6 +82,8 @@ private:
     HTREEITEM etcPressed_ = nullptr;
     // The node a left press started on, for the click that its release makes.
     HTREEITEM clickStart_ = nullptr;
+    // The About box while it is open over the dialog.
+    frmAbout* about_ = nullptr;
     ScopedImageList imgView_;
     ScopedFont font_;
     double tppX_ = 15;

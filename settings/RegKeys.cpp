@@ -8,7 +8,8 @@ namespace iv::RegKeys {
 namespace {
 
 // KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY |
-// KEY_CREATE_LINK | READ_CONTROL: enough for every operation here, less than KEY_ALL_ACCESS.
+// KEY_CREATE_LINK | READ_CONTROL: enough for every change here, less than KEY_ALL_ACCESS. Reads
+// ask for no more than reading, so that a key a policy made read-only still yields its values.
 constexpr REGSAM kAccess = 0x2003F;
 
 }  // namespace
@@ -30,7 +31,7 @@ bool DeleteRegKey(HKEY root, const std::wstring& path) { return RegDeleteKeyW(ro
 
 std::wstring GetRegValue(HKEY root, const std::wstring& path, const std::wstring& name) {
     ScopedRegKey key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, kAccess, key.Receive()) != ERROR_SUCCESS) return {};
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) return {};
 
     // One spare character keeps the text terminated even when the data fills the buffer.
     wchar_t buffer[kMaxValueChars + 2] = {};
@@ -55,7 +56,7 @@ std::wstring GetRegValue(HKEY root, const std::wstring& path, const std::wstring
 std::vector<std::wstring> GetValueNames(HKEY root, const std::wstring& path) {
     std::vector<std::wstring> names;
     ScopedRegKey key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, kAccess, key.Receive()) != ERROR_SUCCESS) return names;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) return names;
     DWORD longest = 0;
     if (RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest, nullptr,
                          nullptr, nullptr) != ERROR_SUCCESS) {

@@ -5,6 +5,7 @@
 
 #include "base/Twips.h"
 #include "base/Window.h"
+#include "desktop/DesktopWindows.h"
 
 namespace iv {
 namespace {
@@ -72,8 +73,27 @@ bool IconTray::Create(HWND host) {
 
 void IconTray::NotifyTray() {
     NOTIFYICONDATAW record = BuildNotifyRecord(Hwnd(), picture_, toolTipText_);
-    notifier_(pending_, &record);
+    const DWORD action = pending_;
+    const bool done = notifier_(action, &record) != FALSE;
     pending_ = NIM_MODIFY;
+    shown_ = action != NIM_DELETE && done;
+    KeepTrying();
+}
+
+void IconTray::KeepTrying() {
+    if (!Hwnd()) return;
+    if (enable_ && !shown_) {
+        SetTimer(Hwnd(), kRetryTimer, kRetryMs, nullptr);
+    } else {
+        KillTimer(Hwnd(), kRetryTimer);
+    }
+}
+
+void IconTray::Retry() {
+    // A modify that succeeds proves the icon is there after all; otherwise it is added again.
+    NOTIFYICONDATAW record = BuildNotifyRecord(Hwnd(), picture_, toolTipText_);
+    shown_ = notifier_(NIM_MODIFY, &record) || notifier_(NIM_ADD, &record);
+    KeepTrying();
 }
 
 void IconTray::Resize() {
@@ -135,6 +155,12 @@ void IconTray::frmParent_Unload() {
 
 LRESULT IconTray::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == kTrayCallbackMessage && wParam == kTrayIconId) {
+        // A callback sent while this thread waits for the shell would open its menu inside that
+        // wait: it is handled once the wait is over.
+        if (ShellRequestInFlight()) {
+            PostMessageW(Hwnd(), msg, wParam, lParam);
+            return 0;
+        }
         const TrayEvent event = DecodeTrayCallback(static_cast<UINT>(lParam));
         if (event != TrayEvent::None && OnEvent) OnEvent(event);
         return 0;
@@ -143,6 +169,14 @@ LRESULT IconTray::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (enable_) {
             pending_ = NIM_ADD;
             NotifyTray();
+        }
+        return 0;
+    }
+    if (msg == WM_TIMER && wParam == kRetryTimer) {
+        if (enable_ && !shown_) {
+            Retry();
+        } else {
+            KeepTrying();
         }
         return 0;
     }

@@ -83,6 +83,12 @@ public:
 
     // The request NotifyTray sends next: NIM_ADD, NIM_MODIFY or NIM_DELETE.
     DWORD PendingAction() const { return pending_; }
+    // Whether the shell has confirmed the icon. While it is wanted and not confirmed (the taskbar
+    // refused it, busy at log-on, and no "TaskbarCreated" follows), the control tries again every
+    // kRetryMs: the program must never be left without a way in.
+    bool Shown() const { return shown_; }
+    static constexpr UINT_PTR kRetryTimer = 1;
+    static constexpr UINT kRetryMs = 3000;
 
     // Raised for the mouse messages of the icon.
     std::function<void(TrayEvent)> OnEvent;
@@ -90,6 +96,8 @@ public:
 private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void NotifyTray();
+    void KeepTrying();
+    void Retry();
     void Resize();
 
     Notifier notifier_;
@@ -97,6 +105,7 @@ private:
     std::wstring toolTipText_;
     bool enable_ = false;
     DWORD pending_ = NIM_ADD;
+    bool shown_ = false;
     SIZE size_ = {};
     UINT taskbarCreated_ = 0;
 };

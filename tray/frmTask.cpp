@@ -127,6 +127,10 @@ void frmTask::menuExit_Click() { host_.Exit(); }
 LRESULT frmTask::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_COMMAND: {
+            if (ShellRequestInFlight()) {
+                PostMessageW(Hwnd(), msg, wParam, lParam);
+                return 0;
+            }
             const UINT id = LOWORD(wParam);
             if (id >= kMenuIcon && id < kMenuIcon + 4) {
                 menuIcon_Click(static_cast<int>(id - kMenuIcon));

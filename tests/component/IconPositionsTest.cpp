@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "base/ScopedWin.h"
 #include "desktop/ExchangeBlock.h"
 #include "desktop/IconPositions.h"
 #include "settings/Settings.h"
@@ -178,6 +179,27 @@ TEST_F(IconPositionsTest, ASaveWithoutADesktopLeavesTheStoreAlone) {
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
     EXPECT_EQ(ValueNames(key_).size(), 2u);
     RestoreIconPositions(true);  // nothing to move, nothing fails
+}
+
+LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == LVM_GETITEMCOUNT) return GetWindowLongPtrW(hwnd, GWLP_USERDATA);
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// The shell's count is not believed past what the store can keep apart, nor below zero.
+TEST(ItemCount, IsBoundedAndANegativeAnswerIsNoAnswer) {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = CountingProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = L"CountingListView";
+    RegisterClassW(&wc);
+    ScopedWindow list(
+        CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr));
+    for (const auto& [answer, count] : {std::pair{100000, kMaxDesktopItems}, std::pair{-5, -1}, std::pair{12, 12}}) {
+        SetWindowLongPtrW(list.Get(), GWLP_USERDATA, answer);
+        EXPECT_EQ(GetItemCount(list.Get()), count) << answer;
+    }
 }
 
 }  // namespace

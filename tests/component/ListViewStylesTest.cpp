@@ -44,7 +44,7 @@ protected:
     SharedSettings settings_;
     DesktopWindowHandles windows_;
     DesktopWatcher watcher_;
-    COLORREF saved_ = 0;
+    LabelBackground label_;
 };
 
 TEST_F(ListViewStylesTest, EachFlagTurnsOnItsOwnStyleAndOnlyOneCounts) {
@@ -55,10 +55,10 @@ TEST_F(ListViewStylesTest, EachFlagTurnsOnItsOwnStyleAndOnlyOneCounts) {
     for (int i = 0; i < 10; ++i) {
         for (auto& f : settings_.StyleFlags) f = 0;
         settings_.StyleFlags[i] = 1;
-        ApplyListViewStyles(windows_, settings_.StyleFlags, saved_);
+        ApplyListViewStyles(windows_, settings_.StyleFlags, label_);
         EXPECT_EQ(static_cast<DWORD>(ListView_GetExtendedListViewStyle(ListView())), expected[i]) << i;
         settings_.StyleFlags[i] = 2;
-        ApplyListViewStyles(windows_, settings_.StyleFlags, saved_);
+        ApplyListViewStyles(windows_, settings_.StyleFlags, label_);
         EXPECT_EQ(ListView_GetExtendedListViewStyle(ListView()), 0u) << i;
     }
 }
@@ -68,31 +68,41 @@ TEST_F(ListViewStylesTest, StylesTheShellHadSetAreCleared) {
     settings_.StyleFlags[0] = 1;
     settings_.StyleFlags[9] = 1;
     desktop_->ClearLog();
-    ApplyListViewStyles(windows_, settings_.StyleFlags, saved_);
+    ApplyListViewStyles(windows_, settings_.StyleFlags, label_);
     EXPECT_EQ(static_cast<DWORD>(ListView_GetExtendedListViewStyle(ListView())),
               static_cast<DWORD>(LVS_EX_INFOTIP | LVS_EX_UNDERLINEHOT));
     EXPECT_EQ(ProgramMessages(desktop_->Log())[0], L"LV LVM_SETEXTENDEDLISTVIEWSTYLE mask=0x00000000 style=0x00000C00");
 }
 
 TEST_F(ListViewStylesTest, TransparentLabelsAndTheSavedColourBack) {
-    saved_ = RGB(10, 20, 30);
+    ListView_SetTextBkColor(ListView(), RGB(10, 20, 30));
     settings_.StyleFlags[10] = 1;
-    ApplyListViewStyles(windows_, settings_.StyleFlags, saved_);
+    ApplyListViewStyles(windows_, settings_.StyleFlags, label_);
     EXPECT_EQ(ListView_GetTextBkColor(ListView()), CLR_NONE);
     settings_.StyleFlags[10] = 0;
-    ApplyListViewStyles(windows_, settings_.StyleFlags, saved_);
+    ApplyListViewStyles(windows_, settings_.StyleFlags, label_);
     EXPECT_EQ(ListView_GetTextBkColor(ListView()), RGB(10, 20, 30));
     settings_.StyleFlags[10] = 2;
-    ApplyListViewStyles(windows_, settings_.StyleFlags, saved_);
+    ApplyListViewStyles(windows_, settings_.StyleFlags, label_);
     EXPECT_EQ(ListView_GetTextBkColor(ListView()), RGB(10, 20, 30));
     EXPECT_TRUE(TakeInvalidation());
     RECT r = {};
     EXPECT_TRUE(GetUpdateRect(desktop_->DefView(), &r, FALSE));
+
+    // A colour the start-up could not read (no desktop yet, at log-on) is unknown, never black:
+    // nothing is set while it stays unknown, and it is read when the desktop answers.
+    LabelBackground unknown;
+    unknown.TryRead(nullptr);
+    ListView_SetTextBkColor(ListView(), RGB(40, 50, 60));
+    ApplyListViewStyles(DesktopWindowHandles{}, settings_.StyleFlags, unknown);
+    ApplyListViewStyles(windows_, settings_.StyleFlags, unknown);
+    EXPECT_EQ(ListView_GetTextBkColor(ListView()), RGB(40, 50, 60));
+    EXPECT_EQ(unknown.Saved(), RGB(40, 50, 60));
 }
 
 TEST_F(ListViewStylesTest, KeepTextTransparentRestoresTheColourWithoutARepaint) {
     settings_.StyleFlags[10] = 1;
-    ApplyListViewStyles(windows_, settings_.StyleFlags, saved_);
+    ApplyListViewStyles(windows_, settings_.StyleFlags, label_);
     TakeInvalidation();
     desktop_->ClearLog();
     watcher_.KeepTextTransparent(windows_, settings_.StyleFlags[kTextColorFlag] == 1);
@@ -191,7 +201,9 @@ TEST(ListViewStylesWithoutDesktop, NothingHappensAndNothingFails) {
     DesktopWindowHandles windows;
     DesktopWatcher watcher;
     settings.StyleFlags[kTextColorFlag] = 1;
-    ApplyListViewStyles(windows, settings.StyleFlags, 0);
+    LabelBackground label;
+    ApplyListViewStyles(windows, settings.StyleFlags, label);
+    EXPECT_FALSE(label.Saved());
     watcher.KeepTextTransparent(windows, true);
     watcher.StartScrollFollow(nullptr);
     watcher.FollowScroll(windows);

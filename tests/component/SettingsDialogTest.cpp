@@ -360,7 +360,24 @@ TEST_F(SettingsDialogTest, IconCommandsSaveAndRestoreAtOnce) {
     EXPECT_EQ(at.y, saved.y);
     // Cancel leaves the saved positions saved.
     Command(frmSet::kCancel);
-    EXPECT_FALSE(ValueNames(IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN))).empty());
+    const std::wstring key = IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_FALSE(ValueNames(key).empty());
+
+    // The view switched to a list while the dialog is open: its rows are no icon layout, so the
+    // commands leave the store and the desktop alone.
+    Open();
+    main_->barBtn_ButtonClick(frmMain::kViewButton);
+    main_->barBtn_ButtonClick(frmMain::kViewButton);
+    ASSERT_EQ(State().CurrentViewMode, 3);
+    DeleteKeyTree(key);
+    Click(Style(), L"Icon NowLoad");
+    EXPECT_TRUE(ValueNames(key).empty());
+    WriteString(key, L"Readme.X", L"300");
+    WriteString(key, L"Readme.Y", L"300");
+    ListView_GetItemPosition(list, 0, &saved);
+    Click(Style(), L"Icon NowSave");
+    ListView_GetItemPosition(list, 0, &at);
+    EXPECT_EQ(at.x, saved.x);
 }
 
 TEST_F(SettingsDialogTest, ApplyRefusesWithoutAViewModeToCycle) {
@@ -513,9 +530,13 @@ TEST_F(SettingsDialogTest, AboutOpensModallyOverTheDialog) {
     static HWND dialog;
     static bool sawAbout;
     static bool dialogEnabled;
+    static HWND forward;
+    static frmMain* program;
     dialog = Dialog().Hwnd();
     sawAbout = false;
     dialogEnabled = true;
+    forward = nullptr;
+    program = main_.get();
     // What a timer sees while the About box runs its own loop; it then closes the box.
     struct Watch {
         static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
@@ -523,6 +544,9 @@ TEST_F(SettingsDialogTest, AboutOpensModallyOverTheDialog) {
             if (!about || sawAbout) return;
             sawAbout = true;
             dialogEnabled = IsWindowEnabled(dialog) != FALSE;
+            // The tray asks for the settings meanwhile: the box comes forward, not the dialog.
+            program->ShowSettings();
+            forward = GetForegroundWindow();
             PostMessageW(about, WM_COMMAND, IDOK, 0);
         }
     };
@@ -531,6 +555,8 @@ TEST_F(SettingsDialogTest, AboutOpensModallyOverTheDialog) {
     KillTimer(nullptr, timer);
     EXPECT_TRUE(sawAbout);
     EXPECT_FALSE(dialogEnabled);
+    EXPECT_NE(forward, dialog);
+    EXPECT_EQ(forward, FindWindowW(nullptr, L"ﾊﾞｰｼﾞｮﾝ情報"));
     EXPECT_TRUE(IsWindowEnabled(Dialog().Hwnd()));
     EXPECT_TRUE(Dialog().IsLoaded());
 }

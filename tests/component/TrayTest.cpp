@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <utility>
+
 #include "app/frmMain.h"
 #include "settings/Settings.h"
 #include "tests/stand-in/StandIn.h"
@@ -24,9 +26,15 @@ struct Request {
 class IconTrayTest : public ::testing::Test {
 protected:
     IconTray::Notifier Recorder() {
-        return [this](DWORD message, NOTIFYICONDATAW* record) {
+        // A shell that refuses a second add of the same icon, a modification of one it does not
+        // have, and the first refusedAdds_ adds (a busy taskbar at log-on).
+        return [this](DWORD message, NOTIFYICONDATAW* record) -> BOOL {
             requests_.push_back({message, record->hIcon, record->szTip});
-            return message != NIM_ADD || !added_ ? (added_ = message != NIM_DELETE, TRUE) : FALSE;
+            if (message == NIM_MODIFY) return added_;
+            if (message != NIM_ADD) return !std::exchange(added_, false);
+            if (added_) return FALSE;
+            if (refusedAdds_ > 0) return --refusedAdds_, FALSE;
+            return added_ = true;
         };
     }
     std::vector<DWORD> Messages() const {
@@ -36,6 +44,7 @@ protected:
     }
     std::vector<Request> requests_;
     bool added_ = false;
+    int refusedAdds_ = 0;
 };
 
 TEST_F(IconTrayTest, PendingActionFollowsEnableAndTheHost) {
@@ -100,8 +109,21 @@ TEST_F(IconTrayTest, ARestartedShellGetsTheIconBack) {
     EXPECT_TRUE(requests_.empty());
     tray.SetEnable(true);
     requests_.clear();
+    added_ = false;
     SendMessageW(tray.Hwnd(), taskbarCreated, 0, 0);
     EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_ADD}));
+    EXPECT_TRUE(tray.Shown());
+
+    // A taskbar that refuses the icon and never announces itself: the control keeps trying,
+    // modification first (the icon may be there after all), until the icon is there.
+    tray.SetEnable(false);
+    refusedAdds_ = 2;
+    requests_.clear();
+    tray.SetEnable(true);
+    EXPECT_FALSE(tray.Shown());
+    for (int tick = 0; tick < 3; ++tick) SendMessageW(tray.Hwnd(), WM_TIMER, IconTray::kRetryTimer, 0);
+    EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_ADD, NIM_MODIFY, NIM_ADD}));
+    EXPECT_TRUE(tray.Shown());
 }
 
 TEST_F(IconTrayTest, StoredPropertiesLeaveDefaultsOutAndAddTheIconAtTheHostsLoad) {

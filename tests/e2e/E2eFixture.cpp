@@ -51,16 +51,30 @@ void E2eTest::StartStandIn(const std::vector<std::wstring>& args) {
         << "the stand-in desktop did not come up";
 }
 
-void E2eTest::StartIconvale() {
+void E2eTest::StartIconvale(bool trayMode) {
     ASSERT_TRUE(app_.Start(iconvalePath_));
     ASSERT_TRUE(WaitUntil(
         [&] {
             main_ = FindProcessWindow(app_.Id(), kToolbarClass);
             toolbar_ = FindWindowExW(main_, nullptr, TOOLBARCLASSNAMEW, nullptr);
-            return toolbar_ && IsWindowVisible(main_);
+            return toolbar_ && (trayMode || IsWindowVisible(main_));
         },
         20000))
         << "Iconvale's toolbar did not appear";
+}
+
+DWORD E2eTest::StopStandIn() {
+    if (HWND progman = FindProcessWindow(standin_.Id(), L"Progman")) PostMessageW(progman, WM_CLOSE, 0, 0);
+    DWORD code = 0;
+    EXPECT_TRUE(standin_.WaitForExit(5000, &code)) << "the stand-in did not end";
+    return code;
+}
+
+bool E2eTest::Logged(const std::wstring& line) const {
+    for (const auto& logged : ReadLogFile(logPath_)) {
+        if (logged == line) return true;
+    }
+    return false;
 }
 
 bool E2eTest::ToolbarShown() const {

@@ -23,8 +23,12 @@ protected:
 
     // Starts the stand-in with the given mode and options and waits for its windows.
     void StartStandIn(const std::vector<std::wstring>& args);
-    // Starts Iconvale and waits for its toolbar window.
-    void StartIconvale();
+    // Starts Iconvale and waits for its toolbar window (to be shown, unless it lives in the tray).
+    void StartIconvale(bool trayMode = false);
+    // Closes the stand-in as a user would and returns its exit code (3: it caught a fault).
+    DWORD StopStandIn();
+    // Whether the stand-in's log has a line.
+    bool Logged(const std::wstring& line) const;
     // Real mouse: onto the toolbar's strip until it slides out, and away to the screen's middle.
     void PointAtToolbar();
     void PointAway();

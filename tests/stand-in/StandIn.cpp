@@ -83,6 +83,7 @@ const wchar_t* RequestName(Request kind) {
         case Request::Count: return L"count";
         case Request::SetPos: return L"setpos";
         case Request::TextBk: return L"textbk";
+        case Request::Header: return L"header";
     }
     return L"?";
 }
@@ -305,7 +306,7 @@ bool ParseSlow(const std::wstring& text, Options::Slow& slow) {
     const std::wstring kind = text.substr(0, colon);
     bool known = false;
     for (const Request candidate :
-         {Request::GetText, Request::GetPos, Request::Count, Request::SetPos, Request::TextBk}) {
+         {Request::GetText, Request::GetPos, Request::Count, Request::SetPos, Request::TextBk, Request::Header}) {
         if (kind == RequestName(candidate)) {
             slow.kind = candidate;
             known = true;
@@ -653,6 +654,15 @@ LONG CALLBACK ReportFault(EXCEPTION_POINTERS* info) {
 LRESULT CALLBACK HeaderSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
     auto* impl = reinterpret_cast<Desktop::Impl*>(data);
     switch (msg) {
+        case WM_STYLECHANGING:
+            // A slow header holds up whoever changes its style: that is a send to this thread.
+            for (const Options::Slow& rule : impl->options.slow) {
+                if (rule.kind != Request::Header) continue;
+                impl->Append(L"LV SLOW header - " + std::to_wstring(rule.ms));
+                Sleep(static_cast<DWORD>(rule.ms));
+                break;
+            }
+            break;
         case WM_STYLECHANGED: impl->Record(StyleChangedLine(L"HDR", wParam, lParam)); break;
         case WM_NCDESTROY:
             RemoveWindowSubclass(hwnd, HeaderSubclass, kSubclassId);

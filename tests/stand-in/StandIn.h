@@ -16,7 +16,7 @@ struct Item {
 };
 
 // A request kind the list view can be told to answer late.
-enum class Request { GetText, GetPos, Count, SetPos, TextBk };
+enum class Request { GetText, GetPos, Count, SetPos, TextBk, Header };
 
 struct Options {
     enum class Mode { Shell, Scripted };
@@ -85,7 +85,8 @@ struct Options {
 //   "LV LVM_SETITEMPOSITION32 3 unreadable"              a POINT outside this process is refused
 //   "LV WM_PAINT"                                        only with Options::logPaint
 //   "HDR WM_STYLECHANGED GWL_STYLE old=0x... new=0x..."  on the list view's header
-// Fault options add (kind: gettext getpos count setpos textbk; index "-" where the kind has none):
+// Fault options add (kind: gettext getpos count setpos textbk header, the last a change of the
+// header's style; index "-" where the kind has none):
 //   "LV SLOW getpos 3 1500"          a slow request starts waiting
 //   "LV LATE getpos 3 done"          ... and has been carried out after the wait
 //   "LV FAIL gettext 2"              a request refused by failText / failPos ("LV FAIL getpos 2")

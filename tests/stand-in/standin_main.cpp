@@ -33,7 +33,8 @@
 //   --slow=KIND:MS[@INDEX][#N]  answer requests of KIND after sleeping MS milliseconds in the
 //                    handler, then carry them out. KIND: gettext (LVM_GETITEMW/A), getpos
 //                    (LVM_GETITEMPOSITION), count (LVM_GETITEMCOUNT), setpos
-//                    (LVM_SETITEMPOSITION), textbk (LVM_GETTEXTBKCOLOR). @INDEX: only for that
+//                    (LVM_SETITEMPOSITION), textbk (LVM_GETTEXTBKCOLOR), header (a change of the
+//                    list view header's style). @INDEX: only for that
 //                    item (wParam, or the record's iItem for gettext); #N: only the N-th request
 //                    of the kind. May be repeated; the first rule that matches applies.
 //   --fail-text=I,.. LVM_GETITEMW/A for these items answer FALSE and write nothing

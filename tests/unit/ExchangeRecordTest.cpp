@@ -73,6 +73,19 @@ TEST(ShellIs64Bit, FromBothProcessesBitness) {
     EXPECT_FALSE(ShellIs64Bit(false, false, false));  // 32-bit Windows
 }
 
+// A block the shell or the message cannot name is refused rather than cut to a wrong address.
+TEST(BlockAddressFits, TheShellsPointersAndTheMessagesParameter) {
+    constexpr uint64_t kLow = 0x10000;
+    constexpr uint64_t kHigh = 0x7FF612340000;
+    EXPECT_TRUE(BlockAddressFits(kLow, false, false));
+    EXPECT_TRUE(BlockAddressFits(kLow, true, true));
+    EXPECT_TRUE(BlockAddressFits(kHigh, true, true));
+    EXPECT_FALSE(BlockAddressFits(kHigh, true, false));       // x86 on 64-bit Windows: lParam is 32 bits
+    EXPECT_FALSE(BlockAddressFits(kHigh, false, true));       // a 32-bit shell's pointers
+    EXPECT_FALSE(BlockAddressFits(0xFFFFFF00, false, true));  // the text area would pass 4 GB
+    EXPECT_FALSE(BlockAddressFits(0, true, true));
+}
+
 TEST(IconPositionKey, SettingsKeyThenWidthStarHeight) {
     EXPECT_EQ(IconPositionKey(1024, 768), L"Software\\Marun soft\\Kivo\\1024*768");
     EXPECT_EQ(IconPositionKey(3840, 2160), L"Software\\Marun soft\\Kivo\\3840*2160");

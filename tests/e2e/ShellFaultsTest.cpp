@@ -1,0 +1,196 @@
+// A slow, partial or changing shell in another process: what it does to the stored layout, to the
+// shell's own memory and to the way back into the program.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <utility>
+#include <vector>
+
+#include "desktop/ExchangeBlock.h"
+#include "desktop/IconPositions.h"
+#include "tests/e2e/E2eFixture.h"
+#include "tests/support/Remote.h"
+
+namespace e2e {
+namespace {
+
+using namespace testing_support;
+
+class ShellFaultsTest : public E2eTest {
+protected:
+    void SetUp() override {
+        E2eTest::SetUp();
+        key_ = iv::IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+        // A layout from an earlier save, and an item that has since gone.
+        for (const auto& [name, at] : places_) Store(name, Stale(name));
+        Store(L"Gone", {5, 5});
+    }
+
+    void Store(const std::wstring& name, POINT at) const {
+        WriteString(key_, name + L".X", std::to_wstring(at.x));
+        WriteString(key_, name + L".Y", std::to_wstring(at.y));
+    }
+    POINT Stored(const std::wstring& name) const {
+        const std::wstring x = ReadString(key_, name + L".X");
+        const std::wstring y = ReadString(key_, name + L".Y");
+        if (x == L"<absent>" || y == L"<absent>") return {-1, -1};
+        return {_wtoi(x.c_str()), _wtoi(y.c_str())};
+    }
+
+    // The desktop of four items with the given fault options.
+    void StartDesktop(std::vector<std::wstring> faults) {
+        std::vector<std::wstring> args = {L"--scripted"};
+        for (const auto& [name, at] : places_) args.push_back(L"--item=" + name + L"@0,0");
+        args.insert(args.end(), faults.begin(), faults.end());
+        StartStandIn(args);
+    }
+    // Puts the items in their places, after the start-up's styles and view switch have laid them out.
+    void PlaceItems() const {
+        if (app_.IsRunning()) WaitForProgramLog(4);
+        for (size_t i = 0; i < places_.size(); ++i) {
+            const POINT at = places_[i].second;
+            SendMessageW(listView_, LVM_SETITEMPOSITION, i, MAKELPARAM(at.x, at.y));
+        }
+    }
+
+    // Every stored record holds its own item's place or the place stored before: never another
+    // item's; and nothing stored before is lost.
+    void ExpectOnlyOwnPlaces() const {
+        for (const auto& [name, at] : places_) {
+            const POINT stored = Stored(name);
+            const POINT before = Stale(name);
+            EXPECT_TRUE((stored.x == at.x && stored.y == at.y) || (stored.x == before.x && stored.y == before.y))
+                << testing::PrintToString(name) << " holds " << stored.x << "," << stored.y;
+        }
+        EXPECT_EQ(Stored(L"Gone").x, 5) << "a partial save deleted what it could not prove gone";
+    }
+
+    void ExitAndExpectNoFault() {
+        PostMessageW(main_, WM_CLOSE, 0, 0);
+        DWORD code = 1;
+        ASSERT_TRUE(app_.WaitForExit(15000, &code)) << "Iconvale did not end";
+        EXPECT_EQ(code, 0u);
+        // A late answer of the shell lands within its delay.
+        Sleep(1600);
+        EXPECT_NE(StopStandIn(), 3u) << "the shell faulted: it wrote into memory it was not given";
+        for (const auto& line : ReadLogFile(logPath_)) EXPECT_EQ(line.rfind(L"FAULT", 0), std::wstring::npos) << line;
+    }
+
+    // Where an earlier save put each item.
+    POINT Stale(const std::wstring& name) const {
+        for (size_t i = 0; i < places_.size(); ++i) {
+            if (places_[i].first == name) return {static_cast<LONG>(i + 1), static_cast<LONG>(i + 1)};
+        }
+        return {};
+    }
+
+    std::wstring key_;
+    // The items in index order and their places.
+    const std::vector<std::pair<std::wstring, POINT>> places_ = {
+        {L"Readme", {40, 40}}, {L"Data", {140, 40}}, {L"Notes", {40, 140}}, {L"Photos", {140, 140}}};
+};
+
+// A request answered after the time-out: the shell still writes its answer into the block, which
+// must still be the shell's; the save stops there and keeps what it could not read.
+TEST_F(ShellFaultsTest, ALateAnswerNeverLandsInFreedOrReusedMemory) {
+    WriteString(kSettingsKey, L"Icon Position", L"01");
+    StartDesktop({L"--slow=getpos:1500@2"});
+    StartIconvale();
+    PlaceItems();
+    ExitAndExpectNoFault();
+    EXPECT_TRUE(Logged(L"LV LATE getpos 2 done"));
+    EXPECT_EQ(Stored(L"Readme").x, 40);
+    EXPECT_EQ(Stored(L"Notes").x, 3);
+    ExpectOnlyOwnPlaces();
+}
+
+// A position the shell refuses to give is not filled in from the item before it.
+TEST_F(ShellFaultsTest, ARefusedPositionIsNeverWritten) {
+    WriteString(kSettingsKey, L"Icon Position", L"01");
+    StartDesktop({L"--fail-pos=1"});
+    StartIconvale();
+    PlaceItems();
+    ExitAndExpectNoFault();
+    EXPECT_EQ(Stored(L"Data").x, 2);
+    EXPECT_EQ(Stored(L"Photos").x, 140);
+    ExpectOnlyOwnPlaces();
+}
+
+// An item inserted while the save reads: no name is paired with another item's position, and the
+// item the shifted read never reached keeps its values.
+TEST_F(ShellFaultsTest, AnItemThatComesDuringTheSaveShiftsNothing) {
+    WriteString(kSettingsKey, L"Icon Position", L"01");
+    StartDesktop({L"--insert-after=2:New@300,300"});
+    StartIconvale();
+    PlaceItems();
+    ExitAndExpectNoFault();
+    EXPECT_TRUE(Logged(L"LV INSERT New at 0"));
+    EXPECT_EQ(Stored(L"New").x, -1) << "an item the read never identified was stored";
+    ExpectOnlyOwnPlaces();
+    EXPECT_EQ(Stored(L"Photos").x, 4);
+}
+
+// Twenty saves and restores against a shell that answers one item too late every time.
+TEST_F(ShellFaultsTest, RepeatedSavesAndRestoresAgainstASlowShell) {
+    StartDesktop({L"--slow=getpos:1050@2"});
+    PlaceItems();
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(iv::SaveIconPositions(true), iv::SaveResult::Partial) << i;
+        ExpectOnlyOwnPlaces();
+        EXPECT_TRUE(iv::RestoreIconPositions(true)) << i;
+    }
+    // Each block set aside is freed once the shell has answered a later request.
+    EXPECT_LE(iv::ExchangeBlock::SetAsideCount(), 1u);
+    Sleep(1100);
+    EXPECT_NE(StopStandIn(), 3u) << "the shell faulted";
+}
+
+// The header's style is changed by the shell's thread with no time-out: a shell busy at that
+// moment must not hold the program up (its toolbar still slides out under the mouse).
+TEST_F(ShellFaultsTest, ABusyHeaderDoesNotHoldUpTheProgram) {
+    WriteString(kSettingsKey, L"Desktop Icon", L"4");
+    StartDesktop({L"--slow=header:8000"});
+    StartIconvale();
+    ASSERT_TRUE(WaitUntil([&] { return Logged(L"LV SLOW header - 8000"); }, 5000));
+    PointAtToolbar();
+    PointAway();
+    Exit();
+}
+
+// A taskbar that refuses the icon at first (busy at log-on) and never announces itself again.
+TEST_F(ShellFaultsTest, TheTrayIconIsAddedOnceTheTaskbarTakesIt) {
+    WriteString(kSettingsKey, L"Task Tray", L"1");
+    StartDesktop({L"--tray=2"});
+    StartIconvale(true);
+    EXPECT_TRUE(WaitUntil([&] { return Logged(L"TRAY ADD ok"); }, 12000)) << "the program has no way in";
+    ExitAndExpectNoFault();
+}
+
+// A tray click that arrives while the exit's save waits for the shell opens no menu inside that
+// wait, so nothing can switch the view in the middle of the save.
+TEST_F(ShellFaultsTest, NoTrayMenuInsideAWaitForTheShell) {
+    WriteString(kSettingsKey, L"Task Tray", L"1");
+    WriteString(kSettingsKey, L"Icon Position", L"01");
+    StartDesktop({L"--tray=0", L"--slow=gettext:2000@1"});
+    StartIconvale(true);
+    WaitForProgramLog(4);
+    const HWND icon = FindProcessWindow(app_.Id(), L"IconvaleTrayIcon");
+    ASSERT_TRUE(icon);
+    ClearLog();
+    PostMessageW(main_, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Logged(L"LV SLOW gettext 1 2000"); }, 5000));
+    SendNotifyMessageW(icon, WM_MOUSEMOVE, 1, WM_RBUTTONUP);
+    const bool menu = WaitUntil(
+        [&] {
+            const HWND popup = FindProcessWindow(app_.Id(), L"#32768");
+            return popup && IsWindowVisible(popup);
+        },
+        1000);
+    EXPECT_FALSE(menu) << "a menu opened inside the wait";
+    DWORD code = 1;
+    EXPECT_TRUE(app_.WaitForExit(15000, &code)) << "Iconvale did not end";
+    for (const auto& line : ProgramLog()) EXPECT_EQ(line.rfind(L"VIEW", 0), std::wstring::npos) << line;
+}
+
+}  // namespace
+}  // namespace e2e
