@@ -18,6 +18,10 @@ step "build"
 for arch in x86 x64; do
   cmake --build "build/mingw-$arch"
 done
+# The release zips, for the test of the program a Windows user gets.
+step "package"
+bash scripts/package.sh
+
 step "start the X server"
 start_x_server
 trap stop_wine_and_x EXIT
