@@ -11,6 +11,11 @@
 #define ICONVALE_COMPANY_NAME "Iconvale"
 #define ICONVALE_COPYRIGHT "(C) 2026 Iconvale"
 
-// The author's addresses the About box links to; whoever ships the program sets them here.
+// The author's addresses the About box links to. Whoever ships the program sets them when
+// configuring the build (CMake cache variables of the same names); these are the defaults.
+#ifndef ICONVALE_MAIL_LINK
 #define ICONVALE_MAIL_LINK "mailto:iv@example.com"
+#endif
+#ifndef ICONVALE_WEB_LINK
 #define ICONVALE_WEB_LINK "https://example.com/"
+#endif

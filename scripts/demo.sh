@@ -2,14 +2,16 @@
 # Builds Iconvale and runs it over the stand-in desktop under Wine.
 # With $DISPLAY set it opens a Wine virtual desktop window there; without one it runs under a
 # virtual X server and saves a screenshot to build/demo.png.
-set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+source scripts/steps.sh
 
+step "set-up"
 bash scripts/setup.sh
 had_display="${DISPLAY:-}"
 source scripts/wine-env.sh
 
+step "build"
 cmake --preset mingw-x64 >/dev/null
 cmake --build build/mingw-x64
 bin="$root/build/mingw-x64"
@@ -22,6 +24,7 @@ for f in "Readme.txt" "予定表.txt" "Photos" "Notes.txt" "Budget 2026.txt"; do
   esac
 done
 
+step "run the demo"
 if [ -n "$had_display" ]; then
   make_prefix
   echo "Starting the stand-in desktop and Iconvale in a Wine desktop window on $DISPLAY."

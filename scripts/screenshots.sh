@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # Takes the README's pictures of the settings dialog and the About box under a virtual X server:
 # docs/settings.png and docs/about.png. A person looks at them; nothing is asserted.
-set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+source scripts/steps.sh
 
+step "set-up"
 bash scripts/setup.sh
 unset DISPLAY
 source scripts/wine-env.sh
+step "build"
 cmake --preset mingw-x64 >/dev/null
 cmake --build build/mingw-x64
 bin="$root/build/mingw-x64"
 
+step "take the pictures"
 start_x_server
 trap stop_wine_and_x EXIT
 make_prefix

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs every Debian package that the build, the tests and the demo need.
+# Installs every Debian package that the build, the tests, the demo and the release need.
 # Idempotent and non-interactive: when everything is present it only checks and returns.
 set -euo pipefail
 
@@ -11,6 +11,7 @@ packages=(
   xvfb xauth xdotool x11-utils
   locales fonts-ipafont-gothic
   imagemagick
+  zip
 )
 
 missing=()
