@@ -5,6 +5,7 @@
 #include "base/MessageBox.h"
 #include "base/Twips.h"
 #include "desktop/IconPositions.h"
+#include "desktop/DesktopFolders.h"
 #include "desktop/ListViewStyles.h"
 #include "res/texts.h"
 
@@ -219,13 +220,17 @@ void frmMain::Form_Load() {
     // Lands on the stored mode, or the next one that cycles.
     SetBarBtn();
     if (settings_.StyleFlags[kRestoreAtStartFlag] == 1 && settings_.InIconView()) RestoreIconPositions(IsWinNT());
+    appliedListView_ = desktop_.ListView;
 
-    // As often as the system's timer allows.
+    // As often as the system's timer allows; a change of the Desktop folders brings the count
+    // check forward.
+    folderWatch_ = std::make_unique<DesktopFolderWatch>(Hwnd(), kFolderChanged);
     SetTimer(Hwnd(), kTimer1, 1, nullptr);
 }
 
 void frmMain::Form_Unload() {
     KillTimer(Hwnd(), kTimer1);
+    folderWatch_.reset();
     SaveAtExit();
     // The tray icon goes with its host.
     if (set_) set_->Unload();
@@ -242,7 +247,7 @@ void frmMain::SetBarBtn() {
     SendMessageW(barBtn_, TB_CHANGEBITMAP, kViewButton, next - 1);
     toolTips_[kViewButton] = text::kViewModeNames[next - 1];
     for (int i = 0; i < kViewModeCount; ++i) Task().SetMenuIconChecked(i, i == mode - 1);
-    SetDesktopViewMode(desktop_, watcher_, static_cast<int16_t>(mode - 1), static_cast<int16_t>(old - 1),
+    SetDesktopViewMode(desktop_, watcher_, viewCommands_, static_cast<int16_t>(mode - 1), static_cast<int16_t>(old - 1),
                        isOldWin9x_ != kFalse);
 }
 
@@ -274,24 +279,80 @@ void frmMain::MoveTo(double leftTwips, double topTwips) {
     placedAt_ = to;
 }
 
+namespace {
+
+// Whether a check that runs every `every` ms is due; moves its next time on when it is.
+bool Due(ULONGLONG& next, ULONGLONG now, UINT every) {
+    if (now < next) return false;
+    next = now + every;
+    return true;
+}
+
+}  // namespace
+
 void frmMain::Timer1_Timer() {
+    // Each tick only places the toolbar as the mouse was last seen; every look at the mouse or the
+    // shell's desktop is a round trip to another process, so each check runs when it is due.
+    const ULONGLONG now = GetTickCount64();
+    if (Due(nextMouseCheck_, now, kMouseCheckMs)) {
+        FollowMouse();
+    } else {
+        int16_t showFully = mouseOver_ ? -1 : 0;
+        PlaceToolbar(showFully);
+    }
+    if (Due(nextScrollCheck_, now, kScrollCheckMs)) watcher_.FollowScroll(desktop_);
+    if (Due(nextLabelCheck_, now, kLabelCheckMs)) {
+        label_.TryRead(desktop_.ListView, kWatcherTimeoutMs);
+        watcher_.KeepTextTransparent(desktop_, settings_.StyleFlags[kTextColorFlag] == 1);
+    }
+    const bool eager = now < countBurstUntil_ || settlingCount_ >= 0;
+    if (Due(nextCountCheck_, now, eager ? kEagerCountCheckMs : kCountCheckMs)) {
+        watcher_.CheckItemCount(desktop_);
+        WatchForNewDesktop(now);
+    }
+}
+
+void frmMain::FollowMouse() {
     POINT mouse = {};
     GetCursorPos(&mouse);
-    if (IsPointOverWindow(mouse.x, mouse.y, left_, top_, width_, height_, tppX_, tppY_)) {
-        int16_t shown = -1;
-        PlaceToolbar(shown);
-        // The toolbar under the mouse takes the focus, but not from the program's own dialogs,
-        // which would lose Enter and Esc to it.
-        const HWND active = GetActiveWindow();
-        if (IsWindowVisible(Hwnd()) && GetFocus() != Hwnd() && (!active || active == Hwnd())) SetFocus(Hwnd());
-    } else {
-        int16_t tucked = 0;
-        PlaceToolbar(tucked);
+    mouseOver_ = IsPointOverWindow(mouse.x, mouse.y, left_, top_, width_, height_, tppX_, tppY_);
+    int16_t showFully = mouseOver_ ? -1 : 0;
+    PlaceToolbar(showFully);
+    // The toolbar under the mouse takes the focus, but not from the program's own dialogs, which
+    // would lose Enter and Esc to it.
+    if (!mouseOver_) return;
+    const HWND active = GetActiveWindow();
+    if (IsWindowVisible(Hwnd()) && GetFocus() != Hwnd() && (!active || active == Hwnd())) SetFocus(Hwnd());
+}
+
+void frmMain::WatchForNewDesktop(ULONGLONG now) {
+    const HWND listView = desktop_.ListView;
+    if (!listView || listView == appliedListView_) {
+        settlingCount_ = -1;
+        return;
     }
-    watcher_.FollowScroll(desktop_);
-    label_.TryRead(desktop_.ListView, kWatcherTimeoutMs);
-    watcher_.KeepTextTransparent(desktop_, settings_.StyleFlags[kTextColorFlag] == 1);
-    watcher_.CheckItemCount(desktop_);
+    // A desktop still being built gains items for a while: it is set up once its count holds.
+    const int32_t count = watcher_.LastItemCount();
+    if (count != settlingCount_) {
+        settlingCount_ = count;
+        settlingSince_ = now;
+        return;
+    }
+    if (now - settlingSince_ >= kSettleMs) ApplyToNewDesktop();
+}
+
+void frmMain::ApplyToNewDesktop() {
+    // A shell that restarted built its desktop with its own styles, view and label background:
+    // they are brought back to the settings as the program has them now, once per desktop.
+    appliedListView_ = desktop_.ListView;
+    settlingCount_ = -1;
+    label_ = LabelBackground{};
+    viewCommands_ = ViewCommands::Unknown;
+    ApplyDesktopStyles();
+    settings_.CurrentViewMode = static_cast<int16_t>(settings_.CurrentViewMode - 1);
+    SetBarBtn();
+    if (settings_.StyleFlags[kRestoreAtStartFlag] == 1 && settings_.InIconView()) RestoreIconPositions(IsWinNT());
+    InvalidateWindow(desktop_.ListView);
 }
 
 void frmMain::barBtn_ButtonClick(int index) {
@@ -353,6 +414,14 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             break;
         }
+        case kFolderChanged:
+            countBurstUntil_ = GetTickCount64() + kEagerCountMs;
+            nextCountCheck_ = 0;
+            return 0;
+        case WM_SETCURSOR:
+            // The mouse moves over the toolbar or its button bar: out at once, not at the next check.
+            if (HIWORD(lParam) == WM_MOUSEMOVE && !mouseOver_) FollowMouse();
+            break;
         case WM_TIMER:
             if (wParam == kTimer1) {
                 // The next tick comes soon enough; none runs inside a wait for the shell.

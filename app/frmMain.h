@@ -10,6 +10,7 @@
 #include "app/WinVersion.h"
 #include "base/ScopedWin.h"
 #include "base/Window.h"
+#include "desktop/DesktopFolders.h"
 #include "desktop/DesktopWatcher.h"
 #include "desktop/DesktopWindows.h"
 #include "desktop/ListViewStyles.h"
@@ -56,6 +57,8 @@ public:
     void barBtn_ButtonClick(int index);
     // The watcher's tick: slides the toolbar out under the mouse and keeps the desktop in shape.
     void Timer1_Timer();
+    // Reads the mouse and slides the toolbar out while it is over it, or tucks it away.
+    void FollowMouse();
 
     HWND Toolbar() const { return barBtn_; }
     HIMAGELIST ImageList1() const { return imageList1_.Get(); }
@@ -110,6 +113,8 @@ private:
     LRESULT OnToolbarCustomDraw(const NMTBCUSTOMDRAW& draw);
 
     void Form_Load();
+    void WatchForNewDesktop(ULONGLONG now);
+    void ApplyToNewDesktop();
     void Form_Unload();
     // The settings record, and the icon positions when so configured.
     void SaveAtExit();
@@ -125,6 +130,7 @@ private:
     DesktopWindowHandles desktop_;
     DesktopWatcher watcher_;
     LabelBackground label_;
+    ViewCommands viewCommands_ = ViewCommands::Unknown;
     Flag isOldWin9x_ = kFalse;
     Flag isWinNT_ = kTrue;
     std::unique_ptr<frmTask> task_;
@@ -135,6 +141,31 @@ private:
     ScopedImageList imageList1_;
     std::wstring toolTips_[kButtonCount + 1];
     static constexpr UINT_PTR kTimer1 = 1;
+    static constexpr UINT kFolderChanged = WM_APP + 1;
+    // How often each of the watcher's checks runs, in ms. The tray and toolbar switch and the
+    // toolbar's placement run on every tick.
+    static constexpr UINT kMouseCheckMs = 50;
+    static constexpr UINT kScrollCheckMs = 50;
+    static constexpr UINT kLabelCheckMs = 100;
+    static constexpr UINT kCountCheckMs = 500;
+    // After a change of the Desktop folders, and while a new desktop settles, the count is checked
+    // this often, for this long.
+    static constexpr UINT kEagerCountCheckMs = 25;
+    static constexpr UINT kEagerCountMs = 2000;
+    // A new desktop whose item count has held this long has settled.
+    static constexpr UINT kSettleMs = 1000;
+
+    ULONGLONG nextMouseCheck_ = 0;
+    ULONGLONG nextScrollCheck_ = 0;
+    ULONGLONG nextLabelCheck_ = 0;
+    ULONGLONG nextCountCheck_ = 0;
+    ULONGLONG countBurstUntil_ = 0;
+    bool mouseOver_ = false;
+    // The list view the settings were applied to; any other is a new desktop.
+    HWND appliedListView_ = nullptr;
+    int32_t settlingCount_ = -1;
+    ULONGLONG settlingSince_ = 0;
+    std::unique_ptr<DesktopFolderWatch> folderWatch_;
 
     // Where the window was last put, in pixels.
     bool placed_ = false;

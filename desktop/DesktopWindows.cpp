@@ -17,6 +17,41 @@ HWND FindDefViewUnder(HWND parent) { return FindWindowExW(parent, nullptr, L"SHE
 
 int RequestsInFlight = 0;
 
+bool Shows(HWND listView, int16_t mode, bool& unknown) {
+    const std::optional<DWORD> view = ReadListViewView(listView);
+    unknown = !view;
+    return view && *view == kListViewViews[mode];
+}
+
+// Has the desktop show a view mode in the way that works there, and learns that way on the first
+// switch whose outcome the list view can tell. A read that timed out tells nothing.
+void ShowMode(HWND defView, HWND listView, ViewCommands& commands, int16_t mode) {
+    switch (commands) {
+        case ViewCommands::Classic: ShellSend(defView, WM_COMMAND, kViewCommands[mode], 0); return;
+        case ViewCommands::Later: ShellSend(defView, WM_COMMAND, kLaterViewCommands[mode], 0); return;
+        case ViewCommands::Direct: ShellSend(listView, LVM_SETVIEW, kListViewViews[mode], 0); return;
+        case ViewCommands::Unknown: break;
+    }
+    bool unknown = false;
+    // A list view that shows the mode already cannot tell whether the command acted.
+    const bool already = Shows(listView, mode, unknown);
+    ShellSend(defView, WM_COMMAND, kViewCommands[mode], 0);
+    if (already || unknown) return;
+    if (Shows(listView, mode, unknown)) {
+        commands = ViewCommands::Classic;
+        return;
+    }
+    if (unknown) return;
+    ShellSend(defView, WM_COMMAND, kLaterViewCommands[mode], 0);
+    if (Shows(listView, mode, unknown)) {
+        commands = ViewCommands::Later;
+        return;
+    }
+    if (unknown) return;
+    ShellSend(listView, LVM_SETVIEW, kListViewViews[mode], 0);
+    if (Shows(listView, mode, unknown)) commands = ViewCommands::Direct;
+}
+
 struct HeaderStyle {
     HWND header;
     LONG style;
@@ -78,19 +113,42 @@ bool ShellResponds(HWND hwnd) { return ShellSend(hwnd, WM_NULL, 0, 0); }
 
 bool ShellRequestInFlight() { return RequestsInFlight > 0; }
 
+DWORD ShellProcessId() {
+    HWND shell = GetShellWindow();
+    if (!shell) shell = FindWindowW(L"Progman", nullptr);
+    DWORD pid = 0;
+    if (shell) GetWindowThreadProcessId(shell, &pid);
+    return pid;
+}
+
 HWND FindShellDefView(const wchar_t* progmanTitle) {
-    HWND defView = FindDefViewUnder(FindWindowW(L"Progman", progmanTitle));
-    for (HWND worker = nullptr; !defView;) {
+    const DWORD shell = ShellProcessId();
+    if (!shell) return nullptr;
+    const auto ofShell = [shell](HWND hwnd) {
+        DWORD pid = 0;
+        return hwnd && GetWindowThreadProcessId(hwnd, &pid) && pid == shell;
+    };
+    for (HWND progman = nullptr;;) {
+        progman = FindWindowExW(nullptr, progman, L"Progman", progmanTitle);
+        if (!progman) break;
+        const HWND view = FindDefViewUnder(progman);
+        if (ofShell(progman) && ofShell(view)) return view;
+    }
+    for (HWND worker = nullptr;;) {
         worker = FindWindowExW(nullptr, worker, L"WorkerW", nullptr);
         if (!worker) break;
-        defView = FindDefViewUnder(worker);
+        const HWND view = FindDefViewUnder(worker);
+        if (ofShell(worker) && ofShell(view)) return view;
     }
-    return defView;
+    return nullptr;
 }
 
 DesktopWindowHandles FindDesktopWindows() {
     const HWND defView = FindShellDefView(L"Program manager");
-    return {defView, defView ? FindWindowExW(defView, nullptr, WC_LISTVIEWW, nullptr) : nullptr};
+    const HWND listView = defView ? FindWindowExW(defView, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
+    DWORD pid = 0;
+    const bool ofShell = listView && GetWindowThreadProcessId(listView, &pid) && pid == ShellProcessId();
+    return {defView, ofShell ? listView : nullptr};
 }
 
 void RefreshDesktopWindows(DesktopWindowHandles& windows) {
@@ -100,8 +158,14 @@ void RefreshDesktopWindows(DesktopWindowHandles& windows) {
     windows = FindDesktopWindows();
 }
 
-void SetDesktopViewMode(DesktopWindowHandles& windows, DesktopWatcher& watcher, int16_t mode, int16_t previousMode,
-                        bool oldWin9x) {
+std::optional<DWORD> ReadListViewView(HWND listView) {
+    LRESULT view = 0;
+    if (!ShellSend(listView, LVM_GETVIEW, 0, 0, &view)) return std::nullopt;
+    return static_cast<DWORD>(view);
+}
+
+void SetDesktopViewMode(DesktopWindowHandles& windows, DesktopWatcher& watcher, ViewCommands& commands, int16_t mode,
+                        int16_t previousMode, bool oldWin9x) {
     watcher.StopScrollFollow();
     windows = FindDesktopWindows();
     if (mode < kLargeIcons || mode > kDetails) return;
@@ -115,11 +179,13 @@ void SetDesktopViewMode(DesktopWindowHandles& windows, DesktopWatcher& watcher, 
     if (!oldWin9x) {
         if (mode == kDetails) {
             ShellSend(listView, WM_STYLECHANGED, static_cast<WPARAM>(GWL_STYLE), styleChange);
-            ShellSend(defView, WM_COMMAND, PreviousModeCommand(previousMode), 0);
-            ShellSend(defView, WM_COMMAND, kViewCommands[kDetails], 0);
+            if (commands == ViewCommands::Unknown || commands == ViewCommands::Classic) {
+                ShellSend(defView, WM_COMMAND, PreviousModeCommand(previousMode), 0);
+            }
+            ShowMode(defView, listView, commands, mode);
             SetHeaderVisible(listView, true);
         } else {
-            ShellSend(defView, WM_COMMAND, kViewCommands[mode], 0);
+            ShowMode(defView, listView, commands, mode);
             SetHeaderVisible(listView, false);
             ShellSend(listView, WM_STYLECHANGED, static_cast<WPARAM>(GWL_STYLE), styleChange);
         }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 
 namespace iv {
 
@@ -31,23 +32,38 @@ struct DesktopWindowHandles {
     HWND ListView = nullptr;
 };
 
+// The process of the shell: the owner of the shell window, or of "Progman" when there is none.
+DWORD ShellProcessId();
+
 // The shell's default view: the "SHELLDLL_DefView" child of "Progman" (with that window name, or
-// any when null) or, failing that, of a "WorkerW" window.
+// any when null), where it stays on a raised desktop since Windows 11 24H2 too; or, failing that,
+// of a top-level "WorkerW" window, where earlier Windows move it while the desktop is raised (a
+// wallpaper slideshow, Win+D). Only windows of the shell's own process count: file dialogs and
+// wallpaper tools have views of their own.
 HWND FindShellDefView(const wchar_t* progmanTitle);
 
-// The shell's default view and the desktop list view. Looks under "Progman" first, then under the
-// "WorkerW" windows that hold the view on desktops with a wallpaper slideshow.
+// The shell's default view and its desktop list view, both of the shell's process.
 DesktopWindowHandles FindDesktopWindows();
 
 // FindDesktopWindows for the watcher, which asks on every tick: keeps the handles found last
 // while they still name a list view inside its view, and searches afresh only when they do not.
 void RefreshDesktopWindows(DesktopWindowHandles& windows);
 
+// How a desktop's shell view takes a view switch: the shell view before Vista answers the classic
+// commands, later ones their own; where neither acts the list view is told directly. Learnt on a
+// desktop's first switch that shows, and kept until the desktop is a new one.
+enum class ViewCommands { Unknown, Classic, Later, Direct };
+
+// What the list view shows (LVM_GETVIEW); nothing when it did not answer in time.
+std::optional<DWORD> ReadListViewView(HWND listView);
+
 // Switches the desktop to a view mode (0..3) after finding its windows afresh: tells the shell
 // view and the list view, shows or hides the details header, and has the watcher follow the
-// scroll position in small icons. oldWin9x selects the reduced switch of Windows 95 and 98.
-// Callers invalidate.
-void SetDesktopViewMode(DesktopWindowHandles& windows, DesktopWatcher& watcher, int16_t mode, int16_t previousMode,
-                        bool oldWin9x);
+// scroll position in small icons. The shell view's command is checked by what the list view shows
+// right after it (before the program's own style step, which would change that behind the shell
+// view's back); when it did not act, the later command and then the list view itself are tried.
+// oldWin9x selects the reduced switch of Windows 95 and 98. Callers invalidate.
+void SetDesktopViewMode(DesktopWindowHandles& windows, DesktopWatcher& watcher, ViewCommands& commands, int16_t mode,
+                        int16_t previousMode, bool oldWin9x);
 
 }  // namespace iv

@@ -214,7 +214,9 @@ bool ExchangeBlock::Read(uint32_t offset, void* data, size_t bytes) {
 
 HWND FindDesktopListView() {
     const HWND defView = FindShellDefView(nullptr);
-    return defView ? FindWindowExW(defView, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
+    const HWND listView = defView ? FindWindowExW(defView, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
+    DWORD pid = 0;
+    return listView && GetWindowThreadProcessId(listView, &pid) && pid == ShellProcessId() ? listView : nullptr;
 }
 
 int32_t GetItemCount(HWND listView) {

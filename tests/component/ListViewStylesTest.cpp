@@ -44,6 +44,7 @@ protected:
     SharedSettings settings_;
     DesktopWindowHandles windows_;
     DesktopWatcher watcher_;
+    ViewCommands commands_ = ViewCommands::Unknown;
     LabelBackground label_;
 };
 
@@ -158,7 +159,7 @@ TEST_F(ListViewStylesTest, OneRepaintPerChangeOfItemCount) {
 }
 
 TEST_F(ListViewStylesTest, SmallIconsRepaintOncePerHorizontalScroll) {
-    SetDesktopViewMode(windows_, watcher_, 1, 0, false);
+    SetDesktopViewMode(windows_, watcher_, commands_, 1, 0, false);
     PumpMessages(30);
     ASSERT_TRUE(watcher_.ScrollWatch());
     // Squeeze the view so that its icons need scrolling sideways.
@@ -180,7 +181,7 @@ TEST_F(ListViewStylesTest, SmallIconsRepaintOncePerHorizontalScroll) {
     EXPECT_FALSE(TakeInvalidation());
 
     // In any other mode scrolling is not followed.
-    SetDesktopViewMode(windows_, watcher_, 0, 1, false);
+    SetDesktopViewMode(windows_, watcher_, commands_, 0, 1, false);
     ListView_Scroll(ListView(), -200, 0);
     PumpMessages(30);
     TakeInvalidation();

@@ -30,7 +30,7 @@ protected:
 
     Lines Switch(int16_t mode, int16_t previous) {
         desktop_->ClearLog();
-        SetDesktopViewMode(windows_, watcher_, mode, previous, oldWin9x_);
+        SetDesktopViewMode(windows_, watcher_, commands_, mode, previous, oldWin9x_);
         PumpMessages(20);
         return ProgramMessages(desktop_->Log());
     }
@@ -45,6 +45,7 @@ protected:
     std::unique_ptr<standin::Desktop> desktop_;
     DesktopWindowHandles windows_;
     DesktopWatcher watcher_;
+    ViewCommands commands_ = ViewCommands::Unknown;
     bool oldWin9x_ = false;
 };
 
@@ -107,7 +108,8 @@ TEST(ViewModeSwitchWithoutDesktop, DoesNothingAndClearsTheHandles) {
     DesktopWindowHandles windows = {reinterpret_cast<HWND>(1), reinterpret_cast<HWND>(2)};
     DesktopWatcher watcher;
     watcher.StartScrollFollow(nullptr);
-    SetDesktopViewMode(windows, watcher, 3, 0, false);
+    ViewCommands commands = ViewCommands::Unknown;
+    SetDesktopViewMode(windows, watcher, commands, 3, 0, false);
     EXPECT_EQ(windows.DefView, nullptr);
     EXPECT_EQ(windows.ListView, nullptr);
     EXPECT_FALSE(watcher.ScrollWatch());
@@ -116,13 +118,16 @@ TEST(ViewModeSwitchWithoutDesktop, DoesNothingAndClearsTheHandles) {
 // Current Windows moves the view under a "WorkerW" window while a wallpaper slideshow runs.
 TEST(FindDesktopWindows, FindsTheViewUnderAWorkerWindow) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    for (const wchar_t* name : {L"WorkerW", L"SHELLDLL_DefView"}) {
+    for (const wchar_t* name : {L"Progman", L"WorkerW", L"SHELLDLL_DefView"}) {
         WNDCLASSW wc = {};
         wc.lpfnWndProc = DefWindowProcW;
         wc.hInstance = instance;
         wc.lpszClassName = name;
         if (!GetClassInfoW(instance, name, &wc)) RegisterClassW(&wc);
     }
+    // A raised desktop: "Progman" holds no view.
+    ScopedWindow progman(CreateWindowExW(0, L"Progman", L"Program Manager", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                         instance, nullptr));
     ScopedWindow empty(
         CreateWindowExW(0, L"WorkerW", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr));
     ScopedWindow worker(

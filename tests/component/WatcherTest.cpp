@@ -79,34 +79,34 @@ TEST_F(WatcherTest, TheRightAndBottomEdgePixelsAreOutside) {
     Load(0);
     const RECT tucked = WindowRect();
     SetCursorPos(tucked.right - 1, tucked.bottom - 1);
-    form_->Timer1_Timer();
+    form_->FollowMouse();
     const RECT shown = WindowRect();
     ASSERT_EQ(shown.left, 0);
     SetCursorPos(shown.right, 10);
-    form_->Timer1_Timer();
+    form_->FollowMouse();
     EXPECT_EQ(WindowRect().left, tucked.left);
 
     SetCursorPos(1, tucked.bottom - 1);
-    form_->Timer1_Timer();
+    form_->FollowMouse();
     ASSERT_EQ(WindowRect().left, 0);
     SetCursorPos(1, tucked.bottom);
-    form_->Timer1_Timer();
+    form_->FollowMouse();
     EXPECT_EQ(WindowRect().left, tucked.left);
 }
 
-TEST_F(WatcherTest, AChangeToTheTrayHidesTheToolbarAtTheNextTick) {
+TEST_F(WatcherTest, AChangeToTheTrayHidesTheToolbarAtTheNextLook) {
     Load(2);
     ASSERT_TRUE(IsWindowVisible(form_->Hwnd()));
     form_->Settings().TaskTray = 1;
-    form_->Timer1_Timer();
+    form_->FollowMouse();
     EXPECT_FALSE(IsWindowVisible(form_->Hwnd()));
     // The hit test keeps using the last rectangle; the window stays hidden.
     SetCursorPos(Width() - 2, 50);
-    form_->Timer1_Timer();
+    form_->FollowMouse();
     EXPECT_FALSE(IsWindowVisible(form_->Hwnd()));
     SetCursorPos(Width() / 2, Height() / 2);
     form_->Settings().TaskTray = 0;
-    form_->Timer1_Timer();
+    form_->FollowMouse();
     EXPECT_TRUE(IsWindowVisible(form_->Hwnd()));
     EXPECT_TRUE(Tucked(2));
 }

@@ -42,13 +42,25 @@ void E2eTest::StartStandIn(const std::vector<std::wstring>& args) {
     const bool shell = !args.empty() && args[0] == L"--shell";
     ASSERT_TRUE(WaitUntil(
         [&] {
-            const HWND progman = FindProcessWindow(standin_.Id(), L"Progman", L"Program Manager");
-            defView_ = FindWindowExW(progman, nullptr, L"SHELLDLL_DefView", nullptr);
-            listView_ = FindWindowExW(defView_, nullptr, WC_LISTVIEWW, nullptr);
+            FindStandInDesktop();
             return listView_ && (!shell || SendMessageW(listView_, LVM_GETITEMCOUNT, 0, 0) > 0);
         },
         20000))
         << "the stand-in desktop did not come up";
+}
+
+void E2eTest::FindStandInDesktop() {
+    // Under "Progman", or under a top-level "WorkerW" of the stand-in's while its desktop is raised.
+    defView_ = FindWindowExW(FindProcessWindow(standin_.Id(), L"Progman", L"Program Manager"), nullptr,
+                             L"SHELLDLL_DefView", nullptr);
+    for (HWND worker = nullptr; !defView_;) {
+        worker = FindWindowExW(nullptr, worker, L"WorkerW", nullptr);
+        if (!worker) break;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(worker, &pid);
+        if (pid == standin_.Id()) defView_ = FindWindowExW(worker, nullptr, L"SHELLDLL_DefView", nullptr);
+    }
+    listView_ = FindWindowExW(defView_, nullptr, WC_LISTVIEWW, nullptr);
 }
 
 void E2eTest::StartIconvale(bool trayMode) {

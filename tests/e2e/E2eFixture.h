@@ -23,6 +23,8 @@ protected:
 
     // Starts the stand-in with the given mode and options and waits for its windows.
     void StartStandIn(const std::vector<std::wstring>& args);
+    // The stand-in's view and list view wherever its desktop lives; null when it has none.
+    void FindStandInDesktop();
     // Starts Iconvale and waits for its toolbar window (to be shown, unless it lives in the tray).
     void StartIconvale(bool trayMode = false);
     // Closes the stand-in as a user would and returns its exit code (3: it caught a fault).

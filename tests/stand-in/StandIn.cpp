@@ -352,7 +352,7 @@ struct Desktop::Impl {
     int quiet = 0;            // > 0 while the stand-in itself talks to its windows; owner thread only
     int generation = 0;       // desktops built before this one
     bool restarting = false;  // windows go down for a new desktop, not for good
-    int requests[5] = {};     // requests of each kind received, for Options::Slow::nth
+    int requests[6] = {};     // requests of each kind received, for Options::Slow::nth
 
     mutable std::mutex logMutex;
     std::vector<std::wstring> log;
@@ -865,6 +865,7 @@ LRESULT Desktop::Impl::AnswerRequest(Request kind, HWND hwnd, UINT msg, WPARAM w
     }
     // A refused request counts too: it was answered.
     if (kind == Request::GetText) ApplyChanges(hwnd, nth);
+    if (kind == Request::Count && options.logCount && InSendMessage()) Record(L"LV COUNT " + std::to_wstring(result));
     return result;
 }
 
@@ -1101,6 +1102,8 @@ bool ParseCommandLine(int argc, wchar_t** argv, Options& options) {
             options.noListView = true;
         } else if (arg == L"--log-paint") {
             options.logPaint = true;
+        } else if (arg == L"--log-count") {
+            options.logCount = true;
         } else if (valueOf(L"--log=", value)) {
             if (value.empty()) return false;
             if (value[0] == L'/') {

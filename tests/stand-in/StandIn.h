@@ -70,6 +70,8 @@ struct Options {
     std::wstring logPath;
     // Also log "LV WM_PAINT" for every paint of the list view (for counting repaints).
     bool logPaint = false;
+    // Also log "LV COUNT n" for every item count another thread asks for (when a watcher looks).
+    bool logCount = false;
     // Post WM_QUIT when "Progman" is destroyed; for the stand-alone program, not for tests that
     // host a desktop on their own message loop.
     bool quitOnClose = false;
@@ -84,6 +86,7 @@ struct Options {
 //   "LV LVM_SETITEMPOSITION32 3 -5 10"                   not for the stand-in's own item setup;
 //   "LV LVM_SETITEMPOSITION32 3 unreadable"              a POINT outside this process is refused
 //   "LV WM_PAINT"                                        only with Options::logPaint
+//   "LV COUNT 12"                                        only with Options::logCount
 //   "HDR WM_STYLECHANGED GWL_STYLE old=0x... new=0x..."  on the list view's header
 // Fault options add (kind: gettext getpos count setpos textbk header, the last a change of the
 // header's style; index "-" where the kind has none):

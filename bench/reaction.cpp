@@ -1,0 +1,138 @@
+// How soon Iconvale reacts to what happens on the desktop, 20 times each: a file added to the
+// Desktop folder (until Iconvale reads the new item count, which it repaints on at once), the
+// shell resetting the label background (until it is transparent again), and a restarted desktop
+// (until the stored styles and transparent labels are back).
+// Usage: reaction.exe STANDIN_EXE ICONVALE_EXE LOG_FILE
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kRounds = 20;
+constexpr UINT kRestartMessage = WM_APP + 0x2C0;  // the stand-in's
+constexpr DWORD kGiveUpMs = 5000;
+
+struct Desktop {
+    HWND progman = nullptr;
+    HWND listView = nullptr;
+};
+
+Desktop FindDesktop() {
+    Desktop d;
+    d.progman = FindWindowW(L"Progman", nullptr);
+    const HWND view = FindWindowExW(d.progman, nullptr, L"SHELLDLL_DefView", nullptr);
+    d.listView = FindWindowExW(view, nullptr, WC_LISTVIEWW, nullptr);
+    return d;
+}
+
+template <typename Condition>
+double MsUntil(Condition condition) {
+    const ULONGLONG start = GetTickCount64();
+    LARGE_INTEGER f, t0, t1;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t0);
+    while (!condition()) {
+        if (GetTickCount64() - start > kGiveUpMs) return -1;
+        Sleep(1);
+    }
+    QueryPerformanceCounter(&t1);
+    return static_cast<double>(t1.QuadPart - t0.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
+}
+
+bool Logged(const std::wstring& path, const std::string& line) {
+    std::ifstream file(path);
+    for (std::string logged; std::getline(file, logged);) {
+        if (logged == line) return true;
+    }
+    return false;
+}
+
+void Report(const char* what, std::vector<double> ms) {
+    const bool never = std::any_of(ms.begin(), ms.end(), [](double m) { return m < 0; });
+    std::sort(ms.begin(), ms.end());
+    if (never) {
+        printf("%-44s %10s %10s\n", what, "never", "never");
+    } else {
+        printf("%-44s %10.0f %10.0f\n", what, (ms[ms.size() / 2 - 1] + ms[ms.size() / 2]) / 2, ms.back());
+    }
+}
+
+bool Start(const std::wstring& commandLine) {
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::wstring line = commandLine;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 4) return 2;
+    wchar_t desktop[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop))) return 1;
+    const std::wstring folder = desktop;
+    const std::wstring log = argv[3];
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Marun soft\\Kivo", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                    nullptr);
+    for (const wchar_t* name : {L"Tool Tips", L"Text Color"}) {
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"1"), 2 * sizeof(wchar_t));
+    }
+    RegCloseKey(key);
+
+    DeleteFileW(log.c_str());
+    if (!Start(L"\"" + std::wstring(argv[1]) + L"\" --shell --log-count --log=" + log)) return 1;
+    if (MsUntil([] { return FindDesktop().listView && ListView_GetItemCount(FindDesktop().listView) > 0; }) < 0) {
+        return 1;
+    }
+    if (!Start(L"\"" + std::wstring(argv[2]) + L"\"")) return 1;
+    const auto transparent = [] {
+        return static_cast<COLORREF>(SendMessageW(FindDesktop().listView, LVM_GETTEXTBKCOLOR, 0, 0)) == CLR_NONE;
+    };
+    if (MsUntil(transparent) < 0) return 1;
+    Sleep(1500);
+
+    std::vector<double> file, label, restart;
+    for (int round = 0; round < kRounds; ++round) {
+        const Desktop d = FindDesktop();
+        const int count = ListView_GetItemCount(d.listView);
+        Sleep(600);
+        const std::wstring path = folder + L"\\reaction " + std::to_wstring(round) + L".txt";
+        const std::string seen = "LV COUNT " + std::to_string(count + 1);
+        DeleteFileW(log.c_str());
+        HANDLE created = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(created);
+        file.push_back(MsUntil([&] { return Logged(log, seen); }));
+        DeleteFileW(path.c_str());
+        MsUntil([&] { return Logged(log, "LV COUNT " + std::to_string(count)); });
+
+        SendMessageW(d.listView, LVM_SETTEXTBKCOLOR, 0, RGB(255, 255, 255));
+        label.push_back(MsUntil(transparent));
+    }
+    for (int round = 0; round < kRounds; ++round) {
+        const HWND before = FindDesktop().listView;
+        PostMessageW(FindDesktop().progman, kRestartMessage, 0, 0);
+        restart.push_back(MsUntil([&] {
+            const HWND now = FindDesktop().listView;
+            return now && now != before && transparent() &&
+                   (SendMessageW(now, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_INFOTIP) != 0;
+        }));
+        Sleep(300);
+    }
+    printf("%-44s %10s %10s\n", "reaction, ms (20 each)", "median", "worst");
+    Report("file added to the Desktop -> repaint", file);
+    Report("label background reset -> transparent", label);
+    Report("desktop restarted -> settings back", restart);
+    return 0;
+}

@@ -1,0 +1,39 @@
+#include "desktop/DesktopFolders.h"
+
+#include <shlobj.h>
+
+namespace iv {
+
+DesktopFolderWatch::DesktopFolderWatch(HWND target, UINT message) : target_(target), message_(message) {
+    for (const int folder : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY}) {
+        wchar_t path[MAX_PATH] = {};
+        if (FAILED(SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path))) continue;
+        const HANDLE change =
+            FindFirstChangeNotificationW(path, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
+        if (change != INVALID_HANDLE_VALUE) changes_.emplace_back(change);
+    }
+    if (changes_.empty()) return;
+    stop_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (stop_) thread_.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
+}
+
+DesktopFolderWatch::~DesktopFolderWatch() {
+    if (!thread_) return;
+    SetEvent(stop_.Get());
+    WaitForSingleObject(thread_.Get(), INFINITE);
+}
+
+DWORD WINAPI DesktopFolderWatch::Run(void* parameter) {
+    auto* self = static_cast<DesktopFolderWatch*>(parameter);
+    std::vector<HANDLE> handles = {self->stop_.Get()};
+    for (const ScopedChange& change : self->changes_) handles.push_back(change.Get());
+    for (;;) {
+        const DWORD signalled =
+            WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
+        if (signalled <= WAIT_OBJECT_0 || signalled >= WAIT_OBJECT_0 + handles.size()) return 0;
+        PostMessageW(self->target_, self->message_, 0, 0);
+        if (!FindNextChangeNotification(handles[signalled - WAIT_OBJECT_0])) return 0;
+    }
+}
+
+}  // namespace iv
