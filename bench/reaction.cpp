@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -47,11 +46,17 @@ double MsUntil(Condition condition) {
 }
 
 bool Logged(const std::wstring& path, const std::string& line) {
-    std::ifstream file(path);
-    for (std::string logged; std::getline(file, logged);) {
-        if (logged == line) return true;
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (!file) return false;
+    bool found = false;
+    char logged[256];
+    while (!found && fgets(logged, sizeof logged, file)) {
+        std::string text = logged;
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        found = text == line;
     }
-    return false;
+    fclose(file);
+    return found;
 }
 
 void Report(const char* what, std::vector<double> ms) {
