@@ -21,7 +21,24 @@ wine reg delete 'HKCU\Software\Marun soft\Kivo' /f >/dev/null 2>&1 || true
 hz=$(getconf CLK_TCK)
 # CPU time (user + system) of a process so far, in clock ticks.
 cpu() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-server_pid() { pgrep -o -x wineserver || pgrep -o wineserver; }
+# The newest process of this prefix whose command line matches: other prefixes on the machine run
+# programs of the same names.
+prefix_pid() {
+  local pid found=""
+  for pid in $(pgrep -f "$1"); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then found=$pid; fi
+  done
+  echo "$found"
+}
+server_pid() {
+  local pid
+  for pid in $(pgrep -x 'wineserver|wineserver64'); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+      echo "$pid"
+      return
+    fi
+  done
+}
 
 wine "$bin/standin.exe" --shell &
 sleep 4
@@ -32,7 +49,7 @@ ticks_file="$root/build/bench-floor-ticks.txt"
 rm -f "$ticks_file"
 wine "$bin/timer_floor.exe" $((seconds + 4)) "Z:${ticks_file//\//\\}" &
 sleep 2
-floor=$(pgrep -n -f 'timer_floor\.exe')
+floor=$(prefix_pid 'timer_floor\.exe')
 f0=$(cpu "$floor"); s0=$(cpu "$server")
 sleep "$seconds"
 f1=$(cpu "$floor"); s1=$(cpu "$server")
@@ -41,7 +58,7 @@ ticks_per_s=$(awk -v t="$(cat "$ticks_file")" -v s=$((seconds + 4)) 'BEGIN { pri
 
 wine "$bin/iconvale.exe" &
 sleep 3
-app=$(pgrep -n -f 'iconvale\.exe')
+app=$(prefix_pid 'iconvale\.exe')
 a0=$(cpu "$app"); t0=$(cpu "$server")
 sleep "$seconds"
 a1=$(cpu "$app"); t1=$(cpu "$server")

@@ -20,14 +20,23 @@ trap stop_wine_and_x EXIT
 make_prefix
 wine reg delete 'HKCU\Software\Marun soft\Kivo' /f >/dev/null 2>&1 || true
 
+# The newest process of this prefix whose command line matches: other prefixes on the machine run
+# programs of the same names.
+prefix_pid() {
+  local pid found=""
+  for pid in $(pgrep -f "$1"); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then found=$pid; fi
+  done
+  echo "$found"
+}
 rss() { awk '/^VmRSS/ {print $2}' "/proc/$1/status" 2>/dev/null || echo gone; }
 
 wine "$bin/standin.exe" --scripted --items=50 &
 sleep 4
-shell=$(pgrep -n -f 'standin\.exe')
+shell=$(prefix_pid 'standin\.exe')
 wine "$bin/iconvale.exe" &
 sleep 4
-app=$(pgrep -n -f 'iconvale\.exe')
+app=$(prefix_pid 'iconvale\.exe')
 
 echo "Iconvale idle over the stand-in (50 icons), resident kB:"
 printf "%8s %12s %12s\n" minute iconvale stand-in
@@ -40,6 +49,6 @@ kill "$app" 2>/dev/null || true
 echo "Save and restore cycles against the stand-in, resident kB:"
 printf "%24s %12s %12s\n" progress program stand-in
 wine "$bin/soak.exe" "$cycles" | while read -r line; do
-  soak=$(pgrep -n -f 'soak\.exe' || true)
+  soak=$(prefix_pid 'soak\.exe' || true)
   printf "%-24s %12s %12s\n" "${line%%,*}" "$( [ -n "$soak" ] && rss "$soak" || echo -)" "$(rss "$shell")"
 done

@@ -36,7 +36,8 @@ constexpr UINT kLaterSmall = 0x7050;
 constexpr UINT kLaterList = 0x7051;
 
 constexpr UINT_PTR kFolderTimer = 1;
-constexpr UINT kFolderPollMs = 500;
+// As soon after a change of the Desktop folder as a shell shows it.
+constexpr UINT kFolderPollMs = 50;
 constexpr UINT_PTR kHangTimer = 2;
 constexpr UINT_PTR kRestartTimer = 3;
 constexpr UINT_PTR kSubclassId = 1;
@@ -1022,6 +1023,7 @@ void Desktop::Impl::RefreshShellKeepingPositions() {
             }
         }
     }
+    if (count != static_cast<int>(before.size())) Append(L"LV ITEMS " + std::to_wstring(count));
 }
 
 void Desktop::Impl::Hang() {

@@ -87,6 +87,7 @@ struct Options {
 //   "LV LVM_SETITEMPOSITION32 3 unreadable"              a POINT outside this process is refused
 //   "LV WM_PAINT"                                        only with Options::logPaint
 //   "LV COUNT 12"                                        only with Options::logCount
+//   "LV ITEMS 12"                                        the shell view took in a change of the Desktop folder
 //   "HDR WM_STYLECHANGED GWL_STYLE old=0x... new=0x..."  on the list view's header
 // Fault options add (kind: gettext getpos count setpos textbk header, the last a change of the
 // header's style; index "-" where the kind has none):
