@@ -237,7 +237,15 @@ TEST_F(frmTaskTest, TrayModeAddsTheIconOnceAndExitRemovesIt) {
     for (int i = 0; i < 5; ++i) form_->Timer1_Timer();
     EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_ADD}));
     EXPECT_EQ(requests_[0].tip, L"Kivo");
-    EXPECT_NE(requests_[0].icon, nullptr);
+    // The program's own icon, at the notification area's size.
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(requests_[0].icon, &info));
+    ScopedGdiObj colour(info.hbmColor);
+    ScopedGdiObj mask(info.hbmMask);
+    BITMAP picture = {};
+    ASSERT_TRUE(GetObjectW(colour.Get(), sizeof picture, &picture));
+    EXPECT_EQ(picture.bmWidth, GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(picture.bmHeight, GetSystemMetrics(SM_CYSMICON));
     // Back to the toolbar: the icon goes.
     form_->Settings().TaskTray = 0;
     form_->Timer1_Timer();
