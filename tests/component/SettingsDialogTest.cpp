@@ -535,11 +535,13 @@ TEST_F(SettingsDialogTest, AboutOpensModallyOverTheDialog) {
     static bool sawAbout;
     static bool dialogEnabled;
     static HWND forward;
+    static HWND box;
     static frmMain* program;
     dialog = Dialog().Hwnd();
     sawAbout = false;
     dialogEnabled = true;
     forward = nullptr;
+    box = nullptr;
     program = main_.get();
     // What a timer sees while the About box runs its own loop; it then closes the box.
     struct Watch {
@@ -547,6 +549,7 @@ TEST_F(SettingsDialogTest, AboutOpensModallyOverTheDialog) {
             const HWND about = FindWindowW(nullptr, L"ﾊﾞｰｼﾞｮﾝ情報");
             if (!about || sawAbout) return;
             sawAbout = true;
+            box = about;
             dialogEnabled = IsWindowEnabled(dialog) != FALSE;
             // The tray asks for the settings meanwhile: the box comes forward, not the dialog.
             program->ShowSettings();
@@ -560,7 +563,7 @@ TEST_F(SettingsDialogTest, AboutOpensModallyOverTheDialog) {
     EXPECT_TRUE(sawAbout);
     EXPECT_FALSE(dialogEnabled);
     EXPECT_NE(forward, dialog);
-    EXPECT_EQ(forward, FindWindowW(nullptr, L"ﾊﾞｰｼﾞｮﾝ情報"));
+    EXPECT_EQ(forward, box);
     EXPECT_TRUE(IsWindowEnabled(Dialog().Hwnd()));
     EXPECT_TRUE(Dialog().IsLoaded());
 }
