@@ -230,6 +230,18 @@ TEST_F(frmTaskTest, ToolbarClicksMoveTheMarkAndTheTraySwitchKeepsOne) {
     EXPECT_EQ(MenuTexts()[3], L"* 詳細(&D)");
 }
 
+TEST_F(frmTaskTest, ACommandSetsAModeOutsideTheCycleAndTheMarkFollows) {
+    WriteString(kSettingsKey, L"Change Style", L"1101");
+    Load();
+    EXPECT_TRUE(form_->SetViewMode(3));
+    EXPECT_EQ(form_->Settings().CurrentViewMode, 3);
+    EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_LIST));
+    for (const auto& t : MenuTexts()) EXPECT_NE(t.rfind(L"* ", 0), 0u) << t;
+    EXPECT_TRUE(form_->SetViewMode(2));
+    EXPECT_EQ(MenuTexts()[1], L"* 小さいｱｲｺﾝ(&M)");
+    EXPECT_EQ(MenuTexts()[0], L"大きいｱｲｺﾝ(&G)");
+}
+
 TEST_F(frmTaskTest, TrayModeAddsTheIconOnceAndExitRemovesIt) {
     WriteString(kSettingsKey, L"Task Tray", L"1");
     Load();

@@ -4,6 +4,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "desktop/IconPositions.h"
 #include "tests/e2e/E2eFixture.h"
 #include "tests/support/Remote.h"
@@ -109,6 +111,31 @@ TEST_F(CommandLineTest, ARunningInstanceCarriesOutEachCommandAndEndsOnExit) {
     EXPECT_EQ(Run({L"/exit"}), 0u);
     EXPECT_FALSE(app_.IsRunning());
     EXPECT_EQ(ReadString(kSettingsKey, L"Desktop Icon"), L"3");
+}
+
+// A command that arrives while the instance waits for the shell is answered "busy" and sent again
+// until the instance is free: both commands are carried out.
+TEST_F(CommandLineTest, ACommandDuringAWaitForTheShellIsCarriedOutAfterIt) {
+    StartStandIn({L"--scripted", L"--item=Readme@40,40", L"--item=Data@140,40", L"--slow=gettext:600#1"});
+    StartIconvale();
+    ChildProcess save;
+    ASSERT_TRUE(save.Start(iconvalePath_, {L"/save"}));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            for (const auto& line : ReadLogFile(logPath_)) {
+                if (line.rfind(L"LV SLOW ", 0) == 0) return true;
+            }
+            return false;
+        },
+        10000));
+    EXPECT_EQ(Run({L"/restore"}), 0u);
+    DWORD code = 99;
+    EXPECT_TRUE(save.WaitForExit(10000, &code));
+    EXPECT_EQ(code, 0u);
+    // The restore ran after the save had answered and stored the icons, not inside its wait.
+    const auto log = ReadLogFile(logPath_);
+    const auto late = std::find_if(log.begin(), log.end(), [](const auto& l) { return l.rfind(L"LV LATE ", 0) == 0; });
+    EXPECT_TRUE(std::any_of(late, log.end(), [](const auto& l) { return l.find(L"LVM_SETITEMPOSITION") != l.npos; }));
 }
 
 TEST_F(CommandLineTest, ABadCommandLineGivesTwoAndChangesNothing) {
