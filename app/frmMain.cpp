@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "app/BarImages.h"
+#include "app/Commands.h"
 #include "app/ToolbarRules.h"
 #include "base/MessageBox.h"
 #include "base/Twips.h"
@@ -11,8 +12,6 @@
 
 namespace iv {
 namespace {
-
-constexpr wchar_t kClassName[] = L"IconvaleToolbarWindow";
 
 // Button size in HIMETRIC, as the toolbar was laid out: about 23 x 22 pixels at 96 dpi.
 constexpr int kButtonWidthHimetric = 609;
@@ -67,13 +66,13 @@ void frmMain::ApplyTopMost() {
 bool frmMain::Load() {
     if (Hwnd()) return true;
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    if (!EnsureWindowClass(kClassName, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))) return false;
+    if (!EnsureWindowClass(kToolbarWindowClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))) return false;
 
     const TwipsScale tpp = ScreenTwipsPerPixel();
     tppX_ = tpp.x;
     tppY_ = tpp.y;
     // A tool window: the toolbar has no task-bar button of its own.
-    if (!Create(WS_EX_TOOLWINDOW, kClassName, text::kProductName, WS_POPUP, 0, 0, TwipsToPixels(width_, tppX_),
+    if (!Create(WS_EX_TOOLWINDOW, kToolbarWindowClass, text::kProductName, WS_POPUP, 0, 0, TwipsToPixels(width_, tppX_),
                 TwipsToPixels(height_, tppY_), nullptr)) {
         return false;
     }
@@ -84,6 +83,7 @@ bool frmMain::Load() {
     SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Get()));
     SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
     Form_Load();
+    loaded_ = true;
     return true;
 }
 
@@ -240,9 +240,41 @@ void frmMain::Form_Unload() {
 }
 
 void frmMain::SetBarBtn() {
-    int16_t& mode = settings_.CurrentViewMode;
-    const int16_t old = mode;
-    mode = AdvanceViewMode(mode, settings_.ChangeStyleFlags);
+    const int16_t old = settings_.CurrentViewMode;
+    settings_.CurrentViewMode = AdvanceViewMode(old, settings_.ChangeStyleFlags);
+    ShowViewMode(old);
+}
+
+bool frmMain::SetViewMode(int16_t mode) {
+    const int16_t old = settings_.CurrentViewMode;
+    settings_.CurrentViewMode = mode;
+    ShowViewMode(old);
+    InvalidateWindow(desktop_.ListView);
+    return ShownViewMode(desktop_.ListView) == mode;
+}
+
+int frmMain::RunCommand(const CommandLine& command) {
+    switch (command.command) {
+        case Command::Save: return SaveCommand(settings_.InIconView(), IsWinNT());
+        case Command::Restore: return RestoreCommand(settings_.InIconView(), IsWinNT());
+        case Command::View: return SetViewMode(command.viewMode) ? kExitDone : kExitNotPossible;
+        case Command::Exit: Exit(); return kExitDone;
+        default: return kExitNotPossible;
+    }
+}
+
+LRESULT frmMain::OnCopyData(const COPYDATASTRUCT& data) {
+    const std::optional<CommandLine> command = DecodeCommandRecord(data.dwData, data.lpData, data.cbData);
+    if (!command) return 0;
+    if (unloading_) return EncodeAnswer(kExitNotPossible);
+    // The sender waits for the answer, and a command cannot run inside a wait for the shell (the
+    // message arrives there) or before the load sequence is over: the sender asks again shortly.
+    if (ShellRequestInFlight() || !loaded_) return EncodeAnswer(kBusy);
+    return EncodeAnswer(RunCommand(*command));
+}
+
+void frmMain::ShowViewMode(int16_t old) {
+    const int16_t mode = settings_.CurrentViewMode;
     const int16_t next = NextButtonMode(mode, settings_.ChangeStyleFlags);
     SendMessageW(barBtn_, TB_CHANGEBITMAP, kViewButton, next - 1);
     toolTips_[kViewButton] = text::kViewModeNames[next - 1];
@@ -429,6 +461,7 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
+        case WM_COPYDATA: return OnCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case WM_CLOSE: Unload(); return 0;
         case WM_ENDSESSION:
             // Logging off ends the program like its exit button, so the settings are kept.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/CommandLine.h"
 #include "app/WinVersion.h"
 #include "base/ScopedWin.h"
 #include "base/Window.h"
@@ -20,6 +21,9 @@
 #include "tray/frmTask.h"
 
 namespace iv {
+
+// The toolbar window's class: a command line finds the running instance by it.
+inline constexpr wchar_t kToolbarWindowClass[] = L"IconvaleToolbarWindow";
 
 // Owns the program's state: the settings, the desktop windows as last found, the watcher's
 // memory, the platform flags and the label background found at start-up.
@@ -53,6 +57,11 @@ public:
     void Unload();
 
     void SetBarBtn() override;
+    // Switches to a mode (1..4) named by a command, whether it cycles or not: the toolbar button
+    // then offers the next cycling mode and the tray menu marks it. True when the desktop shows it.
+    bool SetViewMode(int16_t mode);
+    // Carries out a command sent by another start of the program; returns its exit code.
+    int RunCommand(const CommandLine& command);
     void PlaceToolbar(int16_t& showFully);
     void barBtn_ButtonClick(int index);
     // The watcher's tick: slides the toolbar out under the mouse and keeps the desktop in shape.
@@ -111,6 +120,9 @@ public:
 private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     LRESULT OnToolbarCustomDraw(const NMTBCUSTOMDRAW& draw);
+    LRESULT OnCopyData(const COPYDATASTRUCT& data);
+    // Shows CurrentViewMode on the button and in the menu, and switches the desktop to it.
+    void ShowViewMode(int16_t previousMode);
 
     void Form_Load();
     void WatchForNewDesktop(ULONGLONG now);
@@ -171,6 +183,8 @@ private:
     bool placed_ = false;
     POINT placedAt_ = {};
     bool unloading_ = false;
+    // Commands wait until the load sequence is over.
+    bool loaded_ = false;
     bool quitOnDestroy_ = true;
 
     double tppX_ = 15;

@@ -1,5 +1,5 @@
 #include <windows.h>
 
-#include "app/Startup.h"
+#include "app/Commands.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return iv::RunProgram(); }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) { return iv::RunCommandLine(commandLine); }

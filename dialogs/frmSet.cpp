@@ -222,7 +222,8 @@ void frmSet::tvwEtc_NodeClick(HTREEITEM node) {
         if (DeleteShortcutOf(kCsidlStartup)) tvwEtc_.Rename(node, L"Startup Create", text::kNodeStartupCreate);
     }
     if (!desktop && !startup) return;
-    CreateShortcuts(desktop, startup, host_.MainWindow());
+    // Its messages are modal over this dialog, which asked for them.
+    CreateShortcuts(desktop, startup, Hwnd());
     // A shortcut that could not be made leaves its node offering to make it.
     const int folder = desktop ? kCsidlDesktop : kCsidlStartup;
     if (!ShortcutExists(ShortcutPath(folder, host_.MainWindow()))) {

@@ -81,6 +81,30 @@ inline constexpr wchar_t kDeleteFailedTitle[] = L"ｼｮｰﾄｶｯﾄ削除";
 inline constexpr wchar_t kDesktopDeleteFailed[] = L"ﾃﾞｽｸﾄｯﾌﾟのｼｮｰﾄｶｯﾄを削除できませんでした！！";
 inline constexpr wchar_t kStartupDeleteFailed[] = L"ｽﾀｰﾄｱｯﾌﾟのｼｮｰﾄｶｯﾄを削除できませんでした！！";
 
+// The command line.
+inline constexpr wchar_t kUsage[] =
+    L"使い方: iconvale.exe [コマンド]\n"
+    L"  /save\tアイコンの位置を保存する\n"
+    L"  /restore\tアイコンの位置を復元する\n"
+    L"  /view:large|small|list|details\t表示方法を切り替える（1～4 でも可）\n"
+    L"  /exit\t起動中の " ICONVALE_PRODUCT_NAME L" を終了させる\n"
+    L"  /uninstall [/quiet]\tショートカットと設定を削除する（/quiet: 確認なし）\n"
+    L"  /?\tこの説明を表示する\n"
+    L"終了コード: 0 = 完了、1 = 実行できなかった、2 = コマンドラインの誤り\n"
+    L"\n"
+    L"Usage: iconvale.exe [command]\n"
+    L"  /save\tsave the icon positions\n"
+    L"  /restore\tput the icon positions back\n"
+    L"  /view:large|small|list|details\tswitch the view (or 1 to 4)\n"
+    L"  /exit\tend the running " ICONVALE_PRODUCT_NAME L"\n"
+    L"  /uninstall [/quiet]\tremove the shortcuts and the settings (/quiet: without asking)\n"
+    L"  /?\tshow this text\n"
+    L"Exit codes: 0 done, 1 not possible, 2 bad command line";
+inline constexpr wchar_t kUninstallQuestion[] =
+    L"" ICONVALE_PRODUCT_NAME L" のショートカット（デスクトップとスタートアップ）と設定"
+    L"（HKEY_CURRENT_USER\\Software\\Marun soft\\Kivo）を削除します。"
+    L"起動中の " ICONVALE_PRODUCT_NAME L" は終了します。よろしいですか？";
+
 // The About box.
 inline constexpr wchar_t kLinkFace[] = L"ＭＳ Ｐゴシック";
 

@@ -29,6 +29,28 @@ bool SetRegValue(HKEY root, const std::wstring& path, const std::wstring& name, 
 
 bool DeleteRegKey(HKEY root, const std::wstring& path) { return RegDeleteKeyW(root, path.c_str()) == ERROR_SUCCESS; }
 
+bool DeleteRegTree(HKEY root, const std::wstring& path) {
+    const LSTATUS status = RegDeleteTreeW(root, path.c_str());
+    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) return true;
+    // Some part could not go: what counts is whether the key is still there.
+    ScopedRegKey key;
+    return RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) == ERROR_FILE_NOT_FOUND;
+}
+
+bool DeleteRegKeyIfEmpty(HKEY root, const std::wstring& path) {
+    DWORD subkeys = 1;
+    DWORD values = 1;
+    {
+        ScopedRegKey key;
+        if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS ||
+            RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                             nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+            return false;
+        }
+    }
+    return subkeys == 0 && values == 0 && RegDeleteKeyW(root, path.c_str()) == ERROR_SUCCESS;
+}
+
 std::wstring GetRegValue(HKEY root, const std::wstring& path, const std::wstring& name) {
     ScopedRegKey key;
     if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) return {};

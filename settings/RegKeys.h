@@ -1,5 +1,5 @@
-// The only code that touches the registry: five self-contained operations, each opening and
-// closing its own key.
+// The only code that touches the registry: self-contained operations, each opening and closing
+// its own key.
 #pragma once
 #include <windows.h>
 
@@ -14,6 +14,13 @@ bool SetRegValue(HKEY root, const std::wstring& path, const std::wstring& name, 
 
 // Deletes a key that has no subkeys.
 bool DeleteRegKey(HKEY root, const std::wstring& path);
+
+// Deletes a key with all its values and subkeys. True when no key is left at path (it was
+// deleted or was not there).
+bool DeleteRegTree(HKEY root, const std::wstring& path);
+
+// Deletes a key only when it holds neither values nor subkeys; true when it was deleted.
+bool DeleteRegKeyIfEmpty(HKEY root, const std::wstring& path);
 
 // REG_SZ / REG_EXPAND_SZ (unexpanded) as text cut at the first NUL, REG_DWORD as decimal text,
 // empty text for anything else or on any failure.

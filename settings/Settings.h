@@ -8,6 +8,8 @@
 namespace iv {
 
 inline constexpr wchar_t kSettingsKey[] = L"Software\\Marun soft\\Kivo";
+// The key above it; the removal deletes it too when nothing else is left in it.
+inline constexpr wchar_t kCompanyKey[] = L"Software\\Marun soft";
 inline constexpr int16_t kSettingCount = 17;
 
 // Value names by setting index.

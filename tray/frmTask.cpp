@@ -9,41 +9,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"IconvaleTaskWindow";
 constexpr wchar_t kCaption[] = L"Task";
 
-// The icon in the notification area: a desktop with four icons on it, 32 x 32.
-HICON CreateTrayPicture() {
-    constexpr int kSize = 32;
-    ScreenDc screen;
-    ScopedDc dc(CreateCompatibleDC(screen.Get()));
-    ScopedGdiObj colour(CreateCompatibleBitmap(screen.Get(), kSize, kSize));
-    ScopedGdiObj mask(CreateBitmap(kSize, kSize, 1, 1, nullptr));
-    if (!dc || !colour || !mask) return nullptr;
-    {
-        SelectObj select(dc.Get(), colour.Get());
-        const RECT all = {0, 0, kSize, kSize};
-        ScopedGdiObj frame(CreateSolidBrush(RGB(32, 32, 32)));
-        ScopedGdiObj screenFill(CreateSolidBrush(RGB(40, 110, 200)));
-        ScopedGdiObj item(CreateSolidBrush(RGB(255, 255, 255)));
-        FillRect(dc.Get(), &all, static_cast<HBRUSH>(frame.Get()));
-        const RECT inside = {2, 2, kSize - 2, kSize - 2};
-        FillRect(dc.Get(), &inside, static_cast<HBRUSH>(screenFill.Get()));
-        for (int row = 0; row < 2; ++row) {
-            for (int column = 0; column < 2; ++column) {
-                const RECT r = {5 + column * 13, 5 + row * 13, 13 + column * 13, 13 + row * 13};
-                FillRect(dc.Get(), &r, static_cast<HBRUSH>(item.Get()));
-            }
-        }
-    }
-    {
-        SelectObj select(dc.Get(), mask.Get());
-        PatBlt(dc.Get(), 0, 0, kSize, kSize, BLACKNESS);  // every pixel opaque
-    }
-    ICONINFO info = {};
-    info.fIcon = TRUE;
-    info.hbmColor = static_cast<HBITMAP>(colour.Get());
-    info.hbmMask = static_cast<HBITMAP>(mask.Get());
-    return CreateIconIndirect(&info);
-}
-
 }  // namespace
 
 frmTask::frmTask(TrayHost& host, IconTray::Notifier notifier) : host_(host), ucTask_(std::move(notifier)) {}
@@ -58,7 +23,9 @@ bool frmTask::Load() {
     }
 
     // The stored properties of ucTask: its tip and picture; Enable is not stored, so false.
-    picture_.Reset(CreateTrayPicture());
+    // The program's own icon, at the size the notification area shows it.
+    picture_.Reset(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
     IconTrayProperties stored;
     stored.ToolTip = text::kEarlierName;
     stored.Picture = picture_.Get();

@@ -140,5 +140,28 @@ TEST_F(RegKeysTest, AReadOnlyKeyIsStillRead) {
     EXPECT_EQ(names, std::vector<std::wstring>{L"Name"});
 }
 
+TEST_F(RegKeysTest, ATreeGoesWhole) {
+    ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, kRoot + L"\\Kivo", L"Tool Tips", L"1"));
+    ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, kRoot + L"\\Kivo\\1024*768", L"Readme.X", L"40"));
+    ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, kRoot + L"\\Kivo\\800*600\\deeper", L"x", L"1"));
+    EXPECT_TRUE(RegKeys::DeleteRegTree(HKEY_CURRENT_USER, kRoot + L"\\Kivo"));
+    EXPECT_FALSE(KeyExists(kRoot + L"\\Kivo"));
+    EXPECT_TRUE(KeyExists(kRoot));
+    // Gone already counts as gone.
+    EXPECT_TRUE(RegKeys::DeleteRegTree(HKEY_CURRENT_USER, kRoot + L"\\Kivo"));
+}
+
+TEST_F(RegKeysTest, OnlyAnEmptyKeyIsDeletedAsEmpty) {
+    ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, kRoot, L"Other", L"1"));
+    EXPECT_FALSE(RegKeys::DeleteRegKeyIfEmpty(HKEY_CURRENT_USER, kRoot));
+    RegKeys::DeleteRegValue(HKEY_CURRENT_USER, kRoot, L"Other");
+    ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, kRoot + L"\\Sub", L"x", L"1"));
+    EXPECT_FALSE(RegKeys::DeleteRegKeyIfEmpty(HKEY_CURRENT_USER, kRoot));
+    EXPECT_TRUE(KeyExists(kRoot + L"\\Sub"));
+    RegKeys::DeleteRegTree(HKEY_CURRENT_USER, kRoot + L"\\Sub");
+    EXPECT_TRUE(RegKeys::DeleteRegKeyIfEmpty(HKEY_CURRENT_USER, kRoot));
+    EXPECT_FALSE(KeyExists(kRoot));
+}
+
 }  // namespace
 }  // namespace iv

@@ -21,6 +21,7 @@ namespace {
 using namespace testing_support;
 
 struct Shown {
+    HWND owner;
     std::wstring text;
     std::wstring caption;
     UINT type;
@@ -31,8 +32,8 @@ protected:
     void SetUp() override {
         desktop_ = FreshDesktop();
         ASSERT_TRUE(desktop_);
-        previous_ = SetMessageBoxHandler([this](HWND, const wchar_t* text, const wchar_t* caption, UINT type) {
-            shown_.push_back({text, caption, type});
+        previous_ = SetMessageBoxHandler([this](HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
+            shown_.push_back({owner, text, caption, type});
             return IDOK;
         });
         for (int folder : {kCsidlDesktop, kCsidlStartup}) RemoveShortcut(folder);
@@ -341,6 +342,9 @@ TEST_F(SettingsDialogTest, ShortcutCommandsCreateAndDeleteAtOnce) {
     RemoveDirectoryW(desktop.c_str());
     ASSERT_EQ(shown_.size(), 2u);
     EXPECT_EQ(shown_[1].text, L"ﾃﾞｽｸﾄｯﾌﾟへの作成に失敗しました！！");
+    // Both are modal over the dialog that asked, not over the toolbar window (hidden in tray mode).
+    EXPECT_EQ(shown_[0].owner, Dialog().Hwnd());
+    EXPECT_EQ(shown_[1].owner, Dialog().Hwnd());
     EXPECT_TRUE(Etc().Find(L"Desktop Create"));
 }
 
@@ -537,6 +541,7 @@ TEST_F(SettingsDialogTest, AboutOpensModallyOverTheDialog) {
     sawAbout = false;
     dialogEnabled = true;
     forward = nullptr;
+    aboutBox = nullptr;
     program = main_.get();
     // What a timer sees while the About box runs its own loop; it then closes the box.
     struct Watch {

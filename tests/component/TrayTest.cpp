@@ -230,6 +230,18 @@ TEST_F(frmTaskTest, ToolbarClicksMoveTheMarkAndTheTraySwitchKeepsOne) {
     EXPECT_EQ(MenuTexts()[3], L"* 詳細(&D)");
 }
 
+TEST_F(frmTaskTest, ACommandSetsAModeOutsideTheCycleAndTheMarkFollows) {
+    WriteString(kSettingsKey, L"Change Style", L"1101");
+    Load();
+    EXPECT_TRUE(form_->SetViewMode(3));
+    EXPECT_EQ(form_->Settings().CurrentViewMode, 3);
+    EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_LIST));
+    for (const auto& t : MenuTexts()) EXPECT_NE(t.rfind(L"* ", 0), 0u) << t;
+    EXPECT_TRUE(form_->SetViewMode(2));
+    EXPECT_EQ(MenuTexts()[1], L"* 小さいｱｲｺﾝ(&M)");
+    EXPECT_EQ(MenuTexts()[0], L"大きいｱｲｺﾝ(&G)");
+}
+
 TEST_F(frmTaskTest, TrayModeAddsTheIconOnceAndExitRemovesIt) {
     WriteString(kSettingsKey, L"Task Tray", L"1");
     Load();
@@ -237,7 +249,15 @@ TEST_F(frmTaskTest, TrayModeAddsTheIconOnceAndExitRemovesIt) {
     for (int i = 0; i < 5; ++i) form_->Timer1_Timer();
     EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_ADD}));
     EXPECT_EQ(requests_[0].tip, L"Kivo");
-    EXPECT_NE(requests_[0].icon, nullptr);
+    // The program's own icon, at the notification area's size.
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(requests_[0].icon, &info));
+    ScopedGdiObj colour(info.hbmColor);
+    ScopedGdiObj mask(info.hbmMask);
+    BITMAP picture = {};
+    ASSERT_TRUE(GetObjectW(colour.Get(), sizeof picture, &picture));
+    EXPECT_EQ(picture.bmWidth, GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(picture.bmHeight, GetSystemMetrics(SM_CYSMICON));
     // Back to the toolbar: the icon goes.
     form_->Settings().TaskTray = 0;
     form_->Timer1_Timer();

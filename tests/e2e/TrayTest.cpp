@@ -80,12 +80,14 @@ protected:
         GetWindowRect(tray_, &r);
         return {r.right - 11, (r.top + r.bottom) / 2};
     }
-    // Our icon's blue, as drawn in the notification area.
+    // The blue of the program's icon (res/iconvale.ico, 16 x 16), somewhere in the icon's place.
     bool IconShown() const {
         const POINT p = IconPoint();
         HDC dc = GetDC(nullptr);
         bool blue = false;
-        for (int dx = -6; dx <= 6 && !blue; ++dx) blue = GetPixel(dc, p.x + dx, p.y - 7) == RGB(40, 110, 200);
+        for (int dy = -8; dy <= 8 && !blue; dy += 2) {
+            for (int dx = -8; dx <= 8 && !blue; ++dx) blue = GetPixel(dc, p.x + dx, p.y + dy) == RGB(47, 127, 216);
+        }
         ReleaseDC(nullptr, dc);
         return blue;
     }

@@ -1,0 +1,130 @@
+#include "app/CommandLine.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace iv {
+namespace {
+
+// Split at blanks outside double quotes; the quotes themselves are dropped.
+std::vector<std::wstring> Arguments(std::wstring_view text) {
+    std::vector<std::wstring> arguments;
+    std::wstring current;
+    bool quoted = false;
+    bool any = false;
+    for (const wchar_t c : text) {
+        if (c == L'"') {
+            quoted = !quoted;
+            any = true;
+        } else if ((c == L' ' || c == L'\t') && !quoted) {
+            if (any) arguments.push_back(std::move(current));
+            current.clear();
+            any = false;
+        } else {
+            current += c;
+            any = true;
+        }
+    }
+    if (any) arguments.push_back(std::move(current));
+    return arguments;
+}
+
+// Command names are ASCII: folding only A..Z keeps the rule the same in every locale.
+std::wstring Lower(std::wstring_view text) {
+    std::wstring lower(text);
+    for (wchar_t& c : lower) {
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    }
+    return lower;
+}
+
+int16_t ViewModeNamed(std::wstring_view name) {
+    constexpr const wchar_t* kNames[4] = {L"large", L"small", L"list", L"details"};
+    for (int16_t i = 0; i < 4; ++i) {
+        if (name == kNames[i] || name == std::wstring(1, static_cast<wchar_t>(L'1' + i))) {
+            return static_cast<int16_t>(i + 1);
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(std::wstring_view text) {
+    constexpr CommandLine kBad = {Command::Bad, 0, false};
+    CommandLine line;
+    bool commandSeen = false;
+    for (const std::wstring& argument : Arguments(text)) {
+        if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-')) return kBad;
+        const std::wstring name = Lower(std::wstring_view(argument).substr(1));
+        if (name == L"quiet") {
+            if (line.quiet) return kBad;
+            line.quiet = true;
+            continue;
+        }
+        if (commandSeen) return kBad;
+        commandSeen = true;
+        if (name == L"save") {
+            line.command = Command::Save;
+        } else if (name == L"restore") {
+            line.command = Command::Restore;
+        } else if (name == L"exit") {
+            line.command = Command::Exit;
+        } else if (name == L"?") {
+            line.command = Command::Help;
+        } else if (name == L"uninstall") {
+            line.command = Command::Uninstall;
+        } else if (name.starts_with(L"view:") && (line.viewMode = ViewModeNamed(name.substr(5))) != 0) {
+            line.command = Command::View;
+        } else {
+            return kBad;
+        }
+    }
+    // Quiet only qualifies the removal.
+    if (line.quiet && line.command != Command::Uninstall) return kBad;
+    return line;
+}
+
+CommandRecord EncodeCommand(const CommandLine& line) {
+    return {kCommandMagic, static_cast<uint32_t>(line.command), line.viewMode};
+}
+
+std::optional<CommandLine> DecodeCommandRecord(ULONG_PTR tag, const void* data, DWORD size) {
+    if (tag != kCommandMagic || !data || size != sizeof(CommandRecord)) return std::nullopt;
+    CommandRecord record;
+    memcpy(&record, data, sizeof record);
+    if (record.magic != kCommandMagic) return std::nullopt;
+    CommandLine line;
+    line.command = static_cast<Command>(record.command);
+    switch (line.command) {
+        case Command::Save:
+        case Command::Restore:
+        case Command::Exit: return line;
+        case Command::View:
+            if (record.viewMode < 1 || record.viewMode > 4) return std::nullopt;
+            line.viewMode = static_cast<int16_t>(record.viewMode);
+            return line;
+        default: return std::nullopt;
+    }
+}
+
+int DecodeAnswer(LRESULT answer) {
+    if ((answer & ~static_cast<LRESULT>(0xFFFF)) != kAnswerTag) return kExitNotPossible;
+    const int code = static_cast<int>(answer & 0xFFFF);
+    if (code == kBusy) return -1;
+    return code <= kExitBadCommandLine ? code : kExitNotPossible;
+}
+
+int16_t ViewModeOfListView(LRESULT view) {
+    // LV_VIEW_ICON 0, LV_VIEW_DETAILS 1, LV_VIEW_SMALLICON 2, LV_VIEW_LIST 3.
+    switch (view) {
+        case 0: return 1;
+        case 1: return 4;
+        case 2: return 2;
+        case 3: return 3;
+        default: return 0;
+    }
+}
+
+}  // namespace iv
