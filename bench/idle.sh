@@ -7,38 +7,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 seconds=${1:-20}
 
-bash scripts/setup.sh
-source scripts/wine-env.sh
-cmake --preset mingw-x64 -DICONVALE_BUILD_TESTS=ON >/dev/null
-cmake --build build/mingw-x64 >/dev/null
-bin="$root/build/mingw-x64"
-
-start_x_server
-trap stop_wine_and_x EXIT
-make_prefix
-wine reg delete 'HKCU\Software\Marun soft\Kivo' /f >/dev/null 2>&1 || true
+source bench/bench-env.sh
 
 hz=$(getconf CLK_TCK)
 # CPU time (user + system) of a process so far, in clock ticks.
 cpu() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-# The newest process of this prefix whose command line matches: other prefixes on the machine run
-# programs of the same names.
-prefix_pid() {
-  local pid found=""
-  for pid in $(pgrep -f "$1"); do
-    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then found=$pid; fi
-  done
-  echo "$found"
-}
-server_pid() {
-  local pid
-  for pid in $(pgrep -x 'wineserver|wineserver64'); do
-    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
-      echo "$pid"
-      return
-    fi
-  done
-}
 
 wine "$bin/standin.exe" --shell &
 sleep 4

@@ -5,12 +5,5 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-bash scripts/setup.sh
-source scripts/wine-env.sh
-cmake --preset mingw-x64 -DICONVALE_BUILD_TESTS=ON >/dev/null
-cmake --build build/mingw-x64 >/dev/null
-
-start_x_server
-trap stop_wine_and_x EXIT
-make_prefix
+source bench/bench-env.sh
 wine build/mingw-x64/positions.exe "$root/build/mingw-x64/standin.exe"

@@ -9,26 +9,8 @@ cd "$root"
 minutes=${1:-10}
 cycles=${2:-1000}
 
-bash scripts/setup.sh
-source scripts/wine-env.sh
-cmake --preset mingw-x64 -DICONVALE_BUILD_TESTS=ON >/dev/null
-cmake --build build/mingw-x64 >/dev/null
-bin="$root/build/mingw-x64"
+source bench/bench-env.sh
 
-start_x_server
-trap stop_wine_and_x EXIT
-make_prefix
-wine reg delete 'HKCU\Software\Marun soft\Kivo' /f >/dev/null 2>&1 || true
-
-# The newest process of this prefix whose command line matches: other prefixes on the machine run
-# programs of the same names.
-prefix_pid() {
-  local pid found=""
-  for pid in $(pgrep -f "$1"); do
-    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then found=$pid; fi
-  done
-  echo "$found"
-}
 rss() { awk '/^VmRSS/ {print $2}' "/proc/$1/status" 2>/dev/null || echo gone; }
 
 wine "$bin/standin.exe" --scripted --items=50 &
