@@ -29,8 +29,8 @@ done
 kill "$app" 2>/dev/null || true
 
 echo "Save and restore cycles against the stand-in, resident kB:"
-printf "%24s %12s %12s\n" progress program stand-in
+printf "%-48s %12s %12s\n" progress program stand-in
 wine "$bin/soak.exe" "$cycles" | while read -r line; do
   soak=$(prefix_pid 'soak\.exe' || true)
-  printf "%-24s %12s %12s\n" "${line%%,*}" "$( [ -n "$soak" ] && rss "$soak" || echo -)" "$(rss "$shell")"
+  printf "%-48s %12s %12s\n" "$line" "$( [ -n "$soak" ] && rss "$soak" || echo -)" "$(rss "$shell")"
 done

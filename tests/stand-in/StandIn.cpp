@@ -369,7 +369,7 @@ struct Desktop::Impl {
     void Append(std::wstring line) {
         std::lock_guard<std::mutex> lock(logMutex);
         if (!options.logPath.empty()) AppendUtf8Line(options.logPath, line);
-        log.push_back(std::move(line));
+        if (options.keepLog) log.push_back(std::move(line));
     }
 
     struct Quiet {

@@ -72,6 +72,9 @@ struct Options {
     bool logPaint = false;
     // Also log "LV COUNT n" for every item count another thread asks for (when a watcher looks).
     bool logCount = false;
+    // Keep the log in memory for Log(); the program, which logs to a file, does not, so that its
+    // memory over a long run is the desktop's alone.
+    bool keepLog = true;
     // Post WM_QUIT when "Progman" is destroyed; for the stand-alone program, not for tests that
     // host a desktop on their own message loop.
     bool quitOnClose = false;

@@ -65,6 +65,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     LocalFree(argv);
     if (!parsed) return 2;
     options.quitOnClose = true;
+    options.keepLog = false;
     options.reportFaults = true;
 
     std::unique_ptr<standin::Desktop> desktop = standin::Desktop::Create(options);
