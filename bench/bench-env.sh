@@ -13,7 +13,7 @@ wine reg delete 'HKCU\Software\Marun soft\Kivo' /f >/dev/null 2>&1 || true
 
 # Whether a process belongs to this prefix: other prefixes on the machine run programs of the same
 # names, and a server of their own.
-of_prefix() { tr '\0' '\n' <"/proc/$1/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; }
+of_prefix() { tr '\0' '\n' 2>/dev/null <"/proc/$1/environ" | grep -qx "WINEPREFIX=$WINEPREFIX"; }
 # The newest process of this prefix whose command line matches.
 prefix_pid() {
   local pid found=""
