@@ -7,6 +7,7 @@
 #include "base/ScopedWin.h"
 #include "desktop/ExchangeBlock.h"
 #include "desktop/IconPositions.h"
+#include "desktop/ScreenFollow.h"
 #include "settings/Settings.h"
 #include "tests/stand-in/StandIn.h"
 #include "tests/support/Processes.h"
@@ -116,6 +117,17 @@ TEST_F(IconPositionsTest, SaveThenRestorePutsMovedIconsBack) {
     SaveIconPositions(true);
     EXPECT_EQ(ValueNames(key_).size(), 6u);
     EXPECT_EQ(ReadString(key_, L"Data.X"), L"120");
+}
+
+TEST_F(IconPositionsTest, NoSaveWritesWhileAChangeOfTheScreenSizeSettles) {
+    Desktop({{L"Readme", 20, 30}});
+    // Another size seen just before: the current one is a change that has not settled.
+    TheScreen().Notice({1, 1}, GetTickCount64());
+    EXPECT_EQ(SaveIconPositions(true), SaveResult::NotSaved);
+    EXPECT_TRUE(ValueNames(key_).empty());
+    ASSERT_TRUE(TheScreen().TakeSettled(GetTickCount64() + kScreenSettleMs));
+    EXPECT_EQ(SaveIconPositions(true), SaveResult::Saved);
+    EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
 }
 
 TEST_F(IconPositionsTest, TwoItemsWithOneNameShareTheLaterPosition) {
