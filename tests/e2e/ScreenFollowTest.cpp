@@ -20,33 +20,12 @@ class ScreenFollowTest : public E2eTest {
 protected:
     void SetUp() override {
         E2eTest::SetUp();
-        original_ = GetThreadDesktop(GetCurrentThreadId());
-        ASSERT_TRUE(explorer_.Start(
-            L"C:\\windows\\explorer.exe",
-            {std::wstring(L"/desktop=") + kDesktopName + L",1024x768", WinePath(standinPath_), L"--scripted",
-             L"--log=" + logPath_, L"--item=Near@40,40", L"--item=Middle@500,300", L"--item=Far@900,650"}));
-        ASSERT_TRUE(WaitUntil([&] { return (desktop_ = OpenDesktopW(kDesktopName, 0, FALSE, GENERIC_ALL)) != nullptr; },
-                              20000));
-        ASSERT_TRUE(SetThreadDesktop(desktop_));
-        ASSERT_TRUE(WaitUntil(
-            [&] {
-                const HWND progman = FindWindowW(L"Progman", L"Program Manager");
-                defView_ = FindWindowExW(progman, nullptr, L"SHELLDLL_DefView", nullptr);
-                listView_ = FindWindowExW(defView_, nullptr, WC_LISTVIEWW, nullptr);
-                return listView_ && SendMessageW(listView_, LVM_GETITEMCOUNT, 0, 0) == 3;
-            },
-            20000));
-        DWORD pid = 0;
-        GetWindowThreadProcessId(listView_, &pid);
-        standin_.Attach(pid);
+        EnterWineDesktop(kDesktopName, {L"--scripted", L"--item=Near@0,0", L"--item=Middle@0,0", L"--item=Far@0,0"});
     }
-
     void TearDown() override {
-        if (desktop_) SetScreen(1024, 768);
+        SetScreen(1024, 768);
         E2eTest::TearDown();
-        explorer_.Kill();
-        SetThreadDesktop(original_);
-        if (desktop_) CloseDesktop(desktop_);
+        LeaveWineDesktop();
     }
 
     // Start-up switches the view, which lays the icons out again: they are placed after it.
@@ -60,66 +39,50 @@ protected:
         }
         ASSERT_TRUE(AllPlaced());
     }
-    // A command line run inside the desktop, carried out by the running instance.
-    DWORD Command(const wchar_t* command) {
-        ChildProcess caller;
+    // Runs this program, or Iconvale, inside the desktop and returns its exit code.
+    DWORD RunHere(const std::wstring& exe, const std::wstring& argument) {
+        ChildProcess child;
         DWORD code = 99;
-        if (!caller.Start(iconvalePath_, {command}, kDesktopName) || !caller.WaitForExit(40000, &code)) return 99;
+        if (!child.Start(exe, {argument}, kDesktopName) || !child.WaitForExit(40000, &code)) return 99;
         return code;
     }
-
-    // The helper (this program with --display=WxH) runs inside the desktop; true once the size
-    // has reached the stand-in's list view.
+    // The helper answers with ChangeDisplaySettingsExW's result (0 done).
     bool SetScreen(int width, int height) {
         wchar_t self[MAX_PATH] = {};
         GetModuleFileNameW(nullptr, self, MAX_PATH);
-        ChildProcess helper;
-        DWORD code = 99;
-        if (!helper.Start(self, {L"--display=" + std::to_wstring(width) + L"x" + std::to_wstring(height)},
-                          kDesktopName) ||
-            !helper.WaitForExit(20000, &code)) {
-            return false;
-        }
+        const DWORD code = RunHere(self, L"--display=" + std::to_wstring(width) + L"x" + std::to_wstring(height));
         EXPECT_EQ(code, 0u) << "ChangeDisplaySettingsExW's answer";
-        return code == 0 && WaitUntil(
-                                [&] {
-                                    // Its client area may lose the width of scroll bars.
-                                    RECT r = {};
-                                    GetWindowRect(listView_, &r);
-                                    return r.right - r.left == width && r.bottom - r.top == height;
-                                },
-                                10000);
+        RECT r = {};  // its window: the client area may lose the width of scroll bars
+        return code == 0 && WaitUntil([&] { return GetWindowRect(listView_, &r) && r.right - r.left == width; }, 10000);
     }
-
     POINT Position(int index) const {
         POINT p = {-1, -1};
         RemoteItemPosition(listView_, index, p);
         return p;
     }
     bool AllPlaced() const {
-        for (int i = 0; i < 3; ++i) {
-            const POINT p = Position(i);
-            if (p.x != kPlaced[i].x || p.y != kPlaced[i].y) return false;
-        }
-        return true;
+        bool placed = true;
+        for (int i = 0; i < 3; ++i) placed = placed && Position(i).x == kPlaced[i].x && Position(i).y == kPlaced[i].y;
+        return placed;
+    }
+    // Sets the smaller screen and returns where the stand-in pulled the far icon.
+    POINT Squeeze() {
+        EXPECT_TRUE(SetScreen(800, 600));
+        EXPECT_TRUE(WaitUntil([&] { return Position(2).x < 900; }, 5000)) << "the stand-in left the icon outside";
+        return Position(2);
     }
 
     const std::wstring large_ = iv::IconPositionKey(1024, 768);
     const std::wstring small_ = iv::IconPositionKey(800, 600);
-    HDESK original_ = nullptr;
-    HDESK desktop_ = nullptr;
-    ChildProcess explorer_;
 };
 
 TEST_F(ScreenFollowTest, SmallerScreenAndBackPutsEveryIconWhereItWas) {
     WriteString(kSettingsKey, L"Screen Follow", L"1");
     StartIconvaleHere();
-    ASSERT_EQ(Command(L"/save"), 0u);
+    ASSERT_EQ(RunHere(iconvalePath_, L"/save"), 0u);
     ASSERT_EQ(ReadString(large_, L"Far.X"), L"900");
 
-    ASSERT_TRUE(SetScreen(800, 600));
-    ASSERT_TRUE(WaitUntil([&] { return Position(2).x < 900; }, 5000)) << "the stand-in left the icon outside";
-    const POINT squeezed = Position(2);
+    const POINT squeezed = Squeeze();
     // The squeezed layout becomes 800 x 600's at a calm save, never 1024 x 768's.
     ASSERT_TRUE(WaitUntil([&] { return !ValueNames(small_).empty(); }, 40000));
     EXPECT_EQ(ReadString(small_, L"Far.X"), std::to_wstring(squeezed.x));
@@ -127,20 +90,14 @@ TEST_F(ScreenFollowTest, SmallerScreenAndBackPutsEveryIconWhereItWas) {
 
     ASSERT_TRUE(SetScreen(1024, 768));
     EXPECT_TRUE(WaitUntil([&] { return AllPlaced(); }, 10000)) << "Far at " << Position(2).x << "," << Position(2).y;
-    EXPECT_EQ(ReadString(small_, L"Far.X"), std::to_wstring(squeezed.x));
     EXPECT_EQ(ReadString(small_, L"Far.Y"), std::to_wstring(squeezed.y));
 }
 
 TEST_F(ScreenFollowTest, WithTheOptionOffNothingMovesByItself) {
-    for (int i = 0; i < 3; ++i) {
-        const wchar_t* name = i == 0 ? L"Near" : i == 1 ? L"Middle" : L"Far";
-        WriteString(large_, name + std::wstring(L".X"), std::to_wstring(kPlaced[i].x));
-        WriteString(large_, name + std::wstring(L".Y"), std::to_wstring(kPlaced[i].y));
-    }
+    WriteString(large_, L"Far.X", L"900");
+    WriteString(large_, L"Far.Y", L"650");
     StartIconvaleHere();
-    ASSERT_TRUE(SetScreen(800, 600));
-    ASSERT_TRUE(WaitUntil([&] { return Position(2).x < 900; }, 5000));
-    const POINT squeezed = Position(2);
+    const POINT squeezed = Squeeze();
     ASSERT_TRUE(SetScreen(1024, 768));
     PumpMessages(4000);  // twice the settle time
     EXPECT_EQ(Position(2).x, squeezed.x);
