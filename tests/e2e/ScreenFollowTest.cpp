@@ -1,6 +1,5 @@
-// Layouts that follow the screen, in a Wine desktop whose size a helper changes for real
-// (ChangeDisplaySettingsExW inside it; the stand-in pulls icons left outside back in, as the shell
-// does).
+// Layouts that follow the screen, in a Wine desktop whose size a helper really changes; the
+// stand-in pulls icons left outside back in, as the shell does.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -43,8 +42,7 @@ protected:
     DWORD RunHere(const std::wstring& exe, const std::wstring& argument) {
         ChildProcess child;
         DWORD code = 99;
-        if (!child.Start(exe, {argument}, kDesktopName) || !child.WaitForExit(40000, &code)) return 99;
-        return code;
+        return child.Start(exe, {argument}, kDesktopName) && child.WaitForExit(40000, &code) ? code : 99;
     }
     // The helper answers with ChangeDisplaySettingsExW's result (0 done).
     bool SetScreen(int width, int height) {

@@ -448,9 +448,9 @@ void PullIconsIn(HWND listView) {
         POINT at = {};
         if (!ListView_GetItemRect(listView, i, &icon, LVIR_ICON) || !ListView_GetItemPosition(listView, i, &at))
             continue;
-        const LONG dx = icon.right > client.right ? client.right - icon.right : 0;
-        const LONG dy = icon.bottom > client.bottom ? client.bottom - icon.bottom : 0;
-        if (dx != 0 || dy != 0) ListView_SetItemPosition(listView, i, at.x + dx, at.y + dy);
+        if (icon.right > client.right || icon.bottom > client.bottom)
+            ListView_SetItemPosition(listView, i, at.x + std::min(0L, client.right - icon.right),
+                                     at.y + std::min(0L, client.bottom - icon.bottom));
     }
 }
 
