@@ -8,6 +8,7 @@
 #include "desktop/IconPositions.h"
 #include "desktop/DesktopFolders.h"
 #include "desktop/ListViewStyles.h"
+#include "desktop/ScreenFollow.h"
 #include "res/texts.h"
 
 namespace iv {
@@ -119,6 +120,13 @@ void frmMain::SaveAtExit() {
     }
 }
 
+void frmMain::StartFollowingScreen() { SaveFollowedLayout(); }
+
+void frmMain::SaveFollowedLayout() {
+    nextCalmSave_ = GetTickCount64() + kCalmSaveMs;
+    if (settings_.ScreenFollow == 1 && settings_.InIconView()) SaveIconPositions(IsWinNT());
+}
+
 void frmMain::MeasureScreen() { screenPixels_ = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
 bool frmMain::CreateToolbar() {
@@ -221,6 +229,8 @@ void frmMain::Form_Load() {
     SetBarBtn();
     if (settings_.StyleFlags[kRestoreAtStartFlag] == 1 && settings_.InIconView()) RestoreIconPositions(IsWinNT());
     appliedListView_ = desktop_.ListView;
+    TheScreen().Notice(PrimaryScreenSize(), GetTickCount64());
+    SaveFollowedLayout();
 
     // As often as the system's timer allows; a change of the Desktop folders brings the count
     // check forward.
@@ -342,6 +352,26 @@ void frmMain::Timer1_Timer() {
         watcher_.CheckItemCount(desktop_);
         WatchForNewDesktop(now);
     }
+    if (Due(nextScreenCheck_, now, kScreenCheckMs)) FollowScreen(now);
+}
+
+void frmMain::FollowScreen(ULONGLONG now) {
+    // Taken with the option off too, so that saves are allowed again once the change settled.
+    TheScreen().Notice(PrimaryScreenSize(), now);
+    const bool following = settings_.ScreenFollow == 1 && settings_.InIconView();
+    if (TheScreen().TakeSettled(now)) {
+        // The layout kept for the new size, if any; otherwise the shell's arrangement stays and
+        // becomes that size's layout at the next calm save.
+        if (following) RestoreIconPositions(IsWinNT());
+        return;
+    }
+    // Calm: no change of the screen waiting, no burst of folder changes, no new desktop settling.
+    if (!following || !TheScreen().SavesAllowed() || now < nextCalmSave_ || now < countBurstUntil_ ||
+        settlingCount_ >= 0) {
+        return;
+    }
+    nextCalmSave_ = now + kCalmSaveMs;
+    SaveChangedIconPositions(IsWinNT());
 }
 
 void frmMain::FollowMouse() {
@@ -422,7 +452,10 @@ LRESULT frmMain::OnToolbarCustomDraw(const NMTBCUSTOMDRAW& draw) {
 LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_CREATE: MeasureScreen(); return CreateToolbar() ? 0 : -1;
-        case WM_DISPLAYCHANGE: MeasureScreen(); break;
+        case WM_DISPLAYCHANGE:
+            MeasureScreen();
+            TheScreen().Notice(PrimaryScreenSize(), GetTickCount64());
+            break;
         case WM_COMMAND:
             if (ShellRequestInFlight()) {
                 PostMessageW(Hwnd(), msg, wParam, lParam);

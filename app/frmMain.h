@@ -111,6 +111,7 @@ public:
     void ApplyTopMost() override;
     void ApplyDesktopStyles() override;
     bool IsWinNT() const override { return isWinNT_ != kFalse; }
+    void StartFollowingScreen() override;
     // What sends the tray icon's requests to the shell; set before Load (tests record them).
     void SetTrayNotifier(IconTray::Notifier notifier) { trayNotifier_ = std::move(notifier); }
 
@@ -126,6 +127,11 @@ private:
 
     void Form_Load();
     void WatchForNewDesktop(ULONGLONG now);
+    // Restores the layout of a new screen size once the change has settled, and keeps the current
+    // size's layout up to date while the desktop is calm.
+    void FollowScreen(ULONGLONG now);
+    // With the screen-follow option on, in the icon views: the layout under the size's key now.
+    void SaveFollowedLayout();
     void ApplyToNewDesktop();
     void Form_Unload();
     // The settings record, and the icon positions when so configured.
@@ -166,12 +172,18 @@ private:
     static constexpr UINT kEagerCountMs = 2000;
     // A new desktop whose item count has held this long has settled.
     static constexpr UINT kSettleMs = 1000;
+    // The screen size is looked at this often (a change also arrives as WM_DISPLAYCHANGE), and a
+    // calm desktop's positions are read at most this often (about 1.5 ms per item here).
+    static constexpr UINT kScreenCheckMs = 250;
+    static constexpr UINT kCalmSaveMs = 30000;
 
     ULONGLONG nextMouseCheck_ = 0;
     ULONGLONG nextScrollCheck_ = 0;
     ULONGLONG nextLabelCheck_ = 0;
     ULONGLONG nextCountCheck_ = 0;
     ULONGLONG countBurstUntil_ = 0;
+    ULONGLONG nextScreenCheck_ = 0;
+    ULONGLONG nextCalmSave_ = 0;
     bool mouseOver_ = false;
     // The list view the settings were applied to; any other is a new desktop.
     HWND appliedListView_ = nullptr;

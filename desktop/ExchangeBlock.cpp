@@ -248,6 +248,18 @@ Answer GetItemPosition(ExchangeBlock& block, int32_t index, POINT& point) {
     return Answer::Done;
 }
 
+Answer GetItemIconRect(ExchangeBlock& block, int32_t index, RECT& bounds) {
+    // A RECT is four 32-bit fields in either bitness; its left names the part asked for.
+    int32_t rect[4] = {LVIR_ICON, 0, 0, 0};
+    if (!block.Write(0, rect, sizeof rect)) return Answer::NoAnswer;
+    LRESULT ok = 0;
+    const Answer answer = block.Send(LVM_GETITEMRECT, static_cast<WPARAM>(index), &ok);
+    if (answer != Answer::Done) return answer;
+    if (!ok || !block.Read(0, rect, sizeof rect)) return Answer::Refused;
+    bounds = {rect[0], rect[1], rect[2], rect[3]};
+    return Answer::Done;
+}
+
 bool SetItemPosition(HWND listView, int32_t index, int16_t x, int16_t y) {
     return ShellSend(listView, LVM_SETITEMPOSITION, static_cast<WPARAM>(index), PackItemPosition(x, y));
 }

@@ -110,6 +110,8 @@ HWND FindDesktopListView();
 int32_t GetItemCount(HWND listView);
 Answer GetItemText(ExchangeBlock& block, int32_t index, std::wstring& text);
 Answer GetItemPosition(ExchangeBlock& block, int32_t index, POINT& point);
+// The item's icon rectangle (LVIR_ICON) in the list view's client coordinates.
+Answer GetItemIconRect(ExchangeBlock& block, int32_t index, RECT& bounds);
 bool SetItemPosition(HWND listView, int32_t index, int16_t x, int16_t y);
 
 // Read: every item was read. Partial: some items were left out or carry the unreadable name (a

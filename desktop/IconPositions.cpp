@@ -4,6 +4,7 @@
 
 #include <unordered_set>
 
+#include "desktop/ScreenFollow.h"
 #include "settings/RegKeys.h"
 #include "settings/Settings.h"
 
@@ -18,6 +19,23 @@ std::wstring FoldCase(std::wstring name) {
     return name;
 }
 
+// Moves an item to a stored place, then, when its icon there leaves the list view's client area
+// (a layout kept for a larger screen, or edited by hand), on to the nearest place where the whole
+// icon shows. The icon's rectangle comes from the shell, so its real size and place count; the
+// label is left out: a long one is wider than the grid, and the shell's own first column cuts it.
+bool PlaceItem(ExchangeBlock& block, HWND listView, int32_t index, int16_t x, int16_t y) {
+    if (!SetItemPosition(listView, index, x, y)) return false;
+    RECT client = {};
+    RECT bounds = {};
+    if (!GetClientRect(listView, &client)) return true;
+    const Answer answer = GetItemIconRect(block, index, bounds);
+    if (answer == Answer::NoAnswer) return false;
+    if (answer == Answer::Refused) return true;
+    const POINT shift = ShiftIntoView(bounds, client);
+    if (shift.x == 0 && shift.y == 0) return true;
+    return SetItemPosition(listView, index, RoundToInt16(x + shift.x), RoundToInt16(y + shift.y));
+}
+
 std::wstring CurrentKey() { return IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)); }
 
 }  // namespace
@@ -28,11 +46,36 @@ std::wstring IconPositionKey(int width, int height) {
 
 const IconPositionList& LastIconPositionList() { return g_iconPositionList; }
 
-SaveResult SaveIconPositions(bool winNT) {
+namespace {
+
+LayoutValues WantedValues(const IconPositionList& list) {
+    LayoutValues wanted;
+    for (const IconPosition& item : list) {
+        wanted[FoldCase(item.Name + L".X")] = std::to_wstring(item.X);
+        wanted[FoldCase(item.Name + L".Y")] = std::to_wstring(item.Y);
+    }
+    return wanted;
+}
+
+LayoutValues StoredValues(const std::wstring& key) {
+    LayoutValues stored;
+    for (const std::wstring& name : RegKeys::GetValueNames(HKEY_CURRENT_USER, key)) {
+        stored[FoldCase(name)] = RegKeys::GetRegValue(HKEY_CURRENT_USER, key, name);
+    }
+    return stored;
+}
+
+SaveResult Save(bool winNT, bool onlyChanged) {
+    // The save itself may be the first to see a new size, before the watcher does.
+    TheScreen().Notice(PrimaryScreenSize(), GetTickCount64());
+    if (!TheScreen().SavesAllowed()) return SaveResult::NotSaved;
     const std::wstring key = CurrentKey();
     const ReadResult read = ReadDesktopItems(g_iconPositionList, winNT);
     // A desktop that cannot be read must not wipe what is stored.
     if (read == ReadResult::NoListView || read == ReadResult::Unreadable) return SaveResult::NotSaved;
+    if (onlyChanged && !LayoutDiffers(WantedValues(g_iconPositionList), StoredValues(key), read == ReadResult::Read)) {
+        return read == ReadResult::Read ? SaveResult::Saved : SaveResult::Partial;
+    }
 
     // New values first, so that an interrupted save never leaves less than there was.
     std::unordered_set<std::wstring> written;
@@ -51,6 +94,12 @@ SaveResult SaveIconPositions(bool winNT) {
     }
     return SaveResult::Saved;
 }
+
+}  // namespace
+
+SaveResult SaveIconPositions(bool winNT) { return Save(winNT, false); }
+
+SaveResult SaveChangedIconPositions(bool winNT) { return Save(winNT, true); }
 
 bool RestoreIconPositions(bool winNT) {
     const std::wstring key = CurrentKey();
@@ -74,7 +123,7 @@ bool RestoreIconPositions(bool winNT) {
             const std::wstring x = RegKeys::GetRegValue(HKEY_CURRENT_USER, key, name + L".X");
             const std::wstring y = RegKeys::GetRegValue(HKEY_CURRENT_USER, key, name + L".Y");
             if (x.empty() || y.empty()) continue;
-            if (!SetItemPosition(listView, i, NumberValue(x), NumberValue(y))) return false;
+            if (!PlaceItem(block, listView, i, NumberValue(x), NumberValue(y))) return false;
             std::wstring again;
             const Answer check = GetItemText(block, i, again);
             if (check == Answer::NoAnswer) return false;

@@ -23,6 +23,8 @@ public:
     virtual void ApplyDesktopStyles() = 0;
     // Whether the system is of the NT family (the way the desktop's icons are read).
     virtual bool IsWinNT() const = 0;
+    // The screen-follow option was just turned on: the current size's layout is saved now.
+    virtual void StartFollowingScreen() = 0;
 
 protected:
     ~SettingsHost() = default;

@@ -130,6 +130,7 @@ void frmSet::Form_Load() {
     tvwStyle_.Add(L"", L"Pos", text::kNodePositions, kImageBranch);
     tvwStyle_.Add(L"Pos", L"Icon PosSave", text::kNodeRestoreAtStart, kImageUnchecked);
     tvwStyle_.Add(L"Pos", L"Icon PosLoad", text::kNodeSaveAtExit, kImageUnchecked);
+    tvwStyle_.Add(L"Pos", L"Icon Follow", text::kNodeScreenFollow, kImageUnchecked);
     // Positions are only kept in the icon views.
     if (settings.InIconView()) {
         tvwStyle_.Add(L"Pos", L"Icon NowSave", text::kNodeRestoreNow, kImageButtonUp);
@@ -141,6 +142,7 @@ void frmSet::Form_Load() {
     for (int i = kToolTipsFlag; i < kStyleFlagCount; ++i) {
         if (settings.StyleFlags[i] == 1) tvwStyle_NodeClick(tvwStyle_.Find(kStyleKeys[i]));
     }
+    if (settings.ScreenFollow == 1) tvwStyle_NodeClick(tvwStyle_.Find(L"Icon Follow"));
 
     PrepareTree(tvwEtc_);
     tvwEtc_.Add(L"", L"Pos", text::kNodeToolbarPlace, kImageCornerTopLeft);
@@ -357,6 +359,11 @@ bool frmSet::ApplySettings() {
     settings.CurrentViewMode = static_cast<int16_t>(settings.CurrentViewMode - 1);
     host_.SetBarBtn();
     InvalidateWindow(host_.Desktop().ListView);
+    // Saved in the view just applied: from now on the layout on screen is kept for its size.
+    const int16_t follow = tvwStyle_.ImageOf(L"Icon Follow") == kImageChecked ? 1 : 0;
+    const bool turnedOn = follow == 1 && settings.ScreenFollow != 1;
+    settings.ScreenFollow = follow;
+    if (turnedOn) host_.StartFollowingScreen();
     return true;
 }
 

@@ -55,6 +55,7 @@ inline constexpr wchar_t kNodeUnderLineHot[] = L"選択時にｱﾝﾀﾞｰﾗ�
 inline constexpr wchar_t kNodePositions[] = L"ｱｲｺﾝ位置設定";
 inline constexpr wchar_t kNodeRestoreAtStart[] = L"起動時にｱｲｺﾝ位置を復元";
 inline constexpr wchar_t kNodeSaveAtExit[] = L"終了時にｱｲｺﾝ位置を保存";
+inline constexpr wchar_t kNodeScreenFollow[] = L"画面ｻｲｽﾞの変更に追従";
 inline constexpr wchar_t kNodeRestoreNow[] = L"今すぐｱｲｺﾝ位置を復元";
 inline constexpr wchar_t kNodeSaveNow[] = L"現在のｱｲｺﾝ位置を保存";
 

@@ -85,6 +85,7 @@ std::wstring SettingText(int16_t index, const SharedSettings& settings) {
         case kIconPosition: return text(flags[kRestoreAtStartFlag]) + text(flags[kSaveAtExitFlag]);
         case kToolTopMost: return text(settings.ToolTopMost);
         case kTaskTray: return text(settings.TaskTray);
+        case kScreenFollow: return text(settings.ScreenFollow);
         default: return index >= kToolTips && index <= kTextColor ? text(flags[index - kToolTips]) : std::wstring();
     }
 }
@@ -102,6 +103,7 @@ void ReadAllSettings(SharedSettings& settings) {
     settings.ToolTopMost = DecodeNumberSetting(ReadSetting(kToolTopMost));
     settings.ToolPosition = DecodeNumberSetting(ReadSetting(kToolPosition));
     settings.TaskTray = DecodeNumberSetting(ReadSetting(kTaskTray));
+    settings.ScreenFollow = DecodeNumberSetting(ReadSetting(kScreenFollow));
     DecodeChangeStyle(ReadSetting(kChangeStyle), settings.ChangeStyleFlags);
     settings.CurrentViewMode = DecodeDesktopIcon(ReadSetting(kDesktopIcon));
     for (int16_t j = kToolTipsFlag; j <= kTextColorFlag; ++j) {

@@ -1,4 +1,4 @@
-// The settings record: seventeen string values under one key, read at start-up and written at
+// The settings record: eighteen string values under one key, read at start-up and written at
 // shutdown, and the rules that turn their text into the settings the program works with.
 #pragma once
 #include <cstdint>
@@ -10,13 +10,13 @@ namespace iv {
 inline constexpr wchar_t kSettingsKey[] = L"Software\\Marun soft\\Kivo";
 // The key above it; the removal deletes it too when nothing else is left in it.
 inline constexpr wchar_t kCompanyKey[] = L"Software\\Marun soft";
-inline constexpr int16_t kSettingCount = 17;
+inline constexpr int16_t kSettingCount = 18;
 
 // Value names by setting index.
 inline constexpr const wchar_t* kSettingNames[kSettingCount] = {
     L"Desktop Icon",  L"Tool Tips",    L"Row Select",    L"Grid Line",       L"Header Move",    L"All Item Icon",
     L"One Click",     L"Two Click",    L"Mouse Active",  L"Under Line Cool", L"Under Line Hot", L"Text Color",
-    L"Tool Position", L"Change Style", L"Icon Position", L"Tool TopMost",    L"Task Tray",
+    L"Tool Position", L"Change Style", L"Icon Position", L"Tool TopMost",    L"Task Tray",      L"Screen Follow",
 };
 
 enum SettingIndex : int16_t {
@@ -28,6 +28,7 @@ enum SettingIndex : int16_t {
     kIconPosition = 14,
     kToolTopMost = 15,
     kTaskTray = 16,
+    kScreenFollow = 17,
 };
 
 // Desktop view mode (CurrentViewMode - 1): the index of ChangeStyleFlags and of the tray menu's
@@ -67,6 +68,7 @@ struct SharedSettings {
     int16_t ToolPosition = 0;                                 // 0 top-left, 1 bottom-left, 2 top-right, 3 bottom-right
     int16_t ToolTopMost = 0;                                  // 1 = the toolbar stays above other windows
     int16_t TaskTray = 0;                                     // 1 = the notification area instead of the toolbar
+    int16_t ScreenFollow = 0;  // 1 = the layout of the screen size is kept up to date and follows size changes
 
     // In large or small icons, where the list view's positions are icon places.
     bool InIconView() const { return CurrentViewMode == kLargeIconsMode || CurrentViewMode == kSmallIconsMode; }
@@ -75,7 +77,7 @@ struct SharedSettings {
 // The stored text of one value; empty when the key or the value is missing or unreadable.
 std::wstring ReadSetting(int16_t index);
 
-// Writes all seventeen values in index order; stops at the first failed write and returns false.
+// Writes all eighteen values in index order; stops at the first failed write and returns false.
 bool SaveSettings(const SharedSettings& settings);
 
 // The text SaveSettings writes for one index.
@@ -102,7 +104,7 @@ int16_t DecodeDesktopIcon(std::wstring_view text);
 // "Change Style": all four on, then one digit per position for up to four positions.
 void DecodeChangeStyle(std::wstring_view text, int16_t (&flags)[4]);
 
-// "Tool Tips" .. "Text Color", "Tool Position", "Tool TopMost", "Task Tray".
+// "Tool Tips" .. "Text Color", "Tool Position", "Tool TopMost", "Task Tray", "Screen Follow".
 int16_t DecodeNumberSetting(std::wstring_view text);
 
 // "Icon Position": first digit restore at start, second digit save at exit.

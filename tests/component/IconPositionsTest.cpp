@@ -7,6 +7,7 @@
 #include "base/ScopedWin.h"
 #include "desktop/ExchangeBlock.h"
 #include "desktop/IconPositions.h"
+#include "desktop/ScreenFollow.h"
 #include "settings/Settings.h"
 #include "tests/stand-in/StandIn.h"
 #include "tests/support/Processes.h"
@@ -118,6 +119,17 @@ TEST_F(IconPositionsTest, SaveThenRestorePutsMovedIconsBack) {
     EXPECT_EQ(ReadString(key_, L"Data.X"), L"120");
 }
 
+TEST_F(IconPositionsTest, NoSaveWritesWhileAChangeOfTheScreenSizeSettles) {
+    Desktop({{L"Readme", 20, 30}});
+    // Another size seen just before: the current one is a change that has not settled.
+    TheScreen().Notice({1, 1}, GetTickCount64());
+    EXPECT_EQ(SaveIconPositions(true), SaveResult::NotSaved);
+    EXPECT_TRUE(ValueNames(key_).empty());
+    ASSERT_TRUE(TheScreen().TakeSettled(GetTickCount64() + kScreenSettleMs));
+    EXPECT_EQ(SaveIconPositions(true), SaveResult::Saved);
+    EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
+}
+
 TEST_F(IconPositionsTest, TwoItemsWithOneNameShareTheLaterPosition) {
     Desktop({{L"Same", 20, 30}, {L"Other", 120, 30}, {L"Same", 220, 40}});
     SaveIconPositions(true);
@@ -144,7 +156,7 @@ TEST_F(IconPositionsTest, RestoreNeedsBothValuesAndReadsNumbersLikeSettings) {
     EXPECT_EQ(Position(1).x, 120);
     EXPECT_EQ(Position(2).x, 0);
     EXPECT_EQ(Position(2).y, 70);
-    EXPECT_EQ(Position(3).x, -20);
+    EXPECT_EQ(Position(3).x, 0);  // -20 would leave part of the icon off the left edge
     EXPECT_EQ(Position(3).y, 80);
     EXPECT_EQ(Position(4).x, 420);
 }

@@ -106,11 +106,14 @@ TEST_F(SettingsDialogTest, LoadTurnsOnTheStoredOptionsThroughTheClickRules) {
     State().TaskTray = 1;
     State().ToolPosition = 2;
     State().ToolTopMost = 1;
+    State().ScreenFollow = 1;
     const int16_t cycling[4] = {1, 0, 1, 0};
     std::copy(std::begin(cycling), std::end(cycling), State().ChangeStyleFlags);
     Open();
 
-    EXPECT_EQ(ChildKeys(Style(), L"Pos"), (std::vector<std::wstring>{L"Icon PosSave", L"Icon PosLoad"}));
+    EXPECT_EQ(ChildKeys(Style(), L"Pos"),
+              (std::vector<std::wstring>{L"Icon PosSave", L"Icon PosLoad", L"Icon Follow"}));
+    EXPECT_EQ(Style().Text(Style().Find(L"Icon Follow")), L"画面ｻｲｽﾞの変更に追従");
     EXPECT_EQ(StyleImage(L"Tool Tips"), 2);
     EXPECT_EQ(StyleImage(L"Row Select"), 3);
     EXPECT_EQ(StyleImage(L"One Click"), 4);
@@ -123,6 +126,7 @@ TEST_F(SettingsDialogTest, LoadTurnsOnTheStoredOptionsThroughTheClickRules) {
     EXPECT_EQ(StyleImage(L"Under Line Hot"), 4);
     EXPECT_EQ(StyleImage(L"Icon PosSave"), 3);
     EXPECT_EQ(StyleImage(L"Icon PosLoad"), 2);
+    EXPECT_EQ(StyleImage(L"Icon Follow"), 2);
 
     EXPECT_EQ(EtcImage(L"Tool Position5"), 4);
     for (int i = 1; i <= 4; ++i) EXPECT_EQ(EtcImage((L"Tool Position" + std::to_wstring(i)).c_str()), 5);
@@ -467,18 +471,26 @@ TEST_F(SettingsDialogTest, ApplySetsTheToolbarOrderWithoutTakingTheFocus) {
 }
 
 TEST_F(SettingsDialogTest, CancelAndTheCloseBoxDropEditsButKeepWhatWasApplied) {
+    const std::wstring key = IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     Open();
     Click(Style(), L"Row Select");
+    Click(Style(), L"Icon Follow");
     Command(frmSet::kApply);
+    // Following starts with a save of the layout on screen.
+    EXPECT_EQ(State().ScreenFollow, 1);
+    EXPECT_FALSE(ValueNames(key).empty());
     Click(Style(), L"Grid Line");
+    Click(Style(), L"Icon Follow");
     Command(frmSet::kCancel);
     EXPECT_FALSE(Dialog().IsLoaded());
     EXPECT_EQ(State().StyleFlags[1], 1);
     EXPECT_EQ(State().StyleFlags[2], 0);
+    EXPECT_EQ(State().ScreenFollow, 1);
 
     Open();
     EXPECT_EQ(StyleImage(L"Row Select"), 2);
     EXPECT_EQ(StyleImage(L"Grid Line"), 3);
+    EXPECT_EQ(StyleImage(L"Icon Follow"), 2);
     Click(Style(), L"Grid Line");
     SendMessageW(Dialog().Hwnd(), WM_CLOSE, 0, 0);
     PumpMessages(20);

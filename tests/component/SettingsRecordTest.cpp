@@ -21,14 +21,16 @@ TEST_F(SettingsRecordTest, ReadSettingAddressesValuesByIndex) {
     WriteString(kSettingsKey, L"Desktop Icon", L"3");
     WriteString(kSettingsKey, L"Change Style", L"1101");
     WriteString(kSettingsKey, L"Task Tray", L"1");
+    WriteString(kSettingsKey, L"Screen Follow", L"1");
     EXPECT_EQ(ReadSetting(0), L"3");
     EXPECT_EQ(ReadSetting(13), L"1101");
     EXPECT_EQ(ReadSetting(16), L"1");
+    EXPECT_EQ(ReadSetting(17), L"1");
     EXPECT_EQ(ReadSetting(15), L"");
-    EXPECT_EQ(ReadSetting(17), L"");
+    EXPECT_EQ(ReadSetting(18), L"");
 }
 
-TEST_F(SettingsRecordTest, SaveWritesAllSeventeenAsPlainDecimalText) {
+TEST_F(SettingsRecordTest, SaveWritesAllEighteenAsPlainDecimalText) {
     s_.CurrentViewMode = 4;
     s_.StyleFlags[0] = 1;
     s_.StyleFlags[10] = 1;
@@ -38,11 +40,12 @@ TEST_F(SettingsRecordTest, SaveWritesAllSeventeenAsPlainDecimalText) {
     s_.ToolPosition = 3;
     s_.ToolTopMost = 1;
     s_.TaskTray = 0;
+    s_.ScreenFollow = 1;
     ASSERT_TRUE(SaveSettings(s_));
 
-    EXPECT_EQ(ValueNames(kSettingsKey).size(), 17u);
-    const wchar_t* expected[17] = {L"4", L"1", L"0", L"0", L"0",    L"0",  L"0", L"0", L"0",
-                                   L"0", L"0", L"1", L"3", L"1011", L"10", L"1", L"0"};
+    EXPECT_EQ(ValueNames(kSettingsKey).size(), 18u);
+    const wchar_t* expected[18] = {L"4", L"1", L"0", L"0", L"0",    L"0",  L"0", L"0", L"0",
+                                   L"0", L"0", L"1", L"3", L"1011", L"10", L"1", L"0", L"1"};
     for (int16_t i = 0; i < kSettingCount; ++i) {
         DWORD type = 0;
         EXPECT_EQ(ReadString(kSettingsKey, kSettingNames[i], &type), expected[i]) << kSettingNames[i];

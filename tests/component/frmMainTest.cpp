@@ -249,17 +249,20 @@ TEST_F(frmMainTest, ExitButtonWritesTheWholeRecord) {
     WriteString(kSettingsKey, L"Change Style", L"10");
     WriteString(kSettingsKey, L"Icon Position", L"1");
     WriteString(kSettingsKey, L"Tool Position", L"2");
+    WriteString(kSettingsKey, L"Screen Follow", L"1");
     Load();
+    EXPECT_EQ(form_->Settings().ScreenFollow, 1);
     Click(frmMain::kViewButton);
     Click(frmMain::kExitButton);
     EXPECT_FALSE(form_->IsLoaded());
-    EXPECT_EQ(ValueNames(kSettingsKey).size(), 17u);
+    EXPECT_EQ(ValueNames(kSettingsKey).size(), 18u);
     EXPECT_EQ(ReadString(kSettingsKey, L"Desktop Icon"), L"3");
     EXPECT_EQ(ReadString(kSettingsKey, L"Tool Tips"), L"1");
     EXPECT_EQ(ReadString(kSettingsKey, L"Change Style"), L"1011");
     EXPECT_EQ(ReadString(kSettingsKey, L"Icon Position"), L"10");
     EXPECT_EQ(ReadString(kSettingsKey, L"Tool Position"), L"2");
     EXPECT_EQ(ReadString(kSettingsKey, L"Task Tray"), L"0");
+    EXPECT_EQ(ReadString(kSettingsKey, L"Screen Follow"), L"1");
 }
 
 TEST_F(frmMainTest, StartUpSwitchesTheDesktopOnce) {

@@ -35,6 +35,33 @@ void E2eTest::TearDown() {
     DeleteFileW(logPath_.c_str());
 }
 
+void E2eTest::EnterWineDesktop(const wchar_t* name, const std::vector<std::wstring>& standinArgs) {
+    originalDesktop_ = GetThreadDesktop(GetCurrentThreadId());
+    std::vector<std::wstring> args = {std::wstring(L"/desktop=") + name + L",1024x768", WinePath(standinPath_)};
+    args.insert(args.end(), standinArgs.begin(), standinArgs.end());
+    args.push_back(L"--log=" + logPath_);
+    ASSERT_TRUE(explorer_.Start(L"C:\\windows\\explorer.exe", args));
+    ASSERT_TRUE(WaitUntil([&] { return (wineDesktop_ = OpenDesktopW(name, 0, FALSE, GENERIC_ALL)); }, 20000));
+    ASSERT_TRUE(SetThreadDesktop(wineDesktop_));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const HWND progman = FindWindowW(L"Progman", L"Program Manager");
+            defView_ = FindWindowExW(progman, nullptr, L"SHELLDLL_DefView", nullptr);
+            listView_ = FindWindowExW(defView_, nullptr, WC_LISTVIEWW, nullptr);
+            return listView_ && SendMessageW(listView_, LVM_GETITEMCOUNT, 0, 0) > 0;
+        },
+        20000));
+    DWORD pid = 0;
+    GetWindowThreadProcessId(listView_, &pid);
+    standin_.Attach(pid);
+}
+
+void E2eTest::LeaveWineDesktop() {
+    explorer_.Kill();
+    if (originalDesktop_) SetThreadDesktop(originalDesktop_);
+    if (wineDesktop_) CloseDesktop(wineDesktop_);
+}
+
 void E2eTest::StartStandIn(const std::vector<std::wstring>& args) {
     std::vector<std::wstring> all = args;
     all.push_back(L"--log=" + logPath_);

@@ -54,6 +54,11 @@ protected:
     // Waits until the list view shows a view type; false on time-out.
     bool WaitForType(DWORD type) const;
 
+    // A Wine desktop of this name (1024 x 768, a taskbar) with the stand-in in it, this thread on
+    // it and the stand-in's items there; LeaveWineDesktop after E2eTest::TearDown.
+    void EnterWineDesktop(const wchar_t* name, const std::vector<std::wstring>& standinArgs);
+    void LeaveWineDesktop();
+
     std::wstring iconvalePath_;
     std::wstring standinPath_;
     std::wstring logPath_;
@@ -63,6 +68,9 @@ protected:
     HWND defView_ = nullptr;
     HWND main_ = nullptr;
     HWND toolbar_ = nullptr;
+    HDESK originalDesktop_ = nullptr;
+    HDESK wineDesktop_ = nullptr;
+    testing_support::ChildProcess explorer_;
 };
 
 }  // namespace e2e

@@ -53,7 +53,7 @@ TEST_F(ToolbarTest, ViewButtonCyclesTheShellViewAndExitStoresTheMode) {
                                                                L"VIEW WM_COMMAND 0x702B", L"VIEW WM_COMMAND 0x702C"}));
     Exit();
 
-    EXPECT_EQ(ValueNames(kSettingsKey).size(), 17u);
+    EXPECT_EQ(ValueNames(kSettingsKey).size(), 18u);
     EXPECT_EQ(ReadString(kSettingsKey, L"Desktop Icon"), L"4");
     EXPECT_EQ(ReadString(kSettingsKey, L"Change Style"), L"1111");
     EXPECT_EQ(ReadString(kSettingsKey, L"Icon Position"), L"00");

@@ -15,26 +15,7 @@ class TrayTest : public E2eTest {
 protected:
     void SetUp() override {
         E2eTest::SetUp();
-        original_ = GetThreadDesktop(GetCurrentThreadId());
-        // Wine's explorer makes a desktop with a taskbar and starts the stand-in in it.
-        ASSERT_TRUE(
-            explorer_.Start(L"C:\\windows\\explorer.exe", {std::wstring(L"/desktop=") + kDesktopName + L",1024x768",
-                                                           WinePath(standinPath_), L"--shell", L"--log=" + logPath_}));
-        ASSERT_TRUE(WaitUntil([&] { return (desktop_ = OpenDesktopW(kDesktopName, 0, FALSE, GENERIC_ALL)) != nullptr; },
-                              20000));
-        // This thread looks at that desktop's windows from now on.
-        ASSERT_TRUE(SetThreadDesktop(desktop_));
-        ASSERT_TRUE(WaitUntil(
-            [&] {
-                const HWND progman = FindWindowW(L"Progman", L"Program Manager");
-                defView_ = FindWindowExW(progman, nullptr, L"SHELLDLL_DefView", nullptr);
-                listView_ = FindWindowExW(defView_, nullptr, WC_LISTVIEWW, nullptr);
-                return listView_ && SendMessageW(listView_, LVM_GETITEMCOUNT, 0, 0) > 0;
-            },
-            20000));
-        DWORD pid = 0;
-        GetWindowThreadProcessId(listView_, &pid);
-        standin_.Attach(pid);
+        EnterWineDesktop(kDesktopName, {L"--shell"});
     }
 
     void TearDown() override {
@@ -45,9 +26,7 @@ protected:
             if (pid) standin_.Attach(pid);
         }
         E2eTest::TearDown();
-        explorer_.Kill();
-        SetThreadDesktop(original_);
-        if (desktop_) CloseDesktop(desktop_);
+        LeaveWineDesktop();
     }
 
     // A window's own visible style (from a thread on another desktop, IsWindowVisible also looks
@@ -99,10 +78,7 @@ protected:
         return menu;
     }
 
-    HDESK original_ = nullptr;
-    HDESK desktop_ = nullptr;
     HWND tray_ = nullptr;
-    ChildProcess explorer_;
 };
 
 TEST_F(TrayTest, IconMenuSwitchesTheViewAndExitRemovesTheIcon) {

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
 #include "tests/support/Processes.h"
@@ -69,6 +70,15 @@ int main(int argc, char** argv) {
     wchar_t** wargv = CommandLineToArgvW(GetCommandLineW(), &wargc);
     SetArguments(wargc, wargv);
     LocalFree(wargv);
+    // The helper of the screen tests: started inside a Wine desktop, it sets that desktop's screen
+    // size and exits with ChangeDisplaySettingsExW's answer (0 done).
+    if (const std::wstring size = Argument(L"display"); !size.empty()) {
+        DEVMODEW mode = {};
+        mode.dmSize = sizeof mode;
+        mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+        if (swscanf(size.c_str(), L"%lux%lu", &mode.dmPelsWidth, &mode.dmPelsHeight) != 2) return 100;
+        return static_cast<int>(ChangeDisplaySettingsExW(nullptr, &mode, nullptr, 0, nullptr));
+    }
     ::testing::InitGoogleTest(&argc, argv);
 
     // Every test starts both programs: when one cannot start, say why once and end.

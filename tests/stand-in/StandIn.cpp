@@ -440,6 +440,20 @@ void KeepDirectlyAbove(HWND hwnd, HWND below, WINDOWPOS* pos) {
     pos->hwndInsertAfter = above != nullptr ? above : HWND_TOP;
 }
 
+void PullIconsIn(HWND listView) {
+    RECT client = {};
+    if (listView == nullptr || !GetClientRect(listView, &client)) return;
+    for (int i = 0, count = ListView_GetItemCount(listView); i < count; ++i) {
+        RECT icon = {};
+        POINT at = {};
+        if (!ListView_GetItemRect(listView, i, &icon, LVIR_ICON) || !ListView_GetItemPosition(listView, i, &at))
+            continue;
+        if (icon.right > client.right || icon.bottom > client.bottom)
+            ListView_SetItemPosition(listView, i, at.x + std::min(0L, client.right - icon.right),
+                                     at.y + std::min(0L, client.bottom - icon.bottom));
+    }
+}
+
 // "Progman" and the "WorkerW" windows.
 LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
@@ -465,6 +479,9 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             if (GetParent(hwnd) == nullptr)
                 SetWindowPos(hwnd, nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                              SWP_NOZORDER | SWP_NOACTIVATE);
+            // Like the shell, once the view has its new size: icons a smaller screen left outside
+            // come back in, the rest stay.
+            if (hwnd == impl->progman) PullIconsIn(impl->listView);
             return 0;
         case WM_WINDOWPOSCHANGING: {
             // A desktop stays beneath every other window: "Progman" at the bottom, a raised view's
