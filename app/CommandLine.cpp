@@ -1,6 +1,5 @@
 #include "app/CommandLine.h"
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -84,47 +83,6 @@ CommandLine ParseCommandLine(std::wstring_view text) {
     // Quiet only qualifies the removal.
     if (line.quiet && line.command != Command::Uninstall) return kBad;
     return line;
-}
-
-CommandRecord EncodeCommand(const CommandLine& line) {
-    return {kCommandMagic, static_cast<uint32_t>(line.command), line.viewMode};
-}
-
-std::optional<CommandLine> DecodeCommandRecord(ULONG_PTR tag, const void* data, DWORD size) {
-    if (tag != kCommandMagic || !data || size != sizeof(CommandRecord)) return std::nullopt;
-    CommandRecord record;
-    memcpy(&record, data, sizeof record);
-    if (record.magic != kCommandMagic) return std::nullopt;
-    CommandLine line;
-    line.command = static_cast<Command>(record.command);
-    switch (line.command) {
-        case Command::Save:
-        case Command::Restore:
-        case Command::Exit: return line;
-        case Command::View:
-            if (record.viewMode < 1 || record.viewMode > 4) return std::nullopt;
-            line.viewMode = static_cast<int16_t>(record.viewMode);
-            return line;
-        default: return std::nullopt;
-    }
-}
-
-int DecodeAnswer(LRESULT answer) {
-    if ((answer & ~static_cast<LRESULT>(0xFFFF)) != kAnswerTag) return kExitNotPossible;
-    const int code = static_cast<int>(answer & 0xFFFF);
-    if (code == kBusy) return -1;
-    return code <= kExitBadCommandLine ? code : kExitNotPossible;
-}
-
-int16_t ViewModeOfListView(LRESULT view) {
-    // LV_VIEW_ICON 0, LV_VIEW_DETAILS 1, LV_VIEW_SMALLICON 2, LV_VIEW_LIST 3.
-    switch (view) {
-        case 0: return 1;
-        case 1: return 4;
-        case 2: return 2;
-        case 3: return 3;
-        default: return 0;
-    }
 }
 
 }  // namespace iv

@@ -1,17 +1,15 @@
 #include "app/Commands.h"
 
-#include <commctrl.h>
-
 #include "app/CommandLine.h"
+#include "app/Instance.h"
 #include "app/Startup.h"
 #include "app/WinVersion.h"
-#include "app/frmMain.h"
 #include "base/MessageBox.h"
 #include "base/ScopedWin.h"
-#include "desktop/DesktopWatcher.h"
 #include "desktop/DesktopWindows.h"
 #include "desktop/IconPositions.h"
 #include "desktop/ListViewStyles.h"
+#include "desktop/ViewModes.h"
 #include "res/texts.h"
 #include "settings/RegKeys.h"
 #include "settings/Settings.h"
@@ -80,22 +78,18 @@ bool IsIconView(int16_t mode) { return mode == kLargeIconsMode || mode == kSmall
 
 // With no instance running: the desktop as it is now, nothing shown, no settings written.
 int RunHere(const CommandLine& line) {
-    Flag winNT = kTrue;
-    const bool oldWin9x = CheckWindowsVersion(winNT) != kFalse;
+    ShellSession session(CheckWindowsVersion());
     DesktopWindowHandles desktop = FindDesktopWindows();
     if (!desktop.ListView) return kExitNotPossible;
-    const int16_t shown = ShownViewMode(desktop.ListView);
+    const int16_t shown = ShownViewMode(session, desktop.ListView);
     switch (line.command) {
-        case Command::Save: return SaveCommand(IsIconView(shown), winNT != kFalse);
-        case Command::Restore: return RestoreCommand(IsIconView(shown), winNT != kFalse);
+        case Command::Save: return ExitCode(SaveCommand(session, IsIconView(shown)));
+        case Command::Restore: return ExitCode(RestoreCommand(session, IsIconView(shown)));
         case Command::View: {
-            DesktopWatcher watcher;
             ViewCommands commands = ViewCommands::Unknown;
-            const int16_t previous = shown != 0 ? shown : kLargeIconsMode;
-            SetDesktopViewMode(desktop, watcher, commands, static_cast<int16_t>(line.viewMode - 1),
-                               static_cast<int16_t>(previous - 1), oldWin9x);
+            SetDesktopViewMode(session, desktop, commands, line.viewMode, shown != 0 ? shown : kLargeIconsMode);
             InvalidateWindow(desktop.ListView);
-            return ShownViewMode(desktop.ListView) == line.viewMode ? kExitDone : kExitNotPossible;
+            return ExitCode(ShownViewMode(session, desktop.ListView) == line.viewMode);
         }
         default: return kExitNotPossible;
     }
@@ -119,22 +113,6 @@ int Uninstall(bool quiet) {
 
 }  // namespace
 
-int SaveCommand(bool inIconView, bool winNT) {
-    if (!inIconView) return kExitNotPossible;
-    return SaveIconPositions(winNT) == SaveResult::Saved ? kExitDone : kExitNotPossible;
-}
-
-int RestoreCommand(bool inIconView, bool winNT) {
-    if (!inIconView) return kExitNotPossible;
-    return RestoreIconPositions(winNT) ? kExitDone : kExitNotPossible;
-}
-
-int16_t ShownViewMode(HWND listView) {
-    LRESULT view = -1;
-    if (!ShellSend(listView, LVM_GETVIEW, 0, 0, &view)) return 0;
-    return ViewModeOfListView(view);
-}
-
 int RunCommandLine(const wchar_t* commandLine) {
     const CommandLine line = ParseCommandLine(commandLine ? commandLine : L"");
     switch (line.command) {
@@ -146,7 +124,7 @@ int RunCommandLine(const wchar_t* commandLine) {
         case Command::Uninstall: return Uninstall(line.quiet);
         case Command::Exit: {
             const HWND window = FindInstance();
-            return window && EndInstance(window) ? kExitDone : kExitNotPossible;
+            return ExitCode(window && EndInstance(window));
         }
         default: break;
     }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/Instance.h"
 #include "app/frmMain.h"
 #include "base/ScopedWin.h"
 

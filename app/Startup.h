@@ -3,9 +3,6 @@
 
 namespace iv {
 
-// Name of the mutex that marks a running instance in this logon session.
-inline constexpr wchar_t kInstanceMutexName[] = L"Local\\Iconvale.Instance";
-
 // Runs the program; returns the process exit code.
 int RunProgram();
 

@@ -17,7 +17,7 @@ VersionVerdict ClassifyWindowsVersion(bool queried, DWORD platformId, DWORD mino
     return v;
 }
 
-Flag CheckWindowsVersion(Flag& isWinNT) {
+WindowsFamily CheckWindowsVersion() {
     OSVERSIONINFOW info = {};
     info.dwOSVersionInfoSize = sizeof info;
     const bool queried = GetVersionExW(&info) != FALSE;
@@ -26,8 +26,7 @@ Flag CheckWindowsVersion(Flag& isWinNT) {
         ShowMessage(nullptr, text::kWin32sRefusal, text::kEarlierName, MB_OK | MB_ICONSTOP);
         ExitProcess(0);
     }
-    isWinNT = v.winNT;
-    return v.oldWin9x;
+    return {v.winNT != kFalse, v.oldWin9x != kFalse};
 }
 
 }  // namespace iv

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "desktop/ShellSession.h"
+
 namespace iv {
 
 // Flags the program computes hold True as -1 and False as 0.
@@ -22,8 +24,8 @@ struct VersionVerdict {
 // false) or names another platform is taken for the NT family, which every current system is.
 VersionVerdict ClassifyWindowsVersion(bool queried, DWORD platformId, DWORD minorVersion);
 
-// Reads the version, sets isWinNT and returns the value for IsOldWin9x. On Win32s it shows the
-// refusal message and ends the program at once.
-Flag CheckWindowsVersion(Flag& isWinNT);
+// Reads the version and tells the family. On Win32s it shows the refusal message and ends the
+// program at once.
+WindowsFamily CheckWindowsVersion();
 
 }  // namespace iv

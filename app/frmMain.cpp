@@ -1,31 +1,18 @@
 #include "app/frmMain.h"
 
-#include "app/BarImages.h"
-#include "app/Commands.h"
+#include <algorithm>
+#include <iterator>
+
+#include "app/BarButtons.h"
+#include "app/Instance.h"
 #include "app/ToolbarRules.h"
+#include "app/WinVersion.h"
 #include "base/MessageBox.h"
 #include "base/Twips.h"
 #include "desktop/IconPositions.h"
-#include "desktop/DesktopFolders.h"
-#include "desktop/ListViewStyles.h"
-#include "desktop/ScreenFollow.h"
 #include "res/texts.h"
 
 namespace iv {
-namespace {
-
-// Button size in HIMETRIC, as the toolbar was laid out: about 23 x 22 pixels at 96 dpi.
-constexpr int kButtonWidthHimetric = 609;
-constexpr int kButtonHeightHimetric = 582;
-
-// Width of a separator entry; the gap it leaves between two rows is two thirds of it.
-constexpr int kSeparatorWidth = 12;
-
-int HimetricToPixels(int himetric, int dpi) { return MulDiv(himetric, dpi, 2540); }
-
-bool IsSeparator(int index) { return index == 2 || index == 4 || index == 12; }
-
-}  // namespace
 
 frmMain::frmMain() = default;
 
@@ -33,6 +20,7 @@ frmMain::~frmMain() {
     set_.reset();
     task_.reset();
     if (Hwnd()) DestroyWindow(Hwnd());
+    keeper_.reset();
 }
 
 frmTask& frmMain::Task() {
@@ -54,8 +42,6 @@ void frmMain::Exit() {
     // Unloaded once the control that asked has finished with the message that destroys it.
     PostMessageW(Hwnd(), WM_CLOSE, 0, 0);
 }
-
-void frmMain::ApplyDesktopStyles() { ApplyListViewStyles(desktop_, settings_.StyleFlags, label_); }
 
 void frmMain::ApplyTopMost() {
     // The width in twips serves as a pixel position, which lies left of any screen.
@@ -91,7 +77,7 @@ bool frmMain::Load() {
 void frmMain::Unload() {
     if (!Hwnd() || unloading_) return;
     // Asked inside a wait for the shell: the request in progress finishes first.
-    if (ShellRequestInFlight()) {
+    if (WaitingForShell()) {
         PostMessageW(Hwnd(), WM_CLOSE, 0, 0);
         return;
     }
@@ -102,7 +88,7 @@ void frmMain::Unload() {
 
 void frmMain::EndSession() {
     if (!Hwnd()) return;
-    if (!ShellRequestInFlight() && !unloading_) {
+    if (!WaitingForShell() && !unloading_) {
         Unload();
         return;
     }
@@ -114,66 +100,34 @@ void frmMain::EndSession() {
 
 void frmMain::SaveAtExit() {
     SaveSettings(settings_);
-    // Large icons only.
-    if (settings_.StyleFlags[kSaveAtExitFlag] == 1 && settings_.CurrentViewMode == kLargeIconsMode) {
-        SaveIconPositions(IsWinNT());
-    }
+    keeper_->SaveAtExit();
 }
 
-void frmMain::StartFollowingScreen() { SaveFollowedLayout(); }
-
-void frmMain::SaveFollowedLayout() {
-    nextCalmSave_ = GetTickCount64() + kCalmSaveMs;
-    if (settings_.ScreenFollow == 1 && settings_.InIconView()) SaveIconPositions(IsWinNT());
+void frmMain::ApplySettings(const SharedSettings& edited) {
+    std::copy(std::begin(edited.StyleFlags), std::end(edited.StyleFlags), settings_.StyleFlags);
+    settings_.ToolPosition = edited.ToolPosition;
+    settings_.TaskTray = edited.TaskTray;
+    settings_.ToolTopMost = edited.ToolTopMost;
+    ApplyTopMost();
+    for (int i = 0; i < kViewModeCount; ++i) {
+        settings_.ChangeStyleFlags[i] = edited.ChangeStyleFlags[i];
+        Task().SetMenuIconVisible(i, settings_.ChangeStyleFlags[i] == 1);
+    }
+    keeper_->ApplyStyles();
+    ChooseViewMode(settings_.CurrentViewMode, ViewModeChoice::ThisOrNextCycling);
+    // Saved in the view just applied: from now on the layout on screen is kept for its size.
+    const bool turnedOn = edited.ScreenFollow == 1 && settings_.ScreenFollow != 1;
+    settings_.ScreenFollow = edited.ScreenFollow;
+    if (turnedOn) keeper_->StartFollowingScreen();
 }
 
 void frmMain::MeasureScreen() { screenPixels_ = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
 bool frmMain::CreateToolbar() {
-    barBtn_ = CreateWindowExW(
-        0, TOOLBARCLASSNAMEW, nullptr,
-        WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_NORESIZE | CCS_NOPARENTALIGN, 0,
-        0, TwipsToPixels(kBarWidthTwips, tppX_), TwipsToPixels(kBarHeightTwips, tppY_), Hwnd(), nullptr,
-        GetModuleHandleW(nullptr), nullptr);
-    if (!barBtn_) return false;
-    SendMessageW(barBtn_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-
     imageList1_.Reset(CreateBarImageList(Hwnd()));
-    SendMessageW(barBtn_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(imageList1_.Get()));
-
-    const int dpi = static_cast<int>(1440.0 / tppX_ + 0.5);
-    SendMessageW(barBtn_, TB_SETBUTTONSIZE, 0,
-                 MAKELPARAM(HimetricToPixels(kButtonWidthHimetric, dpi), HimetricToPixels(kButtonHeightHimetric, dpi)));
-
-    // Index i of the table is command id i. A wrapped separator ends its row and adds a gap two
-    // thirds of its width below it; its own rectangle lies right of the button, outside the
-    // one-button-wide bar, so the line across the gap is drawn by the post-paint step.
-    TBBUTTON buttons[kButtonCount] = {};
-    for (int i = 1; i <= kButtonCount; ++i) {
-        TBBUTTON& b = buttons[i - 1];
-        b.idCommand = i;
-        b.fsState = TBSTATE_ENABLED;
-        b.fsStyle = BTNS_BUTTON;
-        b.iString = -1;
-        switch (i) {
-            case kViewButton: b.iBitmap = 0; break;
-            case kSettingsButton: b.iBitmap = kImageSettings - 1; break;
-            case kRedrawButton: b.iBitmap = kImageRedraw - 1; break;
-            case kExitButton: b.iBitmap = kImageExit - 1; break;
-            case 2:
-            case 4:
-            case 12:
-                b.fsStyle = BTNS_SEP;
-                b.fsState = TBSTATE_ENABLED | TBSTATE_WRAP;
-                b.iBitmap = kSeparatorWidth;
-                break;
-            default:
-                b.fsState = TBSTATE_HIDDEN;
-                b.iBitmap = I_IMAGENONE;
-                break;
-        }
-    }
-    SendMessageW(barBtn_, TB_ADDBUTTONSW, kButtonCount, reinterpret_cast<LPARAM>(buttons));
+    barBtn_ = CreateBarButtons(Hwnd(), {TwipsToPixels(kBarWidthTwips, tppX_), TwipsToPixels(kBarHeightTwips, tppY_)},
+                               static_cast<int>(1440.0 / tppX_ + 0.5), imageList1_.Get());
+    if (!barBtn_) return false;
     toolTips_[kSettingsButton] = text::kSettingsTip;
     toolTips_[kRedrawButton] = text::kRedrawTip;
     toolTips_[kExitButton] = text::kExitTip;
@@ -181,18 +135,8 @@ bool frmMain::CreateToolbar() {
 }
 
 void frmMain::Form_Load() {
-    watcher_ = {};
     ReadAllSettings(settings_);
-
-    // The window is exactly as wide as its toolbar plus whatever frame it has.
-    RECT window = {};
-    RECT client = {};
-    GetWindowRect(Hwnd(), &window);
-    GetClientRect(Hwnd(), &client);
-    width_ = kBarWidthTwips + PixelsToTwips((window.right - window.left) - client.right, tppX_);
-    SetWindowPos(Hwnd(), nullptr, 0, 0, TwipsToPixels(width_, tppX_), TwipsToPixels(height_, tppY_),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-
+    FitToToolbar();
     // Placed left of the screen for now; the corner placement below moves it.
     if (settings_.ToolTopMost == 1) {
         left_ = -width_;
@@ -203,97 +147,88 @@ void frmMain::Form_Load() {
         placedAt_ = {static_cast<int>(-width_), 0};
     }
 
-    isOldWin9x_ = CheckWindowsVersion(isWinNT_);
-
+    session_ = std::make_unique<ShellSession>(CheckWindowsVersion());
+    keeper_ = std::make_unique<DesktopKeeper>(settings_, *session_, *this);
+    keeper_->FindDesktop();
     // The desktop cannot be managed while Active Desktop draws it.
-    desktop_ = FindDesktopWindows();
-    if (desktop_.DefView && FindWindowExW(desktop_.DefView, nullptr, L"Internet Explorer_Server", nullptr)) {
+    if (keeper_->ActiveDesktopOn()) {
         ShowMessage(nullptr, text::kActiveDesktopRefusal, text::kProductName, MB_OK | MB_ICONSTOP);
         ExitProcess(0);
     }
-
-    // Taken before the styles make it transparent, so that turning that off can give it back. A
-    // shell too busy to answer (at log-on) leaves it unknown, to be read later: never black.
-    label_.TryRead(desktop_.ListView);
-
-    int16_t tucked = 0;
-    PlaceToolbar(tucked);
+    keeper_->ReadLabelBackground();
+    PlaceToolbar(false);
 
     // Only modes that cycle can be chosen from the tray menu.
     for (int i = 0; i < kViewModeCount; ++i) {
         if (settings_.ChangeStyleFlags[i] == 0) Task().SetMenuIconVisible(i, false);
     }
-
-    ApplyDesktopStyles();
-    // Lands on the stored mode, or the next one that cycles.
-    SetBarBtn();
-    if (settings_.StyleFlags[kRestoreAtStartFlag] == 1 && settings_.InIconView()) RestoreIconPositions(IsWinNT());
-    appliedListView_ = desktop_.ListView;
-    TheScreen().Notice(PrimaryScreenSize(), GetTickCount64());
-    SaveFollowedLayout();
-
-    // As often as the system's timer allows; a change of the Desktop folders brings the count
-    // check forward.
-    folderWatch_ = std::make_unique<DesktopFolderWatch>(Hwnd(), kFolderChanged);
+    keeper_->ApplyStyles();
+    // The record holds the stored mode minus one: the choice lands on the stored mode, or the
+    // next one that cycles.
+    ChooseViewMode(static_cast<int16_t>(settings_.CurrentViewMode + 1), ViewModeChoice::ThisOrNextCycling);
+    keeper_->Start(Hwnd(), kFolderChanged);
+    // As often as the system's timer allows.
     SetTimer(Hwnd(), kTimer1, 1, nullptr);
+}
+
+void frmMain::FitToToolbar() {
+    // The window is exactly as wide as its toolbar plus whatever frame it has.
+    RECT window = {};
+    RECT client = {};
+    GetWindowRect(Hwnd(), &window);
+    GetClientRect(Hwnd(), &client);
+    width_ = kBarWidthTwips + PixelsToTwips((window.right - window.left) - client.right, tppX_);
+    SetWindowPos(Hwnd(), nullptr, 0, 0, TwipsToPixels(width_, tppX_), TwipsToPixels(height_, tppY_),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void frmMain::Form_Unload() {
     KillTimer(Hwnd(), kTimer1);
-    folderWatch_.reset();
+    keeper_->Stop();
     SaveAtExit();
     // The tray icon goes with its host.
     if (set_) set_->Unload();
     if (task_) task_->Unload();
-    InvalidateWindow(desktop_.DefView);
-    InvalidateWindow(desktop_.ListView);
+    InvalidateWindow(keeper_->Desktop().DefView);
+    InvalidateWindow(keeper_->Desktop().ListView);
 }
 
-void frmMain::SetBarBtn() {
-    const int16_t old = settings_.CurrentViewMode;
-    settings_.CurrentViewMode = AdvanceViewMode(old, settings_.ChangeStyleFlags);
-    ShowViewMode(old);
-}
-
-bool frmMain::SetViewMode(int16_t mode) {
-    const int16_t old = settings_.CurrentViewMode;
-    settings_.CurrentViewMode = mode;
-    ShowViewMode(old);
-    InvalidateWindow(desktop_.ListView);
-    return ShownViewMode(desktop_.ListView) == mode;
+void frmMain::ChooseViewMode(int16_t mode, ViewModeChoice how) {
+    const bool exactly = how == ViewModeChoice::Exactly;
+    const int16_t previous = exactly ? settings_.CurrentViewMode : static_cast<int16_t>(mode - 1);
+    settings_.CurrentViewMode = exactly ? mode : AdvanceViewMode(previous, settings_.ChangeStyleFlags);
+    const int16_t next = NextButtonMode(settings_.CurrentViewMode, settings_.ChangeStyleFlags);
+    SendMessageW(barBtn_, TB_CHANGEBITMAP, kViewButton, next - 1);
+    toolTips_[kViewButton] = text::kViewModeNames[next - 1];
+    for (int i = 0; i < kViewModeCount; ++i) Task().SetMenuIconChecked(i, i == settings_.CurrentViewMode - 1);
+    keeper_->ShowViewMode(settings_.CurrentViewMode, previous);
+    InvalidateWindow(keeper_->Desktop().ListView);
 }
 
 int frmMain::RunCommand(const CommandLine& command) {
     switch (command.command) {
-        case Command::Save: return SaveCommand(settings_.InIconView(), IsWinNT());
-        case Command::Restore: return RestoreCommand(settings_.InIconView(), IsWinNT());
-        case Command::View: return SetViewMode(command.viewMode) ? kExitDone : kExitNotPossible;
+        case Command::Save: return ExitCode(SaveCommand(*session_, settings_.InIconView()));
+        case Command::Restore: return ExitCode(RestoreCommand(*session_, settings_.InIconView()));
+        case Command::View:
+            ChooseViewMode(command.viewMode, ViewModeChoice::Exactly);
+            return ExitCode(ShownViewMode(*session_, keeper_->Desktop().ListView) == command.viewMode);
         case Command::Exit: Exit(); return kExitDone;
         default: return kExitNotPossible;
     }
 }
 
-LRESULT frmMain::OnCopyData(const COPYDATASTRUCT& data) {
-    const std::optional<CommandLine> command = DecodeCommandRecord(data.dwData, data.lpData, data.cbData);
+LRESULT frmMain::OnCopyData(const COPYDATASTRUCT* data) {
+    if (!data) return 0;
+    const std::optional<CommandLine> command = DecodeCommandRecord(data->dwData, data->lpData, data->cbData);
     if (!command) return 0;
     if (unloading_) return EncodeAnswer(kExitNotPossible);
     // The sender waits for the answer, and a command cannot run inside a wait for the shell (the
     // message arrives there) or before the load sequence is over: the sender asks again shortly.
-    if (ShellRequestInFlight() || !loaded_) return EncodeAnswer(kBusy);
+    if (WaitingForShell() || !loaded_) return EncodeAnswer(kBusy);
     return EncodeAnswer(RunCommand(*command));
 }
 
-void frmMain::ShowViewMode(int16_t old) {
-    const int16_t mode = settings_.CurrentViewMode;
-    const int16_t next = NextButtonMode(mode, settings_.ChangeStyleFlags);
-    SendMessageW(barBtn_, TB_CHANGEBITMAP, kViewButton, next - 1);
-    toolTips_[kViewButton] = text::kViewModeNames[next - 1];
-    for (int i = 0; i < kViewModeCount; ++i) Task().SetMenuIconChecked(i, i == mode - 1);
-    SetDesktopViewMode(desktop_, watcher_, viewCommands_, static_cast<int16_t>(mode - 1), static_cast<int16_t>(old - 1),
-                       isOldWin9x_ != kFalse);
-}
-
-void frmMain::PlaceToolbar(int16_t& showFully) {
+void frmMain::PlaceToolbar(bool showFully) {
     IconTray& tray = Task().ucTask();
     if (settings_.TaskTray == 1) {
         if (IsWindowVisible(Hwnd())) ShowWindow(Hwnd(), SW_HIDE);
@@ -301,11 +236,10 @@ void frmMain::PlaceToolbar(int16_t& showFully) {
         return;
     }
     if (tray.Enable()) tray.SetEnable(false);
-    screenWidthTwips_ = PixelsToTwips(screenPixels_.cx, tppX_);
-    screenHeightTwips_ = PixelsToTwips(screenPixels_.cy, tppY_);
-    const ToolbarPlacement p = PlaceToolbarGeometry(settings_.ToolPosition, screenWidthTwips_, screenHeightTwips_,
+    const ToolbarPlacement p = PlaceToolbarGeometry(settings_.ToolPosition, PixelsToTwips(screenPixels_.cx, tppX_),
+                                                    PixelsToTwips(screenPixels_.cy, tppY_),
                                                     static_cast<int32_t>(width_), static_cast<int32_t>(height_));
-    MoveTo(showFully != 0 ? p.shownLeft : p.tuckedLeft, p.top);
+    MoveTo(showFully ? p.shownLeft : p.tuckedLeft, p.top);
     // Placed before it is shown, so that it never flashes where it was.
     if (!IsWindowVisible(Hwnd())) ShowWindow(Hwnd(), SW_SHOWNA);
 }
@@ -321,65 +255,23 @@ void frmMain::MoveTo(double leftTwips, double topTwips) {
     placedAt_ = to;
 }
 
-namespace {
-
-// Whether a check that runs every `every` ms is due; moves its next time on when it is.
-bool Due(ULONGLONG& next, ULONGLONG now, UINT every) {
-    if (now < next) return false;
-    next = now + every;
-    return true;
-}
-
-}  // namespace
-
 void frmMain::Timer1_Timer() {
-    // Each tick only places the toolbar as the mouse was last seen; every look at the mouse or the
-    // shell's desktop is a round trip to another process, so each check runs when it is due.
+    // Each tick only places the toolbar as the mouse was last seen; every look at the mouse is a
+    // round trip to another process, so it runs when it is due, as the desktop's checks do.
     const ULONGLONG now = GetTickCount64();
     if (Due(nextMouseCheck_, now, kMouseCheckMs)) {
         FollowMouse();
     } else {
-        int16_t showFully = mouseOver_ ? -1 : 0;
-        PlaceToolbar(showFully);
+        PlaceToolbar(mouseOver_);
     }
-    if (Due(nextScrollCheck_, now, kScrollCheckMs)) watcher_.FollowScroll(desktop_);
-    if (Due(nextLabelCheck_, now, kLabelCheckMs)) {
-        label_.TryRead(desktop_.ListView, kWatcherTimeoutMs);
-        watcher_.KeepTextTransparent(desktop_, settings_.StyleFlags[kTextColorFlag] == 1);
-    }
-    const bool eager = now < countBurstUntil_ || settlingCount_ >= 0;
-    if (Due(nextCountCheck_, now, eager ? kEagerCountCheckMs : kCountCheckMs)) {
-        watcher_.CheckItemCount(desktop_);
-        WatchForNewDesktop(now);
-    }
-    if (Due(nextScreenCheck_, now, kScreenCheckMs)) FollowScreen(now);
-}
-
-void frmMain::FollowScreen(ULONGLONG now) {
-    // Taken with the option off too, so that saves are allowed again once the change settled.
-    TheScreen().Notice(PrimaryScreenSize(), now);
-    const bool following = settings_.ScreenFollow == 1 && settings_.InIconView();
-    if (TheScreen().TakeSettled(now)) {
-        // The layout kept for the new size, if any; otherwise the shell's arrangement stays and
-        // becomes that size's layout at the next calm save.
-        if (following) RestoreIconPositions(IsWinNT());
-        return;
-    }
-    // Calm: no change of the screen waiting, no burst of folder changes, no new desktop settling.
-    if (!following || !TheScreen().SavesAllowed() || now < nextCalmSave_ || now < countBurstUntil_ ||
-        settlingCount_ >= 0) {
-        return;
-    }
-    nextCalmSave_ = now + kCalmSaveMs;
-    SaveChangedIconPositions(IsWinNT());
+    keeper_->Tick(now);
 }
 
 void frmMain::FollowMouse() {
     POINT mouse = {};
     GetCursorPos(&mouse);
     mouseOver_ = IsPointOverWindow(mouse.x, mouse.y, left_, top_, width_, height_, tppX_, tppY_);
-    int16_t showFully = mouseOver_ ? -1 : 0;
-    PlaceToolbar(showFully);
+    PlaceToolbar(mouseOver_);
     // The toolbar under the mouse takes the focus, but not from the program's own dialogs, which
     // would lose Enter and Esc to it.
     if (!mouseOver_) return;
@@ -387,66 +279,27 @@ void frmMain::FollowMouse() {
     if (IsWindowVisible(Hwnd()) && GetFocus() != Hwnd() && (!active || active == Hwnd())) SetFocus(Hwnd());
 }
 
-void frmMain::WatchForNewDesktop(ULONGLONG now) {
-    const HWND listView = desktop_.ListView;
-    if (!listView || listView == appliedListView_) {
-        settlingCount_ = -1;
-        return;
-    }
-    // A desktop still being built gains items for a while: it is set up once its count holds.
-    const int32_t count = watcher_.LastItemCount();
-    if (count != settlingCount_) {
-        settlingCount_ = count;
-        settlingSince_ = now;
-        return;
-    }
-    if (now - settlingSince_ >= kSettleMs) ApplyToNewDesktop();
-}
-
-void frmMain::ApplyToNewDesktop() {
-    // A shell that restarted built its desktop with its own styles, view and label background:
-    // they are brought back to the settings as the program has them now, once per desktop.
-    appliedListView_ = desktop_.ListView;
-    settlingCount_ = -1;
-    label_ = LabelBackground{};
-    viewCommands_ = ViewCommands::Unknown;
-    ApplyDesktopStyles();
-    settings_.CurrentViewMode = static_cast<int16_t>(settings_.CurrentViewMode - 1);
-    SetBarBtn();
-    if (settings_.StyleFlags[kRestoreAtStartFlag] == 1 && settings_.InIconView()) RestoreIconPositions(IsWinNT());
-    InvalidateWindow(desktop_.ListView);
-}
-
 void frmMain::barBtn_ButtonClick(int index) {
     switch (index) {
-        case kViewButton:
-            SetBarBtn();
-            InvalidateWindow(desktop_.ListView);
-            break;
+        case kViewButton: SetBarBtn(); break;
         case kSettingsButton: ShowSettings(); break;
-        case kRedrawButton: RedrawDesktop(desktop_); break;
+        case kRedrawButton: RedrawDesktop(); break;
         case kExitButton: Exit(); break;
         default: break;
     }
 }
 
-LRESULT frmMain::OnToolbarCustomDraw(const NMTBCUSTOMDRAW& draw) {
-    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYPOSTPAINT;
-    if (draw.nmcd.dwDrawStage != CDDS_POSTPAINT) return CDRF_DODEFAULT;
-    RECT client = {};
-    GetClientRect(barBtn_, &client);
-    for (int index = 2; index < kButtonCount; ++index) {
-        if (!IsSeparator(index)) continue;
-        // The row above the gap ends with the button before the separator.
-        RECT above = {};
-        if (!SendMessageW(barBtn_, TB_GETITEMRECT, static_cast<WPARAM>(index - 2), reinterpret_cast<LPARAM>(&above))) {
-            continue;
-        }
-        RECT line = {client.left + 2, above.bottom + kSeparatorWidth / 3 - 1, client.right - 2, 0};
-        line.bottom = line.top + 2;
-        DrawEdge(draw.nmcd.hdc, &line, EDGE_ETCHED, BF_TOP);
+LRESULT frmMain::OnNotify(const NMHDR& header, LPARAM lParam) {
+    if (header.code == NM_CUSTOMDRAW && header.hwndFrom == barBtn_) {
+        return DrawBarSeparators(*reinterpret_cast<NMTBCUSTOMDRAW*>(lParam));
     }
-    return CDRF_DODEFAULT;
+    if (header.code == TTN_GETDISPINFOW && header.idFrom >= 1 && header.idFrom <= kButtonCount) {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+        info->lpszText = const_cast<wchar_t*>(toolTips_[header.idFrom].c_str());
+        info->hinst = nullptr;
+        return 0;
+    }
+    return Default(WM_NOTIFY, 0, lParam);
 }
 
 LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -454,10 +307,10 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_CREATE: MeasureScreen(); return CreateToolbar() ? 0 : -1;
         case WM_DISPLAYCHANGE:
             MeasureScreen();
-            TheScreen().Notice(PrimaryScreenSize(), GetTickCount64());
+            if (keeper_) keeper_->OnDisplayChange(GetTickCount64());
             break;
         case WM_COMMAND:
-            if (ShellRequestInFlight()) {
+            if (WaitingForShell()) {
                 PostMessageW(Hwnd(), msg, wParam, lParam);
                 return 0;
             }
@@ -466,23 +319,8 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
-        case WM_NOTIFY: {
-            auto* header = reinterpret_cast<NMHDR*>(lParam);
-            if (header->code == NM_CUSTOMDRAW && header->hwndFrom == barBtn_) {
-                return OnToolbarCustomDraw(*reinterpret_cast<NMTBCUSTOMDRAW*>(lParam));
-            }
-            if (header->code == TTN_GETDISPINFOW && header->idFrom >= 1 && header->idFrom <= kButtonCount) {
-                auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
-                info->lpszText = const_cast<wchar_t*>(toolTips_[header->idFrom].c_str());
-                info->hinst = nullptr;
-                return 0;
-            }
-            break;
-        }
-        case kFolderChanged:
-            countBurstUntil_ = GetTickCount64() + kEagerCountMs;
-            nextCountCheck_ = 0;
-            return 0;
+        case WM_NOTIFY: return OnNotify(*reinterpret_cast<const NMHDR*>(lParam), lParam);
+        case kFolderChanged: keeper_->OnFolderChanged(GetTickCount64()); return 0;
         case WM_SETCURSOR:
             // The mouse moves over the toolbar or its button bar: out at once, not at the next check.
             if (HIWORD(lParam) == WM_MOUSEMOVE && !mouseOver_) FollowMouse();
@@ -490,11 +328,11 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == kTimer1) {
                 // The next tick comes soon enough; none runs inside a wait for the shell.
-                if (!ShellRequestInFlight()) Timer1_Timer();
+                if (!WaitingForShell()) Timer1_Timer();
                 return 0;
             }
             break;
-        case WM_COPYDATA: return OnCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        case WM_COPYDATA: return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case WM_CLOSE: Unload(); return 0;
         case WM_ENDSESSION:
             // Logging off ends the program like its exit button, so the settings are kept.

@@ -36,7 +36,6 @@ public:
         if (value_ != Invalid) Closer{}(value_);
         value_ = value;
     }
-    T Release() { return std::exchange(value_, Invalid); }
 
 private:
     T value_ = Invalid;

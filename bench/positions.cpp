@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "desktop/DesktopWindows.h"
 #include "desktop/ExchangeBlock.h"
 #include "desktop/IconPositions.h"
 #include "settings/Settings.h"
@@ -39,11 +40,11 @@ double PerItem(int items, Work work) {
 }
 
 // The stand-in's list view once it holds all its items.
-HWND WaitForListView(int items, DWORD timeoutMs) {
+HWND WaitForListView(iv::ShellSession& session, int items, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {
-        const HWND listView = iv::FindDesktopListView();
-        if (listView && iv::GetItemCount(listView) == items) return listView;
+        const HWND listView = iv::FindDesktopWindows(nullptr).ListView;
+        if (listView && iv::GetItemCount(session, listView) == items) return listView;
         if (GetTickCount() - start > timeoutMs) return nullptr;
         Sleep(100);
     }
@@ -55,6 +56,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
     printf("%8s %14s %14s %14s %10s %10s\n", "items", "floor us/item", "save us/item", "restore us/item", "save/floor",
            "restore/floor");
+    iv::ShellSession session;
     for (int items : {100, 1000, 5000}) {
         std::wstring commandLine = L"\"" + std::wstring(argv[1]) + L"\" --scripted --items=" + std::to_wstring(items);
         STARTUPINFOW si = {};
@@ -64,12 +66,12 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         }
         CloseHandle(pi.hThread);
-        const HWND listView = WaitForListView(items, 120000);
+        const HWND listView = WaitForListView(session, items, 120000);
         if (!listView) return 1;
         RegDeleteTreeW(HKEY_CURRENT_USER, iv::kSettingsKey);
 
         const double floor = PerItem(items, [&] {
-            iv::ExchangeBlock block(listView, true);
+            iv::ExchangeBlock block(session, listView);
             POINT point = {};
             std::wstring text;
             for (int i = 0; i < items; ++i) {
@@ -77,8 +79,8 @@ int wmain(int argc, wchar_t** argv) {
                 iv::GetItemPosition(block, i, point);
             }
         });
-        const double save = PerItem(items, [] { iv::SaveIconPositions(true); });
-        const double restore = PerItem(items, [] { iv::RestoreIconPositions(true); });
+        const double save = PerItem(items, [&] { iv::SaveIconPositions(session); });
+        const double restore = PerItem(items, [&] { iv::RestoreIconPositions(session); });
         printf("%8d %14.1f %14.1f %14.1f %10.2f %10.2f\n", items, floor, save, restore, save / floor, restore / floor);
         fflush(stdout);
 

@@ -6,17 +6,18 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "desktop/ExchangeBlock.h"
 #include "desktop/IconPositions.h"
+#include "desktop/ShellSession.h"
 
 int wmain(int argc, wchar_t** argv) {
     const long cycles = argc > 1 ? wcstol(argv[1], nullptr, 10) : 1000;
     long failed = 0;
+    iv::ShellSession session;
     for (long i = 1; i <= cycles; ++i) {
-        if (iv::SaveIconPositions(true) != iv::SaveResult::Saved) ++failed;
-        if (!iv::RestoreIconPositions(true)) ++failed;
+        if (iv::SaveIconPositions(session) != iv::SaveResult::Saved) ++failed;
+        if (!iv::RestoreIconPositions(session)) ++failed;
         if (i % 100 == 0) {
-            printf("cycle %ld, %ld failed, %zu blocks set aside\n", i, failed, iv::ExchangeBlock::SetAsideCount());
+            printf("cycle %ld, %ld failed, %zu blocks set aside\n", i, failed, session.SetAsideCount());
             fflush(stdout);
         }
     }

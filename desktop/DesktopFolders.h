@@ -18,8 +18,6 @@ public:
     DesktopFolderWatch(const DesktopFolderWatch&) = delete;
     DesktopFolderWatch& operator=(const DesktopFolderWatch&) = delete;
 
-    bool Watching() const { return static_cast<bool>(thread_); }
-
 private:
     static DWORD WINAPI Run(void* self);
 

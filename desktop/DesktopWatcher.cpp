@@ -6,25 +6,26 @@
 
 namespace iv {
 
-void DesktopWatcher::CheckItemCount(DesktopWindowHandles& windows) {
+void DesktopWatcher::CheckItemCount(ShellSession& session, DesktopWindowHandles& windows) {
     RefreshDesktopWindows(windows);
     const HWND listView = windows.ListView;
     LRESULT count = 0;
     // A shell that does not answer in time tells nothing; a missing desktop counts as empty.
-    if (listView && !ShellSend(listView, LVM_GETITEMCOUNT, 0, 0, &count, kWatcherTimeoutMs)) return;
+    if (listView && !session.Send(listView, LVM_GETITEMCOUNT, 0, 0, &count, kWatcherTimeoutMs)) return;
     if (static_cast<int32_t>(count) != lastItemCount_) {
         lastItemCount_ = static_cast<int32_t>(count);
         InvalidateWindow(listView);
     }
 }
 
-void DesktopWatcher::KeepTextTransparent(const DesktopWindowHandles& windows, bool transparentLabels) {
+void DesktopWatcher::KeepTextTransparent(ShellSession& session, const DesktopWindowHandles& windows,
+                                         bool transparentLabels) {
     if (!transparentLabels) return;
     const HWND listView = windows.ListView;
     LRESULT colour = 0;
-    if (!ShellSend(listView, LVM_GETTEXTBKCOLOR, 0, 0, &colour, kWatcherTimeoutMs)) return;
+    if (!session.Send(listView, LVM_GETTEXTBKCOLOR, 0, 0, &colour, kWatcherTimeoutMs)) return;
     if (static_cast<COLORREF>(colour) != CLR_NONE) {
-        ShellSend(listView, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(CLR_NONE), nullptr, kWatcherTimeoutMs);
+        session.Send(listView, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(CLR_NONE), nullptr, kWatcherTimeoutMs);
     }
 }
 

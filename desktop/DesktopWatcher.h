@@ -6,15 +6,16 @@
 #include <cstdint>
 
 #include "desktop/DesktopWindows.h"
+#include "desktop/ShellSession.h"
 
 namespace iv {
 
 class DesktopWatcher {
 public:
     // Repaints the list view when the number of desktop items changed (refreshes the windows).
-    void CheckItemCount(DesktopWindowHandles& windows);
+    void CheckItemCount(ShellSession& session, DesktopWindowHandles& windows);
     // While transparent labels are on, puts CLR_NONE back when the shell changed it; no repaint.
-    void KeepTextTransparent(const DesktopWindowHandles& windows, bool transparentLabels);
+    void KeepTextTransparent(ShellSession& session, const DesktopWindowHandles& windows, bool transparentLabels);
     // In small icons, repaints when the horizontal scroll position changed.
     void FollowScroll(const DesktopWindowHandles& windows);
 

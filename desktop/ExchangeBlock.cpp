@@ -25,68 +25,6 @@ bool IsWow64(HANDLE process) {
 
 DWORD ThreadOf(HWND hwnd) { return hwnd ? GetWindowThreadProcessId(hwnd, nullptr) : 0; }
 
-// A block that a late answer may still write into.
-struct SetAsideBlock {
-    DWORD thread = 0;          // the shell's thread that owes the answer
-    HANDLE process = nullptr;  // NT: the shell's process, where the block lies
-    uint64_t address = 0;
-    HANDLE mapping = nullptr;  // 9x: the mapping and its view, kept until the program ends
-    void* view = nullptr;
-};
-
-class SetAsideBlocks {
-public:
-    SetAsideBlocks() = default;
-    SetAsideBlocks(const SetAsideBlocks&) = delete;
-    SetAsideBlocks& operator=(const SetAsideBlocks&) = delete;
-    ~SetAsideBlocks() {
-        // The program ends: what no answer has proved free stays where it is.
-        for (SetAsideBlock& block : blocks_) {
-            if (block.process) CloseHandle(block.process);
-            if (block.view) UnmapViewOfFile(block.view);
-            if (block.mapping) CloseHandle(block.mapping);
-        }
-    }
-
-    void Add(const SetAsideBlock& block) { blocks_.push_back(block); }
-    size_t Count() const { return blocks_.size(); }
-
-    // Frees the shell-side blocks owed by the list view's thread once it has answered a request
-    // sent after theirs; forgets those of a shell process that has ended.
-    void FreeProven(HWND listView) {
-        const DWORD thread = ThreadOf(listView);
-        bool owed = false;
-        for (auto it = blocks_.begin(); it != blocks_.end();) {
-            if (it->process && WaitForSingleObject(it->process, 0) == WAIT_OBJECT_0) {
-                CloseHandle(it->process);
-                it = blocks_.erase(it);
-                continue;
-            }
-            owed = owed || (it->process && thread && it->thread == thread);
-            ++it;
-        }
-        if (!owed || !ShellResponds(listView)) return;
-        for (auto it = blocks_.begin(); it != blocks_.end();) {
-            if (it->process && it->thread == thread) {
-                VirtualFreeEx(it->process, reinterpret_cast<void*>(static_cast<uintptr_t>(it->address)), 0,
-                              MEM_RELEASE);
-                CloseHandle(it->process);
-                it = blocks_.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
-
-private:
-    std::vector<SetAsideBlock> blocks_;
-};
-
-SetAsideBlocks& Aside() {
-    static SetAsideBlocks blocks;
-    return blocks;
-}
-
 }  // namespace
 
 std::vector<uint8_t> BuildItemTextRequest(const ItemRecordLayout& layout, int32_t index, uint64_t blockAddress) {
@@ -123,10 +61,10 @@ bool BlockAddressFits(uint64_t address, bool shell64, bool self64) {
     return address != 0 && address <= limit - (kItemRecord64.size + kTextAreaBytes);
 }
 
-ExchangeBlock::ExchangeBlock(HWND listView, bool winNT) : listView_(listView) {
+ExchangeBlock::ExchangeBlock(ShellSession& session, HWND listView) : session_(session), listView_(listView) {
     if (!listView) return;
     constexpr bool self64 = sizeof(void*) == 8;
-    if (!winNT) {
+    if (!session.Family().winNT) {
         // On the 9x family a view of a shared mapping lies at the same address in every process.
         mapping_ =
             CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kShareMemoryBytes, kShareMemoryName);
@@ -137,7 +75,7 @@ ExchangeBlock::ExchangeBlock(HWND listView, bool winNT) : listView_(listView) {
         address_ = reinterpret_cast<uintptr_t>(view_);
         return;
     }
-    Aside().FreeProven(listView);
+    session.FreeProvenBlocks(listView);
     DWORD pid = 0;
     GetWindowThreadProcessId(listView, &pid);
     process_ = OpenProcess(
@@ -174,15 +112,13 @@ void ExchangeBlock::SetAside() {
     block.address = std::exchange(address_, 0);
     block.mapping = std::exchange(mapping_, nullptr);
     block.view = std::exchange(view_, nullptr);
-    Aside().Add(block);
+    session_.SetAside(block);
 }
-
-size_t ExchangeBlock::SetAsideCount() { return Aside().Count(); }
 
 Answer ExchangeBlock::Send(UINT msg, WPARAM wParam, LRESULT* result) {
     if (!Ok()) return Answer::NoAnswer;
     LRESULT answer = 0;
-    if (!ShellSend(listView_, msg, wParam, static_cast<LPARAM>(address_), &answer)) {
+    if (!session_.Send(listView_, msg, wParam, static_cast<LPARAM>(address_), &answer)) {
         SetAside();
         return Answer::NoAnswer;
     }
@@ -212,16 +148,9 @@ bool ExchangeBlock::Read(uint32_t offset, void* data, size_t bytes) {
     return ReadProcessMemory(process_, at, data, bytes, &read) && read == bytes;
 }
 
-HWND FindDesktopListView() {
-    const HWND defView = FindShellDefView(nullptr);
-    const HWND listView = defView ? FindWindowExW(defView, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
-    DWORD pid = 0;
-    return listView && GetWindowThreadProcessId(listView, &pid) && pid == ShellProcessId() ? listView : nullptr;
-}
-
-int32_t GetItemCount(HWND listView) {
+int32_t GetItemCount(ShellSession& session, HWND listView) {
     LRESULT count = 0;
-    if (!ShellSend(listView, LVM_GETITEMCOUNT, 0, 0, &count) || count < 0) return -1;
+    if (!session.Send(listView, LVM_GETITEMCOUNT, 0, 0, &count) || count < 0) return -1;
     return count > kMaxDesktopItems ? kMaxDesktopItems : static_cast<int32_t>(count);
 }
 
@@ -260,16 +189,16 @@ Answer GetItemIconRect(ExchangeBlock& block, int32_t index, RECT& bounds) {
     return Answer::Done;
 }
 
-bool SetItemPosition(HWND listView, int32_t index, int16_t x, int16_t y) {
-    return ShellSend(listView, LVM_SETITEMPOSITION, static_cast<WPARAM>(index), PackItemPosition(x, y));
+bool SetItemPosition(ShellSession& session, HWND listView, int32_t index, int16_t x, int16_t y) {
+    return session.Send(listView, LVM_SETITEMPOSITION, static_cast<WPARAM>(index), PackItemPosition(x, y));
 }
 
-ReadResult ReadDesktopItems(IconPositionList& list, bool winNT) {
+ReadResult ReadDesktopItems(ShellSession& session, IconPositionList& list) {
     list.assign(1, IconPosition{});
-    const HWND listView = FindDesktopListView();
+    const HWND listView = FindDesktopWindows(nullptr).ListView;
     if (!listView) return ReadResult::NoListView;
-    ExchangeBlock block(listView, winNT);
-    const int32_t count = block.Ok() ? GetItemCount(listView) : -1;
+    ExchangeBlock block(session, listView);
+    const int32_t count = block.Ok() ? GetItemCount(session, listView) : -1;
     if (count < 0) return ReadResult::Unreadable;
 
     list.clear();
@@ -305,7 +234,7 @@ ReadResult ReadDesktopItems(IconPositionList& list, bool winNT) {
         list.push_back(std::move(item));
     }
     const bool answered = block.Ok();
-    if (answered && GetItemCount(listView) != count) changed = true;
+    if (answered && GetItemCount(session, listView) != count) changed = true;
     const bool whole = answered && !partial && !changed && static_cast<int32_t>(list.size()) == count;
     if (list.empty()) {
         list.assign(1, IconPosition{});

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "desktop/ShellSession.h"
+
 namespace iv {
 
 // Item text crosses as UTF-16, at most this many characters with the terminator.
@@ -49,14 +51,12 @@ enum class Answer { Done, Refused, NoAnswer };
 // The exchange block of one operation: reserved in the shell's process on the NT family, the
 // shared "ShareMemory" mapping on the 9x family. Released when it goes out of scope, except after
 // a request that was not answered in time: the shell may still carry that request out later and
-// write into the block, so the block is set aside instead. A block set aside is freed once a later
-// request to the same list view has been answered (the shell's thread handles the requests sent
-// to it in order, so the late one is then done); without that proof it stays in the shell.
+// write into the block, so the session keeps it set aside instead (ShellSession::SetAside).
 class ExchangeBlock {
 public:
-    // Opens the block for a list view; Ok() tells whether that worked. winNT: the system is of
-    // the NT family. Frees the blocks set aside for the list view when it answers.
-    ExchangeBlock(HWND listView, bool winNT);
+    // Opens the block for a list view in the way the session's family takes; Ok() tells whether
+    // that worked. Frees the blocks set aside for the list view when it answers.
+    ExchangeBlock(ShellSession& session, HWND listView);
     ~ExchangeBlock();
     ExchangeBlock(const ExchangeBlock&) = delete;
     ExchangeBlock& operator=(const ExchangeBlock&) = delete;
@@ -73,12 +73,10 @@ public:
     // in time sets the block aside: it is no longer Ok() and every later request fails.
     Answer Send(UINT msg, WPARAM wParam, LRESULT* result = nullptr);
 
-    // Blocks set aside and not yet freed, in this process's whole life.
-    static size_t SetAsideCount();
-
 private:
     void SetAside();
 
+    ShellSession& session_;
     HWND listView_ = nullptr;
     HANDLE process_ = nullptr;
     HANDLE mapping_ = nullptr;
@@ -102,17 +100,13 @@ inline constexpr wchar_t kUnreadableItemName[] = L"取得できませんでし�
 // no desktop holds more; a larger count from the shell is not believed.
 inline constexpr int32_t kMaxDesktopItems = 32767;
 
-// The desktop list view: "Progman" (or a "WorkerW" holding the view) > "SHELLDLL_DefView" >
-// "SysListView32"; null when not found.
-HWND FindDesktopListView();
-
 // -1 when the list view does not answer; at most kMaxDesktopItems.
-int32_t GetItemCount(HWND listView);
+int32_t GetItemCount(ShellSession& session, HWND listView);
 Answer GetItemText(ExchangeBlock& block, int32_t index, std::wstring& text);
 Answer GetItemPosition(ExchangeBlock& block, int32_t index, POINT& point);
 // The item's icon rectangle (LVIR_ICON) in the list view's client coordinates.
 Answer GetItemIconRect(ExchangeBlock& block, int32_t index, RECT& bounds);
-bool SetItemPosition(HWND listView, int32_t index, int16_t x, int16_t y);
+bool SetItemPosition(ShellSession& session, HWND listView, int32_t index, int16_t x, int16_t y);
 
 // Read: every item was read. Partial: some items were left out or carry the unreadable name (a
 // refused or unanswered request ends the read there). Changed: items came or went during the
@@ -123,6 +117,6 @@ enum class ReadResult { Read, Partial, Changed, NoListView, Unreadable };
 // Replaces the list with the desktop's items in index order (a single blank record when there
 // is no item or nothing could be read). An item is listed only when its name, read again after
 // its position, is still the same: a name and a position always belong to the same item.
-ReadResult ReadDesktopItems(IconPositionList& list, bool winNT);
+ReadResult ReadDesktopItems(ShellSession& session, IconPositionList& list);
 
 }  // namespace iv

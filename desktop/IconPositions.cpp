@@ -4,14 +4,13 @@
 
 #include <unordered_set>
 
+#include "desktop/DesktopWindows.h"
 #include "desktop/ScreenFollow.h"
 #include "settings/RegKeys.h"
 #include "settings/Settings.h"
 
 namespace iv {
 namespace {
-
-IconPositionList g_iconPositionList;
 
 // Value names match the way the registry matches them: without regard to case.
 std::wstring FoldCase(std::wstring name) {
@@ -23,8 +22,8 @@ std::wstring FoldCase(std::wstring name) {
 // (a layout kept for a larger screen, or edited by hand), on to the nearest place where the whole
 // icon shows. The icon's rectangle comes from the shell, so its real size and place count; the
 // label is left out: a long one is wider than the grid, and the shell's own first column cuts it.
-bool PlaceItem(ExchangeBlock& block, HWND listView, int32_t index, int16_t x, int16_t y) {
-    if (!SetItemPosition(listView, index, x, y)) return false;
+bool PlaceItem(ShellSession& session, ExchangeBlock& block, HWND listView, int32_t index, int16_t x, int16_t y) {
+    if (!SetItemPosition(session, listView, index, x, y)) return false;
     RECT client = {};
     RECT bounds = {};
     if (!GetClientRect(listView, &client)) return true;
@@ -33,7 +32,7 @@ bool PlaceItem(ExchangeBlock& block, HWND listView, int32_t index, int16_t x, in
     if (answer == Answer::Refused) return true;
     const POINT shift = ShiftIntoView(bounds, client);
     if (shift.x == 0 && shift.y == 0) return true;
-    return SetItemPosition(listView, index, RoundToInt16(x + shift.x), RoundToInt16(y + shift.y));
+    return SetItemPosition(session, listView, index, RoundToInt16(x + shift.x), RoundToInt16(y + shift.y));
 }
 
 std::wstring CurrentKey() { return IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)); }
@@ -43,8 +42,6 @@ std::wstring CurrentKey() { return IconPositionKey(GetSystemMetrics(SM_CXSCREEN)
 std::wstring IconPositionKey(int width, int height) {
     return std::wstring(kSettingsKey) + L"\\" + std::to_wstring(width) + L"*" + std::to_wstring(height);
 }
-
-const IconPositionList& LastIconPositionList() { return g_iconPositionList; }
 
 namespace {
 
@@ -65,21 +62,22 @@ LayoutValues StoredValues(const std::wstring& key) {
     return stored;
 }
 
-SaveResult Save(bool winNT, bool onlyChanged) {
+SaveResult Save(ShellSession& session, bool onlyChanged) {
     // The save itself may be the first to see a new size, before the watcher does.
-    TheScreen().Notice(PrimaryScreenSize(), GetTickCount64());
-    if (!TheScreen().SavesAllowed()) return SaveResult::NotSaved;
+    session.Screen().Notice(PrimaryScreenSize(), GetTickCount64());
+    if (!session.Screen().SavesAllowed()) return SaveResult::NotSaved;
     const std::wstring key = CurrentKey();
-    const ReadResult read = ReadDesktopItems(g_iconPositionList, winNT);
+    IconPositionList list;
+    const ReadResult read = ReadDesktopItems(session, list);
     // A desktop that cannot be read must not wipe what is stored.
     if (read == ReadResult::NoListView || read == ReadResult::Unreadable) return SaveResult::NotSaved;
-    if (onlyChanged && !LayoutDiffers(WantedValues(g_iconPositionList), StoredValues(key), read == ReadResult::Read)) {
+    if (onlyChanged && !LayoutDiffers(WantedValues(list), StoredValues(key), read == ReadResult::Read)) {
         return read == ReadResult::Read ? SaveResult::Saved : SaveResult::Partial;
     }
 
     // New values first, so that an interrupted save never leaves less than there was.
     std::unordered_set<std::wstring> written;
-    for (const IconPosition& item : g_iconPositionList) {
+    for (const IconPosition& item : list) {
         for (const auto& [suffix, value] : {std::pair{L".X", item.X}, std::pair{L".Y", item.Y}}) {
             const std::wstring name = item.Name + suffix;
             RegKeys::SetRegValue(HKEY_CURRENT_USER, key, name, std::to_wstring(value));
@@ -97,22 +95,22 @@ SaveResult Save(bool winNT, bool onlyChanged) {
 
 }  // namespace
 
-SaveResult SaveIconPositions(bool winNT) { return Save(winNT, false); }
+SaveResult SaveIconPositions(ShellSession& session) { return Save(session, false); }
 
-SaveResult SaveChangedIconPositions(bool winNT) { return Save(winNT, true); }
+SaveResult SaveChangedIconPositions(ShellSession& session) { return Save(session, true); }
 
-bool RestoreIconPositions(bool winNT) {
+bool RestoreIconPositions(ShellSession& session) {
     const std::wstring key = CurrentKey();
-    const HWND listView = FindDesktopListView();
+    const HWND listView = FindDesktopWindows(nullptr).ListView;
     if (!listView) return false;
-    ExchangeBlock block(listView, winNT);
+    ExchangeBlock block(session, listView);
     if (!block.Ok()) return false;
     // An item moves only right after its name was read at its index. When the name there is another
     // one after the move, an item came or went in between and the move may have hit the wrong item:
     // the pass starts again, so that every item with a stored place ends there.
     constexpr int kPasses = 3;
     for (int pass = 0; pass < kPasses; ++pass) {
-        const int32_t count = GetItemCount(listView);
+        const int32_t count = GetItemCount(session, listView);
         if (count < 0) return false;
         bool changed = false;
         for (int32_t i = 0; i < count && !changed; ++i) {
@@ -123,15 +121,21 @@ bool RestoreIconPositions(bool winNT) {
             const std::wstring x = RegKeys::GetRegValue(HKEY_CURRENT_USER, key, name + L".X");
             const std::wstring y = RegKeys::GetRegValue(HKEY_CURRENT_USER, key, name + L".Y");
             if (x.empty() || y.empty()) continue;
-            if (!PlaceItem(block, listView, i, NumberValue(x), NumberValue(y))) return false;
+            if (!PlaceItem(session, block, listView, i, NumberValue(x), NumberValue(y))) return false;
             std::wstring again;
             const Answer check = GetItemText(block, i, again);
             if (check == Answer::NoAnswer) return false;
             changed = check == Answer::Refused || again != name;
         }
-        if (!changed && GetItemCount(listView) == count) return true;
+        if (!changed && GetItemCount(session, listView) == count) return true;
     }
     return false;
 }
+
+bool SaveCommand(ShellSession& session, bool inIconView) {
+    return inIconView && SaveIconPositions(session) == SaveResult::Saved;
+}
+
+bool RestoreCommand(ShellSession& session, bool inIconView) { return inIconView && RestoreIconPositions(session); }
 
 }  // namespace iv

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "desktop/DesktopWindows.h"
+#include "desktop/ShellSession.h"
 
 namespace iv {
 
@@ -28,9 +29,9 @@ std::optional<COLORREF> TextBackground(const int16_t* styleFlags, std::optional<
 class LabelBackground {
 public:
     // Reads the colour when it is unknown and may still be read.
-    void TryRead(HWND listView, UINT timeoutMs = kShellTimeoutMs);
+    void TryRead(ShellSession& session, HWND listView, UINT timeoutMs = kShellTimeoutMs);
     // Sets the background the flags ask for, if any.
-    void Apply(HWND listView, const int16_t* styleFlags);
+    void Apply(ShellSession& session, HWND listView, const int16_t* styleFlags);
     std::optional<COLORREF> Saved() const { return saved_; }
 
 private:
@@ -40,7 +41,8 @@ private:
 
 // Sets every extended style to what the flags ask (clearing any other), sets the label
 // background and repaints the desktop.
-void ApplyListViewStyles(const DesktopWindowHandles& windows, const int16_t* styleFlags, LabelBackground& label);
+void ApplyListViewStyles(ShellSession& session, const DesktopWindowHandles& windows, const int16_t* styleFlags,
+                         LabelBackground& label);
 
 // Finds the desktop windows afresh and repaints the list view.
 void RedrawDesktop(DesktopWindowHandles& windows);

@@ -27,11 +27,6 @@ bool ScreenSettle::TakeSettled(ULONGLONG now) {
     return true;
 }
 
-ScreenSettle& TheScreen() {
-    static ScreenSettle screen;
-    return screen;
-}
-
 SIZE PrimaryScreenSize() { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
 POINT ShiftIntoView(const RECT& bounds, const RECT& client) {

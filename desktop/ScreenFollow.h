@@ -30,9 +30,6 @@ private:
     ULONGLONG changedAt_ = 0;
 };
 
-// The process's one record of the screen: the watcher, the saves and the commands share it.
-ScreenSettle& TheScreen();
-
 // The primary screen's size, the one the stored layouts are kept for.
 SIZE PrimaryScreenSize();
 

@@ -3,28 +3,25 @@
 #pragma once
 #include <windows.h>
 
-#include "tray/TrayHost.h"
-#include "tray/frmTask.h"
+#include "desktop/ShellSession.h"
+#include "settings/Settings.h"
 
 namespace iv {
 
-class SettingsHost : public TrayHost {
+class SettingsHost {
 public:
+    // The settings in force, which the dialog's trees are drawn from when it opens.
+    virtual const SharedSettings& CurrentSettings() const = 0;
+    // Takes the settings the dialog edited (its draft) and applies them at once: the desktop's
+    // styles and view mode, the toolbar's order and place, the tray menu's items, and a save of
+    // the layout when following the screen was just turned on. The view mode stays the host's.
+    virtual void ApplySettings(const SharedSettings& edited) = 0;
+    // The conversation with the shell, for the commands that act at once.
+    virtual ShellSession& Shell() = 0;
     // The window that owns the program's other windows and any UI the shell shows for them.
     virtual HWND MainWindow() const = 0;
     // The program's icon.
     virtual HICON Icon() const = 0;
-    // The tray host, loaded the first time it is needed.
-    virtual frmTask& Task() = 0;
-    // Puts the toolbar into the always-on-top order ToolTopMost asks for; the watcher then puts
-    // it back into its corner, or hides it for the tray.
-    virtual void ApplyTopMost() = 0;
-    // Applies the extended styles and the label background of the settings to the desktop.
-    virtual void ApplyDesktopStyles() = 0;
-    // Whether the system is of the NT family (the way the desktop's icons are read).
-    virtual bool IsWinNT() const = 0;
-    // The screen-follow option was just turned on: the current size's layout is saved now.
-    virtual void StartFollowingScreen() = 0;
 
 protected:
     ~SettingsHost() = default;

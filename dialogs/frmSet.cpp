@@ -1,11 +1,11 @@
 #include "dialogs/frmSet.h"
 
-#include <cmath>
+#include <algorithm>
+#include <utility>
 
 #include "base/MessageBox.h"
 #include "base/Twips.h"
 #include "desktop/IconPositions.h"
-#include "desktop/ListViewStyles.h"
 #include "dialogs/NodeImages.h"
 #include "dialogs/TreeRules.h"
 #include "dialogs/frmAbout.h"
@@ -112,71 +112,77 @@ void frmSet::PrepareTree(KeyedTree& tree) {
 }
 
 void frmSet::Form_Load() {
-    const SharedSettings& settings = host_.Settings();
+    const SharedSettings& settings = host_.CurrentSettings();
+    draft_ = DraftWithOptionsOff(settings);
     stylePressed_ = nullptr;
     etcPressed_ = nullptr;
 
-    PrepareTree(tvwStyle_);
-    tvwStyle_.Add(L"", L"Detail", text::kNodeDetail, kImageBranch);
-    tvwStyle_.Add(L"Detail", L"Row Select", text::kNodeRowSelect, kImageUnchecked);
-    tvwStyle_.Add(L"Detail", L"Grid Line", text::kNodeGridLine, kImageUnchecked);
-    tvwStyle_.Add(L"Detail", L"Header Move", text::kNodeHeaderMove, kImageUnchecked);
-    tvwStyle_.Add(L"Detail", L"All Item Icon", text::kNodeAllItemIcon, kImageUnchecked);
-    tvwStyle_.Add(L"", L"Com", text::kNodeCommon, kImageBranch);
-    tvwStyle_.Add(L"Com", L"Tool Tips", text::kNodeToolTips, kImageUnchecked);
-    tvwStyle_.Add(L"Com", L"One Click", text::kNodeOneClick, kImageOptionOff);
-    tvwStyle_.Add(L"Com", L"Two Click", text::kNodeTwoClick, kImageOptionOff);
-    tvwStyle_.Add(L"Com", L"Text Color", text::kNodeTextColor, kImageUnchecked);
-    tvwStyle_.Add(L"", L"Pos", text::kNodePositions, kImageBranch);
-    tvwStyle_.Add(L"Pos", L"Icon PosSave", text::kNodeRestoreAtStart, kImageUnchecked);
-    tvwStyle_.Add(L"Pos", L"Icon PosLoad", text::kNodeSaveAtExit, kImageUnchecked);
-    tvwStyle_.Add(L"Pos", L"Icon Follow", text::kNodeScreenFollow, kImageUnchecked);
-    // Positions are only kept in the icon views.
-    if (settings.InIconView()) {
-        tvwStyle_.Add(L"Pos", L"Icon NowSave", text::kNodeRestoreNow, kImageButtonUp);
-        tvwStyle_.Add(L"Pos", L"Icon NowLoad", text::kNodeSaveNow, kImageButtonUp);
-    }
-    for (const wchar_t* branch : {L"Detail", L"Com", L"Pos"}) tvwStyle_.Expand(tvwStyle_.Find(branch));
+    BuildStyleTree(settings.InIconView());
     // Turned on through the click rules, so that the hover options appear under their
     // activation option before their own flags are looked at; a flag without a node is skipped.
     for (int i = kToolTipsFlag; i < kStyleFlagCount; ++i) {
         if (settings.StyleFlags[i] == 1) tvwStyle_NodeClick(tvwStyle_.Find(kStyleKeys[i]));
     }
-    if (settings.ScreenFollow == 1) tvwStyle_NodeClick(tvwStyle_.Find(L"Icon Follow"));
+    if (settings.ScreenFollow == 1) tvwStyle_NodeClick(tvwStyle_.Find(kScreenFollowKey));
 
-    PrepareTree(tvwEtc_);
-    tvwEtc_.Add(L"", L"Pos", text::kNodeToolbarPlace, kImageCornerTopLeft);
-    tvwEtc_.Add(L"Pos", L"Tool Position1", text::kNodeCorners[0], kImageOptionOff);
-    tvwEtc_.Add(L"Pos", L"Tool Position2", text::kNodeCorners[1], kImageOptionOff);
-    tvwEtc_.Add(L"Pos", L"Tool Position3", text::kNodeCorners[2], kImageOptionOff);
-    tvwEtc_.Add(L"Pos", L"Tool Position4", text::kNodeCorners[3], kImageOptionOff);
-    tvwEtc_.Add(L"Pos", L"Tool TopMost", text::kNodeTopMost, kImageUnchecked);
-    tvwEtc_.Add(L"Pos", L"Tool Position5", text::kNodeTaskTray, kImageOptionOff);
-    tvwEtc_.Add(L"", L"Style", text::kNodeCycleModes, kImageBranch);
-    tvwEtc_.Add(L"Style", L"Change Style1", text::kNodeModes[0], kImageUnchecked);
-    tvwEtc_.Add(L"Style", L"Change Style2", text::kNodeModes[1], kImageUnchecked);
-    tvwEtc_.Add(L"Style", L"Change Style3", text::kNodeModes[2], kImageUnchecked);
-    tvwEtc_.Add(L"Style", L"Change Style4", text::kNodeModes[3], kImageUnchecked);
-    tvwEtc_.Add(L"", L"Short", text::kNodeShortcuts, kImageShortcut);
-    for (const wchar_t* branch : {L"Pos", L"Style", L"Short"}) tvwEtc_.Expand(tvwEtc_.Find(branch));
+    BuildEtcTree();
     // A corner outside 0..3 (a hand-edited registry) chooses nothing rather than a wrong node.
     if (settings.TaskTray == 1) {
-        tvwEtc_NodeClick(tvwEtc_.Find(L"Tool Position5"));
+        tvwEtc_NodeClick(tvwEtc_.Find(kEtcKeys[kEtcTaskTray]));
     } else if (settings.ToolPosition >= 0 && settings.ToolPosition <= 3) {
-        tvwEtc_NodeClick(tvwEtc_.Find(kEtcKeys[settings.ToolPosition]));
+        tvwEtc_NodeClick(tvwEtc_.Find(CornerKey(settings.ToolPosition)));
     }
-    if (settings.ToolTopMost == 1) tvwEtc_NodeClick(tvwEtc_.Find(L"Tool TopMost"));
-    for (int i = 0; i < kViewModeCount; ++i) {
-        if (settings.ChangeStyleFlags[i] == 1) tvwEtc_NodeClick(tvwEtc_.Find(kEtcKeys[4 + i]));
+    if (settings.ToolTopMost == 1) tvwEtc_NodeClick(tvwEtc_.Find(kEtcKeys[kEtcTopMost]));
+    for (int16_t mode = 0; mode < kViewModeCount; ++mode) {
+        if (settings.ChangeStyleFlags[mode] == 1) tvwEtc_NodeClick(tvwEtc_.Find(CycleKey(mode)));
     }
-    AddShortcutNode(kCsidlDesktop, L"Desktop Delete", text::kNodeDesktopDelete, L"Desktop Create",
+    AddShortcutNode(kCsidlDesktop, kEtcKeys[kEtcDesktopDelete], text::kNodeDesktopDelete, kEtcKeys[kEtcDesktopCreate],
                     text::kNodeDesktopCreate);
-    AddShortcutNode(kCsidlStartup, L"Startup Delete", text::kNodeStartupDelete, L"Startup Create",
+    AddShortcutNode(kCsidlStartup, kEtcKeys[kEtcStartupDelete], text::kNodeStartupDelete, kEtcKeys[kEtcStartupCreate],
                     text::kNodeStartupCreate);
     // A tree-view node opens only once it has children, so the shortcut branch opens again.
     tvwEtc_.Expand(tvwEtc_.Find(L"Short"));
     for (KeyedTree* tree : {&tvwStyle_, &tvwEtc_})
         TreeView_SelectSetFirstVisible(tree->Hwnd(), TreeView_GetRoot(tree->Hwnd()));
+}
+
+void frmSet::BuildStyleTree(bool iconView) {
+    PrepareTree(tvwStyle_);
+    tvwStyle_.Add(L"", L"Detail", text::kNodeDetail, kImageBranch);
+    for (const StyleFlag flag : {kRowSelectFlag, kGridLineFlag, kHeaderMoveFlag, kAllItemIconFlag}) {
+        tvwStyle_.Add(L"Detail", kStyleKeys[flag], text::kStyleNodes[flag], kImageUnchecked);
+    }
+    tvwStyle_.Add(L"", L"Com", text::kNodeCommon, kImageBranch);
+    tvwStyle_.Add(L"Com", kStyleKeys[kToolTipsFlag], text::kStyleNodes[kToolTipsFlag], kImageUnchecked);
+    tvwStyle_.Add(L"Com", kStyleKeys[kOneClickFlag], text::kStyleNodes[kOneClickFlag], kImageOptionOff);
+    tvwStyle_.Add(L"Com", kStyleKeys[kTwoClickFlag], text::kStyleNodes[kTwoClickFlag], kImageOptionOff);
+    tvwStyle_.Add(L"Com", kStyleKeys[kTextColorFlag], text::kStyleNodes[kTextColorFlag], kImageUnchecked);
+    tvwStyle_.Add(L"", L"Pos", text::kNodePositions, kImageBranch);
+    tvwStyle_.Add(L"Pos", kStyleKeys[kRestoreAtStartFlag], text::kNodeRestoreAtStart, kImageUnchecked);
+    tvwStyle_.Add(L"Pos", kStyleKeys[kSaveAtExitFlag], text::kNodeSaveAtExit, kImageUnchecked);
+    tvwStyle_.Add(L"Pos", kScreenFollowKey, text::kNodeScreenFollow, kImageUnchecked);
+    // Positions are only kept in the icon views.
+    if (iconView) {
+        tvwStyle_.Add(L"Pos", kRestoreNowKey, text::kNodeRestoreNow, kImageButtonUp);
+        tvwStyle_.Add(L"Pos", kSaveNowKey, text::kNodeSaveNow, kImageButtonUp);
+    }
+    for (const wchar_t* branch : {L"Detail", L"Com", L"Pos"}) tvwStyle_.Expand(tvwStyle_.Find(branch));
+}
+
+void frmSet::BuildEtcTree() {
+    PrepareTree(tvwEtc_);
+    tvwEtc_.Add(L"", L"Pos", text::kNodeToolbarPlace, kImageCornerTopLeft);
+    for (int16_t corner = 0; corner < 4; ++corner) {
+        tvwEtc_.Add(L"Pos", CornerKey(corner), text::kNodeCorners[corner], kImageOptionOff);
+    }
+    tvwEtc_.Add(L"Pos", kEtcKeys[kEtcTopMost], text::kNodeTopMost, kImageUnchecked);
+    tvwEtc_.Add(L"Pos", kEtcKeys[kEtcTaskTray], text::kNodeTaskTray, kImageOptionOff);
+    tvwEtc_.Add(L"", L"Style", text::kNodeCycleModes, kImageBranch);
+    for (int16_t mode = 0; mode < kViewModeCount; ++mode) {
+        tvwEtc_.Add(L"Style", CycleKey(mode), text::kNodeModes[mode], kImageUnchecked);
+    }
+    tvwEtc_.Add(L"", L"Short", text::kNodeShortcuts, kImageShortcut);
+    for (const wchar_t* branch : {L"Pos", L"Style", L"Short"}) tvwEtc_.Expand(tvwEtc_.Find(branch));
 }
 
 void frmSet::AddShortcutNode(int folder, const wchar_t* deleteKey, const wchar_t* deleteText, const wchar_t* createKey,
@@ -188,6 +194,17 @@ void frmSet::AddShortcutNode(int folder, const wchar_t* deleteKey, const wchar_t
     }
 }
 
+void frmSet::ShowDraft(KeyedTree& tree) {
+    const auto show = [&](const wchar_t* key) {
+        const int image = OptionImage(draft_, key);
+        const HTREEITEM node = image ? tree.Find(key) : nullptr;
+        if (node && tree.Image(node) != image) tree.SetImage(node, image);
+    };
+    for (const wchar_t* key : kStyleKeys) show(key);
+    for (const wchar_t* key : kEtcKeys) show(key);
+    show(kScreenFollowKey);
+}
+
 bool frmSet::DeleteShortcutOf(int folder) {
     if (DeleteShortcut(ShortcutPath(folder, host_.MainWindow()))) return true;
     ShowMessage(Hwnd(), folder == kCsidlDesktop ? text::kDesktopDeleteFailed : text::kStartupDeleteFailed,
@@ -197,106 +214,97 @@ bool frmSet::DeleteShortcutOf(int folder) {
 
 void frmSet::tvwEtc_NodeClick(HTREEITEM node) {
     if (!node) return;
-    tvwEtc_.SetImage(node, EtcClickImage(tvwEtc_.Image(node)));
     etcPressed_ = nullptr;
     const std::wstring key = tvwEtc_.Key(node);
-
-    // The corners and the tray are one choice; the branch shows the last corner chosen.
-    if (const int n = ToolPositionNumber(key)) {
-        if (n < 5) tvwEtc_.SetImage(tvwEtc_.Root(node), n + 5);
-        for (int i = 1; i <= 5; ++i) {
-            const HTREEITEM other = tvwEtc_.Find(L"Tool Position" + std::to_wstring(i));
-            if (i != n && tvwEtc_.Image(other) == kImageOptionOn) tvwEtc_.SetImage(other, kImageOptionOff);
-        }
+    if (ClickEtcOption(draft_, key)) {
+        // The branch shows the last corner chosen; choosing the tray leaves it.
+        const int place = ToolPositionNumber(key);
+        if (place >= 1 && place <= 4) tvwEtc_.SetImage(tvwEtc_.Root(node), kImageCornerTopLeft + place - 1);
+        ShowDraft(tvwEtc_);
+        return;
     }
+    if (tvwEtc_.Image(node) == kImageButtonDown) tvwEtc_.SetImage(node, kImageButtonUp);
+    RunShortcutCommand(node, key);
+}
 
+void frmSet::RunShortcutCommand(HTREEITEM node, const std::wstring& key) {
+    const auto offer = [&](EtcKey to, const wchar_t* text) { tvwEtc_.Rename(node, kEtcKeys[to], text); };
     bool desktop = false;
     bool startup = false;
-    if (key == L"Desktop Create") {
+    if (key == kEtcKeys[kEtcDesktopCreate]) {
         desktop = true;
-        tvwEtc_.Rename(node, L"Desktop Delete", text::kNodeDesktopDelete);
-    } else if (key == L"Desktop Delete") {
-        if (DeleteShortcutOf(kCsidlDesktop)) tvwEtc_.Rename(node, L"Desktop Create", text::kNodeDesktopCreate);
-    } else if (key == L"Startup Create") {
+        offer(kEtcDesktopDelete, text::kNodeDesktopDelete);
+    } else if (key == kEtcKeys[kEtcDesktopDelete]) {
+        if (DeleteShortcutOf(kCsidlDesktop)) offer(kEtcDesktopCreate, text::kNodeDesktopCreate);
+    } else if (key == kEtcKeys[kEtcStartupCreate]) {
         startup = true;
-        tvwEtc_.Rename(node, L"Startup Delete", text::kNodeStartupDelete);
-    } else if (key == L"Startup Delete") {
-        if (DeleteShortcutOf(kCsidlStartup)) tvwEtc_.Rename(node, L"Startup Create", text::kNodeStartupCreate);
+        offer(kEtcStartupDelete, text::kNodeStartupDelete);
+    } else if (key == kEtcKeys[kEtcStartupDelete]) {
+        if (DeleteShortcutOf(kCsidlStartup)) offer(kEtcStartupCreate, text::kNodeStartupCreate);
     }
     if (!desktop && !startup) return;
     // Its messages are modal over this dialog, which asked for them.
     CreateShortcuts(desktop, startup, Hwnd());
     // A shortcut that could not be made leaves its node offering to make it.
-    const int folder = desktop ? kCsidlDesktop : kCsidlStartup;
-    if (!ShortcutExists(ShortcutPath(folder, host_.MainWindow()))) {
-        if (desktop) tvwEtc_.Rename(node, L"Desktop Create", text::kNodeDesktopCreate);
-        if (startup) tvwEtc_.Rename(node, L"Startup Create", text::kNodeStartupCreate);
-    }
+    if (ShortcutExists(ShortcutPath(desktop ? kCsidlDesktop : kCsidlStartup, host_.MainWindow()))) return;
+    if (desktop) offer(kEtcDesktopCreate, text::kNodeDesktopCreate);
+    if (startup) offer(kEtcStartupCreate, text::kNodeStartupCreate);
 }
 
 void frmSet::tvwStyle_NodeClick(HTREEITEM node) {
     if (!node) return;
-    const int image = StyleClickImage(tvwStyle_.Image(node));
-    tvwStyle_.SetImage(node, image);
     stylePressed_ = nullptr;
     const std::wstring key = tvwStyle_.Key(node);
-
-    const auto turnOff = [this](const wchar_t* other) {
-        const HTREEITEM otherNode = tvwStyle_.Find(other);
-        if (tvwStyle_.Image(otherNode) == kImageOptionOn) tvwStyle_.SetImage(otherNode, kImageOptionOff);
-    };
-    if (key == L"One Click") {
-        turnOff(L"Two Click");
-        SyncHoverNodes(key, image, 5, 6);
-    } else if (key == L"Two Click") {
-        turnOff(L"One Click");
-        SyncHoverNodes(key, image, 6, 5);
-    } else if (key == L"Under Line Cool") {
-        turnOff(L"Under Line Hot");
-    } else if (key == L"Under Line Hot") {
-        turnOff(L"Under Line Cool");
-    } else if (key == L"Icon NowSave" || key == L"Icon NowLoad") {
-        // A layout is kept only in the icon views: in list and details the list view's positions
-        // are rows, not icon places (the view may have changed since the dialog opened).
-        if (!host_.Settings().InIconView()) return;
-        WaitCursor wait;
-        if (key == L"Icon NowSave") {
-            RestoreIconPositions(host_.IsWinNT());
-        } else {
-            SaveIconPositions(host_.IsWinNT());
-        }
+    if (ClickStyleOption(draft_, key)) {
+        SyncHoverNodes(key);
+        ShowDraft(tvwStyle_);
+        return;
+    }
+    if (tvwStyle_.Image(node) == kImageButtonDown) tvwStyle_.SetImage(node, kImageButtonUp);
+    if (key != kRestoreNowKey && key != kSaveNowKey) return;
+    // The view may have changed since the dialog opened: the commands act in the icon views only.
+    WaitCursor wait;
+    if (key == kRestoreNowKey) {
+        RestoreCommand(host_.Shell(), host_.CurrentSettings().InIconView());
+    } else {
+        SaveCommand(host_.Shell(), host_.CurrentSettings().InIconView());
     }
 }
 
-void frmSet::SyncHoverNodes(const std::wstring& key, int image, int thisIndex, int otherIndex) {
+void frmSet::SyncHoverNodes(const std::wstring& key) {
+    const bool one = key == kStyleKeys[kOneClickFlag];
+    if (!one && key != kStyleKeys[kTwoClickFlag]) return;
     const HTREEITEM node = tvwStyle_.Find(key);
-    if (image == kImageOptionOn) {
-        if (!tvwStyle_.HasChildren(node)) {
-            if (tvwStyle_.HasChildren(tvwStyle_.Find(kStyleKeys[otherIndex]))) {
-                // They keep their pictures, so their states carry over.
-                for (const wchar_t* hover : {L"Under Line Hot", L"Under Line Cool", L"Mouse Active"}) {
-                    tvwStyle_.Move(hover, kStyleKeys[thisIndex]);
-                }
-            } else {
-                tvwStyle_.Add(key, L"Mouse Active", text::kNodeMouseActive, kImageUnchecked);
-                tvwStyle_.Add(key, L"Under Line Cool", text::kNodeUnderLineCool, kImageOptionOff);
-                tvwStyle_.Add(key, L"Under Line Hot", text::kNodeUnderLineHot, kImageOptionOff);
+    if (draft_.StyleFlags[one ? kOneClickFlag : kTwoClickFlag] != 1) {
+        if (!tvwStyle_.HasChildren(node)) return;
+        for (const StyleFlag hover : {kMouseActiveFlag, kUnderLineCoolFlag, kUnderLineHotFlag}) {
+            tvwStyle_.Remove(kStyleKeys[hover]);
+        }
+        return;
+    }
+    if (!tvwStyle_.HasChildren(node)) {
+        if (tvwStyle_.HasChildren(tvwStyle_.Find(kStyleKeys[one ? kTwoClickFlag : kOneClickFlag]))) {
+            // From the other activation option, with their states.
+            for (const StyleFlag hover : {kUnderLineHotFlag, kUnderLineCoolFlag, kMouseActiveFlag}) {
+                tvwStyle_.Move(kStyleKeys[hover], key);
+            }
+        } else {
+            tvwStyle_.Add(key, kStyleKeys[kMouseActiveFlag], text::kStyleNodes[kMouseActiveFlag], kImageUnchecked);
+            for (const StyleFlag hover : {kUnderLineCoolFlag, kUnderLineHotFlag}) {
+                tvwStyle_.Add(key, kStyleKeys[hover], text::kStyleNodes[hover], kImageOptionOff);
             }
         }
-        tvwStyle_.Expand(node);
-    } else if (tvwStyle_.HasChildren(node)) {
-        for (const wchar_t* hover : {L"Mouse Active", L"Under Line Cool", L"Under Line Hot"}) tvwStyle_.Remove(hover);
     }
+    tvwStyle_.Expand(node);
 }
 
 void frmSet::tvwStyle_DblClick() {
-    for (const wchar_t* key : {L"One Click", L"Two Click"}) {
-        const HTREEITEM node = tvwStyle_.Find(key);
-        if (tvwStyle_.Image(node) == kImageOptionOn) {
-            tvwStyle_.SetImage(node, kImageOptionOff);
-            tvwStyle_NodeClick(node);
-            return;
-        }
+    for (const StyleFlag activation : {kOneClickFlag, kTwoClickFlag}) {
+        if (draft_.StyleFlags[activation] != 1) continue;
+        // Off and on again through the click rule: it stays on with its hover options, opened.
+        draft_.StyleFlags[activation] = 0;
+        tvwStyle_NodeClick(tvwStyle_.Find(kStyleKeys[activation]));
+        return;
     }
 }
 
@@ -318,52 +326,12 @@ void frmSet::Tree_MouseMove(KeyedTree& tree, int button, POINT point) {
 
 bool frmSet::ApplySettings() {
     WaitCursor wait;
-    SharedSettings& settings = host_.Settings();
-    bool anyMode = false;
-    for (int i = 4; i <= 7; ++i) anyMode = anyMode || tvwEtc_.ImageOf(kEtcKeys[i]) == kImageChecked;
-    if (!anyMode) {
+    const int16_t* cycling = draft_.ChangeStyleFlags;
+    if (std::none_of(cycling, cycling + kViewModeCount, [](int16_t flag) { return flag == 1; })) {
         ShowMessage(Hwnd(), text::kValidationMessage, text::kValidationTitle, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-
-    // The hover options only count while an activation option is on; without one they are off.
-    bool activation = false;
-    for (int i = kToolTipsFlag; i < kStyleFlagCount; ++i) {
-        if (i >= kMouseActiveFlag && i <= kUnderLineHotFlag && !activation) {
-            settings.StyleFlags[i] = 0;
-            continue;
-        }
-        const int16_t flag = FlagOfImage(tvwStyle_.ImageOf(kStyleKeys[i]));
-        if (flag < 0) continue;
-        settings.StyleFlags[i] = flag;
-        if (flag == 1 && (i == kOneClickFlag || i == kTwoClickFlag)) activation = true;
-    }
-
-    // With the tray chosen no corner is on, and the corner is kept for when the toolbar returns.
-    for (int16_t i = 0; i < 4; ++i) {
-        if (tvwEtc_.ImageOf(kEtcKeys[i]) == kImageOptionOn) {
-            settings.ToolPosition = i;
-            break;
-        }
-    }
-    settings.TaskTray = tvwEtc_.ImageOf(L"Tool Position5") == kImageOptionOn ? 1 : 0;
-    settings.ToolTopMost = tvwEtc_.ImageOf(L"Tool TopMost") == kImageChecked ? 1 : 0;
-    host_.ApplyTopMost();
-
-    for (int i = 0; i < kViewModeCount; ++i) {
-        settings.ChangeStyleFlags[i] = tvwEtc_.ImageOf(kEtcKeys[4 + i]) == kImageChecked ? 1 : 0;
-        host_.Task().SetMenuIconVisible(i, settings.ChangeStyleFlags[i] == 1);
-    }
-    host_.ApplyDesktopStyles();
-    // One step back, so that the advance lands on the current mode when it still cycles.
-    settings.CurrentViewMode = static_cast<int16_t>(settings.CurrentViewMode - 1);
-    host_.SetBarBtn();
-    InvalidateWindow(host_.Desktop().ListView);
-    // Saved in the view just applied: from now on the layout on screen is kept for its size.
-    const int16_t follow = tvwStyle_.ImageOf(L"Icon Follow") == kImageChecked ? 1 : 0;
-    const bool turnedOn = follow == 1 && settings.ScreenFollow != 1;
-    settings.ScreenFollow = follow;
-    if (turnedOn) host_.StartFollowingScreen();
+    host_.ApplySettings(draft_);
     return true;
 }
 
@@ -378,6 +346,18 @@ void frmSet::cmdAbout_Click() {
     about_ = nullptr;
 }
 
+void frmSet::PlaceCentred() {
+    RECT frame = {0, 0, TwipsToPixels(kClientWidthTwips, tppX_), TwipsToPixels(kClientHeightTwips, tppY_)};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(Hwnd(), GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE)));
+    RECT work = {};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    SetWindowPos(Hwnd(), nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 INT_PTR frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM) {
     switch (msg) {
         case WM_INITDIALOG: {
@@ -388,16 +368,7 @@ INT_PTR frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM) {
             const HICON icon = host_.Icon();
             SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
             SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-            RECT frame = {0, 0, TwipsToPixels(kClientWidthTwips, tppX_), TwipsToPixels(kClientHeightTwips, tppY_)};
-            AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(Hwnd(), GWL_STYLE)), FALSE,
-                               static_cast<DWORD>(GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE)));
-            RECT work = {};
-            SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-            const int width = frame.right - frame.left;
-            const int height = frame.bottom - frame.top;
-            SetWindowPos(Hwnd(), nullptr, work.left + (work.right - work.left - width) / 2,
-                         work.top + (work.bottom - work.top - height) / 2, width, height,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
+            PlaceCentred();
             CreateControls();
             Form_Load();
             return TRUE;
@@ -437,41 +408,44 @@ LRESULT CALLBACK frmSet::TreeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     return self->HandleTreeMessage(*tree, msg, wParam, lParam);
 }
 
+void frmSet::NodeClick(KeyedTree& tree, HTREEITEM node) {
+    if (&tree == &tvwStyle_) {
+        tvwStyle_NodeClick(node);
+    } else {
+        tvwEtc_NodeClick(node);
+    }
+}
+
+void frmSet::Tree_LeftDown(KeyedTree& tree, WPARAM keys, POINT point) {
+    // The press is tracked here rather than by the tree, whose own tracking swallows the moves and
+    // the release that the push-button look needs.
+    Tree_MouseDown(tree, ButtonsOf(keys), point);
+    clickStart_ = tree.HitTest(point);
+    SetFocus(tree.Hwnd());
+    if (clickStart_) TreeView_SelectItem(tree.Hwnd(), clickStart_);
+    SetCapture(tree.Hwnd());
+}
+
+void frmSet::Tree_LeftUp(KeyedTree& tree, POINT point) {
+    const HTREEITEM start = std::exchange(clickStart_, nullptr);
+    ReleaseCapture();
+    // The button argument of a release is the button released.
+    Tree_MouseMove(tree, 1, point);
+    const HTREEITEM node = tree.HitTest(point);
+    if (node && node == start) NodeClick(tree, node);
+}
+
 LRESULT frmSet::HandleTreeMessage(KeyedTree& tree, UINT msg, WPARAM wParam, LPARAM lParam) {
     const HWND hwnd = tree.Hwnd();
-    const auto nodeClick = [this, &tree](HTREEITEM node) {
-        if (&tree == &tvwStyle_) {
-            tvwStyle_NodeClick(node);
-        } else {
-            tvwEtc_NodeClick(node);
-        }
-    };
     switch (msg) {
-        case WM_LBUTTONDOWN: {
-            // The press is tracked here rather than by the tree, whose own tracking swallows the
-            // moves and the release that the push-button look needs.
-            const POINT point = PointOf(lParam);
-            Tree_MouseDown(tree, ButtonsOf(wParam), point);
-            clickStart_ = tree.HitTest(point);
-            SetFocus(hwnd);
-            if (clickStart_) TreeView_SelectItem(hwnd, clickStart_);
-            SetCapture(hwnd);
-            return 0;
-        }
+        case WM_LBUTTONDOWN: Tree_LeftDown(tree, wParam, PointOf(lParam)); return 0;
         case WM_MOUSEMOVE:
             if (GetCapture() == hwnd) Tree_MouseMove(tree, ButtonsOf(wParam), PointOf(lParam));
             break;
-        case WM_LBUTTONUP: {
+        case WM_LBUTTONUP:
             if (GetCapture() != hwnd) break;
-            const POINT point = PointOf(lParam);
-            const HTREEITEM start = std::exchange(clickStart_, nullptr);
-            ReleaseCapture();
-            // The button argument of a release is the button released.
-            Tree_MouseMove(tree, 1, point);
-            const HTREEITEM node = tree.HitTest(point);
-            if (node && node == start) nodeClick(node);
+            Tree_LeftUp(tree, PointOf(lParam));
             return 0;
-        }
         case WM_CAPTURECHANGED: {
             // A press cut short (another window took the mouse) leaves no button looking pressed.
             clickStart_ = nullptr;
@@ -486,11 +460,9 @@ LRESULT frmSet::HandleTreeMessage(KeyedTree& tree, UINT msg, WPARAM wParam, LPAR
         }
         case WM_KEYDOWN:
             // The keyboard's way to click the selected node.
-            if (wParam == VK_SPACE) {
-                nodeClick(TreeView_GetSelection(hwnd));
-                return 0;
-            }
-            break;
+            if (wParam != VK_SPACE) break;
+            NodeClick(tree, TreeView_GetSelection(hwnd));
+            return 0;
         case WM_CHAR:
             if (wParam == L' ') return 0;
             break;

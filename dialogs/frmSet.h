@@ -1,5 +1,5 @@
-// The settings dialog: two trees of on/off options, edited as a working copy of the shared
-// settings and copied back by Apply and OK.
+// The settings dialog: two trees of on/off options drawn from a draft of the settings, which the
+// nodes change and Apply and OK hand to the host.
 #pragma once
 #include <windows.h>
 
@@ -10,6 +10,7 @@
 #include "dialogs/KeyedTree.h"
 #include "dialogs/SettingsHost.h"
 #include "dialogs/frmAbout.h"
+#include "settings/Settings.h"
 
 namespace iv {
 
@@ -32,19 +33,19 @@ public:
     frmSet(const frmSet&) = delete;
     frmSet& operator=(const frmSet&) = delete;
 
-    // Opens the dialog with both trees built from the shared state, or brings an open one
-    // forward with its trees as they are.
+    // Opens the dialog with a draft of the settings in force and both trees drawn from it, or
+    // brings an open one forward with its draft as it is.
     void Show();
-    // Closes the dialog; edits that were not applied are dropped with the trees.
+    // Closes the dialog; edits that were not applied are dropped with the draft.
     void Unload();
 
     bool IsLoaded() const { return Hwnd() != nullptr; }
     KeyedTree& tvwStyle() { return tvwStyle_; }
     KeyedTree& tvwEtc() { return tvwEtc_; }
-    HTREEITEM StylePressedNode() const { return stylePressed_; }
     HTREEITEM EtcPressedNode() const { return etcPressed_; }
+    const SharedSettings& Draft() const { return draft_; }
 
-    // Validates the trees, copies them into the shared state and applies it; false when refused.
+    // Validates the draft and hands it to the host, which applies it; false when refused.
     bool ApplySettings();
 
     void tvwStyle_NodeClick(HTREEITEM node);
@@ -64,18 +65,30 @@ private:
     static LRESULT CALLBACK TreeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
     INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     LRESULT HandleTreeMessage(KeyedTree& tree, UINT msg, WPARAM wParam, LPARAM lParam);
+    void NodeClick(KeyedTree& tree, HTREEITEM node);
+    void Tree_LeftDown(KeyedTree& tree, WPARAM keys, POINT point);
+    void Tree_LeftUp(KeyedTree& tree, POINT point);
 
+    void PlaceCentred();
     void CreateControls();
     void Form_Load();
+    void BuildStyleTree(bool iconView);
+    void BuildEtcTree();
     void PrepareTree(KeyedTree& tree);
     void AddShortcutNode(int folder, const wchar_t* deleteKey, const wchar_t* deleteText, const wchar_t* createKey,
                          const wchar_t* createText);
-    void SyncHoverNodes(const std::wstring& key, int image, int thisIndex, int otherIndex);
+    // Every option node's picture as the draft has it.
+    void ShowDraft(KeyedTree& tree);
+    // The hover options hang under the activation option that is on, and exist only then.
+    void SyncHoverNodes(const std::wstring& key);
+    void RunShortcutCommand(HTREEITEM node, const std::wstring& key);
     // Deletes a shortcut for a "Delete" node; false when a file is left that could not be deleted.
     bool DeleteShortcutOf(int folder);
     HTREEITEM& PressedSlot(KeyedTree& tree) { return &tree == &tvwStyle_ ? stylePressed_ : etcPressed_; }
 
     SettingsHost& host_;
+    // The settings as the trees show them, from the opening until the dialog closes.
+    SharedSettings draft_;
     KeyedTree tvwStyle_;
     KeyedTree tvwEtc_;
     HTREEITEM stylePressed_ = nullptr;

@@ -40,18 +40,16 @@ inline constexpr wchar_t kValidationMessage[] = L"切替えるｽﾀｲﾙの選
 
 // The style tree's nodes.
 inline constexpr wchar_t kNodeDetail[] = L"詳細表示設定";
-inline constexpr wchar_t kNodeRowSelect[] = L"1行全て選択";
-inline constexpr wchar_t kNodeGridLine[] = L"ｸﾞﾘｯﾄﾞﾗｲﾝ表示";
-inline constexpr wchar_t kNodeHeaderMove[] = L"ﾍｯﾀﾞｰ移動可能";
-inline constexpr wchar_t kNodeAllItemIcon[] = L"全項目にｱｲｺﾝ表示";
+// The options of the style tree, in StyleFlags order (Tool Tips .. Text Color).
+inline constexpr const wchar_t* kStyleNodes[11] = {
+    L"ﾂｰﾙﾁｯﾌﾟ表示",        L"1行全て選択",
+    L"ｸﾞﾘｯﾄﾞﾗｲﾝ表示",      L"ﾍｯﾀﾞｰ移動可能",
+    L"全項目にｱｲｺﾝ表示",   L"1ｸﾘｯｸ選択",
+    L"2ｸﾘｯｸ選択",          L"ﾏｳｽｶｰｿﾙ上のｱｲｺﾝを自動選択",
+    L"常にｱﾝﾀﾞｰﾗｲﾝを表示", L"選択時にｱﾝﾀﾞｰﾗｲﾝを表示",
+    L"ﾃｷｽﾄの背景を透明",
+};
 inline constexpr wchar_t kNodeCommon[] = L"共通設定";
-inline constexpr wchar_t kNodeToolTips[] = L"ﾂｰﾙﾁｯﾌﾟ表示";
-inline constexpr wchar_t kNodeOneClick[] = L"1ｸﾘｯｸ選択";
-inline constexpr wchar_t kNodeTwoClick[] = L"2ｸﾘｯｸ選択";
-inline constexpr wchar_t kNodeTextColor[] = L"ﾃｷｽﾄの背景を透明";
-inline constexpr wchar_t kNodeMouseActive[] = L"ﾏｳｽｶｰｿﾙ上のｱｲｺﾝを自動選択";
-inline constexpr wchar_t kNodeUnderLineCool[] = L"常にｱﾝﾀﾞｰﾗｲﾝを表示";
-inline constexpr wchar_t kNodeUnderLineHot[] = L"選択時にｱﾝﾀﾞｰﾗｲﾝを表示";
 inline constexpr wchar_t kNodePositions[] = L"ｱｲｺﾝ位置設定";
 inline constexpr wchar_t kNodeRestoreAtStart[] = L"起動時にｱｲｺﾝ位置を復元";
 inline constexpr wchar_t kNodeSaveAtExit[] = L"終了時にｱｲｺﾝ位置を保存";

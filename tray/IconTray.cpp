@@ -5,7 +5,6 @@
 
 #include "base/Twips.h"
 #include "base/Window.h"
-#include "desktop/DesktopWindows.h"
 
 namespace iv {
 namespace {
@@ -157,7 +156,7 @@ LRESULT IconTray::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == kTrayCallbackMessage && wParam == kTrayIconId) {
         // A callback sent while this thread waits for the shell would open its menu inside that
         // wait: it is handled once the wait is over.
-        if (ShellRequestInFlight()) {
+        if (WaitingForShell && WaitingForShell()) {
             PostMessageW(Hwnd(), msg, wParam, lParam);
             return 0;
         }

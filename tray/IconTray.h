@@ -92,6 +92,8 @@ public:
 
     // Raised for the mouse messages of the icon.
     std::function<void(TrayEvent)> OnEvent;
+    // Whether the program waits for the shell's answer; a callback is then handled after the wait.
+    std::function<bool()> WaitingForShell;
 
 private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;

@@ -1,6 +1,5 @@
 #include "tray/frmTask.h"
 
-#include "desktop/ListViewStyles.h"
 #include "res/texts.h"
 
 namespace iv {
@@ -34,6 +33,7 @@ bool frmTask::Load() {
         if (event == TrayEvent::LeftDblClick) ucTask_LeftDblClick();
         if (event == TrayEvent::MouseRightUp) ucTask_MouseRightUp();
     };
+    ucTask_.WaitingForShell = [this] { return host_.WaitingForShell(); };
     ucTask_.frmParent_Load();
     return true;
 }
@@ -79,22 +79,17 @@ void frmTask::ucTask_MouseRightUp() {
 }
 
 void frmTask::menuIcon_Click(int index) {
-    int16_t& mode = host_.Settings().CurrentViewMode;
-    if (mode > 0 && mode <= kViewModeCount) SetMenuIconChecked(mode - 1, false);
-    // One step back, so that the advance lands on the mode chosen.
-    mode = static_cast<int16_t>(index);
-    host_.SetBarBtn();
-    InvalidateWindow(host_.Desktop().ListView);
+    host_.ChooseViewMode(static_cast<int16_t>(index + 1), ViewModeChoice::ThisOrNextCycling);
 }
 
-void frmTask::menuRedraw_Click() { RedrawDesktop(host_.Desktop()); }
+void frmTask::menuRedraw_Click() { host_.RedrawDesktop(); }
 
 void frmTask::menuExit_Click() { host_.Exit(); }
 
 LRESULT frmTask::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_COMMAND: {
-            if (ShellRequestInFlight()) {
+            if (host_.WaitingForShell()) {
                 PostMessageW(Hwnd(), msg, wParam, lParam);
                 return 0;
             }

@@ -41,13 +41,14 @@ protected:
     void Move(int index, int x, int y) const { ListView_SetItemPosition32(desktop_->ListView(), index, x, y); }
 
     std::wstring key_;
+    ShellSession session_;
     std::unique_ptr<standin::Desktop> desktop_;
 };
 
 TEST_F(IconPositionsTest, ReadsEveryNameAndPositionInIndexOrder) {
     Desktop({{L"Readme", 20, 30}, {L"予定表 \U0001F4C5.xlsx", 120, 30}, {L"a\\b.c*d", 20, 130}});
     IconPositionList list;
-    ASSERT_EQ(ReadDesktopItems(list, true), ReadResult::Read);
+    ASSERT_EQ(ReadDesktopItems(session_, list), ReadResult::Read);
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0].Name, L"Readme");
     EXPECT_EQ(list[1].Name, L"予定表 \U0001F4C5.xlsx");
@@ -63,26 +64,27 @@ TEST_F(IconPositionsTest, ReadsEveryNameAndPositionInIndexOrder) {
 TEST_F(IconPositionsTest, TheSharedMappingVariantReadsTheSame) {
     Desktop({{L"Readme", 20, 30}, {L"メモ", 120, 40}});
     IconPositionList list;
-    ASSERT_EQ(ReadDesktopItems(list, false), ReadResult::Read);
+    ShellSession ninetyEight({false, true});
+    ASSERT_EQ(ReadDesktopItems(ninetyEight, list), ReadResult::Read);
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[1].Name, L"メモ");
     EXPECT_EQ(list[1].X, 120);
     EXPECT_EQ(list[1].Y, 40);
     // Save and restore work through the mapping too.
-    SaveIconPositions(true);
+    SaveIconPositions(ninetyEight);
     Move(1, 300, 300);
-    RestoreIconPositions(true);
+    RestoreIconPositions(ninetyEight);
     EXPECT_EQ(Position(1).x, 120);
     EXPECT_EQ(Position(1).y, 40);
 }
 
 TEST_F(IconPositionsTest, AnEmptyOrMissingDesktopGivesOneBlankRecord) {
     IconPositionList list(3);
-    EXPECT_EQ(ReadDesktopItems(list, true), ReadResult::NoListView);
+    EXPECT_EQ(ReadDesktopItems(session_, list), ReadResult::NoListView);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].Name, L"");
     Desktop({});
-    EXPECT_EQ(ReadDesktopItems(list, true), ReadResult::Read);
+    EXPECT_EQ(ReadDesktopItems(session_, list), ReadResult::Read);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].Name, L"");
     EXPECT_EQ(list[0].X, 0);
@@ -92,14 +94,14 @@ TEST_F(IconPositionsTest, ANameLongerThanTheTextAreaIsCutNotOverrun) {
     const std::wstring longName(300, L'n');
     Desktop({{longName, 10, 10}, {L"after", 100, 10}});
     IconPositionList list;
-    ASSERT_EQ(ReadDesktopItems(list, true), ReadResult::Read);
+    ASSERT_EQ(ReadDesktopItems(session_, list), ReadResult::Read);
     EXPECT_EQ(list[0].Name, longName.substr(0, kItemTextChars - 1));
     EXPECT_EQ(list[1].Name, L"after");
 }
 
 TEST_F(IconPositionsTest, SaveThenRestorePutsMovedIconsBack) {
     Desktop({{L"Readme", 20, 30}, {L"Data", 120, 30}, {L"Photos", 20, 130}});
-    SaveIconPositions(true);
+    SaveIconPositions(session_);
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
     EXPECT_EQ(ReadString(key_, L"Readme.Y"), L"30");
     EXPECT_EQ(ReadString(key_, L"Photos.Y"), L"130");
@@ -107,14 +109,14 @@ TEST_F(IconPositionsTest, SaveThenRestorePutsMovedIconsBack) {
 
     Move(0, 400, 400);
     Move(2, 500, 90);
-    RestoreIconPositions(true);
+    RestoreIconPositions(session_);
     EXPECT_EQ(Position(0).x, 20);
     EXPECT_EQ(Position(0).y, 30);
     EXPECT_EQ(Position(2).x, 20);
     EXPECT_EQ(Position(2).y, 130);
 
     // Saving again without changes gives the same store.
-    SaveIconPositions(true);
+    SaveIconPositions(session_);
     EXPECT_EQ(ValueNames(key_).size(), 6u);
     EXPECT_EQ(ReadString(key_, L"Data.X"), L"120");
 }
@@ -122,21 +124,21 @@ TEST_F(IconPositionsTest, SaveThenRestorePutsMovedIconsBack) {
 TEST_F(IconPositionsTest, NoSaveWritesWhileAChangeOfTheScreenSizeSettles) {
     Desktop({{L"Readme", 20, 30}});
     // Another size seen just before: the current one is a change that has not settled.
-    TheScreen().Notice({1, 1}, GetTickCount64());
-    EXPECT_EQ(SaveIconPositions(true), SaveResult::NotSaved);
+    session_.Screen().Notice({1, 1}, GetTickCount64());
+    EXPECT_EQ(SaveIconPositions(session_), SaveResult::NotSaved);
     EXPECT_TRUE(ValueNames(key_).empty());
-    ASSERT_TRUE(TheScreen().TakeSettled(GetTickCount64() + kScreenSettleMs));
-    EXPECT_EQ(SaveIconPositions(true), SaveResult::Saved);
+    ASSERT_TRUE(session_.Screen().TakeSettled(GetTickCount64() + kScreenSettleMs));
+    EXPECT_EQ(SaveIconPositions(session_), SaveResult::Saved);
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
 }
 
 TEST_F(IconPositionsTest, TwoItemsWithOneNameShareTheLaterPosition) {
     Desktop({{L"Same", 20, 30}, {L"Other", 120, 30}, {L"Same", 220, 40}});
-    SaveIconPositions(true);
+    SaveIconPositions(session_);
     EXPECT_EQ(ReadString(key_, L"Same.X"), L"220");
     EXPECT_EQ(ReadString(key_, L"Same.Y"), L"40");
     EXPECT_EQ(ValueNames(key_).size(), 4u);
-    RestoreIconPositions(true);
+    RestoreIconPositions(session_);
     EXPECT_EQ(Position(0).x, 220);
     EXPECT_EQ(Position(2).x, 220);
 }
@@ -150,7 +152,7 @@ TEST_F(IconPositionsTest, RestoreNeedsBothValuesAndReadsNumbersLikeSettings) {
     WriteString(key_, L"Text.Y", L"70");
     WriteString(key_, L"Negative.X", L"-20");
     WriteString(key_, L"Negative.Y", L" 80.5");
-    RestoreIconPositions(true);
+    RestoreIconPositions(session_);
     EXPECT_EQ(Position(0).x, 50);
     EXPECT_EQ(Position(0).y, 60);
     EXPECT_EQ(Position(1).x, 120);
@@ -168,7 +170,7 @@ TEST_F(IconPositionsTest, SaveDropsItemsThatAreGoneAndLeavesOtherScreenSizes) {
     WriteString(key_, L"Gone.Y", L"5");
     WriteString(key_, L"README.X", L"7");
     Desktop({{L"Readme", 20, 30}});
-    SaveIconPositions(true);
+    SaveIconPositions(session_);
     EXPECT_EQ(ReadString(key_, L"Gone.X"), L"<absent>");
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
     EXPECT_EQ(ValueNames(key_).size(), 2u);
@@ -178,7 +180,7 @@ TEST_F(IconPositionsTest, SaveDropsItemsThatAreGoneAndLeavesOtherScreenSizes) {
 TEST_F(IconPositionsTest, AnEmptyDesktopStoresTheBlankRecord) {
     WriteString(key_, L"Gone.X", L"5");
     Desktop({});
-    SaveIconPositions(true);
+    SaveIconPositions(session_);
     EXPECT_EQ(ReadString(key_, L".X"), L"0");
     EXPECT_EQ(ReadString(key_, L".Y"), L"0");
     EXPECT_EQ(ValueNames(key_).size(), 2u);
@@ -187,10 +189,10 @@ TEST_F(IconPositionsTest, AnEmptyDesktopStoresTheBlankRecord) {
 TEST_F(IconPositionsTest, ASaveWithoutADesktopLeavesTheStoreAlone) {
     WriteString(key_, L"Readme.X", L"20");
     WriteString(key_, L"Readme.Y", L"30");
-    SaveIconPositions(true);
+    SaveIconPositions(session_);
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
     EXPECT_EQ(ValueNames(key_).size(), 2u);
-    RestoreIconPositions(true);  // nothing to move, nothing fails
+    RestoreIconPositions(session_);  // nothing to move, nothing fails
 }
 
 LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -208,9 +210,10 @@ TEST(ItemCount, IsBoundedAndANegativeAnswerIsNoAnswer) {
     RegisterClassW(&wc);
     ScopedWindow list(
         CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr));
+    ShellSession session;
     for (const auto& [answer, count] : {std::pair{100000, kMaxDesktopItems}, std::pair{-5, -1}, std::pair{12, 12}}) {
         SetWindowLongPtrW(list.Get(), GWLP_USERDATA, answer);
-        EXPECT_EQ(GetItemCount(list.Get()), count) << answer;
+        EXPECT_EQ(GetItemCount(session, list.Get()), count) << answer;
     }
 }
 

@@ -7,6 +7,8 @@
 #include "desktop/DesktopWatcher.h"
 #include "desktop/DesktopWindows.h"
 #include "desktop/ListViewStyles.h"
+#include "desktop/ShellSession.h"
+#include "desktop/ViewModes.h"
 #include "settings/Settings.h"
 #include "tests/stand-in/StandIn.h"
 #include "tests/support/Processes.h"
@@ -41,6 +43,7 @@ protected:
     }
 
     std::unique_ptr<standin::Desktop> desktop_;
+    ShellSession session_;
     SharedSettings settings_;
     DesktopWindowHandles windows_;
     DesktopWatcher watcher_;
@@ -56,10 +59,10 @@ TEST_F(ListViewStylesTest, EachFlagTurnsOnItsOwnStyleAndOnlyOneCounts) {
     for (int i = 0; i < 10; ++i) {
         for (auto& f : settings_.StyleFlags) f = 0;
         settings_.StyleFlags[i] = 1;
-        ApplyListViewStyles(windows_, settings_.StyleFlags, label_);
+        ApplyListViewStyles(session_, windows_, settings_.StyleFlags, label_);
         EXPECT_EQ(static_cast<DWORD>(ListView_GetExtendedListViewStyle(ListView())), expected[i]) << i;
         settings_.StyleFlags[i] = 2;
-        ApplyListViewStyles(windows_, settings_.StyleFlags, label_);
+        ApplyListViewStyles(session_, windows_, settings_.StyleFlags, label_);
         EXPECT_EQ(ListView_GetExtendedListViewStyle(ListView()), 0u) << i;
     }
 }
@@ -69,7 +72,7 @@ TEST_F(ListViewStylesTest, StylesTheShellHadSetAreCleared) {
     settings_.StyleFlags[0] = 1;
     settings_.StyleFlags[9] = 1;
     desktop_->ClearLog();
-    ApplyListViewStyles(windows_, settings_.StyleFlags, label_);
+    ApplyListViewStyles(session_, windows_, settings_.StyleFlags, label_);
     EXPECT_EQ(static_cast<DWORD>(ListView_GetExtendedListViewStyle(ListView())),
               static_cast<DWORD>(LVS_EX_INFOTIP | LVS_EX_UNDERLINEHOT));
     EXPECT_EQ(ProgramMessages(desktop_->Log())[0], L"LV LVM_SETEXTENDEDLISTVIEWSTYLE mask=0x00000000 style=0x00000C00");
@@ -78,13 +81,13 @@ TEST_F(ListViewStylesTest, StylesTheShellHadSetAreCleared) {
 TEST_F(ListViewStylesTest, TransparentLabelsAndTheSavedColourBack) {
     ListView_SetTextBkColor(ListView(), RGB(10, 20, 30));
     settings_.StyleFlags[10] = 1;
-    ApplyListViewStyles(windows_, settings_.StyleFlags, label_);
+    ApplyListViewStyles(session_, windows_, settings_.StyleFlags, label_);
     EXPECT_EQ(ListView_GetTextBkColor(ListView()), CLR_NONE);
     settings_.StyleFlags[10] = 0;
-    ApplyListViewStyles(windows_, settings_.StyleFlags, label_);
+    ApplyListViewStyles(session_, windows_, settings_.StyleFlags, label_);
     EXPECT_EQ(ListView_GetTextBkColor(ListView()), RGB(10, 20, 30));
     settings_.StyleFlags[10] = 2;
-    ApplyListViewStyles(windows_, settings_.StyleFlags, label_);
+    ApplyListViewStyles(session_, windows_, settings_.StyleFlags, label_);
     EXPECT_EQ(ListView_GetTextBkColor(ListView()), RGB(10, 20, 30));
     EXPECT_TRUE(TakeInvalidation());
     RECT r = {};
@@ -93,27 +96,27 @@ TEST_F(ListViewStylesTest, TransparentLabelsAndTheSavedColourBack) {
     // A colour the start-up could not read (no desktop yet, at log-on) is unknown, never black:
     // nothing is set while it stays unknown, and it is read when the desktop answers.
     LabelBackground unknown;
-    unknown.TryRead(nullptr);
+    unknown.TryRead(session_, nullptr);
     ListView_SetTextBkColor(ListView(), RGB(40, 50, 60));
-    ApplyListViewStyles(DesktopWindowHandles{}, settings_.StyleFlags, unknown);
-    ApplyListViewStyles(windows_, settings_.StyleFlags, unknown);
+    ApplyListViewStyles(session_, DesktopWindowHandles{}, settings_.StyleFlags, unknown);
+    ApplyListViewStyles(session_, windows_, settings_.StyleFlags, unknown);
     EXPECT_EQ(ListView_GetTextBkColor(ListView()), RGB(40, 50, 60));
     EXPECT_EQ(unknown.Saved(), RGB(40, 50, 60));
 }
 
 TEST_F(ListViewStylesTest, KeepTextTransparentRestoresTheColourWithoutARepaint) {
     settings_.StyleFlags[10] = 1;
-    ApplyListViewStyles(windows_, settings_.StyleFlags, label_);
+    ApplyListViewStyles(session_, windows_, settings_.StyleFlags, label_);
     TakeInvalidation();
     desktop_->ClearLog();
-    watcher_.KeepTextTransparent(windows_, settings_.StyleFlags[kTextColorFlag] == 1);
+    watcher_.KeepTextTransparent(session_, windows_, settings_.StyleFlags[kTextColorFlag] == 1);
     EXPECT_TRUE(ProgramMessages(desktop_->Log()).empty()) << "nothing to do while it is transparent";
 
     // The shell resets the background, as after a wallpaper change.
     ListView_SetTextBkColor(ListView(), RGB(255, 255, 255));
     TakeInvalidation();
     desktop_->ClearLog();
-    watcher_.KeepTextTransparent(windows_, settings_.StyleFlags[kTextColorFlag] == 1);
+    watcher_.KeepTextTransparent(session_, windows_, settings_.StyleFlags[kTextColorFlag] == 1);
     EXPECT_EQ(ProgramMessages(desktop_->Log()), (Lines{L"LV LVM_SETTEXTBKCOLOR 0xFFFFFFFF"}));
     EXPECT_EQ(ListView_GetTextBkColor(ListView()), CLR_NONE);
     EXPECT_FALSE(TakeInvalidation());
@@ -121,16 +124,16 @@ TEST_F(ListViewStylesTest, KeepTextTransparentRestoresTheColourWithoutARepaint) 
     // Off: the shell's colour is left alone.
     settings_.StyleFlags[10] = 0;
     ListView_SetTextBkColor(ListView(), RGB(255, 255, 255));
-    watcher_.KeepTextTransparent(windows_, settings_.StyleFlags[kTextColorFlag] == 1);
+    watcher_.KeepTextTransparent(session_, windows_, settings_.StyleFlags[kTextColorFlag] == 1);
     EXPECT_EQ(ListView_GetTextBkColor(ListView()), RGB(255, 255, 255));
 }
 
 TEST_F(ListViewStylesTest, OneRepaintPerChangeOfItemCount) {
     TakeInvalidation();
-    watcher_.CheckItemCount(windows_);  // the first check after start-up always repaints
+    watcher_.CheckItemCount(session_, windows_);  // the first check after start-up always repaints
     EXPECT_TRUE(TakeInvalidation());
     EXPECT_EQ(watcher_.LastItemCount(), 40);
-    watcher_.CheckItemCount(windows_);
+    watcher_.CheckItemCount(session_, windows_);
     EXPECT_FALSE(TakeInvalidation());
 
     LVITEMW item = {};
@@ -139,29 +142,28 @@ TEST_F(ListViewStylesTest, OneRepaintPerChangeOfItemCount) {
     item.pszText = const_cast<wchar_t*>(L"New file");
     ListView_InsertItem(ListView(), &item);
     TakeInvalidation();
-    watcher_.CheckItemCount(windows_);
+    watcher_.CheckItemCount(session_, windows_);
     EXPECT_TRUE(TakeInvalidation());
     EXPECT_EQ(watcher_.LastItemCount(), 41);
-    watcher_.CheckItemCount(windows_);
+    watcher_.CheckItemCount(session_, windows_);
     EXPECT_FALSE(TakeInvalidation());
 
     ListView_DeleteItem(ListView(), 0);
     ListView_DeleteItem(ListView(), 0);
     TakeInvalidation();
-    watcher_.CheckItemCount(windows_);
+    watcher_.CheckItemCount(session_, windows_);
     EXPECT_TRUE(TakeInvalidation());
     EXPECT_EQ(watcher_.LastItemCount(), 39);
 
     // A desktop that is gone counts as empty.
     desktop_.reset();
-    watcher_.CheckItemCount(windows_);
+    watcher_.CheckItemCount(session_, windows_);
     EXPECT_EQ(watcher_.LastItemCount(), 0);
 }
 
 TEST_F(ListViewStylesTest, SmallIconsRepaintOncePerHorizontalScroll) {
-    SetDesktopViewMode(windows_, watcher_, commands_, 1, 0, false);
+    SetDesktopViewMode(session_, windows_, commands_, kSmallIconsMode, kLargeIconsMode);
     PumpMessages(30);
-    ASSERT_TRUE(watcher_.ScrollWatch());
     // Squeeze the view so that its icons need scrolling sideways.
     SetWindowPos(desktop_->DefView(), nullptr, 0, 0, 300, 200, SWP_NOZORDER | SWP_NOMOVE);
     SetWindowPos(ListView(), nullptr, 0, 0, 300, 200, SWP_NOZORDER | SWP_NOMOVE);
@@ -181,7 +183,8 @@ TEST_F(ListViewStylesTest, SmallIconsRepaintOncePerHorizontalScroll) {
     EXPECT_FALSE(TakeInvalidation());
 
     // In any other mode scrolling is not followed.
-    SetDesktopViewMode(windows_, watcher_, commands_, 0, 1, false);
+    SetDesktopViewMode(session_, windows_, commands_, kLargeIconsMode, kSmallIconsMode);
+    watcher_.StopScrollFollow();
     ListView_Scroll(ListView(), -200, 0);
     PumpMessages(30);
     TakeInvalidation();
@@ -198,17 +201,18 @@ TEST_F(ListViewStylesTest, RedrawFindsTheDesktopAndRepaintsIt) {
 }
 
 TEST(ListViewStylesWithoutDesktop, NothingHappensAndNothingFails) {
+    ShellSession session;
     SharedSettings settings;
     DesktopWindowHandles windows;
     DesktopWatcher watcher;
     settings.StyleFlags[kTextColorFlag] = 1;
     LabelBackground label;
-    ApplyListViewStyles(windows, settings.StyleFlags, label);
+    ApplyListViewStyles(session, windows, settings.StyleFlags, label);
     EXPECT_FALSE(label.Saved());
-    watcher.KeepTextTransparent(windows, true);
+    watcher.KeepTextTransparent(session, windows, true);
     watcher.StartScrollFollow(nullptr);
     watcher.FollowScroll(windows);
-    watcher.CheckItemCount(windows);
+    watcher.CheckItemCount(session, windows);
     EXPECT_EQ(watcher.LastItemCount(), 0);
     RedrawDesktop(windows);
 }

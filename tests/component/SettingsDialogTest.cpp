@@ -374,8 +374,8 @@ TEST_F(SettingsDialogTest, IconCommandsSaveAndRestoreAtOnce) {
     // The view switched to a list while the dialog is open: its rows are no icon layout, so the
     // commands leave the store and the desktop alone.
     Open();
-    main_->barBtn_ButtonClick(frmMain::kViewButton);
-    main_->barBtn_ButtonClick(frmMain::kViewButton);
+    main_->barBtn_ButtonClick(kViewButton);
+    main_->barBtn_ButtonClick(kViewButton);
     ASSERT_EQ(State().CurrentViewMode, 3);
     DeleteKeyTree(key);
     Click(Style(), L"Icon NowLoad");
@@ -528,7 +528,7 @@ TEST_F(SettingsDialogTest, EnterIsOkAndEscIsCancel) {
 }
 
 TEST_F(SettingsDialogTest, OpensFromTheToolbarTheTrayMenuAndTheTrayIcon) {
-    SendMessageW(main_->Hwnd(), WM_COMMAND, frmMain::kSettingsButton, reinterpret_cast<LPARAM>(main_->Toolbar()));
+    SendMessageW(main_->Hwnd(), WM_COMMAND, kSettingsButton, reinterpret_cast<LPARAM>(main_->Toolbar()));
     EXPECT_TRUE(Dialog().IsLoaded());
     Dialog().Unload();
     SendMessageW(main_->Task().Hwnd(), WM_COMMAND, frmTask::kMenuSetting, 0);

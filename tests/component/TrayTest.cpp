@@ -218,7 +218,7 @@ TEST_F(frmTaskTest, MenuShowsCyclingModesWithOneCheckMark) {
 
 TEST_F(frmTaskTest, ToolbarClicksMoveTheMarkAndTheTraySwitchKeepsOne) {
     Load();
-    for (int i = 0; i < 3; ++i) form_->barBtn_ButtonClick(frmMain::kViewButton);
+    for (int i = 0; i < 3; ++i) form_->barBtn_ButtonClick(kViewButton);
     EXPECT_EQ(form_->Settings().CurrentViewMode, 4);
     form_->Settings().TaskTray = 1;
     form_->Timer1_Timer();
@@ -233,11 +233,11 @@ TEST_F(frmTaskTest, ToolbarClicksMoveTheMarkAndTheTraySwitchKeepsOne) {
 TEST_F(frmTaskTest, ACommandSetsAModeOutsideTheCycleAndTheMarkFollows) {
     WriteString(kSettingsKey, L"Change Style", L"1101");
     Load();
-    EXPECT_TRUE(form_->SetViewMode(3));
+    EXPECT_EQ(form_->RunCommand({Command::View, 3, false}), kExitDone);
     EXPECT_EQ(form_->Settings().CurrentViewMode, 3);
     EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_LIST));
     for (const auto& t : MenuTexts()) EXPECT_NE(t.rfind(L"* ", 0), 0u) << t;
-    EXPECT_TRUE(form_->SetViewMode(2));
+    EXPECT_EQ(form_->RunCommand({Command::View, 2, false}), kExitDone);
     EXPECT_EQ(MenuTexts()[1], L"* 小さいｱｲｺﾝ(&M)");
     EXPECT_EQ(MenuTexts()[0], L"大きいｱｲｺﾝ(&G)");
 }

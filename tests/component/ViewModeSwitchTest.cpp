@@ -4,9 +4,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "desktop/DesktopWatcher.h"
-#include "desktop/DesktopWindows.h"
 #include "base/ScopedWin.h"
+#include "desktop/DesktopKeeper.h"
+#include "desktop/DesktopWindows.h"
+#include "desktop/ViewModes.h"
 #include "tests/stand-in/StandIn.h"
 #include "tests/support/Processes.h"
 #include "tests/support/StandInLog.h"
@@ -30,7 +31,7 @@ protected:
 
     Lines Switch(int16_t mode, int16_t previous) {
         desktop_->ClearLog();
-        SetDesktopViewMode(windows_, watcher_, commands_, mode, previous, oldWin9x_);
+        SetDesktopViewMode(session_, windows_, commands_, mode, previous);
         PumpMessages(20);
         return ProgramMessages(desktop_->Log());
     }
@@ -43,10 +44,9 @@ protected:
     }
 
     std::unique_ptr<standin::Desktop> desktop_;
+    ShellSession session_;
     DesktopWindowHandles windows_;
-    DesktopWatcher watcher_;
     ViewCommands commands_ = ViewCommands::Unknown;
-    bool oldWin9x_ = false;
 };
 
 TEST_F(ViewModeSwitchTest, FindsTheStandInWindows) {
@@ -56,63 +56,75 @@ TEST_F(ViewModeSwitchTest, FindsTheStandInWindows) {
 }
 
 TEST_F(ViewModeSwitchTest, EachModeOnNt) {
-    EXPECT_EQ(Switch(1, 0), (Lines{L"VIEW WM_COMMAND 0x702A", L"LV WM_STYLECHANGED new=0x00004242"}));
+    EXPECT_EQ(Switch(2, 1), (Lines{L"VIEW WM_COMMAND 0x702A", L"LV WM_STYLECHANGED new=0x00004242"}));
     EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_SMALLICON));
-    EXPECT_EQ(Switch(2, 1), (Lines{L"VIEW WM_COMMAND 0x702B", L"LV WM_STYLECHANGED new=0x00004A43"}));
+    EXPECT_EQ(Switch(3, 2), (Lines{L"VIEW WM_COMMAND 0x702B", L"LV WM_STYLECHANGED new=0x00004A43"}));
     EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_LIST));
-    EXPECT_EQ(Switch(0, 2), (Lines{L"VIEW WM_COMMAND 0x7029", L"LV WM_STYLECHANGED new=0x00004A40"}));
+    EXPECT_EQ(Switch(1, 3), (Lines{L"VIEW WM_COMMAND 0x7029", L"LV WM_STYLECHANGED new=0x00004A40"}));
     EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_ICON));
 }
 
 TEST_F(ViewModeSwitchTest, DetailsSendsTheStyleFirstThenThePreviousModeAndDetails) {
-    EXPECT_EQ(Switch(3, 1),
+    EXPECT_EQ(Switch(4, 2),
               (Lines{L"LV WM_STYLECHANGED new=0x00000E41", L"VIEW WM_COMMAND 0x702A", L"VIEW WM_COMMAND 0x702C"}));
     EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_REPORT));
     EXPECT_TRUE(HeaderVisible());
-    EXPECT_EQ(Switch(3, 2)[1], L"VIEW WM_COMMAND 0x702B");
-    EXPECT_EQ(Switch(3, 3)[1], L"VIEW WM_COMMAND 0x7029");
-    // At start-up with "Desktop Icon" = "1" and only details cycling, the previous mode is -1.
-    EXPECT_EQ(Switch(3, -1)[1], L"VIEW WM_COMMAND 0x7029");
+    EXPECT_EQ(Switch(4, 3)[1], L"VIEW WM_COMMAND 0x702B");
+    EXPECT_EQ(Switch(4, 4)[1], L"VIEW WM_COMMAND 0x7029");
+    // At start-up with "Desktop Icon" = "1" and only details cycling, the mode stepped back from is 0.
+    EXPECT_EQ(Switch(4, 0)[1], L"VIEW WM_COMMAND 0x7029");
 }
 
 TEST_F(ViewModeSwitchTest, LeavingDetailsHidesTheHeader) {
-    Switch(3, 0);
+    Switch(4, 1);
     ASSERT_TRUE(HeaderVisible());
-    Switch(0, 3);
+    Switch(1, 4);
     EXPECT_FALSE(HeaderVisible());
     EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_ICON));
 }
 
 TEST_F(ViewModeSwitchTest, OnNinetyFiveAndNinetyEightOnlyTheStyleIsSent) {
-    oldWin9x_ = true;
-    EXPECT_EQ(Switch(0, 3), (Lines{L"LV WM_STYLECHANGED new=0x00000A40"}));
-    EXPECT_EQ(Switch(1, 0), (Lines{L"LV WM_STYLECHANGED new=0x00000242"}));
-    EXPECT_EQ(Switch(2, 1), (Lines{L"LV WM_STYLECHANGED new=0x00000A43"}));
-    EXPECT_EQ(Switch(3, 2), (Lines{L"LV WM_STYLECHANGED new=0x00000E41"}));
+    ShellSession ninetyEight({false, true});
+    const auto switchThere = [&](int16_t mode, int16_t previous) {
+        desktop_->ClearLog();
+        SetDesktopViewMode(ninetyEight, windows_, commands_, mode, previous);
+        return ProgramMessages(desktop_->Log());
+    };
+    EXPECT_EQ(switchThere(1, 4), (Lines{L"LV WM_STYLECHANGED new=0x00000A40"}));
+    EXPECT_EQ(switchThere(2, 1), (Lines{L"LV WM_STYLECHANGED new=0x00000242"}));
+    EXPECT_EQ(switchThere(3, 2), (Lines{L"LV WM_STYLECHANGED new=0x00000A43"}));
+    EXPECT_EQ(switchThere(4, 3), (Lines{L"LV WM_STYLECHANGED new=0x00000E41"}));
     // No header is touched on this path.
     for (const auto& line : desktop_->Log()) EXPECT_EQ(line.rfind(L"HDR", 0), std::wstring::npos) << line;
 }
 
+// The keeper's switch: scroll following in small icons, nothing else.
+class NoViewModeHost : public ViewModeHost {
+public:
+    void ChooseViewMode(int16_t, ViewModeChoice) override {}
+};
+
 TEST_F(ViewModeSwitchTest, SmallIconsArmScrollFollowingAndAnyOtherSwitchStopsIt) {
-    watcher_.StartScrollFollow(nullptr);
-    Switch(0, 0);
-    EXPECT_FALSE(watcher_.ScrollWatch());
-    Switch(1, 0);
-    EXPECT_TRUE(watcher_.ScrollWatch());
-    EXPECT_EQ(watcher_.LastScrollPos(), GetScrollPos(desktop_->ListView(), SB_HORZ));
-    Switch(2, 1);
-    EXPECT_FALSE(watcher_.ScrollWatch());
+    SharedSettings settings;
+    NoViewModeHost host;
+    DesktopKeeper keeper(settings, session_, host);
+    keeper.ShowViewMode(2, 1);
+    EXPECT_TRUE(keeper.Watcher().ScrollWatch());
+    EXPECT_EQ(keeper.Watcher().LastScrollPos(), GetScrollPos(desktop_->ListView(), SB_HORZ));
+    keeper.ShowViewMode(3, 2);
+    EXPECT_FALSE(keeper.Watcher().ScrollWatch());
+    keeper.ShowViewMode(2, 3);
+    keeper.ShowViewMode(1, 2);
+    EXPECT_FALSE(keeper.Watcher().ScrollWatch());
 }
 
 TEST(ViewModeSwitchWithoutDesktop, DoesNothingAndClearsTheHandles) {
+    ShellSession session;
     DesktopWindowHandles windows = {reinterpret_cast<HWND>(1), reinterpret_cast<HWND>(2)};
-    DesktopWatcher watcher;
-    watcher.StartScrollFollow(nullptr);
     ViewCommands commands = ViewCommands::Unknown;
-    SetDesktopViewMode(windows, watcher, commands, 3, 0, false);
+    SetDesktopViewMode(session, windows, commands, 4, 1);
     EXPECT_EQ(windows.DefView, nullptr);
     EXPECT_EQ(windows.ListView, nullptr);
-    EXPECT_FALSE(watcher.ScrollWatch());
 }
 
 // Current Windows moves the view under a "WorkerW" window while a wallpaper slideshow runs.

@@ -132,14 +132,14 @@ TEST_F(WatcherTest, ExitStopsTheTicks) {
     form_->Unload();
     ValidateRect(desktop_->ListView(), nullptr);
     desktop_->ClearLog();
-    const int32_t counted = form_->Watcher().LastItemCount();
+    const int32_t counted = form_->Keeper().Watcher().LastItemCount();
     LVITEMW item = {};
     item.mask = LVIF_TEXT;
     item.iItem = 2;
     item.pszText = const_cast<wchar_t*>(L"New file");
     ASSERT_EQ(ListView_InsertItem(desktop_->ListView(), &item), 2);
     PumpMessages(100);
-    EXPECT_EQ(form_->Watcher().LastItemCount(), counted);
+    EXPECT_EQ(form_->Keeper().Watcher().LastItemCount(), counted);
 }
 
 }  // namespace

@@ -87,9 +87,9 @@ TEST_F(frmMainTest, ToolbarHoldsTheTabledButtons) {
         EXPECT_EQ((b.fsStyle & BTNS_SEP) != 0, separator) << i;
         EXPECT_EQ((b.fsState & TBSTATE_HIDDEN) != 0, i >= 5 && i <= 10) << i;
     }
-    EXPECT_EQ(Button(3).iBitmap, frmMain::kImageSettings - 1);
-    EXPECT_EQ(Button(11).iBitmap, frmMain::kImageRedraw - 1);
-    EXPECT_EQ(Button(13).iBitmap, frmMain::kImageExit - 1);
+    EXPECT_EQ(Button(3).iBitmap, kImageSettings - 1);
+    EXPECT_EQ(Button(11).iBitmap, kImageRedraw - 1);
+    EXPECT_EQ(Button(13).iBitmap, kImageExit - 1);
     EXPECT_EQ(ImageList_GetImageCount(form_->ImageList1()), 12);
     EXPECT_EQ(ToolTipText(3), L"その他設定");
     EXPECT_EQ(ToolTipText(11), L"再描画");
@@ -147,8 +147,7 @@ TEST_F(frmMainTest, EveryCornerTuckedAndShown) {
         EXPECT_GE(onScreen, 3) << corner;
         EXPECT_LE(onScreen, 4) << corner;
 
-        int16_t shown = -1;
-        form_->PlaceToolbar(shown);
+        form_->PlaceToolbar(true);
         r = WindowRect();
         EXPECT_EQ(r.left, corner < 2 ? 0 : sw - (r.right - r.left)) << corner;
         EXPECT_EQ(r.bottom, corner == 0 || corner == 2 ? r.bottom - r.top : sh) << corner;
@@ -162,7 +161,7 @@ TEST_F(frmMainTest, NoSettingsStartsInLargeIconsOfferingSmallIcons) {
     EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_ICON));
     EXPECT_EQ(Button(1).iBitmap, 1);  // image 2: small icons
     EXPECT_EQ(ToolTipText(1), L"小さいアイコン");
-    EXPECT_EQ(form_->SavedTextBkColor(), RGB(0, 128, 128));
+    EXPECT_EQ(form_->Keeper().SavedTextBkColor(), RGB(0, 128, 128));
     for (int16_t f : form_->Settings().ChangeStyleFlags) EXPECT_EQ(f, 1);
     for (int16_t f : form_->Settings().StyleFlags) EXPECT_EQ(f, 0);
     EXPECT_EQ(form_->Settings().ToolPosition, 0);
@@ -183,7 +182,7 @@ TEST_F(frmMainTest, ViewButtonCyclesThroughTheModesAndShowsTheNextOne) {
                           {4, LVS_REPORT, 1, L"大きいアイコン"},
                           {1, LVS_ICON, 2, L"小さいアイコン"}};
     for (const Step& s : steps) {
-        Click(frmMain::kViewButton);
+        Click(kViewButton);
         EXPECT_EQ(form_->Settings().CurrentViewMode, s.mode);
         EXPECT_EQ(ListViewType(), s.type) << s.mode;
         EXPECT_EQ(Button(1).iBitmap, s.nextImage - 1) << s.mode;
@@ -196,7 +195,7 @@ TEST_F(frmMainTest, ViewButtonSkipsModesThatDoNotCycle) {
     Load();
     EXPECT_EQ(form_->Settings().CurrentViewMode, 1);
     EXPECT_EQ(ToolTipText(1), L"詳細");
-    Click(frmMain::kViewButton);
+    Click(kViewButton);
     EXPECT_EQ(form_->Settings().CurrentViewMode, 4);
     EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_REPORT));
     EXPECT_EQ(Button(1).iBitmap, 0);
@@ -235,12 +234,10 @@ TEST_F(frmMainTest, TrayModeHidesTheWindow) {
     WriteString(kSettingsKey, L"Task Tray", L"1");
     Load();
     EXPECT_FALSE(IsWindowVisible(form_->Hwnd()));
-    int16_t shown = -1;
-    form_->PlaceToolbar(shown);
+    form_->PlaceToolbar(true);
     EXPECT_FALSE(IsWindowVisible(form_->Hwnd()));
     form_->Settings().TaskTray = 0;
-    int16_t tucked = 0;
-    form_->PlaceToolbar(tucked);
+    form_->PlaceToolbar(false);
     EXPECT_TRUE(IsWindowVisible(form_->Hwnd()));
 }
 
@@ -252,8 +249,8 @@ TEST_F(frmMainTest, ExitButtonWritesTheWholeRecord) {
     WriteString(kSettingsKey, L"Screen Follow", L"1");
     Load();
     EXPECT_EQ(form_->Settings().ScreenFollow, 1);
-    Click(frmMain::kViewButton);
-    Click(frmMain::kExitButton);
+    Click(kViewButton);
+    Click(kExitButton);
     EXPECT_FALSE(form_->IsLoaded());
     EXPECT_EQ(ValueNames(kSettingsKey).size(), 18u);
     EXPECT_EQ(ReadString(kSettingsKey, L"Desktop Icon"), L"3");

@@ -150,9 +150,10 @@ TEST_F(IconPositionsTest, ManySavesAndRestoresLeaveNothingInTheShell) {
         }
         return allocations;
     };
+    iv::ShellSession session;
     for (int i = 0; i < 20; ++i) {
-        iv::SaveIconPositions(true);
-        iv::RestoreIconPositions(true);
+        iv::SaveIconPositions(session);
+        iv::RestoreIconPositions(session);
     }
     const SIZE_T before = committed();
     const DWORD handlesBefore = [] {
@@ -161,8 +162,8 @@ TEST_F(IconPositionsTest, ManySavesAndRestoresLeaveNothingInTheShell) {
         return n;
     }();
     for (int i = 0; i < 100; ++i) {
-        iv::SaveIconPositions(true);
-        iv::RestoreIconPositions(true);
+        iv::SaveIconPositions(session);
+        iv::RestoreIconPositions(session);
     }
     const SIZE_T after = committed();
     DWORD handlesAfter = 0;

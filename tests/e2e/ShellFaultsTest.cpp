@@ -134,13 +134,14 @@ TEST_F(ShellFaultsTest, AnItemThatComesDuringTheSaveShiftsNothing) {
 TEST_F(ShellFaultsTest, RepeatedSavesAndRestoresAgainstASlowShell) {
     StartDesktop({L"--slow=getpos:1050@2"});
     PlaceItems();
+    iv::ShellSession session;
     for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(iv::SaveIconPositions(true), iv::SaveResult::Partial) << i;
+        EXPECT_EQ(iv::SaveIconPositions(session), iv::SaveResult::Partial) << i;
         ExpectOnlyOwnPlaces();
-        EXPECT_TRUE(iv::RestoreIconPositions(true)) << i;
+        EXPECT_TRUE(iv::RestoreIconPositions(session)) << i;
     }
     // Each block set aside is freed once the shell has answered a later request.
-    EXPECT_LE(iv::ExchangeBlock::SetAsideCount(), 1u);
+    EXPECT_LE(session.SetAsideCount(), 1u);
     Sleep(1100);
     EXPECT_NE(StopStandIn(), 3u) << "the shell faulted";
 }

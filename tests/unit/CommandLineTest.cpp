@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include "app/CommandLine.h"
+#include "app/Instance.h"
 
 namespace iv {
 namespace {
@@ -87,15 +87,6 @@ TEST(CommandAnswer, OnlyTaggedAnswersCount) {
     // A window that does not know the record answers 0: never success.
     EXPECT_EQ(DecodeAnswer(0), kExitNotPossible);
     EXPECT_EQ(DecodeAnswer(1), kExitNotPossible);
-}
-
-TEST(ViewModeOfListView, TheFourViewsAndNoOther) {
-    EXPECT_EQ(ViewModeOfListView(LV_VIEW_ICON), 1);
-    EXPECT_EQ(ViewModeOfListView(LV_VIEW_SMALLICON), 2);
-    EXPECT_EQ(ViewModeOfListView(LV_VIEW_LIST), 3);
-    EXPECT_EQ(ViewModeOfListView(LV_VIEW_DETAILS), 4);
-    EXPECT_EQ(ViewModeOfListView(LV_VIEW_TILE), 0);
-    EXPECT_EQ(ViewModeOfListView(-1), 0);
 }
 
 }  // namespace

@@ -6,23 +6,54 @@
 namespace iv {
 namespace {
 
-TEST(TreeRulesTest, ClickPicturesDifferOnlyForAnOptionThatIsOn) {
-    // image before -> right tree, left tree
-    const int table[][3] = {{2, 3, 3},    {3, 2, 2}, {4, 4, 5}, {5, 4, 4}, {11, 12, 12},
-                            {12, 12, 12}, {1, 1, 1}, {6, 6, 6}, {9, 9, 9}, {10, 10, 10}};
-    for (const auto& row : table) {
-        EXPECT_EQ(EtcClickImage(row[0]), row[1]) << "image " << row[0];
-        EXPECT_EQ(StyleClickImage(row[0]), row[2]) << "image " << row[0];
+TEST(TreeRulesTest, AClickTurnsAnOptionThatIsOnOffOnlyInTheLeftTree) {
+    SharedSettings draft = DraftWithOptionsOff(SharedSettings{});
+    // Left tree: boxes and circles toggle; a circle turned on turns its partner off.
+    for (const wchar_t* key : {L"Tool Tips", L"One Click", L"Under Line Cool"}) {
+        ASSERT_TRUE(ClickStyleOption(draft, key));
+        EXPECT_EQ(OptionImage(draft, key) % 2, 0) << "on after one click";
+    }
+    ASSERT_TRUE(ClickStyleOption(draft, L"Under Line Hot"));
+    EXPECT_EQ(draft.StyleFlags[kUnderLineCoolFlag], 0);
+    ASSERT_TRUE(ClickStyleOption(draft, L"Two Click"));
+    EXPECT_EQ(draft.StyleFlags[kOneClickFlag], 0);
+    EXPECT_EQ(draft.StyleFlags[kUnderLineHotFlag], 1);  // the hover options carry over
+    ASSERT_TRUE(ClickStyleOption(draft, L"Two Click"));
+    EXPECT_EQ(draft.StyleFlags[kUnderLineHotFlag], 0);  // ... and go with the last activation option
+    ASSERT_TRUE(ClickStyleOption(draft, L"Tool Tips"));
+    EXPECT_EQ(OptionImage(draft, L"Tool Tips"), kImageUnchecked);
+
+    // Right tree: a box toggles, a place stays chosen, and the tray keeps the corner.
+    ASSERT_TRUE(ClickEtcOption(draft, L"Tool TopMost"));
+    EXPECT_EQ(draft.ToolTopMost, 1);
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(ClickEtcOption(draft, L"Tool Position3"));
+    EXPECT_EQ(OptionImage(draft, L"Tool Position3"), kImageOptionOn);
+    EXPECT_EQ(draft.ToolPosition, 2);
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(ClickEtcOption(draft, L"Tool Position5"));
+    EXPECT_EQ(draft.TaskTray, 1);
+    EXPECT_EQ(draft.ToolPosition, 2);
+    EXPECT_EQ(OptionImage(draft, L"Tool Position3"), kImageOptionOff);
+
+    // Nodes that are no option of that tree.
+    for (const wchar_t* key : {L"Detail", L"Icon NowSave", L"Tool TopMost", L"Pos"}) {
+        EXPECT_FALSE(ClickStyleOption(draft, key)) << testing::PrintToString(std::wstring(key));
+    }
+    for (const wchar_t* key : {L"Desktop Create", L"Tool Tips", L"Icon Follow", L"Short"}) {
+        EXPECT_FALSE(ClickEtcOption(draft, key)) << testing::PrintToString(std::wstring(key));
     }
 }
 
-TEST(TreeRulesTest, OnlyOptionPicturesCarryASetting) {
-    EXPECT_EQ(FlagOfImage(kImageChecked), 1);
-    EXPECT_EQ(FlagOfImage(kImageOptionOn), 1);
-    EXPECT_EQ(FlagOfImage(kImageUnchecked), 0);
-    EXPECT_EQ(FlagOfImage(kImageOptionOff), 0);
-    for (int image : {0, kImageBranch, 6, 9, kImageShortcut, kImageButtonDown, kImageButtonUp}) {
-        EXPECT_EQ(FlagOfImage(image), -1) << "image " << image;
+TEST(TreeRulesTest, OnlyOptionNodesShowTheDraft) {
+    SharedSettings draft = DraftWithOptionsOff(SharedSettings{});
+    draft.ChangeStyleFlags[3] = 1;
+    draft.ScreenFollow = 1;
+    EXPECT_EQ(OptionImage(draft, L"Change Style4"), kImageChecked);
+    EXPECT_EQ(OptionImage(draft, L"Change Style1"), kImageUnchecked);
+    EXPECT_EQ(OptionImage(draft, L"Icon Follow"), kImageChecked);
+    EXPECT_EQ(OptionImage(draft, L"One Click"), kImageOptionOff);
+    EXPECT_EQ(OptionImage(draft, L"Tool Position1"), kImageOptionOn);
+    for (const wchar_t* key : {L"Detail", L"Pos", L"Short", L"Icon NowLoad", L"Startup Delete", L"Tool Position6"}) {
+        EXPECT_EQ(OptionImage(draft, key), 0) << testing::PrintToString(std::wstring(key));
     }
 }
 

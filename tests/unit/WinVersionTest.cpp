@@ -44,14 +44,13 @@ TEST(ClassifyWindowsVersion, UnknownPlatformOrFailedQueryIsNt) {
     }
 }
 
-TEST(CheckWindowsVersion, OnThisSystemSetsIsWinNT) {
-    Flag isWinNT = kFalse;
+TEST(CheckWindowsVersion, OnThisSystemTellsTheNtFamily) {
     OSVERSIONINFOW info = {};
     info.dwOSVersionInfoSize = sizeof info;
     GetVersionExW(&info);
-    const Flag old = CheckWindowsVersion(isWinNT);
-    EXPECT_EQ(isWinNT, info.dwPlatformId == VER_PLATFORM_WIN32_NT ? kTrue : kFalse);
-    EXPECT_EQ(old, kFalse);
+    const WindowsFamily family = CheckWindowsVersion();
+    EXPECT_EQ(family.winNT, info.dwPlatformId == VER_PLATFORM_WIN32_NT);
+    EXPECT_FALSE(family.oldWin9x);
 }
 
 }  // namespace

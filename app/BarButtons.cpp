@@ -1,4 +1,4 @@
-#include "app/BarImages.h"
+#include "app/BarButtons.h"
 
 #include "base/Pictures.h"
 
@@ -114,6 +114,85 @@ HIMAGELIST CreateBarImageList(HWND parent) {
     AddPixmap(list, &kExitPicture);
     AddPixmap(list, &kRedrawPicture);
     return list;
+}
+
+namespace {
+
+// Button size in HIMETRIC, as the toolbar was laid out: about 23 x 22 pixels at 96 dpi.
+constexpr int kButtonWidthHimetric = 609;
+constexpr int kButtonHeightHimetric = 582;
+
+// Width of a separator entry; the gap it leaves between two rows is two thirds of it.
+constexpr int kSeparatorWidth = 12;
+
+int HimetricToPixels(int himetric, int dpi) { return MulDiv(himetric, dpi, 2540); }
+
+bool IsSeparator(int index) { return index == 2 || index == 4 || index == 12; }
+
+TBBUTTON Entry(int id) {
+    TBBUTTON b = {};
+    b.idCommand = id;
+    b.fsState = TBSTATE_ENABLED;
+    b.fsStyle = BTNS_BUTTON;
+    b.iString = -1;
+    switch (id) {
+        case kViewButton: b.iBitmap = 0; break;
+        case kSettingsButton: b.iBitmap = kImageSettings - 1; break;
+        case kRedrawButton: b.iBitmap = kImageRedraw - 1; break;
+        case kExitButton: b.iBitmap = kImageExit - 1; break;
+        default:
+            if (IsSeparator(id)) {
+                b.fsStyle = BTNS_SEP;
+                b.fsState = TBSTATE_ENABLED | TBSTATE_WRAP;
+                b.iBitmap = kSeparatorWidth;
+            } else {
+                b.fsState = TBSTATE_HIDDEN;
+                b.iBitmap = I_IMAGENONE;
+            }
+            break;
+    }
+    return b;
+}
+
+}  // namespace
+
+HWND CreateBarButtons(HWND parent, SIZE pixels, int dpi, HIMAGELIST images) {
+    const HWND bar = CreateWindowExW(
+        0, TOOLBARCLASSNAMEW, nullptr,
+        WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_NORESIZE | CCS_NOPARENTALIGN, 0,
+        0, pixels.cx, pixels.cy, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!bar) return nullptr;
+    SendMessageW(bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageW(bar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    SendMessageW(bar, TB_SETBUTTONSIZE, 0,
+                 MAKELPARAM(HimetricToPixels(kButtonWidthHimetric, dpi), HimetricToPixels(kButtonHeightHimetric, dpi)));
+    // Index i of the table is command id i. A wrapped separator ends its row and adds a gap two
+    // thirds of its width below it; its own rectangle lies right of the button, outside the
+    // one-button-wide bar, so the line across the gap is drawn by the post-paint step.
+    TBBUTTON buttons[kButtonCount] = {};
+    for (int id = 1; id <= kButtonCount; ++id) buttons[id - 1] = Entry(id);
+    SendMessageW(bar, TB_ADDBUTTONSW, kButtonCount, reinterpret_cast<LPARAM>(buttons));
+    return bar;
+}
+
+LRESULT DrawBarSeparators(const NMTBCUSTOMDRAW& draw) {
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYPOSTPAINT;
+    if (draw.nmcd.dwDrawStage != CDDS_POSTPAINT) return CDRF_DODEFAULT;
+    const HWND bar = draw.nmcd.hdr.hwndFrom;
+    RECT client = {};
+    GetClientRect(bar, &client);
+    for (int index = 2; index < kButtonCount; ++index) {
+        if (!IsSeparator(index)) continue;
+        // The row above the gap ends with the button before the separator.
+        RECT above = {};
+        if (!SendMessageW(bar, TB_GETITEMRECT, static_cast<WPARAM>(index - 2), reinterpret_cast<LPARAM>(&above))) {
+            continue;
+        }
+        RECT line = {client.left + 2, above.bottom + kSeparatorWidth / 3 - 1, client.right - 2, 0};
+        line.bottom = line.top + 2;
+        DrawEdge(draw.nmcd.hdc, &line, EDGE_ETCHED, BF_TOP);
+    }
+    return CDRF_DODEFAULT;
 }
 
 }  // namespace iv
