@@ -68,6 +68,10 @@ CommandLine ParseCommandLine(std::wstring_view text) {
             line.command = Command::Save;
         } else if (name == L"restore") {
             line.command = Command::Restore;
+        } else if (name == L"restore:previous") {
+            line.command = Command::RestorePrevious;
+        } else if (name == L"undo") {
+            line.command = Command::Undo;
         } else if (name == L"exit") {
             line.command = Command::Exit;
         } else if (name == L"?") {

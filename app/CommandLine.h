@@ -13,7 +13,9 @@ enum class Command : uint32_t {
     Exit = 4,
     Help = 5,
     Uninstall = 6,
-    Bad = 7
+    Bad = 7,
+    RestorePrevious = 8,
+    Undo = 9
 };
 
 struct CommandLine {
@@ -28,7 +30,8 @@ inline constexpr int kExitNotPossible = 1;
 inline constexpr int kExitBadCommandLine = 2;
 constexpr int ExitCode(bool done) { return done ? kExitDone : kExitNotPossible; }
 
-// "/save", "/restore", "/view:large|small|list|details|1..4", "/exit", "/?", "/uninstall [/quiet]"
+// "/save", "/restore", "/restore:previous", "/undo", "/view:large|small|list|details|1..4",
+// "/exit", "/?", "/uninstall [/quiet]"
 // (in either order), without regard to case and with "-" for "/"; arguments may be quoted. No
 // argument is a plain start; anything else, or more than one command, is Bad.
 CommandLine ParseCommandLine(std::wstring_view text);

@@ -76,23 +76,27 @@ bool EndInstance(HWND window) {
 
 bool IsIconView(int16_t mode) { return mode == kLargeIconsMode || mode == kSmallIconsMode; }
 
+// A shell still owing an answer gets this long to finish with a block before the process ends.
+constexpr UINT kSetAsideWaitMs = 3000;
+
 // With no instance running: the desktop as it is now, nothing shown, no settings written.
 int RunHere(const CommandLine& line) {
     ShellSession session(CheckWindowsVersion());
     DesktopWindowHandles desktop = FindDesktopWindows();
     if (!desktop.ListView) return kExitNotPossible;
     const int16_t shown = ShownViewMode(session, desktop.ListView);
-    switch (line.command) {
-        case Command::Save: return ExitCode(SaveCommand(session, IsIconView(shown)));
-        case Command::Restore: return ExitCode(RestoreCommand(session, IsIconView(shown)));
-        case Command::View: {
-            ViewCommands commands = ViewCommands::Unknown;
-            SetDesktopViewMode(session, desktop, commands, line.viewMode, shown != 0 ? shown : kLargeIconsMode);
-            InvalidateWindow(desktop.ListView);
-            return ExitCode(ShownViewMode(session, desktop.ListView) == line.viewMode);
-        }
-        default: return kExitNotPossible;
+    int code = kExitNotPossible;
+    if (line.command == Command::View) {
+        ViewCommands commands = ViewCommands::Unknown;
+        SetDesktopViewMode(session, desktop, commands, line.viewMode, shown != 0 ? shown : kLargeIconsMode);
+        InvalidateWindow(desktop.ListView);
+        code = ExitCode(ShownViewMode(session, desktop.ListView) == line.viewMode);
+    } else {
+        code = RunPositionsCommand(session, IsIconView(shown), line.command);
     }
+    // A block the shell may still write into is freed once its request is done, or left to it.
+    session.WaitForSetAsideBlocks(kSetAsideWaitMs);
+    return code;
 }
 
 // The shortcuts and the settings key with every screen size's layout, once no instance runs any
@@ -112,6 +116,16 @@ int Uninstall(bool quiet) {
 }
 
 }  // namespace
+
+int RunPositionsCommand(ShellSession& session, bool inIconView, Command command) {
+    switch (command) {
+        case Command::Save: return ExitCode(SaveCommand(session, inIconView));
+        case Command::Restore: return ExitCode(RestoreCommand(session, inIconView));
+        case Command::RestorePrevious: return ExitCode(RestoreCommand(session, inIconView, LayoutSource::Previous));
+        case Command::Undo: return ExitCode(RestoreCommand(session, inIconView, LayoutSource::Undo));
+        default: return kExitNotPossible;
+    }
+}
 
 int RunCommandLine(const wchar_t* commandLine) {
     const CommandLine line = ParseCommandLine(commandLine ? commandLine : L"");

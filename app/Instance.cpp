@@ -18,6 +18,8 @@ std::optional<CommandLine> DecodeCommandRecord(ULONG_PTR tag, const void* data, 
     switch (line.command) {
         case Command::Save:
         case Command::Restore:
+        case Command::RestorePrevious:
+        case Command::Undo:
         case Command::Exit: return line;
         case Command::View:
             if (record.viewMode < 1 || record.viewMode > 4) return std::nullopt;

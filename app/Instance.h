@@ -24,7 +24,7 @@ struct CommandRecord {
 };
 inline constexpr uint32_t kCommandMagic = 0x4C564349;  // "ICVL"
 
-// The record of a command that a running instance carries out (Save, Restore, View, Exit).
+// The record of a command that a running instance carries out (Save, the restores, Undo, View, Exit).
 CommandRecord EncodeCommand(const CommandLine& line);
 // The command in a received WM_COPYDATA block; nothing when it is not one of ours or not valid.
 std::optional<CommandLine> DecodeCommandRecord(ULONG_PTR tag, const void* data, DWORD size);

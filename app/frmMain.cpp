@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "app/BarButtons.h"
+#include "app/Commands.h"
 #include "app/Instance.h"
 #include "app/ToolbarRules.h"
 #include "app/WinVersion.h"
@@ -77,10 +78,7 @@ bool frmMain::Load() {
 void frmMain::Unload() {
     if (!Hwnd() || unloading_) return;
     // Asked inside a wait for the shell: the request in progress finishes first.
-    if (WaitingForShell()) {
-        PostMessageW(Hwnd(), WM_CLOSE, 0, 0);
-        return;
-    }
+    if (session_ && session_->DeferWhileWaiting(Hwnd(), WM_CLOSE, 0, 0)) return;
     unloading_ = true;
     Form_Unload();
     DestroyWindow(Hwnd());
@@ -88,6 +86,12 @@ void frmMain::Unload() {
 
 void frmMain::EndSession() {
     if (!Hwnd()) return;
+    // Inside the load the settings are not yet what the program works with: nothing is saved,
+    // and the program ends once the load is over.
+    if (!loaded_) {
+        PostMessageW(Hwnd(), WM_CLOSE, 0, 0);
+        return;
+    }
     if (!WaitingForShell() && !unloading_) {
         Unload();
         return;
@@ -95,7 +99,7 @@ void frmMain::EndSession() {
     // The system may end the process as soon as this returns, even inside a wait for the shell or
     // the exit's own saves: the saves run now; the window goes when the wait is over.
     SaveAtExit();
-    PostMessageW(Hwnd(), WM_CLOSE, 0, 0);
+    session_->DeferWhileWaiting(Hwnd(), WM_CLOSE, 0, 0);
 }
 
 void frmMain::SaveAtExit() {
@@ -148,6 +152,7 @@ void frmMain::Form_Load() {
     }
 
     session_ = std::make_unique<ShellSession>(CheckWindowsVersion());
+    session_->SetIdleNotice(Hwnd(), kRunDeferred);
     keeper_ = std::make_unique<DesktopKeeper>(settings_, *session_, *this);
     keeper_->FindDesktop();
     // The desktop cannot be managed while Active Desktop draws it.
@@ -207,8 +212,10 @@ void frmMain::ChooseViewMode(int16_t mode, ViewModeChoice how) {
 
 int frmMain::RunCommand(const CommandLine& command) {
     switch (command.command) {
-        case Command::Save: return ExitCode(SaveCommand(*session_, settings_.InIconView()));
-        case Command::Restore: return ExitCode(RestoreCommand(*session_, settings_.InIconView()));
+        case Command::Save:
+        case Command::Restore:
+        case Command::RestorePrevious:
+        case Command::Undo: return RunPositionsCommand(*session_, settings_.InIconView(), command.command);
         case Command::View:
             ChooseViewMode(command.viewMode, ViewModeChoice::Exactly);
             return ExitCode(ShownViewMode(*session_, keeper_->Desktop().ListView) == command.viewMode);
@@ -310,10 +317,7 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (keeper_) keeper_->OnDisplayChange(GetTickCount64());
             break;
         case WM_COMMAND:
-            if (WaitingForShell()) {
-                PostMessageW(Hwnd(), msg, wParam, lParam);
-                return 0;
-            }
+            if (session_ && session_->DeferWhileWaiting(Hwnd(), msg, wParam, lParam)) return 0;
             if (reinterpret_cast<HWND>(lParam) == barBtn_ && barBtn_) {
                 barBtn_ButtonClick(LOWORD(wParam));
                 return 0;
@@ -321,6 +325,7 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_NOTIFY: return OnNotify(*reinterpret_cast<const NMHDR*>(lParam), lParam);
         case kFolderChanged: keeper_->OnFolderChanged(GetTickCount64()); return 0;
+        case kRunDeferred: session_->RunDeferred(); return 0;
         case WM_SETCURSOR:
             // The mouse moves over the toolbar or its button bar: out at once, not at the next check.
             if (HIWORD(lParam) == WM_MOUSEMOVE && !mouseOver_) FollowMouse();

@@ -79,12 +79,11 @@ public:
     void RedrawDesktop() override { keeper_->Redraw(); }
     void ShowSettings() override;
     void Exit() override;
-    bool WaitingForShell() const override { return session_ && session_->RequestInFlight(); }
+    ShellSession& Shell() override { return *session_; }
 
     // SettingsHost.
     const SharedSettings& CurrentSettings() const override { return settings_; }
     void ApplySettings(const SharedSettings& edited) override;
-    ShellSession& Shell() override { return *session_; }
     HWND MainWindow() const override { return Hwnd(); }
     // The program's icon (the system's application icon when the program file has none).
     HICON Icon() const override { return icon_ ? icon_.Get() : LoadIconW(nullptr, IDI_APPLICATION); }
@@ -95,6 +94,7 @@ public:
     void SetQuitOnDestroy(bool quit) { quitOnDestroy_ = quit; }
 
 private:
+    bool WaitingForShell() const { return session_ && session_->RequestInFlight(); }
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     LRESULT OnCopyData(const COPYDATASTRUCT* data);
     LRESULT OnNotify(const NMHDR& header, LPARAM lParam);
@@ -126,6 +126,7 @@ private:
     std::wstring toolTips_[kButtonCount + 1];
     static constexpr UINT_PTR kTimer1 = 1;
     static constexpr UINT kFolderChanged = WM_APP + 1;
+    static constexpr UINT kRunDeferred = WM_APP + 2;
     // The mouse is looked at this often; the toolbar's placement runs on every tick.
     static constexpr UINT kMouseCheckMs = 50;
 

@@ -15,7 +15,7 @@ int wmain(int argc, wchar_t** argv) {
     iv::ShellSession session;
     for (long i = 1; i <= cycles; ++i) {
         if (iv::SaveIconPositions(session) != iv::SaveResult::Saved) ++failed;
-        if (!iv::RestoreIconPositions(session)) ++failed;
+        if (iv::RestoreIconPositions(session) == iv::RestoreResult::Failed) ++failed;
         if (i % 100 == 0) {
             printf("cycle %ld, %ld failed, %zu blocks set aside\n", i, failed, session.SetAsideCount());
             fflush(stdout);

@@ -31,7 +31,11 @@ DWORD WINAPI DesktopFolderWatch::Run(void* parameter) {
         const DWORD signalled =
             WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
         if (signalled <= WAIT_OBJECT_0 || signalled >= WAIT_OBJECT_0 + handles.size()) return 0;
-        PostMessageW(self->target_, self->message_, 0, 0);
+        // One notification waits at a time: a flood of changes (thousands of files unpacked onto
+        // the desktop) must not fill the window's queue, where later posts would be lost.
+        if (!self->pending_.exchange(true) && !PostMessageW(self->target_, self->message_, 0, 0)) {
+            self->pending_ = false;
+        }
         if (!FindNextChangeNotification(handles[signalled - WAIT_OBJECT_0])) return 0;
     }
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <vector>
 
 #include "base/ScopedWin.h"
@@ -12,9 +13,12 @@ namespace iv {
 class DesktopFolderWatch {
 public:
     // Posts message to target whenever an entry of either Desktop folder is added, removed or
-    // renamed; watches nothing when neither folder can be watched.
+    // renamed, unless the last one is still waiting to be acknowledged; watches nothing when
+    // neither folder can be watched.
     DesktopFolderWatch(HWND target, UINT message);
     ~DesktopFolderWatch();
+    // The posted message was handled: the next change posts again.
+    void Acknowledge() { pending_ = false; }
     DesktopFolderWatch(const DesktopFolderWatch&) = delete;
     DesktopFolderWatch& operator=(const DesktopFolderWatch&) = delete;
 
@@ -28,6 +32,7 @@ private:
 
     HWND target_;
     UINT message_;
+    std::atomic<bool> pending_ = false;
     std::vector<ScopedChange> changes_;
     ScopedHandle stop_;
     ScopedHandle thread_;

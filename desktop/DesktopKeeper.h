@@ -11,6 +11,7 @@
 #include "desktop/DesktopFolders.h"
 #include "desktop/DesktopWatcher.h"
 #include "desktop/DesktopWindows.h"
+#include "desktop/IconPositions.h"
 #include "desktop/ListViewStyles.h"
 #include "desktop/ShellSession.h"
 #include "desktop/ViewModes.h"
@@ -55,9 +56,9 @@ public:
     // Taken before the styles make it transparent, so that turning that off can give it back. A
     // shell too busy to answer (at log-on) leaves it unknown, to be read later: never black.
     void ReadLabelBackground() { label_.TryRead(session_, desktop_.ListView); }
-    // Once the load has set the styles and the view mode: the layout kept for the screen comes
-    // back when so configured, the desktop counts as set up, and the Desktop folders are watched
-    // (a change posts folderMessage to window).
+    // Once the load has set the styles and the view mode: the desktop is watched (a change of the
+    // Desktop folders posts folderMessage to window), and settles like a new one before its layout
+    // is restored or saved (at log-on the shell may still be filling it).
     void Start(HWND window, UINT folderMessage);
     // No more ticks follow: the folders are no longer watched.
     void Stop() { folderWatch_.reset(); }
@@ -77,26 +78,48 @@ public:
     void ShowViewMode(int16_t mode, int16_t previousMode);
     // Finds the desktop afresh and repaints it.
     void Redraw() { RedrawDesktop(desktop_); }
-    // The screen-follow option was just turned on: the current size's layout is saved now.
-    void StartFollowingScreen() { SaveFollowedLayout(); }
-    // The icon positions, when so configured, in large icons only.
+    // The screen-follow option was just turned on: the current layout is saved now (or once the
+    // desktop has settled).
+    void StartFollowingScreen();
+    // The icon positions, when so configured, in large icons only; a desktop still being built
+    // loses no stored place by it.
     void SaveAtExit();
 
     DesktopWindowHandles& Desktop() { return desktop_; }
     const DesktopWatcher& Watcher() const { return watcher_; }
     std::optional<COLORREF> SavedTextBkColor() const { return label_.Saved(); }
+    // Whether the layout on screen is known to be the stored one, so that a calm save may write it.
+    bool LayoutOwned() const { return layoutOwned_; }
+    // Whether the desktop is still being built (at start or after the shell built it anew).
+    bool IsSettling() const { return settling_ != Settling::None; }
 
 private:
-    void WatchForNewDesktop(ULONGLONG now);
+    // What a settled desktop is set up for: the one found at start (styles and view already set)
+    // or one the shell built anew.
+    enum class Settling { None, Start, New };
+
+    void WatchForNewDesktop(ULONGLONG now, bool answered, int32_t countBefore);
+    void BeginSettling(Settling kind, ULONGLONG now);
+    void SetUpAtStart(ULONGLONG now);
     // A shell that restarted built its desktop with its own styles, view and label background:
-    // they are brought back to the settings as the program has them now, once per desktop.
-    void ApplyToNewDesktop();
-    // Restores the layout of a new screen size once the change has settled, and keeps the current
-    // size's layout up to date while the desktop is calm.
+    // they are brought back to the settings as the program has them now, once per desktop, and
+    // its layout with them.
+    void ApplyToNewDesktop(ULONGLONG now);
+    // Items came: those with a stored place are put there (once the shell stopped adding for a
+    // moment) before a calm save can store where the shell put them.
+    void NoticeItemsAdded(ULONGLONG now);
+    void PlaceNewItems();
+    // Restores the layout of a new screen once the change has settled, and keeps the current
+    // layout up to date while the desktop is calm.
     void FollowScreen(ULONGLONG now);
-    // With the screen-follow option on, in the icon views: the layout under the size's key now.
+    // Restores the current layout; true when it is on screen now (or nothing was stored).
+    bool RestoreLayout();
+    // Whether a restore left the layout on screen as stored.
+    static bool Restored(RestoreResult result);
+    // With the screen-follow option on, in large icons: the layout on screen under its key now.
     void SaveFollowedLayout();
-    void RestoreAtStart();
+    bool Following() const { return settings_.ScreenFollow == 1 && settings_.InIconView(); }
+    bool RestoresAtStart() const { return settings_.StyleFlags[kRestoreAtStartFlag] == 1 && settings_.InIconView(); }
 
     SharedSettings& settings_;
     ShellSession& session_;
@@ -115,11 +138,17 @@ private:
     // this often, for this long.
     static constexpr UINT kEagerCountCheckMs = 25;
     static constexpr UINT kEagerCountMs = 2000;
-    // A new desktop whose item count has held this long has settled.
+    // A desktop whose item count has held this long (as the shell answered it) has settled.
     static constexpr UINT kSettleMs = 1000;
-    // The screen size is looked at this often (a change also arrives as WM_DISPLAYCHANGE), and a
-    // calm desktop's positions are read at most this often (about 1.5 ms per item here).
+    // With only the restore at start on, items that come this soon after the last ones (a desktop
+    // that fills slowly at log-on) are still put at their stored places.
+    static constexpr UINT kFillQuietMs = 10000;
+    static constexpr UINT kPlacementQuietMs = 300;
+    // The screen size is looked at this often (a change also arrives as WM_DISPLAYCHANGE), a
+    // restore that failed is tried again this often, and a calm desktop's positions are read at
+    // most this often (about 1.5 ms per item here).
     static constexpr UINT kScreenCheckMs = 250;
+    static constexpr UINT kRetryMs = 1000;
     static constexpr UINT kCalmSaveMs = 30000;
 
     ULONGLONG nextScrollCheck_ = 0;
@@ -128,10 +157,21 @@ private:
     ULONGLONG countBurstUntil_ = 0;
     ULONGLONG nextScreenCheck_ = 0;
     ULONGLONG nextCalmSave_ = 0;
+    ULONGLONG nextRetry_ = 0;
+    UINT retryMs_ = kRetryMs;
+    ULONGLONG fillUntil_ = 0;
     // The list view the settings were applied to; any other is a new desktop.
     HWND appliedListView_ = nullptr;
+    Settling settling_ = Settling::None;
     int32_t settlingCount_ = -1;
     ULONGLONG settlingSince_ = 0;
+    // No calm save writes until a restore of the current layout succeeded (or a save stored it).
+    bool layoutOwned_ = false;
+    bool restoreDue_ = false;
+    bool placementDue_ = false;
+    // The names last read on the desktop: an item not among them is new.
+    NameSet knownNames_;
+    bool namesKnown_ = false;
 };
 
 }  // namespace iv

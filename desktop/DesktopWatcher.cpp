@@ -6,16 +6,17 @@
 
 namespace iv {
 
-void DesktopWatcher::CheckItemCount(ShellSession& session, DesktopWindowHandles& windows) {
+bool DesktopWatcher::CheckItemCount(ShellSession& session, DesktopWindowHandles& windows) {
     RefreshDesktopWindows(windows);
     const HWND listView = windows.ListView;
     LRESULT count = 0;
     // A shell that does not answer in time tells nothing; a missing desktop counts as empty.
-    if (listView && !session.Send(listView, LVM_GETITEMCOUNT, 0, 0, &count, kWatcherTimeoutMs)) return;
+    if (listView && !session.Send(listView, LVM_GETITEMCOUNT, 0, 0, &count, kWatcherTimeoutMs)) return false;
     if (static_cast<int32_t>(count) != lastItemCount_) {
         lastItemCount_ = static_cast<int32_t>(count);
         InvalidateWindow(listView);
     }
+    return true;
 }
 
 void DesktopWatcher::KeepTextTransparent(ShellSession& session, const DesktopWindowHandles& windows,

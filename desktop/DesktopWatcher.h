@@ -13,7 +13,8 @@ namespace iv {
 class DesktopWatcher {
 public:
     // Repaints the list view when the number of desktop items changed (refreshes the windows).
-    void CheckItemCount(ShellSession& session, DesktopWindowHandles& windows);
+    // False when the list view did not answer in time: the count then tells nothing new.
+    bool CheckItemCount(ShellSession& session, DesktopWindowHandles& windows);
     // While transparent labels are on, puts CLR_NONE back when the shell changed it; no repaint.
     void KeepTextTransparent(ShellSession& session, const DesktopWindowHandles& windows, bool transparentLabels);
     // In small icons, repaints when the horizontal scroll position changed.

@@ -23,8 +23,6 @@ bool IsWow64(HANDLE process) {
     return IsWow64Process(process, &wow64) && wow64;
 }
 
-DWORD ThreadOf(HWND hwnd) { return hwnd ? GetWindowThreadProcessId(hwnd, nullptr) : 0; }
-
 }  // namespace
 
 std::vector<uint8_t> BuildItemTextRequest(const ItemRecordLayout& layout, int32_t index, uint64_t blockAddress) {
@@ -34,6 +32,14 @@ std::vector<uint8_t> BuildItemTextRequest(const ItemRecordLayout& layout, int32_
     PutField(bytes, layout.textField, blockAddress + layout.size, layout.pointerSize);  // pszText
     PutField(bytes, layout.maxField, kItemTextChars, 4);                                // cchTextMax
     return bytes;
+}
+
+uint64_t TextPointerOf(const ItemRecordLayout& layout, const uint8_t* record) {
+    uint64_t pointer = 0;
+    for (uint32_t i = 0; i < layout.pointerSize; ++i) {
+        pointer |= static_cast<uint64_t>(record[layout.textField + i]) << (8 * i);
+    }
+    return pointer;
 }
 
 std::wstring TextFromArea(const uint8_t* area, size_t bytes) {
@@ -62,6 +68,7 @@ bool BlockAddressFits(uint64_t address, bool shell64, bool self64) {
 }
 
 ExchangeBlock::ExchangeBlock(ShellSession& session, HWND listView) : session_(session), listView_(listView) {
+    session.FreeCompletedBlocks();
     if (!listView) return;
     constexpr bool self64 = sizeof(void*) == 8;
     if (!session.Family().winNT) {
@@ -75,7 +82,6 @@ ExchangeBlock::ExchangeBlock(ShellSession& session, HWND listView) : session_(se
         address_ = reinterpret_cast<uintptr_t>(view_);
         return;
     }
-    session.FreeProvenBlocks(listView);
     DWORD pid = 0;
     GetWindowThreadProcessId(listView, &pid);
     process_ = OpenProcess(
@@ -105,24 +111,27 @@ ExchangeBlock::~ExchangeBlock() {
     if (mapping_) CloseHandle(mapping_);
 }
 
-void ExchangeBlock::SetAside() {
+void ExchangeBlock::SetAside(std::unique_ptr<RequestCompletion> completion) {
     SetAsideBlock block;
-    block.thread = ThreadOf(listView_);
+    block.completion = std::move(completion);
     block.process = std::exchange(process_, nullptr);
     block.address = std::exchange(address_, 0);
     block.mapping = std::exchange(mapping_, nullptr);
     block.view = std::exchange(view_, nullptr);
-    session_.SetAside(block);
+    session_.SetAside(std::move(block));
 }
 
 Answer ExchangeBlock::Send(UINT msg, WPARAM wParam, LRESULT* result) {
     if (!Ok()) return Answer::NoAnswer;
-    LRESULT answer = 0;
-    if (!session_.Send(listView_, msg, wParam, static_cast<LPARAM>(address_), &answer)) {
-        SetAside();
+    std::unique_ptr<RequestCompletion> completion =
+        session_.SendTracked(listView_, msg, wParam, static_cast<LPARAM>(address_));
+    // Never sent: nothing is owed, and the block goes with this object.
+    if (!completion) return Answer::NoAnswer;
+    if (!completion->done) {
+        SetAside(std::move(completion));
         return Answer::NoAnswer;
     }
-    if (result) *result = answer;
+    if (result) *result = completion->result;
     return Answer::Done;
 }
 
@@ -135,6 +144,20 @@ bool ExchangeBlock::Write(uint32_t offset, const void* data, size_t bytes) {
     }
     SIZE_T written = 0;
     return WriteProcessMemory(process_, at, data, bytes, &written) && written == bytes;
+}
+
+size_t ExchangeBlock::ReadShell(uint64_t address, uint8_t* data, size_t bytes) {
+    // Only a block in the shell's process can read elsewhere in it.
+    if (!Ok() || !process_ || address == 0) return 0;
+    const void* at = reinterpret_cast<const void*>(static_cast<uintptr_t>(address));
+    SIZE_T read = 0;
+    if (ReadProcessMemory(process_, at, data, bytes, &read)) return read;
+    // The text may end just before an unreadable page: read up to the page's end.
+    SYSTEM_INFO system = {};
+    GetSystemInfo(&system);
+    const uint64_t toPageEnd = system.dwPageSize - address % system.dwPageSize;
+    if (toPageEnd >= bytes) return 0;
+    return ReadProcessMemory(process_, at, data, static_cast<SIZE_T>(toPageEnd), &read) ? read : 0;
 }
 
 bool ExchangeBlock::Read(uint32_t offset, void* data, size_t bytes) {
@@ -155,14 +178,23 @@ int32_t GetItemCount(ShellSession& session, HWND listView) {
 }
 
 Answer GetItemText(ExchangeBlock& block, int32_t index, std::wstring& text) {
-    const std::vector<uint8_t> request = BuildItemTextRequest(block.Layout(), index, block.Address());
-    if (!block.Write(0, request.data(), request.size())) return Answer::NoAnswer;
+    const ItemRecordLayout& layout = block.Layout();
+    std::vector<uint8_t> record = BuildItemTextRequest(layout, index, block.Address());
+    if (!block.Write(0, record.data(), record.size())) return Answer::NoAnswer;
     LRESULT ok = 0;
     const Answer answer = block.Send(LVM_GETITEMW, 0, &ok);
     if (answer != Answer::Done) return answer;
+    if (!ok || !block.Read(0, record.data(), record.size())) return Answer::Refused;
+    // A list view may point the record at a buffer of its own instead of filling the caller's.
+    const uint64_t textAt = TextPointerOf(layout, record.data());
+    if (textAt == block.Address() + layout.size) {
+        text = TextFromArea(record.data() + layout.size, kTextAreaBytes);
+        return Answer::Done;
+    }
     uint8_t area[kTextAreaBytes];
-    if (!ok || !block.Read(block.Layout().size, area, sizeof area)) return Answer::Refused;
-    text = TextFromArea(area, sizeof area);
+    const size_t read = block.ReadShell(textAt, area, sizeof area);
+    if (read < sizeof(wchar_t)) return Answer::Refused;
+    text = TextFromArea(area, read);
     return Answer::Done;
 }
 
@@ -193,13 +225,15 @@ bool SetItemPosition(ShellSession& session, HWND listView, int32_t index, int16_
     return session.Send(listView, LVM_SETITEMPOSITION, static_cast<WPARAM>(index), PackItemPosition(x, y));
 }
 
-ReadResult ReadDesktopItems(ShellSession& session, IconPositionList& list) {
+ReadResult ReadDesktopItems(ShellSession& session, IconPositionList& list, int32_t* itemCount) {
     list.assign(1, IconPosition{});
+    if (itemCount) *itemCount = 0;
     const HWND listView = FindDesktopWindows(nullptr).ListView;
     if (!listView) return ReadResult::NoListView;
     ExchangeBlock block(session, listView);
     const int32_t count = block.Ok() ? GetItemCount(session, listView) : -1;
     if (count < 0) return ReadResult::Unreadable;
+    if (itemCount) *itemCount = count;
 
     list.clear();
     bool partial = false;

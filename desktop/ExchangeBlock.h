@@ -30,6 +30,10 @@ inline constexpr ItemRecordLayout kItemRecord64 = {88, 24, 32, 8};
 // `blockAddress` as the shell sees it.
 std::vector<uint8_t> BuildItemTextRequest(const ItemRecordLayout& layout, int32_t index, uint64_t blockAddress);
 
+// The pszText a list view left in an item record read back: the caller's text area, or a buffer
+// of the list view's own (the control may answer that way).
+uint64_t TextPointerOf(const ItemRecordLayout& layout, const uint8_t* record);
+
 // The text in a text area read back: up to the first NUL, never past the area.
 std::wstring TextFromArea(const uint8_t* area, size_t bytes);
 
@@ -55,7 +59,7 @@ enum class Answer { Done, Refused, NoAnswer };
 class ExchangeBlock {
 public:
     // Opens the block for a list view in the way the session's family takes; Ok() tells whether
-    // that worked. Frees the blocks set aside for the list view when it answers.
+    // that worked. Frees the blocks set aside whose requests have completed meanwhile.
     ExchangeBlock(ShellSession& session, HWND listView);
     ~ExchangeBlock();
     ExchangeBlock(const ExchangeBlock&) = delete;
@@ -68,13 +72,17 @@ public:
 
     bool Write(uint32_t offset, const void* data, size_t bytes);
     bool Read(uint32_t offset, void* data, size_t bytes);
+    // Reads up to `bytes` at any address in the shell's process (not past the end of readable
+    // memory); the bytes read, 0 when nothing could be (or the block is a shared mapping).
+    size_t ReadShell(uint64_t address, uint8_t* data, size_t bytes);
 
     // Sends the list view a request whose lParam is the block's address. A request not answered
-    // in time sets the block aside: it is no longer Ok() and every later request fails.
+    // in time sets the block aside until that request has completed: the block is no longer Ok()
+    // and every later request fails.
     Answer Send(UINT msg, WPARAM wParam, LRESULT* result = nullptr);
 
 private:
-    void SetAside();
+    void SetAside(std::unique_ptr<RequestCompletion> completion);
 
     ShellSession& session_;
     HWND listView_ = nullptr;
@@ -117,6 +125,7 @@ enum class ReadResult { Read, Partial, Changed, NoListView, Unreadable };
 // Replaces the list with the desktop's items in index order (a single blank record when there
 // is no item or nothing could be read). An item is listed only when its name, read again after
 // its position, is still the same: a name and a position always belong to the same item.
-ReadResult ReadDesktopItems(ShellSession& session, IconPositionList& list);
+// itemCount receives the number of items the list view said it holds (0 when none was read).
+ReadResult ReadDesktopItems(ShellSession& session, IconPositionList& list, int32_t* itemCount = nullptr);
 
 }  // namespace iv

@@ -2,7 +2,12 @@
 
 #include <windows.h>
 
+#include <cwchar>
+#include <map>
+#include <optional>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "desktop/DesktopWindows.h"
 #include "desktop/ScreenFollow.h"
@@ -12,18 +17,42 @@
 namespace iv {
 namespace {
 
-// Value names match the way the registry matches them: without regard to case.
-std::wstring FoldCase(std::wstring name) {
-    if (!name.empty()) CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
-    return name;
+struct Place {
+    int16_t x = 0;
+    int16_t y = 0;
+};
+// A stored layout by folded item name: the items with both values stored.
+using StoredLayout = std::map<std::wstring, Place>;
+
+bool EndsWith(const std::wstring& text, const wchar_t* suffix) {
+    const size_t n = wcslen(suffix);
+    return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
+}
+
+// The layout under a key, read once; values that are no item's ".X" or ".Y" are ignored.
+StoredLayout ReadLayout(const std::wstring& key) {
+    std::map<std::wstring, std::wstring> xs;
+    std::map<std::wstring, std::wstring> ys;
+    for (const auto& [name, text] : RegKeys::GetValues(HKEY_CURRENT_USER, key)) {
+        const std::wstring folded = FoldCase(name);
+        if (text.empty()) continue;
+        if (EndsWith(folded, L".X")) xs[folded.substr(0, folded.size() - 2)] = text;
+        if (EndsWith(folded, L".Y")) ys[folded.substr(0, folded.size() - 2)] = text;
+    }
+    StoredLayout layout;
+    for (const auto& [name, x] : xs) {
+        const auto y = ys.find(name);
+        if (y != ys.end()) layout[name] = {NumberValue(x), NumberValue(y->second)};
+    }
+    return layout;
 }
 
 // Moves an item to a stored place, then, when its icon there leaves the list view's client area
 // (a layout kept for a larger screen, or edited by hand), on to the nearest place where the whole
 // icon shows. The icon's rectangle comes from the shell, so its real size and place count; the
 // label is left out: a long one is wider than the grid, and the shell's own first column cuts it.
-bool PlaceItem(ShellSession& session, ExchangeBlock& block, HWND listView, int32_t index, int16_t x, int16_t y) {
-    if (!SetItemPosition(session, listView, index, x, y)) return false;
+bool PlaceItem(ShellSession& session, ExchangeBlock& block, HWND listView, int32_t index, Place to) {
+    if (!SetItemPosition(session, listView, index, to.x, to.y)) return false;
     RECT client = {};
     RECT bounds = {};
     if (!GetClientRect(listView, &client)) return true;
@@ -32,18 +61,26 @@ bool PlaceItem(ShellSession& session, ExchangeBlock& block, HWND listView, int32
     if (answer == Answer::Refused) return true;
     const POINT shift = ShiftIntoView(bounds, client);
     if (shift.x == 0 && shift.y == 0) return true;
-    return SetItemPosition(session, listView, index, RoundToInt16(x + shift.x), RoundToInt16(y + shift.y));
+    return SetItemPosition(session, listView, index, RoundToInt16(to.x + shift.x), RoundToInt16(to.y + shift.y));
 }
 
-std::wstring CurrentKey() { return IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)); }
+// The places a restore moves icons from, kept under the undo key before each icon moves: the
+// first one replaces what was kept there, and an icon moved twice keeps its first place.
+class UndoRecord {
+public:
+    explicit UndoRecord(std::wstring key) : key_(std::move(key)) {}
 
-}  // namespace
+    void Keep(const std::wstring& name, POINT from) {
+        if (!kept_.insert(FoldCase(name)).second) return;
+        if (kept_.size() == 1) RegKeys::DeleteRegTree(HKEY_CURRENT_USER, key_);
+        RegKeys::SetRegValues(HKEY_CURRENT_USER, key_,
+                              {{name + L".X", std::to_wstring(from.x)}, {name + L".Y", std::to_wstring(from.y)}});
+    }
 
-std::wstring IconPositionKey(int width, int height) {
-    return std::wstring(kSettingsKey) + L"\\" + std::to_wstring(width) + L"*" + std::to_wstring(height);
-}
-
-namespace {
+private:
+    std::wstring key_;
+    NameSet kept_;
+};
 
 LayoutValues WantedValues(const IconPositionList& list) {
     LayoutValues wanted;
@@ -54,88 +91,196 @@ LayoutValues WantedValues(const IconPositionList& list) {
     return wanted;
 }
 
-LayoutValues StoredValues(const std::wstring& key) {
+LayoutValues StoredValues(const std::vector<RegKeys::NamedText>& values) {
     LayoutValues stored;
-    for (const std::wstring& name : RegKeys::GetValueNames(HKEY_CURRENT_USER, key)) {
-        stored[FoldCase(name)] = RegKeys::GetRegValue(HKEY_CURRENT_USER, key, name);
-    }
+    for (const auto& [name, text] : values) stored[FoldCase(name)] = text;
     return stored;
 }
 
-SaveResult Save(ShellSession& session, bool onlyChanged) {
-    // The save itself may be the first to see a new size, before the watcher does.
-    session.Screen().Notice(PrimaryScreenSize(), GetTickCount64());
-    if (!session.Screen().SavesAllowed()) return SaveResult::NotSaved;
-    const std::wstring key = CurrentKey();
-    IconPositionList list;
-    const ReadResult read = ReadDesktopItems(session, list);
-    // A desktop that cannot be read must not wipe what is stored.
-    if (read == ReadResult::NoListView || read == ReadResult::Unreadable) return SaveResult::NotSaved;
-    if (onlyChanged && !LayoutDiffers(WantedValues(list), StoredValues(key), read == ReadResult::Read)) {
-        return read == ReadResult::Read ? SaveResult::Saved : SaveResult::Partial;
-    }
+// Keeps a layout that a save is about to change as the previous one, replacing that.
+void KeepAsPrevious(const std::wstring& key, const std::vector<RegKeys::NamedText>& values) {
+    const std::wstring previous = PreviousLayoutKey(key);
+    RegKeys::DeleteRegTree(HKEY_CURRENT_USER, previous);
+    RegKeys::SetRegValues(HKEY_CURRENT_USER, previous, values);
+}
 
-    // New values first, so that an interrupted save never leaves less than there was.
+// Writes the items read under the key, and deletes the values of items that are gone.
+void WriteLayout(const std::wstring& key, const IconPositionList& list, bool whole) {
+    std::vector<RegKeys::NamedText> values;
     std::unordered_set<std::wstring> written;
     for (const IconPosition& item : list) {
         for (const auto& [suffix, value] : {std::pair{L".X", item.X}, std::pair{L".Y", item.Y}}) {
-            const std::wstring name = item.Name + suffix;
-            RegKeys::SetRegValue(HKEY_CURRENT_USER, key, name, std::to_wstring(value));
-            written.insert(FoldCase(name));
+            values.emplace_back(item.Name + suffix, std::to_wstring(value));
+            written.insert(FoldCase(item.Name + suffix));
         }
     }
+    // New values first, so that an interrupted save never leaves less than there was.
+    RegKeys::SetRegValues(HKEY_CURRENT_USER, key, values);
     // Then the values of items that are gone, but only after a read of the whole desktop: values
     // of items left out of a partial or changing read may still belong to items on the desktop.
-    if (read != ReadResult::Read) return SaveResult::Partial;
+    if (!whole) return;
     for (const std::wstring& name : RegKeys::GetValueNames(HKEY_CURRENT_USER, key)) {
         if (!written.contains(FoldCase(name))) RegKeys::DeleteRegValue(HKEY_CURRENT_USER, key, name);
     }
-    return SaveResult::Saved;
+}
+
+std::wstring SourceKey(LayoutSource source, const std::wstring& key) {
+    switch (source) {
+        case LayoutSource::Previous: return PreviousLayoutKey(key);
+        case LayoutSource::Undo: return UndoKey(key);
+        case LayoutSource::Current: break;
+    }
+    return key;
+}
+
+// The exchange block of a restore: one set aside after a late answer is replaced by a fresh
+// one, a few times at most, so that one slow item does not keep the others where they are.
+class RestoreBlock {
+public:
+    RestoreBlock(ShellSession& session, HWND listView) : session_(session), listView_(listView) {
+        block_.emplace(session, listView);
+    }
+    // Null once the shell has let too many requests go unanswered.
+    ExchangeBlock* Get() {
+        if (!block_->Ok()) {
+            if (++reopened_ > kMaxReopened) return nullptr;
+            block_.emplace(session_, listView_);
+            if (!block_->Ok()) return nullptr;
+        }
+        return &*block_;
+    }
+
+private:
+    static constexpr int kMaxReopened = 2;
+    ShellSession& session_;
+    HWND listView_;
+    std::optional<ExchangeBlock> block_;
+    int reopened_ = 0;
+};
+
+// One pass over the desktop: each item with a stored place that stands elsewhere moves right
+// after its name was read at its index. Changed: the name there is another one after the move
+// (an item came or went in between, and the move may have hit the wrong item). Incomplete: some
+// item was left where it is because the shell did not answer about it in time.
+enum class Pass { Done, Incomplete, Changed, Failed };
+
+Pass RestorePass(ShellSession& session, RestoreBlock& blocks, HWND listView, const StoredLayout& layout,
+                 const RestoreRequest& request, UndoRecord& undo, int32_t count) {
+    bool incomplete = false;
+    for (int32_t i = 0; i < count; ++i) {
+        ExchangeBlock* block = blocks.Get();
+        if (!block) return Pass::Failed;
+        std::wstring name;
+        const Answer read = GetItemText(*block, i, name);
+        incomplete = incomplete || read == Answer::NoAnswer;
+        if (read != Answer::Done) continue;
+        const std::wstring folded = FoldCase(name);
+        if (request.seen) request.seen->insert(folded);
+        if (request.leave && request.leave->contains(folded)) continue;
+        const auto stored = layout.find(folded);
+        if (stored == layout.end()) continue;
+        // A place that cannot be read cannot be kept for the undo: the icon stays.
+        POINT from = {};
+        const Answer where = GetItemPosition(*block, i, from);
+        incomplete = incomplete || where == Answer::NoAnswer;
+        if (where != Answer::Done || (from.x == stored->second.x && from.y == stored->second.y)) continue;
+        undo.Keep(name, from);
+        if (!PlaceItem(session, *block, listView, i, stored->second)) {
+            incomplete = true;
+            continue;
+        }
+        std::wstring again;
+        if (!blocks.Get() || GetItemText(*blocks.Get(), i, again) != Answer::Done || again != name) {
+            return Pass::Changed;
+        }
+    }
+    return incomplete ? Pass::Incomplete : Pass::Done;
 }
 
 }  // namespace
 
-SaveResult SaveIconPositions(ShellSession& session) { return Save(session, false); }
+std::wstring FoldCase(std::wstring name) {
+    if (!name.empty()) CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
 
-SaveResult SaveChangedIconPositions(ShellSession& session) { return Save(session, true); }
+std::wstring IconPositionKey(int width, int height) {
+    return std::wstring(kSettingsKey) + L"\\" + std::to_wstring(width) + L"*" + std::to_wstring(height);
+}
 
-bool RestoreIconPositions(ShellSession& session) {
-    const std::wstring key = CurrentKey();
+std::wstring CurrentLayoutKey() {
+    return IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+}
+
+std::wstring PreviousLayoutKey(const std::wstring& layoutKey) { return layoutKey + L"\\Previous"; }
+
+std::wstring UndoKey(const std::wstring& layoutKey) { return layoutKey + L"\\Undo"; }
+
+SaveResult SaveIconPositions(ShellSession& session, SaveKind kind, NameSet* seen) {
+    // The save itself may be the first to see a new screen, before the watcher does.
+    ScreenSettle& screen = session.Screen();
+    screen.Notice(PrimaryScreenSize(), GetTickCount64());
+    if (!screen.SavesAllowed()) return SaveResult::NotSaved;
+    const std::wstring key = CurrentLayoutKey();
+    IconPositionList list;
+    int32_t count = 0;
+    const ReadResult read = ReadDesktopItems(session, list, &count);
+    // A desktop that cannot be read must not wipe what is stored.
+    if (read == ReadResult::NoListView || read == ReadResult::Unreadable) return SaveResult::NotSaved;
+    // The screen may have changed during the read's waits: what was read then belongs to no screen.
+    screen.Notice(PrimaryScreenSize(), GetTickCount64());
+    if (!screen.SavesAllowed() || CurrentLayoutKey() != key) return SaveResult::NotSaved;
+    if (count == 0 && kind != SaveKind::Asked) return SaveResult::NotSaved;
+
+    const bool whole = read == ReadResult::Read && kind != SaveKind::AutomaticUnsettled;
+    const std::vector<RegKeys::NamedText> stored = RegKeys::GetValues(HKEY_CURRENT_USER, key);
+    const bool changes = LayoutDiffers(WantedValues(list), StoredValues(stored), whole);
+    if (changes || kind != SaveKind::AutomaticIfChanged) {
+        if (changes && !stored.empty()) KeepAsPrevious(key, stored);
+        WriteLayout(key, list, whole);
+    }
+    if (seen) {
+        seen->clear();
+        for (const IconPosition& item : list) seen->insert(FoldCase(item.Name));
+    }
+    return read == ReadResult::Read ? SaveResult::Saved : SaveResult::Partial;
+}
+
+RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& request) {
+    const std::wstring key = CurrentLayoutKey();
+    const StoredLayout layout = ReadLayout(SourceKey(request.source, key));
+    if (layout.empty() && !request.seen) return RestoreResult::NothingStored;
     const HWND listView = FindDesktopWindows(nullptr).ListView;
-    if (!listView) return false;
-    ExchangeBlock block(session, listView);
-    if (!block.Ok()) return false;
-    // An item moves only right after its name was read at its index. When the name there is another
-    // one after the move, an item came or went in between and the move may have hit the wrong item:
-    // the pass starts again, so that every item with a stored place ends there.
+    if (!listView) return RestoreResult::Failed;
+    RestoreBlock blocks(session, listView);
+    if (!blocks.Get()) return RestoreResult::Failed;
+    UndoRecord undo(UndoKey(key));
+    // When items came or went, the pass starts again, so that every item with a stored place ends
+    // there.
     constexpr int kPasses = 3;
     for (int pass = 0; pass < kPasses; ++pass) {
         const int32_t count = GetItemCount(session, listView);
-        if (count < 0) return false;
-        bool changed = false;
-        for (int32_t i = 0; i < count && !changed; ++i) {
-            std::wstring name;
-            const Answer read = GetItemText(block, i, name);
-            if (read == Answer::NoAnswer) return false;
-            if (read == Answer::Refused) continue;
-            const std::wstring x = RegKeys::GetRegValue(HKEY_CURRENT_USER, key, name + L".X");
-            const std::wstring y = RegKeys::GetRegValue(HKEY_CURRENT_USER, key, name + L".Y");
-            if (x.empty() || y.empty()) continue;
-            if (!PlaceItem(session, block, listView, i, NumberValue(x), NumberValue(y))) return false;
-            std::wstring again;
-            const Answer check = GetItemText(block, i, again);
-            if (check == Answer::NoAnswer) return false;
-            changed = check == Answer::Refused || again != name;
-        }
-        if (!changed && GetItemCount(session, listView) == count) return true;
+        if (count < 0) return RestoreResult::Failed;
+        if (request.seen) request.seen->clear();
+        const Pass done = RestorePass(session, blocks, listView, layout, request, undo, count);
+        if (done == Pass::Failed) return RestoreResult::Failed;
+        if (done == Pass::Changed || GetItemCount(session, listView) != count) continue;
+        if (done == Pass::Incomplete) return RestoreResult::Partial;
+        return layout.empty() ? RestoreResult::NothingStored : RestoreResult::Done;
     }
-    return false;
+    return RestoreResult::Failed;
 }
 
 bool SaveCommand(ShellSession& session, bool inIconView) {
     return inIconView && SaveIconPositions(session) == SaveResult::Saved;
 }
 
-bool RestoreCommand(ShellSession& session, bool inIconView) { return inIconView && RestoreIconPositions(session); }
+bool RestoreCommand(ShellSession& session, bool inIconView, LayoutSource source) {
+    if (!inIconView) return false;
+    RestoreRequest request;
+    request.source = source;
+    const RestoreResult result = RestoreIconPositions(session, request);
+    return result == RestoreResult::Done || (result == RestoreResult::NothingStored && source == LayoutSource::Current);
+}
 
 }  // namespace iv

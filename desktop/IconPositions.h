@@ -1,36 +1,72 @@
-// Remembering where the desktop icons stand, per screen size, and putting them back.
+// Remembering where the desktop icons stand, per screen, and putting them back; every restore
+// keeps the places it moved icons from, and every save that changes a layout keeps the one it
+// replaced, so that no action leaves a user without the arrangement they had a moment ago.
 #pragma once
+#include <set>
 #include <string>
 
 #include "desktop/ExchangeBlock.h"
+#include "desktop/ShellSession.h"
 
 namespace iv {
 
 // The key of a screen size: the settings key, "\", width, "*", height.
 std::wstring IconPositionKey(int width, int height);
+// The key of the layout the screen has now.
+std::wstring CurrentLayoutKey();
+// Beside a layout (subkeys, which readers of the layout's values never see): the layout that its
+// last changing save replaced, and the places the last restore moved icons from.
+std::wstring PreviousLayoutKey(const std::wstring& layoutKey);
+std::wstring UndoKey(const std::wstring& layoutKey);
 
-// Saved: the stored positions of the current screen size are the desktop's items. Partial: what
-// could be read was written and nothing was deleted. NotSaved: the desktop could not be read and
-// the store is as it was.
+// Names folded to upper case, as the registry compares value names.
+using NameSet = std::set<std::wstring>;
+std::wstring FoldCase(std::wstring name);
+
+// Saved: the stored positions of the current screen are the desktop's items. Partial: what could
+// be read was written and nothing was deleted. NotSaved: nothing was written.
 enum class SaveResult { Saved, Partial, NotSaved };
 
-// Writes the desktop's items under the current screen size's key, then deletes the values of
-// items that are gone when the whole desktop was read. NotSaved while a change of the screen
-// size has not settled (the session's Screen()): the layout on screen then belongs to no size.
-SaveResult SaveIconPositions(ShellSession& session);
+// Who asks. A user's save writes what it reads, an empty desktop too. An automatic save writes
+// nothing when it reads no item (a desktop still being built at log-on, or torn down);
+// IfChanged writes nothing when the stored layout already is the desktop's; Unsettled (a desktop
+// that may still be filling) deletes nothing, since items not there yet may still come.
+enum class SaveKind { Asked, Automatic, AutomaticIfChanged, AutomaticUnsettled };
 
-// The same, but writes nothing when the stored values already are the desktop's items.
-SaveResult SaveChangedIconPositions(ShellSession& session);
+// Writes the desktop's items under the current screen's key, then deletes the values of items
+// that are gone when the whole desktop was read. The layout it replaces is kept as the previous
+// one. NotSaved while a change of the screen has not settled (the session's Screen()), and when
+// the screen changed during the read: the layout on screen then belongs to no screen.
+// seen receives the names of the items read (when the save wrote or found nothing to change).
+SaveResult SaveIconPositions(ShellSession& session, SaveKind kind = SaveKind::Asked, NameSet* seen = nullptr);
 
-// Moves every desktop item that has both values stored for the current screen size there, or to
-// the nearest place where the whole item shows in the list view; false when the desktop could
-// not be read to the end.
-bool RestoreIconPositions(ShellSession& session);
+// Which stored places a restore puts the icons at.
+enum class LayoutSource { Current, Previous, Undo };
+
+struct RestoreRequest {
+    LayoutSource source = LayoutSource::Current;
+    // Items of these names stay where they are (null: none does).
+    const NameSet* leave = nullptr;
+    // Receives the names of the items the restore read (null: not wanted).
+    NameSet* seen = nullptr;
+};
+
+// Done: the desktop was read to the end and every item with a stored place is there (or as near
+// as the screen allows). NothingStored: the source holds no place. Partial: some items stayed
+// where they are because the shell did not tell in time where they stood or did not move them.
+// Failed: the desktop could not be read to the end.
+enum class RestoreResult { Done, NothingStored, Partial, Failed };
+
+// Moves every desktop item that has both values stored in the source there, or to the nearest
+// place where the whole item shows in the list view. Before the first icon moves, the places of
+// the icons it moves are kept under the undo key (replacing what was kept there), so that
+// restoring from LayoutSource::Undo puts them back and keeps the places it replaced in turn.
+RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& request = {});
 
 // A save or a restore a user asks for (command line, settings dialog): it acts in the icon views
 // only, as the exit save and the start-up restore do. True when the whole desktop was saved, or
-// the restore read it to the end.
+// the restore read it to the end (a source with nothing in it counts only for the current layout).
 bool SaveCommand(ShellSession& session, bool inIconView);
-bool RestoreCommand(ShellSession& session, bool inIconView);
+bool RestoreCommand(ShellSession& session, bool inIconView, LayoutSource source = LayoutSource::Current);
 
 }  // namespace iv

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "desktop/ScreenFollow.h"
@@ -21,19 +22,29 @@ struct WindowsFamily {
     bool oldWin9x = false;  // Windows 95 or 98: the reduced view switch
 };
 
-// A block that a late answer may still write into.
+// The completion of one request whose own end is tracked: set by the system's callback whenever
+// the shell's window procedure returns, however late.
+struct RequestCompletion {
+    bool done = false;
+    LRESULT result = 0;
+};
+
+// A block that a late answer may still write into, kept until its own request has completed.
 struct SetAsideBlock {
-    DWORD thread = 0;          // the shell's thread that owes the answer
+    std::unique_ptr<RequestCompletion> completion;
     HANDLE process = nullptr;  // NT: the shell's process, where the block lies
     uint64_t address = 0;
     HANDLE mapping = nullptr;  // 9x: the mapping and its view, kept until the program ends
     void* view = nullptr;
 };
 
+class HeaderWorker;
+
 class ShellSession {
 public:
     explicit ShellSession(WindowsFamily family = {});
-    // What no answer has proved free stays where it is; only this process's handles are closed.
+    // Blocks whose requests are still owed stay where they are (and so do their completion
+    // records, which a late callback may still write); only this process's handles are closed.
     ~ShellSession();
     ShellSession(const ShellSession&) = delete;
     ShellSession& operator=(const ShellSession&) = delete;
@@ -44,26 +55,45 @@ public:
     // window is missing, hung or too slow; result receives the answer otherwise.
     bool Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr,
               UINT timeoutMs = kShellTimeoutMs);
+    // Sends a request that names memory the shell writes into, so that its own completion is known
+    // even after the wait: the record it returns is done once the shell's window procedure has
+    // returned. Waits up to timeoutMs, handling the messages other threads send meanwhile. Null
+    // when the request could not be sent at all (nothing is owed then).
+    std::unique_ptr<RequestCompletion> SendTracked(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                                   UINT timeoutMs = kShellTimeoutMs);
     // True when the window's thread answers a null message in time.
     bool Responds(HWND hwnd);
     // Whether a request is waiting for the shell's answer. Messages that other threads send arrive
-    // inside that wait: what they would start (a menu, a switch, an exit) waits until it is over.
+    // inside that wait: what they would start (a menu, a switch, an exit) must wait until it is
+    // over.
     bool RequestInFlight() const { return requestsInFlight_ > 0; }
 
+    // Where deferred messages are announced: when the outermost wait ends with messages deferred,
+    // `message` is posted to `window` once, and its handler calls RunDeferred.
+    void SetIdleNotice(HWND window, UINT message);
+    // Inside a wait for the shell, keeps the message to be sent again once the outermost wait is
+    // over and returns true; otherwise false, and the caller handles the message now.
+    bool DeferWhileWaiting(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // Sends the deferred messages in the order they came, unless a wait is still going on (a
+    // modal loop inside it): the end of the outermost wait announces them again.
+    void RunDeferred();
+
     // Sets or clears WS_VISIBLE in the list view's header style. Changing another process's
-    // window style is carried out by that window's thread with no time-out, so a worker thread
-    // makes the change and is waited for only as long as any request; a hung shell keeps only the
-    // worker, which ends with the change or with the program.
+    // window style is carried out by that window's thread with no time-out, so one worker thread
+    // makes the change and is waited for only as long as any request. A hung shell keeps that
+    // one worker, which carries only the latest wanted style and ends once it has set it.
     void SetHeaderVisible(HWND listView, bool visible);
     // The style record a WM_STYLECHANGED carries: the list view reads it during the send.
     STYLESTRUCT& StyleChange() { return styleChange_; }
 
     // Keeps a block whose request was not answered in time.
-    void SetAside(const SetAsideBlock& block) { aside_.push_back(block); }
-    // Frees the shell-side blocks owed by the list view's thread once it has answered a request
-    // sent after theirs (its thread handles the requests sent to it in order); forgets those of a
-    // shell process that has ended.
-    void FreeProvenBlocks(HWND listView);
+    void SetAside(SetAsideBlock block) { aside_.push_back(std::move(block)); }
+    // Frees the shell-side blocks whose own requests have completed; forgets those of a shell
+    // process that has ended.
+    void FreeCompletedBlocks();
+    // Waits up to timeoutMs (handling sent messages) for every block set aside to be freed; for a
+    // process that is about to end. False when some are still owed.
+    bool WaitForSetAsideBlocks(UINT timeoutMs);
     // Blocks set aside and not yet freed.
     size_t SetAsideCount() const { return aside_.size(); }
 
@@ -71,11 +101,26 @@ public:
     ScreenSettle& Screen() { return screen_; }
 
 private:
+    friend class InFlight;
+    void WaitEnded();
+
     WindowsFamily family_;
     int requestsInFlight_ = 0;
     STYLESTRUCT styleChange_ = {};
     std::vector<SetAsideBlock> aside_;
     ScreenSettle screen_;
+    HeaderWorker* header_ = nullptr;
+
+    struct Deferred {
+        HWND hwnd;
+        UINT msg;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    std::vector<Deferred> deferred_;
+    HWND idleWindow_ = nullptr;
+    UINT idleMessage_ = 0;
+    bool idleAnnounced_ = false;
 };
 
 }  // namespace iv

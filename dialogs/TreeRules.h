@@ -30,6 +30,7 @@ inline constexpr const wchar_t* kStyleKeys[kStyleFlagCount + 2] = {
     L"Text Color", L"Icon PosSave", L"Icon PosLoad", L"Icon NowSave",    L"Icon NowLoad"};
 inline constexpr wchar_t kRestoreNowKey[] = L"Icon NowSave";
 inline constexpr wchar_t kSaveNowKey[] = L"Icon NowLoad";
+inline constexpr wchar_t kUndoKey[] = L"Icon Undo";
 inline constexpr wchar_t kScreenFollowKey[] = L"Icon Follow";
 
 // Keys of the right tree, in the order of its key table.

@@ -164,6 +164,7 @@ void frmSet::BuildStyleTree(bool iconView) {
     // Positions are only kept in the icon views.
     if (iconView) {
         tvwStyle_.Add(L"Pos", kRestoreNowKey, text::kNodeRestoreNow, kImageButtonUp);
+        tvwStyle_.Add(L"Pos", kUndoKey, text::kNodeUndo, kImageButtonUp);
         tvwStyle_.Add(L"Pos", kSaveNowKey, text::kNodeSaveNow, kImageButtonUp);
     }
     for (const wchar_t* branch : {L"Detail", L"Com", L"Pos"}) tvwStyle_.Expand(tvwStyle_.Find(branch));
@@ -261,13 +262,14 @@ void frmSet::tvwStyle_NodeClick(HTREEITEM node) {
         return;
     }
     if (tvwStyle_.Image(node) == kImageButtonDown) tvwStyle_.SetImage(node, kImageButtonUp);
-    if (key != kRestoreNowKey && key != kSaveNowKey) return;
     // The view may have changed since the dialog opened: the commands act in the icon views only.
-    WaitCursor wait;
-    if (key == kRestoreNowKey) {
-        RestoreCommand(host_.Shell(), host_.CurrentSettings().InIconView());
-    } else {
-        SaveCommand(host_.Shell(), host_.CurrentSettings().InIconView());
+    const bool iconView = host_.CurrentSettings().InIconView();
+    if (key == kRestoreNowKey || key == kUndoKey) {
+        WaitCursor wait;
+        RestoreCommand(host_.Shell(), iconView, key == kUndoKey ? LayoutSource::Undo : LayoutSource::Current);
+    } else if (key == kSaveNowKey) {
+        WaitCursor wait;
+        SaveCommand(host_.Shell(), iconView);
     }
 }
 
@@ -358,7 +360,7 @@ void frmSet::PlaceCentred() {
                  work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-INT_PTR frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM) {
+INT_PTR frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_INITDIALOG: {
             const TwipsScale tpp = ScreenTwipsPerPixel();
@@ -374,6 +376,9 @@ INT_PTR frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM) {
             return TRUE;
         }
         case WM_COMMAND:
+            // A button pressed from inside a wait for the shell (another program's BM_CLICK
+            // arrives there) acts once the wait is over.
+            if (host_.Shell().DeferWhileWaiting(Hwnd(), msg, wParam, lParam)) return TRUE;
             switch (LOWORD(wParam)) {
                 case kOK: cmdOK_Click(); return TRUE;
                 case kCancel: cmdCancel_Click(); return TRUE;

@@ -56,6 +56,7 @@ inline constexpr wchar_t kNodeSaveAtExit[] = L"終了時にｱｲｺﾝ位置を
 inline constexpr wchar_t kNodeScreenFollow[] = L"画面ｻｲｽﾞの変更に追従";
 inline constexpr wchar_t kNodeRestoreNow[] = L"今すぐｱｲｺﾝ位置を復元";
 inline constexpr wchar_t kNodeSaveNow[] = L"現在のｱｲｺﾝ位置を保存";
+inline constexpr wchar_t kNodeUndo[] = L"ｱｲｺﾝ位置を元に戻す";
 
 // The other tree's nodes.
 inline constexpr wchar_t kNodeToolbarPlace[] = L"ﾂｰﾙﾊﾞｰの表示位置";
@@ -85,6 +86,8 @@ inline constexpr wchar_t kUsage[] =
     L"使い方: iconvale.exe [コマンド]\n"
     L"  /save\tアイコンの位置を保存する\n"
     L"  /restore\tアイコンの位置を復元する\n"
+    L"  /restore:previous\t最後の保存の前の配置に戻す\n"
+    L"  /undo\t直前の復元を元に戻す（もう一度でやり直す）\n"
     L"  /view:large|small|list|details\t表示方法を切り替える（1～4 でも可）\n"
     L"  /exit\t起動中の " ICONVALE_PRODUCT_NAME L" を終了させる\n"
     L"  /uninstall [/quiet]\tショートカットと設定を削除する（/quiet: 確認なし）\n"
@@ -94,6 +97,8 @@ inline constexpr wchar_t kUsage[] =
     L"Usage: iconvale.exe [command]\n"
     L"  /save\tsave the icon positions\n"
     L"  /restore\tput the icon positions back\n"
+    L"  /restore:previous\tput the icons where they were before the last save\n"
+    L"  /undo\tput back the icons the last restore moved (again: redo)\n"
     L"  /view:large|small|list|details\tswitch the view (or 1 to 4)\n"
     L"  /exit\tend the running " ICONVALE_PRODUCT_NAME L"\n"
     L"  /uninstall [/quiet]\tremove the shortcuts and the settings (/quiet: without asking)\n"

@@ -12,19 +12,48 @@ namespace {
 // ask for no more than reading, so that a key a policy made read-only still yields its values.
 constexpr REGSAM kAccess = 0x2003F;
 
+// The text of a value's data: REG_SZ and REG_EXPAND_SZ cut at the first NUL, REG_DWORD as
+// decimal, nothing else. buffer holds `size` bytes and at least one spare NUL character.
+std::wstring ValueText(DWORD type, const wchar_t* buffer, DWORD size) {
+    switch (type) {
+        case REG_SZ:
+        case REG_EXPAND_SZ: return std::wstring(buffer);
+        case REG_DWORD: {
+            DWORD number = 0;
+            if (size < sizeof number) return {};
+            memcpy(&number, buffer, sizeof number);
+            return std::to_wstring(number);
+        }
+        default: return {};
+    }
+}
+
+bool CreateKey(HKEY root, const std::wstring& path, ScopedRegKey& key) {
+    return RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess, nullptr, key.Receive(),
+                           nullptr) == ERROR_SUCCESS;
+}
+
+bool SetText(HKEY key, const std::wstring& name, const std::wstring& text) {
+    const std::wstring data = text.empty() ? std::wstring(L" ") : text;
+    // The size counts the terminator: the system stores the bytes it is given and adds none.
+    const auto bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
+    return RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()), bytes) ==
+           ERROR_SUCCESS;
+}
+
 }  // namespace
 
 bool SetRegValue(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text) {
     ScopedRegKey key;
-    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess, nullptr, key.Receive(),
-                        nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    const std::wstring data = text.empty() ? std::wstring(L" ") : text;
-    // The size counts the terminator: the system stores the bytes it is given and adds none.
-    const auto bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
-    return RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()), bytes) ==
-           ERROR_SUCCESS;
+    return CreateKey(root, path, key) && SetText(key.Get(), name, text);
+}
+
+bool SetRegValues(HKEY root, const std::wstring& path, const std::vector<NamedText>& values) {
+    ScopedRegKey key;
+    if (!CreateKey(root, path, key)) return false;
+    bool all = true;
+    for (const auto& [name, text] : values) all = SetText(key.Get(), name, text) && all;
+    return all;
 }
 
 bool DeleteRegKey(HKEY root, const std::wstring& path) { return RegDeleteKeyW(root, path.c_str()) == ERROR_SUCCESS; }
@@ -63,16 +92,36 @@ std::wstring GetRegValue(HKEY root, const std::wstring& path, const std::wstring
         ERROR_SUCCESS) {
         return {};
     }
-    switch (type) {
-        case REG_SZ:
-        case REG_EXPAND_SZ: return std::wstring(buffer);  // cut at the first NUL
-        case REG_DWORD: {
-            DWORD number = 0;
-            memcpy(&number, buffer, sizeof number);
-            return std::to_wstring(number);
-        }
-        default: return {};
+    return ValueText(type, buffer, size);
+}
+
+std::vector<NamedText> GetValues(HKEY root, const std::wstring& path) {
+    std::vector<NamedText> values;
+    ScopedRegKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) return values;
+    DWORD longest = 0;
+    if (RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS) {
+        return values;
     }
+    std::wstring name(longest + 1, L'\0');
+    wchar_t buffer[kMaxValueChars + 2];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = longest + 1;
+        DWORD type = 0;
+        DWORD size = (kMaxValueChars + 1) * sizeof(wchar_t);
+        memset(buffer, 0, sizeof buffer);
+        const LSTATUS status =
+            RegEnumValueW(key.Get(), i, name.data(), &length, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+        // A value longer than any text read here reads empty, as GetRegValue has it.
+        if (status == ERROR_MORE_DATA) {
+            values.emplace_back(std::wstring(name.c_str(), length), std::wstring());
+            continue;
+        }
+        if (status != ERROR_SUCCESS) break;
+        values.emplace_back(std::wstring(name.c_str(), length), ValueText(type, buffer, size));
+    }
+    return values;
 }
 
 std::vector<std::wstring> GetValueNames(HKEY root, const std::wstring& path) {

@@ -4,13 +4,19 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace iv::RegKeys {
 
+using NamedText = std::pair<std::wstring, std::wstring>;
+
 // Stores text as REG_SZ under name, creating the key and its parents. Empty text is stored as
 // a single space, so that an empty read always means "absent".
 bool SetRegValue(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text);
+
+// SetRegValue for many values of one key, opened once; false when any write failed.
+bool SetRegValues(HKEY root, const std::wstring& path, const std::vector<NamedText>& values);
 
 // Deletes a key that has no subkeys.
 bool DeleteRegKey(HKEY root, const std::wstring& path);
@@ -25,6 +31,10 @@ bool DeleteRegKeyIfEmpty(HKEY root, const std::wstring& path);
 // REG_SZ / REG_EXPAND_SZ (unexpanded) as text cut at the first NUL, REG_DWORD as decimal text,
 // empty text for anything else or on any failure.
 std::wstring GetRegValue(HKEY root, const std::wstring& path, const std::wstring& name);
+
+// Every value of a key with its text as GetRegValue reads it, the key opened once; empty when the
+// key is missing.
+std::vector<NamedText> GetValues(HKEY root, const std::wstring& path);
 
 // The names of a key's values; empty when the key is missing.
 std::vector<std::wstring> GetValueNames(HKEY root, const std::wstring& path);

@@ -156,10 +156,7 @@ LRESULT IconTray::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == kTrayCallbackMessage && wParam == kTrayIconId) {
         // A callback sent while this thread waits for the shell would open its menu inside that
         // wait: it is handled once the wait is over.
-        if (WaitingForShell && WaitingForShell()) {
-            PostMessageW(Hwnd(), msg, wParam, lParam);
-            return 0;
-        }
+        if (DeferWhileWaiting && DeferWhileWaiting(Hwnd(), msg, wParam, lParam)) return 0;
         const TrayEvent event = DecodeTrayCallback(static_cast<UINT>(lParam));
         if (event != TrayEvent::None && OnEvent) OnEvent(event);
         return 0;

@@ -92,8 +92,9 @@ public:
 
     // Raised for the mouse messages of the icon.
     std::function<void(TrayEvent)> OnEvent;
-    // Whether the program waits for the shell's answer; a callback is then handled after the wait.
-    std::function<bool()> WaitingForShell;
+    // Keeps a callback that arrives while the program waits for the shell's answer, to be sent
+    // again after the wait; true when it was kept.
+    std::function<bool(HWND, UINT, WPARAM, LPARAM)> DeferWhileWaiting;
 
 private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;

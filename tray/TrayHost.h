@@ -13,9 +13,9 @@ public:
     virtual void ShowSettings() = 0;
     // Ends the program once the current message has been handled.
     virtual void Exit() = 0;
-    // Whether the program waits for the shell's answer: what a menu choice would start then waits
-    // until the wait is over.
-    virtual bool WaitingForShell() const = 0;
+    // The conversation with the shell: what a menu choice would start inside a wait for the
+    // shell's answer is deferred until the wait is over.
+    virtual ShellSession& Shell() = 0;
 
 protected:
     ~TrayHost() = default;

@@ -33,7 +33,9 @@ bool frmTask::Load() {
         if (event == TrayEvent::LeftDblClick) ucTask_LeftDblClick();
         if (event == TrayEvent::MouseRightUp) ucTask_MouseRightUp();
     };
-    ucTask_.WaitingForShell = [this] { return host_.WaitingForShell(); };
+    ucTask_.DeferWhileWaiting = [this](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        return host_.Shell().DeferWhileWaiting(hwnd, msg, wParam, lParam);
+    };
     ucTask_.frmParent_Load();
     return true;
 }
@@ -89,10 +91,7 @@ void frmTask::menuExit_Click() { host_.Exit(); }
 LRESULT frmTask::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_COMMAND: {
-            if (host_.WaitingForShell()) {
-                PostMessageW(Hwnd(), msg, wParam, lParam);
-                return 0;
-            }
+            if (host_.Shell().DeferWhileWaiting(Hwnd(), msg, wParam, lParam)) return 0;
             const UINT id = LOWORD(wParam);
             if (id >= kMenuIcon && id < kMenuIcon + 4) {
                 menuIcon_Click(static_cast<int>(id - kMenuIcon));

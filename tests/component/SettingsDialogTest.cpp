@@ -472,6 +472,7 @@ TEST_F(SettingsDialogTest, ApplySetsTheToolbarOrderWithoutTakingTheFocus) {
 
 TEST_F(SettingsDialogTest, CancelAndTheCloseBoxDropEditsButKeepWhatWasApplied) {
     const std::wstring key = IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    ASSERT_TRUE(WaitUntil([&] { return !main_->Keeper().IsSettling(); }, 5000));
     Open();
     Click(Style(), L"Row Select");
     Click(Style(), L"Icon Follow");

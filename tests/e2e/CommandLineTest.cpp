@@ -116,7 +116,9 @@ TEST_F(CommandLineTest, ARunningInstanceCarriesOutEachCommandAndEndsOnExit) {
 // A command that arrives while the instance waits for the shell is answered "busy" and sent again
 // until the instance is free: both commands are carried out.
 TEST_F(CommandLineTest, ACommandDuringAWaitForTheShellIsCarriedOutAfterIt) {
-    StartStandIn({L"--scripted", L"--item=Readme@40,40", L"--item=Data@140,40", L"--slow=gettext:600#1"});
+    // The save's first name read is slow; the restore's first position read is marked slow too.
+    StartStandIn({L"--scripted", L"--item=Readme@40,40", L"--item=Data@140,40", L"--slow=gettext:600#1",
+                  L"--slow=getpos:100#3"});
     StartIconvale();
     ChildProcess save;
     ASSERT_TRUE(save.Start(iconvalePath_, {L"/save"}));
@@ -135,7 +137,7 @@ TEST_F(CommandLineTest, ACommandDuringAWaitForTheShellIsCarriedOutAfterIt) {
     // The restore ran after the save had answered and stored the icons, not inside its wait.
     const auto log = ReadLogFile(logPath_);
     const auto late = std::find_if(log.begin(), log.end(), [](const auto& l) { return l.rfind(L"LV LATE ", 0) == 0; });
-    EXPECT_TRUE(std::any_of(late, log.end(), [](const auto& l) { return l.find(L"LVM_SETITEMPOSITION") != l.npos; }));
+    EXPECT_TRUE(std::any_of(late, log.end(), [](const auto& l) { return l.rfind(L"LV SLOW getpos", 0) == 0; }));
 }
 
 TEST_F(CommandLineTest, ABadCommandLineGivesTwoAndChangesNothing) {

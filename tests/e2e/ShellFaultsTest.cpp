@@ -138,7 +138,8 @@ TEST_F(ShellFaultsTest, RepeatedSavesAndRestoresAgainstASlowShell) {
     for (int i = 0; i < 20; ++i) {
         EXPECT_EQ(iv::SaveIconPositions(session), iv::SaveResult::Partial) << i;
         ExpectOnlyOwnPlaces();
-        EXPECT_TRUE(iv::RestoreIconPositions(session)) << i;
+        // The slow item cannot be told where it stands, so it stays: its place could not be kept.
+        EXPECT_EQ(iv::RestoreIconPositions(session), iv::RestoreResult::Partial) << i;
     }
     // Each block set aside is freed once the shell has answered a later request.
     EXPECT_LE(session.SetAsideCount(), 1u);
