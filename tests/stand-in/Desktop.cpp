@@ -147,7 +147,7 @@ Desktop::Impl::~Impl() {
 }
 
 // A "SHELLDLL_DefView" of ours holding a list view with the scripted items, filling `host`.
-HWND Desktop::Impl::AddScriptedView(HWND host, HINSTANCE instance) {
+HWND Desktop::Impl::AddScriptedView(HWND host, HINSTANCE instance, size_t items) {
     const RECT client = ClientOf(host);
     const HWND newView = CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
                                          0, 0, client.right, client.bottom, host, nullptr, instance, this);
@@ -163,30 +163,38 @@ HWND Desktop::Impl::AddScriptedView(HWND host, HINSTANCE instance) {
     SetWindowSubclass(list, ListViewSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     AttachImageLists(list);
     ApplyDesktopColours(list);
-    for (size_t i = 0; i < options.items.size(); ++i) {
-        LVITEMW item = {};
-        item.mask = LVIF_TEXT | LVIF_IMAGE;
-        item.iItem = static_cast<int>(i);
-        item.pszText = const_cast<wchar_t*>(options.items[i].name.c_str());
-        item.iImage = 0;
-        ListView_InsertItem(list, &item);
-    }
+    for (size_t i = 0; i < items; ++i) InsertScriptedItem(list, i, static_cast<int>(i));
     // Some list views (Wine's) lay the icons out on their first paint, over any positions
     // set before it; have that paint happen now, off-screen.
     PaintOffScreen(list);
-    for (size_t i = 0; i < options.items.size(); ++i) {
-        const POINT at =
-            generation == 0 ? POINT{options.items[i].x, options.items[i].y} : GridCell(static_cast<int>(i));
+    for (size_t i = 0; i < items; ++i) {
+        const POINT at = ScriptedPlace(i);
         ListView_SetItemPosition32(list, static_cast<int>(i), at.x, at.y);
     }
     return newView;
 }
 
+// Scripted item `item` inserted at index `at`; its index, or -1.
+int Desktop::Impl::InsertScriptedItem(HWND list, size_t item, int at) {
+    LVITEMW record = {};
+    record.mask = LVIF_TEXT | LVIF_IMAGE;
+    record.iItem = at;
+    record.pszText = const_cast<wchar_t*>(options.items[item].name.c_str());
+    record.iImage = 0;
+    return ListView_InsertItem(list, &record);
+}
+
+// The first desktop puts each item at its place, a desktop built anew on the default grid.
+POINT Desktop::Impl::ScriptedPlace(size_t item) const {
+    return generation == 0 ? POINT{options.items[item].x, options.items[item].y} : GridCell(static_cast<int>(item));
+}
+
 bool Desktop::Impl::BuildScripted(HWND host, HINSTANCE instance) {
-    view = AddScriptedView(host, instance);
+    view = AddScriptedView(host, instance, options.fillMs > 0 ? 0 : options.items.size());
     if (view == nullptr) return false;
     listView = FindWindowExW(view, nullptr, WC_LISTVIEWW, nullptr);
     if (options.ieServer) AddIeServer(view, instance);
+    if (options.fillMs > 0 && listView != nullptr) StartFill();
     return true;
 }
 
@@ -214,13 +222,13 @@ bool Desktop::Impl::BuildDecoy(HINSTANCE instance) {
                                         360, nullptr, nullptr, instance, nullptr);
     if (dialog == nullptr) return false;
     topLevel.push_back(dialog);
-    if (AddScriptedView(dialog, instance) == nullptr) return false;
+    if (AddScriptedView(dialog, instance, options.items.size()) == nullptr) return false;
     mainWindow = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kWorkerClass, L"",
                                  WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 300, 200, 480, 360, nullptr, nullptr,
                                  instance, this);
     if (mainWindow == nullptr) return false;
     topLevel.push_back(mainWindow);
-    view = AddScriptedView(mainWindow, instance);
+    view = AddScriptedView(mainWindow, instance, options.items.size());
     if (view == nullptr) return false;
     listView = FindWindowExW(view, nullptr, WC_LISTVIEWW, nullptr);
     ShowWindow(dialog, SW_SHOWNOACTIVATE);
@@ -298,6 +306,7 @@ void Desktop::Impl::Teardown() {
     }
     topLevel.clear();
     shell.reset();
+    pulls.clear();
     restarting = false;
 }
 

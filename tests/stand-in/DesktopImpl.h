@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,10 +22,15 @@ namespace detail {
 constexpr UINT_PTR kFolderTimer = 1;
 constexpr UINT_PTR kHangTimer = 2;
 constexpr UINT_PTR kRestartTimer = 3;
+constexpr UINT_PTR kFillTimer = 4;
+constexpr UINT_PTR kSqueezeTimer = 5;
 // As soon after a change of the Desktop folder as a shell shows it.
 constexpr UINT kFolderPollMs = 50;
 
 constexpr UINT_PTR kSubclassId = 1;
+
+// The longest item text a redirected answer hands out, with its terminator.
+constexpr int kRedirectedChars = 1024;
 
 constexpr wchar_t kProgmanClass[] = L"Progman";
 constexpr wchar_t kViewClass[] = L"SHELLDLL_DefView";
@@ -72,6 +78,20 @@ struct Desktop::Impl {
     int generation = 0;       // desktops built before this one
     bool restarting = false;  // windows go down for a new desktop, not for good
     int requests[6] = {};     // requests of each kind received, for Options::Slow::nth
+    // The names handed out by redirected item texts; a node's text never moves or goes while the
+    // desktop object lives, so a pointer handed out stays valid.
+    std::set<std::wstring> redirectedTexts;
+    // A filling desktop: when it was built and how many of the items are in.
+    ULONGLONG fillStart = 0;
+    size_t filled = 0;
+    // A squeeze over time: when it started and where each icon outside goes.
+    struct Pull {
+        int index;
+        POINT from;
+        POINT to;
+    };
+    ULONGLONG squeezeStart = 0;
+    std::vector<Pull> pulls;
 
     mutable std::mutex logMutex;
     std::vector<std::wstring> log;
@@ -109,7 +129,10 @@ struct Desktop::Impl {
     bool BuildScripted(HWND host, HINSTANCE instance);
     bool BuildShell(HWND host);
     bool BuildDecoy(HINSTANCE instance);
-    HWND AddScriptedView(HWND host, HINSTANCE instance);
+    // A view with a list view holding the first `items` of the scripted items.
+    HWND AddScriptedView(HWND host, HINSTANCE instance, size_t items);
+    int InsertScriptedItem(HWND list, size_t item, int at);
+    POINT ScriptedPlace(size_t item) const;
     void Teardown();
     void Restart();
     void RefreshShellKeepingPositions();
@@ -120,6 +143,17 @@ struct Desktop::Impl {
                      LPARAM lParam);
     void ApplyChanges(HWND hwnd, int textRequest);
     void Hang();
+    // Holds the thread up for a slow request; with Slow::pump it answers sent messages meanwhile.
+    void Busy(const Options::Slow& slow, const std::wstring& what);
+    // LVM_GETITEMW with the record's pszText pointed at the name in redirectedTexts.
+    LRESULT AnswerRedirected(HWND hwnd, WPARAM wParam, LPARAM lParam, int index);
+
+    // Settling.cpp: a desktop that fills over time, icons pulled in after a change of the screen
+    // size at once or over time.
+    void StartFill();
+    void Fill();
+    void PullIconsIn();
+    void Squeeze();
 
     // WindowProcs.cpp: the scripted view's answer to a view command.
     void SwitchScriptedView(HWND list, UINT command);

@@ -101,13 +101,61 @@ LRESULT Desktop::Impl::CarryOut(Request kind, int index, int nth, const std::wst
         }
     }
     if (slow != nullptr) {
-        Record(L"LV SLOW " + what + L" " + std::to_wstring(slow->ms));
-        // Busy, not hung: the thread takes no messages meanwhile, then answers.
-        Sleep(static_cast<DWORD>(slow->ms));
+        Record(L"LV SLOW " + what + L" " + std::to_wstring(slow->ms) + (slow->pump ? L" pump" : L""));
+        Busy(*slow, what);
     }
-    const LRESULT result = ListViewMessage(this, hwnd, msg, wParam, lParam);
+    const bool redirect = msg == LVM_GETITEMW && (options.redirectAllText ||
+                                                  std::find(options.redirectText.begin(), options.redirectText.end(),
+                                                            index) != options.redirectText.end());
+    const LRESULT result =
+        redirect ? AnswerRedirected(hwnd, wParam, lParam, index) : ListViewMessage(this, hwnd, msg, wParam, lParam);
     if (slow != nullptr) Record(L"LV LATE " + what + L" done");
     return result;
+}
+
+void Desktop::Impl::Busy(const Options::Slow& slow, const std::wstring& what) {
+    // Busy, not hung: without pump the thread takes no messages meanwhile, then answers.
+    if (!slow.pump) {
+        Sleep(static_cast<DWORD>(slow.ms));
+        return;
+    }
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(slow.ms);
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        if (MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_SENDMESSAGE) !=
+                WAIT_OBJECT_0 ||
+            (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) == 0)
+            continue;
+        Append(L"LV PUMP " + what);
+        // Only sent messages: what was posted waits for the thread's own loop, as in a modal wait.
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+LRESULT Desktop::Impl::AnswerRedirected(HWND hwnd, WPARAM wParam, LPARAM lParam, int index) {
+    LVITEMW record = {};
+    SIZE_T read = 0;
+    // A record this process cannot read, or one that asks for no name, goes to the list view as
+    // it came, which meets it as it meets any other.
+    if (lParam == 0 ||
+        !ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<LPCVOID>(lParam), &record, sizeof record, &read) ||
+        read != sizeof record || (record.mask & LVIF_TEXT) == 0 || record.iSubItem != 0)
+        return ListViewMessage(this, hwnd, LVM_GETITEMW, wParam, lParam);
+    wchar_t name[kRedirectedChars] = {};
+    LVITEMW answer = record;
+    answer.pszText = name;
+    answer.cchTextMax = kRedirectedChars;
+    if (!DefSubclassProc(hwnd, LVM_GETITEMW, wParam, reinterpret_cast<LPARAM>(&answer))) return FALSE;
+    // LVIF_NORECOMPUTE may leave no text to hand out.
+    if (answer.pszText == nullptr || answer.pszText == LPSTR_TEXTCALLBACKW)
+        return ListViewMessage(this, hwnd, LVM_GETITEMW, wParam, lParam);
+    const std::wstring& text = *redirectedTexts.insert(answer.pszText).first;
+    answer.pszText = const_cast<wchar_t*>(text.c_str());
+    answer.cchTextMax = record.cchTextMax;
+    // Written as the list view writes its answers, straight into the caller's record.
+    *reinterpret_cast<LVITEMW*>(lParam) = answer;
+    Record(L"LV REDIRECT " + std::to_wstring(index) + L" " + text);
+    return TRUE;
 }
 
 void Desktop::Impl::ApplyChanges(HWND hwnd, int textRequest) {

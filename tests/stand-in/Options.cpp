@@ -66,7 +66,7 @@ bool ParseIndexList(const std::wstring& text, std::vector<int>& indices) {
     }
 }
 
-// "KIND:MS[@INDEX][#N]".
+// "KIND:MS[@INDEX][#N][,pump]".
 bool ParseSlow(const std::wstring& text, Options::Slow& slow) {
     const size_t colon = text.find(L':');
     if (colon == std::wstring::npos) return false;
@@ -81,6 +81,12 @@ bool ParseSlow(const std::wstring& text, Options::Slow& slow) {
     }
     if (!known) return false;
     std::wstring rest = text.substr(colon + 1);
+    const size_t comma = rest.find(L',');
+    if (comma != std::wstring::npos) {
+        if (rest.compare(comma, std::wstring::npos, L",pump") != 0) return false;
+        slow.pump = true;
+        rest.resize(comma);
+    }
     long number = 0;
     const size_t hash = rest.find(L'#');
     if (hash != std::wstring::npos) {
@@ -218,6 +224,13 @@ const OptionRule kRules[] = {
          if (!ParseChange(value, false, change)) return false;
          p.options.changes.push_back(change);
          return true;
+     }},
+    {L"--fill-ms=", [](V value, P p) { return ParseCount(value, p.options.fillMs); }},
+    {L"--squeeze-ms=", [](V value, P p) { return ParseCount(value, p.options.squeezeMs); }},
+    {L"--redirect-text=",
+     [](V value, P p) {
+         if (value == L"all") return p.options.redirectAllText = true;
+         return ParseIndexList(value, p.options.redirectText);
      }},
     {L"--tray=", [](V value, P p) { return ParseCount(value, p.options.trayRefusals); }},
     {L"--tree=", [](V value, P p) { return Choose(value, kTrees, p.options.tree); }},

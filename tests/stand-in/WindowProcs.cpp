@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
-
 #include "DesktopImpl.h"
 
 namespace standin {
@@ -64,20 +62,6 @@ void KeepDirectlyAbove(HWND hwnd, HWND below, WINDOWPOS* pos) {
     pos->hwndInsertAfter = above != nullptr ? above : HWND_TOP;
 }
 
-void PullIconsIn(HWND listView) {
-    RECT client = {};
-    if (listView == nullptr || !GetClientRect(listView, &client)) return;
-    for (int i = 0, count = ListView_GetItemCount(listView); i < count; ++i) {
-        RECT icon = {};
-        POINT at = {};
-        if (!ListView_GetItemRect(listView, i, &icon, LVIR_ICON) || !ListView_GetItemPosition(listView, i, &at))
-            continue;
-        if (icon.right > client.right || icon.bottom > client.bottom)
-            ListView_SetItemPosition(listView, i, at.x + std::min(0L, client.right - icon.right),
-                                     at.y + std::min(0L, client.bottom - icon.bottom));
-    }
-}
-
 }  // namespace
 
 namespace detail {
@@ -109,7 +93,7 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                              SWP_NOZORDER | SWP_NOACTIVATE);
             // Like the shell, once the view has its new size: icons a smaller screen left outside
             // come back in, the rest stay.
-            if (hwnd == impl->progman) PullIconsIn(impl->listView);
+            if (hwnd == impl->progman) impl->PullIconsIn();
             return 0;
         case WM_WINDOWPOSCHANGING: {
             // A desktop stays beneath every other window: "Progman" at the bottom, a raised view's
@@ -142,11 +126,21 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 impl->Restart();
                 return 0;
             }
+            if (wParam == kFillTimer) {
+                impl->Fill();
+                return 0;
+            }
+            if (wParam == kSqueezeTimer) {
+                impl->Squeeze();
+                return 0;
+            }
             break;
         case WM_DESTROY:
             KillTimer(hwnd, kFolderTimer);
             KillTimer(hwnd, kHangTimer);
             KillTimer(hwnd, kRestartTimer);
+            KillTimer(hwnd, kFillTimer);
+            KillTimer(hwnd, kSqueezeTimer);
             // The view must go while its host window still exists.
             if (shellHere) impl->shell->Close();
             if (hwnd == impl->mainWindow && !impl->restarting && impl->options.quitOnClose) PostQuitMessage(0);
@@ -286,8 +280,8 @@ LRESULT CALLBACK HeaderSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
             // A slow header holds up whoever changes its style: that is a send to this thread.
             for (const Options::Slow& rule : impl->options.slow) {
                 if (rule.kind != Request::Header) continue;
-                impl->Append(L"LV SLOW header - " + std::to_wstring(rule.ms));
-                Sleep(static_cast<DWORD>(rule.ms));
+                impl->Append(L"LV SLOW header - " + std::to_wstring(rule.ms) + (rule.pump ? L" pump" : L""));
+                impl->Busy(rule, L"header -");
                 break;
             }
             break;
