@@ -84,6 +84,20 @@ TEST_F(StandInFaultsTest, ASlowRequestIsCarriedOutAfterTheCallerGaveUp) {
     EXPECT_EQ(desktop_->Log().front(), L"LV SLOW getpos 1 400");
 }
 
+// As a shell waiting inside a COM call: a request sent during the wait is answered inside it.
+TEST_F(StandInFaultsTest, ASlowRequestThatPumpsAnswersALaterRequestFirst) {
+    standin::Options options;
+    options.slow = {{Request::GetPos, 600, 1, 0, true}};
+    Start(options);
+    POINT late = {-1, -1};
+    EXPECT_EQ(Send(LVM_GETITEMPOSITION, 1, reinterpret_cast<LPARAM>(&late), 100), -1);
+    EXPECT_EQ(Send(LVM_GETITEMCOUNT, 0, 0, 300), 3) << "not answered inside the wait";
+    EXPECT_TRUE(WaitUntil([&] { return Logged(L"LV LATE getpos 1 done"); }, 3000));
+    EXPECT_EQ(late.x, 90);
+    EXPECT_EQ(desktop_->Log(),
+              (std::vector<std::wstring>{L"LV SLOW getpos 1 600 pump", L"LV PUMP getpos 1", L"LV LATE getpos 1 done"}));
+}
+
 TEST_F(StandInFaultsTest, ChosenItemsAreRefusedAndAnInsertShiftsTheNextRead) {
     standin::Options options;
     options.failPos = {2};
@@ -112,6 +126,25 @@ TEST_F(StandInFaultsTest, ALateAnswerIntoFreedMemoryIsReportedAndTheDesktopGoesO
     EXPECT_EQ(log[1].rfind(L"FAULT access violation at 0x", 0), 0u) << log[1];
     EXPECT_NE(log[1].find(L" writing 0x"), std::wstring::npos) << log[1];
     EXPECT_EQ(Send(LVM_GETITEMCOUNT, 0, 0), 3);
+}
+
+// The record's pszText points at the stand-in's copy of the name; the caller's buffer is left.
+TEST_F(StandInFaultsTest, ARedirectedTextPointsTheRecordAtTheStandInsOwnName) {
+    standin::Options options;
+    options.redirectText = {1};
+    Start(options);
+    wchar_t mine[64] = L"untouched";
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = 1;
+    item.pszText = mine;
+    item.cchTextMax = 64;
+    EXPECT_EQ(Send(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
+    EXPECT_STREQ(mine, L"untouched");
+    ASSERT_NE(item.pszText, mine);
+    EXPECT_STREQ(item.pszText, L"Data");
+    EXPECT_EQ(Text(0), L"Readme") << "only the chosen items";
+    EXPECT_EQ(desktop_->Log(), (std::vector<std::wstring>{L"LV REDIRECT 1 Data"}));
 }
 
 TEST_F(StandInFaultsTest, TheNotificationAreaRefusesTheFirstAdd) {
@@ -167,6 +200,65 @@ TEST_F(StandInFaultsTest, ARestartBuildsANewDesktopWithDefaults) {
     POINT point = {};
     Send(LVM_GETITEMPOSITION, 2, reinterpret_cast<LPARAM>(&point));
     EXPECT_NE(point.x, 170) << "the new desktop lost the old layout";
+}
+
+// A desktop that fills over time, from the start and again after a restart.
+TEST_F(StandInFaultsTest, AFillingDesktopGetsItsItemsOneByOne) {
+    standin::Options options;
+    options.fillMs = 900;
+    Start(options);
+    std::vector<LRESULT> counts;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            counts.push_back(Send(LVM_GETITEMCOUNT, 0, 0));
+            return Logged(L"LV FILLED 3");
+        },
+        5000));
+    EXPECT_LT(counts.front(), 3);
+    EXPECT_TRUE(std::any_of(counts.begin(), counts.end(), [](LRESULT count) { return count == 1 || count == 2; }))
+        << "all at once";
+    POINT point = {};
+    EXPECT_EQ(Send(LVM_GETITEMPOSITION, 2, reinterpret_cast<LPARAM>(&point)), TRUE);
+    EXPECT_EQ(point.x, 170) << "in its own place";
+    EXPECT_EQ(Text(2), L"Notes");
+
+    desktop_->ClearLog();
+    SendMessageW(desktop_->Progman(), standin::kRestartMessage, 0, 0);
+    EXPECT_LT(Send(LVM_GETITEMCOUNT, 0, 0), 3);
+    EXPECT_TRUE(WaitUntil([&] { return Logged(L"LV FILLED 3"); }, 5000));
+    EXPECT_EQ(Send(LVM_GETITEMCOUNT, 0, 0), 3);
+}
+
+// After a change of the screen size, an icon left outside comes in over steps, not at once.
+TEST_F(StandInFaultsTest, ASqueezeOverTimePullsAnIconInInSteps) {
+    standin::Options options;
+    options.squeezeMs = 600;
+    Start(options);
+    RECT client = {};
+    GetClientRect(desktop_->ListView(), &client);
+    const LONG outside = client.right + 200;
+    Send(LVM_SETITEMPOSITION, 2, MAKELPARAM(outside, 10));
+    const auto x = [&] {
+        POINT point = {};
+        Send(LVM_GETITEMPOSITION, 2, reinterpret_cast<LPARAM>(&point));
+        return point.x;
+    };
+    SendMessageW(desktop_->Progman(), WM_DISPLAYCHANGE, 32, MAKELPARAM(client.right, client.bottom));
+    EXPECT_EQ(x(), outside) << "pulled in at once";
+    std::vector<LONG> seen;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            seen.push_back(x());
+            return Logged(L"LV SQUEEZED 1");
+        },
+        5000));
+    RECT icon = {LVIR_ICON, 0, 0, 0};
+    Send(LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&icon));
+    GetClientRect(desktop_->ListView(), &client);
+    EXPECT_EQ(icon.right, client.right);
+    const LONG in = x();
+    EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [&](LONG step) { return step < outside && step > in; }))
+        << "no step between " << outside << " and " << in;
 }
 
 }  // namespace

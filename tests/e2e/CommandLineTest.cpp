@@ -26,19 +26,6 @@ protected:
     void StartDesktop() {
         StartStandIn({L"--scripted", L"--log-paint", L"--item=Readme@40,40", L"--item=Data@140,40"});
     }
-    // Start-up ends with the view switch, and the list view lays its icons out again when it next
-    // paints: wait for both before moving icons.
-    void StartIconvaleAndWait() {
-        StartIconvale();
-        WaitForProgramLog(3);
-        WaitUntil(
-            [&] {
-                const auto log = ReadLogFile(logPath_);
-                return !log.empty() && log.back() == L"LV WM_PAINT";
-            },
-            5000);
-        PumpMessages(200);
-    }
     // Starts the program with a command line and returns its exit code.
     DWORD Run(const std::vector<std::wstring>& args) const {
         ChildProcess command;

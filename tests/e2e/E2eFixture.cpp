@@ -102,6 +102,19 @@ void E2eTest::StartIconvale(bool trayMode) {
         << "Iconvale's toolbar did not appear";
 }
 
+void E2eTest::StartIconvaleAndWait() {
+    ClearLog();
+    StartIconvale();
+    WaitForProgramLog(4);
+    WaitUntil(
+        [&] {
+            const auto log = ReadLogFile(logPath_);
+            return !log.empty() && log.back() == L"LV WM_PAINT";
+        },
+        5000);
+    PumpMessages(200);
+}
+
 DWORD E2eTest::StopStandIn() {
     if (HWND progman = FindProcessWindow(standin_.Id(), L"Progman")) PostMessageW(progman, WM_CLOSE, 0, 0);
     DWORD code = 0;
@@ -147,7 +160,7 @@ void E2eTest::Click(int commandId) {
 }
 
 void E2eTest::Exit() {
-    Click(13);
+    Click(kExitButton);
     DWORD code = 1;
     ASSERT_TRUE(app_.WaitForExit(10000, &code)) << "Iconvale did not end";
     EXPECT_EQ(code, 0u);
@@ -156,7 +169,9 @@ void E2eTest::Exit() {
 std::vector<std::wstring> E2eTest::ProgramLog() const { return ProgramMessages(ReadLogFile(logPath_)); }
 
 std::vector<std::wstring> E2eTest::WaitForProgramLog(size_t count) const {
-    WaitUntil([&] { return ProgramLog().size() >= count; }, 5000);
+    size_t came = 0;
+    if (!WaitUntil([&] { return (came = ProgramLog().size()) >= count; }, 5000))
+        ADD_FAILURE() << "Iconvale caused " << came << " of the " << count << " log lines waited for";
     return ProgramLog();
 }
 

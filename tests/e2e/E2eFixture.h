@@ -13,6 +13,8 @@ namespace e2e {
 
 inline constexpr wchar_t kSettingsKey[] = L"Software\\Marun soft\\Kivo";
 inline constexpr wchar_t kToolbarClass[] = L"IconvaleToolbarWindow";
+// The toolbar's command id of the exit button, the last of its thirteen.
+inline constexpr int kExitButton = 13;
 // Wine reads a per-program Windows version from here.
 inline constexpr wchar_t kVersionKey[] = L"Software\\Wine\\AppDefaults\\iconvale.exe";
 
@@ -27,6 +29,10 @@ protected:
     void FindStandInDesktop();
     // Starts Iconvale and waits for its toolbar window (to be shown, unless it lives in the tray).
     void StartIconvale(bool trayMode = false);
+    // Starts Iconvale on a cleared log and waits until its start-up is over: the styles, the view
+    // switch (and any restore), then the paint in which the list view lays its icons out again
+    // (the stand-in must log paints).
+    void StartIconvaleAndWait();
     // Closes the stand-in as a user would and returns its exit code (3: it caught a fault).
     DWORD StopStandIn();
     // Whether the stand-in's log has a line.
@@ -42,7 +48,8 @@ protected:
 
     // Lines of the stand-in's log that Iconvale caused.
     std::vector<std::wstring> ProgramLog() const;
-    // Waits until Iconvale has caused at least count lines, and returns them.
+    // Waits until Iconvale has caused at least count lines, and returns them; a wait that runs
+    // out fails the test.
     std::vector<std::wstring> WaitForProgramLog(size_t count) const;
     void ClearLog() const;
     // Start-up applies the stored extended styles and label background before anything else;

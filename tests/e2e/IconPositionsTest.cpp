@@ -32,20 +32,6 @@ protected:
         const POINT p = Position(index);
         return p.x == x && p.y == y;
     }
-    // Start-up ends with the view switch (and any restore), and the list view lays its icons out
-    // again when it next paints: wait for both.
-    void StartIconvaleAndWait() {
-        ClearLog();
-        StartIconvale();
-        WaitForProgramLog(4);
-        WaitUntil(
-            [&] {
-                const auto log = ReadLogFile(logPath_);
-                return !log.empty() && log.back() == L"LV WM_PAINT";
-            },
-            5000);
-        PumpMessages(200);
-    }
     bool RestoredAny() const {
         for (const auto& line : ProgramLog()) {
             if (line.find(L"LVM_SETITEMPOSITION") != std::wstring::npos) return true;

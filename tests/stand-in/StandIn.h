@@ -46,6 +46,10 @@ struct Options {
         int ms = 0;
         int index = -1;  // >= 0: only requests about this item
         int nth = 0;     // > 0: only the nth request of the kind, counted from 1
+        // Wait answering the messages sent to the thread meanwhile instead of sleeping, as a shell
+        // inside a COM call or a SendMessage of its own: a request sent during the wait is
+        // answered before this one is carried out.
+        bool pump = false;
     };
     std::vector<Slow> slow;
     // LVM_GETITEM / LVM_GETITEMPOSITION for these indices answer FALSE and write nothing.
@@ -61,6 +65,19 @@ struct Options {
         int index = 0;        // remove: the item removed
     };
     std::vector<Change> changes;
+    // Scripted desktop, > 0: the list view comes up empty and the items are added one by one,
+    // evenly over this time, the last at its end; a restart fills the new desktop the same way.
+    int fillMs = 0;
+    // > 0: after a change of the screen size, icons left outside the smaller view are pulled in
+    // over this time in steps, instead of at once inside WM_DISPLAYCHANGE.
+    int squeezeMs = 0;
+    // LVM_GETITEMW for these items' text (every item's with redirectAllText) points the record's
+    // pszText at a buffer of the stand-in's holding the name, leaving the caller's buffer as it
+    // was: a view that supplies item texts by callback may answer so. The buffer stays valid as
+    // long as the desktop object. The record is read and written in this process's layout, the
+    // one the list view reads it in.
+    std::vector<int> redirectText;
+    bool redirectAllText = false;
     // >= 0: a "Shell_TrayWnd" window that refuses that many NIM_ADD requests before accepting.
     int trayRefusals = -1;
     // Report access violations in this process to the log (a process-wide handler).
@@ -94,11 +111,19 @@ struct Options {
 //   "HDR WM_STYLECHANGED GWL_STYLE old=0x... new=0x..."  on the list view's header
 // Fault options add (kind: gettext getpos count setpos textbk header, the last a change of the
 // header's style; index "-" where the kind has none):
-//   "LV SLOW getpos 3 1500"          a slow request starts waiting
+//   "LV SLOW getpos 3 1500"          a slow request starts waiting ("LV SLOW getpos 3 1500 pump"
+//                                    when it answers sent messages meanwhile)
+//   "LV PUMP getpos 3"               ... the wait answers the messages sent to the thread meanwhile
+//                                    (their own lines follow)
 //   "LV LATE getpos 3 done"          ... and has been carried out after the wait
 //   "LV FAIL gettext 2"              a request refused by failText / failPos ("LV FAIL getpos 2")
 //   "LV INSERT Inserted 1 at 0"      an item inserted by a change (its name, then "at 0")
 //   "LV REMOVE 0 Item 1"             an item removed by a change; "LV REMOVE 7 missing" when absent
+//   "LV REDIRECT 2 Notes"            item 2's text answered through a buffer of the stand-in's
+//   "LV FILLED 12"                   the last of the items a filling desktop adds is in
+//   "LV SQUEEZE 3 1000"              after a change of the screen size, 3 icons outside start
+//                                    moving in over 1000 ms (a squeeze over time only)
+//   "LV SQUEEZED 3"                  ... and are in
 //   "FAULT access violation at 0x... writing 0x..."   reading / writing / executing
 //   "TRAY ADD refused" "TRAY ADD ok" "TRAY ADD duplicate" "TRAY MODIFY ok" "TRAY MODIFY refused"
 //   "TRAY DELETE"

@@ -3,9 +3,9 @@
 //   standin.exe [--shell | --scripted] [--log=PATH] [--item=NAME@X,Y]... [--items=N]
 //               [--ie-server] [--no-listview] [--hang-after=MS] [--log-paint] [--log-count]
 //               [--tree=classic|raised|24h2] [--commands=classic|later|none] [--decoy]
-//               [--restart-after=MS] [--slow=KIND:MS[@INDEX][#N]]... [--fail-text=I[,J...]]
+//               [--restart-after=MS] [--slow=KIND:MS[@INDEX][#N][,pump]]... [--fail-text=I[,J...]]
 //               [--fail-pos=I[,J...]] [--insert-after=K[:NAME[@X,Y]]]... [--remove-after=K[:INDEX]]...
-//               [--tray=N]
+//               [--fill-ms=MS] [--squeeze-ms=MS] [--redirect-text=all|I[,J...]] [--tray=N]
 //
 //   --shell          host the platform's own shell view of the desktop folder
 //   --scripted       a list view with the given items (the default)
@@ -31,19 +31,30 @@
 //   --restart-after=MS  tear the desktop down MS milliseconds after start-up and build a new one
 //                    (as does posting kRestartMessage, WM_APP + 0x2C0, to "Progman"): new
 //                    windows, default styles and colours, icon view, items on the default grid
-//   --slow=KIND:MS[@INDEX][#N]  answer requests of KIND after sleeping MS milliseconds in the
-//                    handler, then carry them out. KIND: gettext (LVM_GETITEMW/A), getpos
+//   --slow=KIND:MS[@INDEX][#N][,pump]  answer requests of KIND after sleeping MS milliseconds
+//                    in the handler, then carry them out. KIND: gettext (LVM_GETITEMW/A), getpos
 //                    (LVM_GETITEMPOSITION), count (LVM_GETITEMCOUNT), setpos
 //                    (LVM_SETITEMPOSITION), textbk (LVM_GETTEXTBKCOLOR), header (a change of the
 //                    list view header's style). @INDEX: only for that
 //                    item (wParam, or the record's iItem for gettext); #N: only the N-th request
-//                    of the kind. May be repeated; the first rule that matches applies.
+//                    of the kind. ,pump: wait answering the messages sent to the thread meanwhile
+//                    (a request sent during the wait is answered before the slow one is carried
+//                    out), as a shell inside a COM call or a SendMessage of its own. May be
+//                    repeated; the first rule that matches applies.
 //   --fail-text=I,.. LVM_GETITEMW/A for these items answer FALSE and write nothing
 //   --fail-pos=I,..  LVM_GETITEMPOSITION for these items answer FALSE and write nothing
 //   --insert-after=K[:NAME[@X,Y]]  right after answering the K-th item-text request, insert an
 //                    item at index 0 (default name "Inserted K"), so that the caller's next
 //                    request (the same item's position) already sees it
 //   --remove-after=K[:INDEX]       likewise remove item INDEX (default 0)
+//   --fill-ms=MS     scripted: the list view comes up empty and the items are added one by one,
+//                    evenly over MS milliseconds ("LV FILLED n" when all are in); so does the
+//                    desktop a restart builds
+//   --squeeze-ms=MS  after a change of the screen size, pull the icons left outside in over MS
+//                    milliseconds, a step every 100 ms, instead of at once
+//   --redirect-text=all|I,..  LVM_GETITEMW for these items' text (or every item's) points the
+//                    record's pszText at the stand-in's own copy of the name and leaves the
+//                    caller's buffer as it was, as a view that supplies texts by callback may
 //   --tray=N         also a "Shell_TrayWnd" that refuses the first N NIM_ADD requests; a restart
 //                    builds a new one and broadcasts "TaskbarCreated"
 //
