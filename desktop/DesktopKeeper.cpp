@@ -165,7 +165,7 @@ void DesktopKeeper::FollowScreen(ULONGLONG now) {
         if (restoreDue_) restoreDue_ = !RestoreLayout();
         if (placementDue_) PlaceNewItems();
         // A shell that keeps failing is asked less and less often: each try may wait for it.
-        retryMs_ = restoreDue_ || placementDue_ ? std::min(retryMs_ * 2, kCalmSaveMs) : kRetryMs;
+        retryMs_ = restoreDue_ || placementDue_ ? std::min(retryMs_ * 2, kLongestRetryMs) : kRetryMs;
         return;
     }
     // Calm: the layout on screen is the stored one, no burst of folder changes, nothing waiting to
@@ -174,7 +174,7 @@ void DesktopKeeper::FollowScreen(ULONGLONG now) {
         now < nextCalmSave_ || now < countBurstUntil_) {
         return;
     }
-    nextCalmSave_ = now + kCalmSaveMs;
+    nextCalmSave_ = now + CalmSaveMs();
     NameSet seen;
     if (SaveIconPositions(session_, SaveKind::AutomaticIfChanged, &seen) != SaveResult::NotSaved) {
         knownNames_ = std::move(seen);
@@ -182,7 +182,7 @@ void DesktopKeeper::FollowScreen(ULONGLONG now) {
 }
 
 void DesktopKeeper::SaveFollowedLayout() {
-    nextCalmSave_ = GetTickCount64() + kCalmSaveMs;
+    nextCalmSave_ = GetTickCount64() + CalmSaveMs();
     if (settings_.ScreenFollow != 1 || settings_.CurrentViewMode != kLargeIconsMode) return;
     NameSet seen;
     if (SaveIconPositions(session_, SaveKind::Automatic, &seen) == SaveResult::NotSaved) return;

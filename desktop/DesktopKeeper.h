@@ -144,12 +144,13 @@ private:
     // that fills slowly at log-on) are still put at their stored places.
     static constexpr UINT kFillQuietMs = 10000;
     static constexpr UINT kPlacementQuietMs = 300;
-    // The screen size is looked at this often (a change also arrives as WM_DISPLAYCHANGE), a
-    // restore that failed is tried again this often, and a calm desktop's positions are read at
-    // most this often (about 1.5 ms per item here).
+    // The screen size is looked at this often (a change also arrives as WM_DISPLAYCHANGE), and a
+    // restore that failed is tried again after this long, then twice as long each time. A calm
+    // desktop's positions are read at most every CalmSaveSeconds (about 1.5 ms per item here).
     static constexpr UINT kScreenCheckMs = 250;
     static constexpr UINT kRetryMs = 1000;
-    static constexpr UINT kCalmSaveMs = 30000;
+    static constexpr UINT kLongestRetryMs = 30000;
+    UINT CalmSaveMs() const { return static_cast<UINT>(settings_.CalmSaveSeconds) * 1000; }
 
     ULONGLONG nextScrollCheck_ = 0;
     ULONGLONG nextLabelCheck_ = 0;

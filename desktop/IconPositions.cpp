@@ -70,16 +70,27 @@ class UndoRecord {
 public:
     explicit UndoRecord(std::wstring key) : key_(std::move(key)) {}
 
-    void Keep(const std::wstring& name, POINT from) {
-        if (!kept_.insert(FoldCase(name)).second) return;
-        if (kept_.size() == 1) RegKeys::DeleteRegTree(HKEY_CURRENT_USER, key_);
+    // True when this is the item's first place kept.
+    bool Keep(const std::wstring& name, POINT from) {
+        if (!kept_.insert(FoldCase(name)).second) return false;
+        if (!cleared_) RegKeys::DeleteRegTree(HKEY_CURRENT_USER, key_);
+        cleared_ = true;
         RegKeys::SetRegValues(HKEY_CURRENT_USER, key_,
                               {{name + L".X", std::to_wstring(from.x)}, {name + L".Y", std::to_wstring(from.y)}});
+        return true;
+    }
+
+    // A place that turned out to be another item's: the item's next move keeps its own.
+    void Forget(const std::wstring& name) {
+        kept_.erase(FoldCase(name));
+        RegKeys::DeleteRegValue(HKEY_CURRENT_USER, key_, name + L".X");
+        RegKeys::DeleteRegValue(HKEY_CURRENT_USER, key_, name + L".Y");
     }
 
 private:
     std::wstring key_;
     NameSet kept_;
+    bool cleared_ = false;
 };
 
 LayoutValues WantedValues(const IconPositionList& list) {
@@ -184,13 +195,17 @@ Pass RestorePass(ShellSession& session, RestoreBlock& blocks, HWND listView, con
         const Answer where = GetItemPosition(*block, i, from);
         incomplete = incomplete || where == Answer::NoAnswer;
         if (where != Answer::Done || (from.x == stored->second.x && from.y == stored->second.y)) continue;
-        undo.Keep(name, from);
+        const bool keptNow = undo.Keep(name, from);
         if (!PlaceItem(session, *block, listView, i, stored->second)) {
             incomplete = true;
             continue;
         }
         std::wstring again;
-        if (!blocks.Get() || GetItemText(*blocks.Get(), i, again) != Answer::Done || again != name) {
+        const Answer check = blocks.Get() ? GetItemText(*blocks.Get(), i, again) : Answer::NoAnswer;
+        if (check != Answer::Done || again != name) {
+            // The item moved was the one there now, from the place read for it.
+            if (keptNow) undo.Forget(name);
+            if (check == Answer::Done) undo.Keep(again, from);
             return Pass::Changed;
         }
     }

@@ -111,6 +111,8 @@ void ReadAllSettings(SharedSettings& settings) {
     }
     DecodeIconPosition(ReadSetting(kIconPosition), settings.StyleFlags[kRestoreAtStartFlag],
                        settings.StyleFlags[kSaveAtExitFlag]);
+    const int16_t calm = NumberValue(RegKeys::GetRegValue(HKEY_CURRENT_USER, kSettingsKey, kCalmSaveName));
+    settings.CalmSaveSeconds = calm > 0 ? calm : kDefaultCalmSaveSeconds;
 }
 
 }  // namespace iv

@@ -58,6 +58,9 @@ enum StyleFlag : int16_t {
     kStyleFlagCount
 };
 
+inline constexpr int32_t kDefaultCalmSaveSeconds = 30;
+inline constexpr wchar_t kCalmSaveName[] = L"Calm Save";
+
 // The settings as the program works with them: filled from the record at start-up, changed by
 // the toolbar, the tray menu and the settings dialog, written back at shutdown. Values decoded
 // from the record hold 1 for on; only 1 counts as on.
@@ -69,6 +72,9 @@ struct SharedSettings {
     int16_t ToolTopMost = 0;                                  // 1 = the toolbar stays above other windows
     int16_t TaskTray = 0;                                     // 1 = the notification area instead of the toolbar
     int16_t ScreenFollow = 0;  // 1 = the layout of the screen size is kept up to date and follows size changes
+    // How often a calm desktop's layout is read while the screen is followed, in seconds: "Calm Save",
+    // read but never written (an expert's setting; tests shorten it).
+    int32_t CalmSaveSeconds = kDefaultCalmSaveSeconds;
 
     // In large or small icons, where the list view's positions are icon places.
     bool InIconView() const { return CurrentViewMode == kLargeIconsMode || CurrentViewMode == kSmallIconsMode; }

@@ -90,6 +90,20 @@ TEST_F(IconPositionsTest, AnEmptyOrMissingDesktopGivesOneBlankRecord) {
     EXPECT_EQ(list[0].X, 0);
 }
 
+// A list view may answer with a text of its own instead of filling the caller's buffer.
+TEST_F(IconPositionsTest, ARedirectedItemTextIsReadWhereTheListViewPutIt) {
+    standin::Options options;
+    options.items = {{L"Readme", 20, 30}, {L"予定表", 120, 30}};
+    options.redirectAllText = true;
+    desktop_ = standin::Desktop::Create(options);
+    ASSERT_TRUE(desktop_);
+    IconPositionList list;
+    ASSERT_EQ(ReadDesktopItems(session_, list), ReadResult::Read);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].Name, L"Readme");
+    EXPECT_EQ(list[1].Name, L"予定表");
+}
+
 TEST_F(IconPositionsTest, ANameLongerThanTheTextAreaIsCutNotOverrun) {
     const std::wstring longName(300, L'n');
     Desktop({{longName, 10, 10}, {L"after", 100, 10}});

@@ -3,11 +3,13 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include "base/ScopedWin.h"
 #include "desktop/DesktopKeeper.h"
 #include "desktop/DesktopWindows.h"
 #include "desktop/ViewModes.h"
+#include "tests/component/FreshDesktop.h"
 #include "tests/stand-in/StandIn.h"
 #include "tests/support/Processes.h"
 #include "tests/support/StandInLog.h"
@@ -99,11 +101,6 @@ TEST_F(ViewModeSwitchTest, OnNinetyFiveAndNinetyEightOnlyTheStyleIsSent) {
 }
 
 // The keeper's switch: scroll following in small icons, nothing else.
-class NoViewModeHost : public ViewModeHost {
-public:
-    void ChooseViewMode(int16_t, ViewModeChoice) override {}
-};
-
 TEST_F(ViewModeSwitchTest, SmallIconsArmScrollFollowingAndAnyOtherSwitchStopsIt) {
     SharedSettings settings;
     NoViewModeHost host;
@@ -116,6 +113,34 @@ TEST_F(ViewModeSwitchTest, SmallIconsArmScrollFollowingAndAnyOtherSwitchStopsIt)
     keeper.ShowViewMode(2, 3);
     keeper.ShowViewMode(1, 2);
     EXPECT_FALSE(keeper.Watcher().ScrollWatch());
+}
+
+// A header busy in a hung shell: one worker carries the latest style wanted, not one per switch.
+TEST(HeaderOfABusyShell, KeepsOneWorkerWithTheLatestStyle) {
+    standin::Options options;
+    options.items = {{L"Readme", 10, 10}};
+    options.slow = {{standin::Request::Header, 2000}};
+    StandInThread shell(options);
+    ASSERT_TRUE(shell.Desktop());
+    SendMessageW(shell.Desktop()->ListView(), LVM_SETVIEW, LV_VIEW_DETAILS, 0);
+    ASSERT_TRUE(shell.Desktop()->Header());
+    const auto threads = [] {
+        ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+        THREADENTRY32 entry = {};
+        entry.dwSize = sizeof entry;
+        int count = 0;
+        for (BOOL more = Thread32First(snapshot.Get(), &entry); more; more = Thread32Next(snapshot.Get(), &entry)) {
+            if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+        }
+        return count;
+    };
+    ShellSession session;
+    const int before = threads();
+    for (const bool visible : {true, false, true, false})
+        session.SetHeaderVisible(shell.Desktop()->ListView(), visible);
+    EXPECT_LE(threads(), before + 1);
+    EXPECT_TRUE(WaitUntil([&] { return threads() == before; }, 8000));
+    EXPECT_EQ(GetWindowLongW(shell.Desktop()->Header(), GWL_STYLE) & WS_VISIBLE, 0);
 }
 
 TEST(ViewModeSwitchWithoutDesktop, DoesNothingAndClearsTheHandles) {

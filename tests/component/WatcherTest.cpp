@@ -4,7 +4,13 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <shlobj.h>
+
 #include "app/ToolbarRules.h"
+#include "desktop/DesktopFolders.h"
+#include "desktop/DesktopKeeper.h"
+#include "desktop/IconPositions.h"
+#include "desktop/ScreenFollow.h"
 #include "app/frmMain.h"
 #include "settings/Settings.h"
 #include "tests/component/FreshDesktop.h"
@@ -140,6 +146,126 @@ TEST_F(WatcherTest, ExitStopsTheTicks) {
     ASSERT_EQ(ListView_InsertItem(desktop_->ListView(), &item), 2);
     PumpMessages(100);
     EXPECT_EQ(form_->Keeper().Watcher().LastItemCount(), counted);
+}
+
+// The desktop's upkeep on its own, on a clock the test gives it.
+class KeeperTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        desktop_ = FreshDesktop();
+        ASSERT_TRUE(desktop_);
+    }
+    void TearDown() override { DeleteKeyTree(kSettingsKey); }
+    void Ticks(ULONGLONG ms) {
+        for (ULONGLONG t = 0; t < ms; t += 25) keeper_.Tick(now_ += 25);
+    }
+    void StartAndSettle() {
+        keeper_.FindDesktop();
+        keeper_.Start(nullptr, 0);
+        Ticks(1500);
+        ASSERT_FALSE(keeper_.IsSettling());
+    }
+    POINT Position(int index) const {
+        POINT p = {};
+        ListView_GetItemPosition(desktop_->ListView(), index, &p);
+        return p;
+    }
+
+    std::unique_ptr<standin::Desktop> desktop_;
+    SharedSettings settings_;
+    ShellSession session_;
+    NoViewModeHost host_;
+    DesktopKeeper keeper_{settings_, session_, host_};
+    ULONGLONG now_ = GetTickCount64();
+    const std::wstring key_ = CurrentLayoutKey();
+};
+
+TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
+    settings_.ScreenFollow = 1;
+    settings_.CurrentViewMode = kSmallIconsMode;
+    StartAndSettle();
+    keeper_.StartFollowingScreen();
+    EXPECT_TRUE(ValueNames(key_).empty());
+    settings_.CurrentViewMode = kLargeIconsMode;
+    keeper_.StartFollowingScreen();
+    EXPECT_EQ(ValueNames(key_).size(), 4u);
+}
+
+TEST_F(KeeperTest, ASettledChangeOfTheScreenIsTakenWithTheOptionOff) {
+    StartAndSettle();
+    session_.Screen().Notice({1, 1}, now_);
+    Ticks(300);  // the size seen again: a change, settling from now
+    EXPECT_EQ(SaveIconPositions(session_), SaveResult::NotSaved);
+    Ticks(kScreenSettleMs + 300);
+    EXPECT_EQ(SaveIconPositions(session_), SaveResult::Saved);
+}
+
+// With the restore at start on, an item that comes while the desktop still fills goes to its
+// stored place; an icon the user moved meanwhile stays where the user put it.
+TEST_F(KeeperTest, ItemsThatComeLaterGoToTheirStoredPlaces) {
+    settings_.CurrentViewMode = kLargeIconsMode;
+    settings_.StyleFlags[kRestoreAtStartFlag] = 1;
+    WriteString(key_, L"New.X", L"300");
+    WriteString(key_, L"New.Y", L"200");
+    WriteString(key_, L"Readme.X", L"10");
+    WriteString(key_, L"Readme.Y", L"10");
+    StartAndSettle();
+    ListView_SetItemPosition(desktop_->ListView(), 0, 150, 150);
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = 2;
+    item.pszText = const_cast<wchar_t*>(L"New");
+    ASSERT_EQ(ListView_InsertItem(desktop_->ListView(), &item), 2);
+    Ticks(1000);
+    EXPECT_EQ(Position(2).x, 300);
+    EXPECT_EQ(Position(0).x, 150);
+}
+
+// A shell that does not answer the count is not taken for a settled desktop.
+TEST(KeeperOnABusyShell, OnlyAnsweredCountsSettleTheDesktop) {
+    standin::Options options;
+    options.items = {{L"Readme", 10, 10}};
+    options.hangAfterMs = 0;
+    StandInThread shell(options);
+    ASSERT_TRUE(shell.Desktop());
+    Sleep(200);
+    SharedSettings settings;
+    ShellSession session;
+    NoViewModeHost host;
+    DesktopKeeper keeper(settings, session, host);
+    keeper.FindDesktop();
+    keeper.Start(nullptr, 0);
+    ULONGLONG now = GetTickCount64();
+    for (int i = 0; i < 15; ++i) keeper.Tick(now += 100);
+    EXPECT_TRUE(keeper.IsSettling());
+    shell.Desktop()->EndHang();
+    for (int i = 0; i < 15; ++i) keeper.Tick(now += 100);
+    EXPECT_FALSE(keeper.IsSettling());
+}
+
+// Thousands of files unpacked onto the desktop leave one notification waiting, not thousands
+// that would crowd out the window's other posts.
+TEST(DesktopFolderWatchTest, AFloodOfChangesLeavesOneNotificationWaiting) {
+    ScopedWindow target(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+    DesktopFolderWatch watch(target.Get(), WM_APP + 7);
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE, nullptr, 0, folder), S_OK);
+    const auto flood = [&] {
+        for (int i = 0; i < 30; ++i) {
+            const std::wstring file = std::wstring(folder) + L"\\flood" + std::to_wstring(i) + L".txt";
+            CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            DeleteFileW(file.c_str());
+        }
+        Sleep(300);
+        MSG msg;
+        int posted = 0;
+        while (PeekMessageW(&msg, target.Get(), WM_APP + 7, WM_APP + 7, PM_REMOVE)) ++posted;
+        return posted;
+    };
+    EXPECT_EQ(flood(), 1);
+    EXPECT_EQ(flood(), 0) << "posted again before the last one was acknowledged";
+    watch.Acknowledge();
+    EXPECT_EQ(flood(), 1);
 }
 
 }  // namespace

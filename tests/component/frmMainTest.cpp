@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <thread>
+
+#include "app/Instance.h"
 #include "app/ToolbarRules.h"
 #include "app/frmMain.h"
 #include "settings/Settings.h"
@@ -271,6 +274,104 @@ TEST_F(frmMainTest, StartUpSwitchesTheDesktopOnce) {
               (std::vector<std::wstring>{L"LV LVM_SETEXTENDEDLISTVIEWSTYLE mask=0x00000000 style=0x00000000",
                                          L"LV LVM_SETTEXTBKCOLOR 0x00808000", L"VIEW WM_COMMAND 0x702A",
                                          L"LV WM_STYLECHANGED new=0x00004242"}));
+}
+
+TEST_F(frmMainTest, ACopyDataWithoutARecordIsRefused) {
+    Load();
+    EXPECT_EQ(SendMessageW(form_->Hwnd(), WM_COPYDATA, 0, 0), 0);
+    EXPECT_TRUE(form_->IsLoaded());
+}
+
+// The stand-in on a thread of its own, its log in a file; waits for a line starting with a text.
+class BusyShellTest : public ::testing::Test {
+protected:
+    void SetUp() override { DeleteKeyTree(kSettingsKey); }
+    void TearDown() override {
+        DeleteKeyTree(kSettingsKey);
+        DeleteFileW(log_.c_str());
+    }
+    void Start(standin::Options options) {
+        options.items = {{L"Readme", 10, 10}};
+        options.logPath = log_;
+        shell_ = std::make_unique<StandInThread>(options);
+        ASSERT_TRUE(shell_->Desktop());
+    }
+    bool LoggedSoon(const wchar_t* start) const {
+        return WaitUntil(
+            [&] {
+                for (const auto& line : ReadLogFile(log_)) {
+                    if (line.rfind(start, 0) == 0) return true;
+                }
+                return false;
+            },
+            5000);
+    }
+
+    const std::wstring log_ = TempFileName(L"bsy");
+    std::unique_ptr<StandInThread> shell_;
+};
+
+// Log-off inside the load: the settings are not yet what the program works with, so nothing is
+// written (the mode would be the stored one minus one).
+TEST_F(BusyShellTest, ALogOffInsideTheLoadSavesNothing) {
+    WriteString(kSettingsKey, L"Desktop Icon", L"3");
+    standin::Options options;
+    options.slow = {{standin::Request::TextBk, 600}};
+    Start(options);
+    std::thread logOff([&] {
+        if (LoggedSoon(L"LV SLOW textbk")) {
+            SendMessageTimeoutW(FindWindowW(kToolbarWindowClass, nullptr), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 5000,
+                                nullptr);
+        }
+    });
+    auto form = LoadToolbarWindow();
+    logOff.join();
+    ASSERT_TRUE(form);
+    EXPECT_EQ(ValueNames(kSettingsKey), std::vector<std::wstring>{L"Desktop Icon"});
+    EXPECT_EQ(ReadString(kSettingsKey, L"Desktop Icon"), L"3");
+}
+
+// A click posted while the program waits for the shell, and a modal loop inside that wait: the
+// click is kept once and runs once after the wait, instead of being posted again and again.
+TEST_F(BusyShellTest, AClickInsideAWaitRunsOnceAfterIt) {
+    standin::Options options;
+    options.slow = {{standin::Request::GetText, 500, -1, 1, true}};
+    Start(options);
+    auto form = LoadToolbarWindow();
+    ASSERT_TRUE(form);
+    static HWND target;
+    static int retrieved;
+    target = form->Hwnd();
+    retrieved = 0;
+    struct Hooks {
+        static LRESULT CALLBACK Count(int code, WPARAM wParam, LPARAM lParam) {
+            const auto* msg = reinterpret_cast<const MSG*>(lParam);
+            if (code >= 0 && msg->hwnd == target && msg->message == WM_COMMAND) ++retrieved;
+            return CallNextHookEx(nullptr, code, wParam, lParam);
+        }
+        static LRESULT CALLBACK Modal(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+            if (msg != WM_APP) return DefSubclassProc(hwnd, msg, wParam, lParam);
+            MSG m;
+            for (const ULONGLONG end = GetTickCount64() + 300; GetTickCount64() < end;) {
+                if (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+            }
+            return 0;
+        }
+    };
+    const HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, Hooks::Count, nullptr, GetCurrentThreadId());
+    ScopedWindow modal(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+    SetWindowSubclass(modal.Get(), Hooks::Modal, 0, 0);
+    std::thread other([&] {
+        if (!LoggedSoon(L"LV SLOW gettext")) return;
+        PostMessageW(target, WM_COMMAND, kViewButton, reinterpret_cast<LPARAM>(form->Toolbar()));
+        SendMessageW(modal.Get(), WM_APP, 0, 0);
+    });
+    form->RunCommand({Command::Save, 0, false});
+    other.join();
+    PumpMessages(100);
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(retrieved, 1);
+    EXPECT_EQ(form->Settings().CurrentViewMode, kSmallIconsMode);
 }
 
 }  // namespace

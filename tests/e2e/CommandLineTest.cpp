@@ -100,6 +100,28 @@ TEST_F(CommandLineTest, ARunningInstanceCarriesOutEachCommandAndEndsOnExit) {
     EXPECT_EQ(ReadString(kSettingsKey, L"Desktop Icon"), L"3");
 }
 
+// No arrangement is lost by a user's own command: a restore is undone (and redone), and the layout
+// a save replaced comes back without changing any stored one.
+TEST_F(CommandLineTest, UndoAndThePreviousLayoutBringEveryArrangementBack) {
+    StartDesktop();
+    ASSERT_EQ(Run({L"/save"}), 0u);
+    Move(0, 300, 200);
+    EXPECT_EQ(Run({L"/restore"}), 0u);
+    EXPECT_TRUE(At(0, 40, 40));
+    EXPECT_EQ(Run({L"/undo"}), 0u);
+    EXPECT_TRUE(At(0, 300, 200));
+    EXPECT_EQ(Run({L"/undo"}), 0u);
+    EXPECT_TRUE(At(0, 40, 40));
+
+    Move(0, 300, 200);
+    ASSERT_EQ(Run({L"/save"}), 0u);
+    EXPECT_EQ(Run({L"/restore:previous"}), 0u);
+    EXPECT_TRUE(At(0, 40, 40));
+    EXPECT_EQ(ReadString(key_, L"Readme.X"), L"300");
+    EXPECT_EQ(Run({L"/undo"}), 0u);
+    EXPECT_TRUE(At(0, 300, 200));
+}
+
 // A command that arrives while the instance waits for the shell is answered "busy" and sent again
 // until the instance is free: both commands are carried out.
 TEST_F(CommandLineTest, ACommandDuringAWaitForTheShellIsCarriedOutAfterIt) {
@@ -177,9 +199,15 @@ TEST_F(CommandLineTest, UninstallEndsTheInstanceFirstThenRemovesShortcutsAndKeys
     EXPECT_TRUE(app_.IsRunning());
     EXPECT_TRUE(KeyExists(key_));
 
-    // The instance writes its settings as it ends: the key is gone only if it went first.
-    EXPECT_EQ(Run({L"/uninstall", L"/quiet"}), 0u);
+    // A shortcut that cannot be deleted is no success. The instance writes its settings as it
+    // ends: the key is gone only if it went first.
+    SetFileAttributesW(links[1].c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(Run({L"/uninstall", L"/quiet"}), 1u);
     EXPECT_FALSE(app_.IsRunning());
+    EXPECT_FALSE(KeyExists(kSettingsKey));
+    EXPECT_NE(GetFileAttributesW(links[1].c_str()), INVALID_FILE_ATTRIBUTES);
+    SetFileAttributesW(links[1].c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(Run({L"/uninstall", L"/quiet"}), 0u);
     EXPECT_FALSE(KeyExists(L"Software\\Marun soft"));
     for (const auto& link : links) {
         EXPECT_EQ(GetFileAttributesW(link.c_str()), INVALID_FILE_ATTRIBUTES) << link.c_str();

@@ -115,6 +115,28 @@ TEST_F(IconPositionsTest, OnlyRestoreOrOnlySaveAsTheSettingSays) {
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"60");
 }
 
+// At log-on the shell fills the desktop while the program starts: nothing is restored or saved
+// before it settled, so every icon ends at its stored place and no stored place is lost.
+TEST_F(IconPositionsTest, ADesktopThatFillsAtLogOnKeepsEveryStoredPlace) {
+    WriteString(kSettingsKey, L"Icon Position", L"10");
+    WriteString(kSettingsKey, L"Screen Follow", L"1");
+    std::vector<std::wstring> args = {L"--scripted", L"--fill-ms=2000"};
+    for (int i = 0; i < 6; ++i) {
+        args.push_back(L"--item=Icon " + std::to_wstring(i) + L"@10,10");
+        Store((L"Icon " + std::to_wstring(i)).c_str(), 100 + 90 * i, 300);
+    }
+    StartStandIn(args);
+    StartIconvale();
+    const auto placed = [&] {
+        bool all = true;
+        for (int i = 0; i < 6; ++i) all = all && At(i, 100 + 90 * i, 300);
+        return all;
+    };
+    EXPECT_TRUE(WaitUntil(placed, 10000));
+    EXPECT_EQ(ValueNames(key_).size(), 12u);
+    EXPECT_EQ(ReadString(key_, L"Icon 5.X"), L"550");
+}
+
 // Every save and restore reserves a block in the shell's process: none may stay behind.
 TEST_F(IconPositionsTest, ManySavesAndRestoresLeaveNothingInTheShell) {
     StartStandIn({L"--scripted", L"--items=30"});

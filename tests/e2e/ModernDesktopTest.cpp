@@ -102,5 +102,28 @@ TEST_F(ModernDesktopTest, ARestartedDesktopGetsTheSettingsBack) {
     Exit();
 }
 
+// With the screen followed, a restarted shell's desktop (icons on its own grid) gets the layout
+// back without the restore at start, and no calm save stores the grid meanwhile.
+TEST_F(ModernDesktopTest, ARestartedShellGetsTheFollowedLayoutBackAndKeepsIt) {
+    WriteString(kSettingsKey, L"Screen Follow", L"1");
+    WriteString(kSettingsKey, L"Calm Save", L"1");
+    const std::wstring key = L"Software\\Marun soft\\Kivo\\" + std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L"*" +
+                             std::to_wstring(GetSystemMetrics(SM_CYSCREEN));
+    StartStandIn({L"--scripted", L"--item=Readme@10,10", L"--item=Data@90,10"});
+    StartIconvale();
+    ASSERT_TRUE(WaitUntil([&] { return !ValueNames(key).empty(); }, 5000)) << "no start-up save";
+    SendMessageW(listView_, LVM_SETITEMPOSITION, 0, MAKELPARAM(300, 200));
+    ASSERT_TRUE(WaitUntil([&] { return ReadString(key, L"Readme.X") == L"300"; }, 5000)) << "no calm save";
+
+    const HWND before = listView_;
+    PostMessageW(GetAncestor(defView_, GA_ROOT), standin::kRestartMessage, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return FindStandInDesktop(), listView_ && listView_ != before; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return At(0, 300, 200); }, 8000));
+    PumpMessages(2500);
+    EXPECT_EQ(ReadString(key, L"Readme.X"), L"300");
+    EXPECT_EQ(ReadString(key, L"Readme.Y"), L"200");
+    Exit();
+}
+
 }  // namespace
 }  // namespace e2e

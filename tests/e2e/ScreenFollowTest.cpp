@@ -19,7 +19,9 @@ class ScreenFollowTest : public E2eTest {
 protected:
     void SetUp() override {
         E2eTest::SetUp();
-        EnterWineDesktop(kDesktopName, {L"--scripted", L"--item=Near@0,0", L"--item=Middle@0,0", L"--item=Far@0,0"});
+        std::vector<std::wstring> args = {L"--scripted", L"--item=Near@0,0", L"--item=Middle@0,0", L"--item=Far@0,0"};
+        args.insert(args.end(), faults_.begin(), faults_.end());
+        EnterWineDesktop(kDesktopName, args);
     }
     void TearDown() override {
         SetScreen(1024, 768);
@@ -72,17 +74,28 @@ protected:
 
     const std::wstring large_ = iv::IconPositionKey(1024, 768);
     const std::wstring small_ = iv::IconPositionKey(800, 600);
+    std::vector<std::wstring> faults_;
+};
+
+// A shell that reads slowly, so that the screen can change in the middle of a save.
+class ScreenFollowSlowTest : public ScreenFollowTest {
+protected:
+    void SetUp() override {
+        faults_ = {L"--slow=gettext:400"};
+        ScreenFollowTest::SetUp();
+    }
 };
 
 TEST_F(ScreenFollowTest, SmallerScreenAndBackPutsEveryIconWhereItWas) {
     WriteString(kSettingsKey, L"Screen Follow", L"1");
+    WriteString(kSettingsKey, L"Calm Save", L"2");
     StartIconvaleHere();
     ASSERT_EQ(RunHere(iconvalePath_, L"/save"), 0u);
     ASSERT_EQ(ReadString(large_, L"Far.X"), L"900");
 
     const POINT squeezed = Squeeze();
     // The squeezed layout becomes 800 x 600's at a calm save, never 1024 x 768's.
-    ASSERT_TRUE(WaitUntil([&] { return !ValueNames(small_).empty(); }, 40000));
+    ASSERT_TRUE(WaitUntil([&] { return !ValueNames(small_).empty(); }, 10000));
     EXPECT_EQ(ReadString(small_, L"Far.X"), std::to_wstring(squeezed.x));
     EXPECT_EQ(ReadString(large_, L"Far.X"), L"900");
 
@@ -100,6 +113,24 @@ TEST_F(ScreenFollowTest, WithTheOptionOffNothingMovesByItself) {
     PumpMessages(4000);  // twice the settle time
     EXPECT_EQ(Position(2).x, squeezed.x);
     EXPECT_EQ(Position(2).y, squeezed.y);
+    EXPECT_TRUE(ValueNames(small_).empty());
+}
+
+// The screen changes while a save reads: what it read belongs to no screen, and it writes nothing.
+TEST_F(ScreenFollowSlowTest, AChangeOfSizeDuringASaveWritesNothing) {
+    for (int i = 0; i < 3; ++i) {
+        SendMessageW(listView_, LVM_SETITEMPOSITION, static_cast<WPARAM>(i), MAKELPARAM(kPlaced[i].x, kPlaced[i].y));
+    }
+    WriteString(large_, L"Far.X", L"900");
+    ChildProcess save;
+    ASSERT_TRUE(save.Start(iconvalePath_, {L"/save"}, kDesktopName));
+    ASSERT_TRUE(WaitUntil([&] { return Logged(L"LV SLOW gettext 0 400"); }, 20000));
+    Squeeze();
+    DWORD code = 99;
+    ASSERT_TRUE(save.WaitForExit(40000, &code));
+    EXPECT_EQ(code, 1u);
+    EXPECT_EQ(ReadString(large_, L"Far.X"), L"900");
+    EXPECT_EQ(ValueNames(large_).size(), 1u);
     EXPECT_TRUE(ValueNames(small_).empty());
 }
 

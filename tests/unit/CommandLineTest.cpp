@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "app/CommandLine.h"
 #include "app/Instance.h"
 
@@ -18,6 +20,8 @@ TEST(ParseCommandLine, CommandsInAnyCaseWithSlashOrDash) {
     EXPECT_EQ(ParseCommandLine(L"/save").command, Command::Save);
     EXPECT_EQ(ParseCommandLine(L"-SAVE").command, Command::Save);
     EXPECT_EQ(ParseCommandLine(L" /Restore ").command, Command::Restore);
+    EXPECT_EQ(ParseCommandLine(L"/restore:Previous").command, Command::RestorePrevious);
+    EXPECT_EQ(ParseCommandLine(L"-UNDO").command, Command::Undo);
     EXPECT_EQ(ParseCommandLine(L"\"/exit\"").command, Command::Exit);
     EXPECT_EQ(ParseCommandLine(L"-?").command, Command::Help);
     const CommandLine uninstall = ParseCommandLine(L"/UNINSTALL");
@@ -43,15 +47,23 @@ TEST(ParseCommandLine, ViewByNameOrNumber) {
 }
 
 TEST(ParseCommandLine, AnythingElseIsBad) {
-    for (const wchar_t* line : {L"save", L"/", L"/sav", L"/save /restore", L"/save /save", L"/quiet", L"/save /quiet",
-                                L"/view", L"/view:", L"/view:0", L"/view:5", L"/view:huge", L"/view large",
-                                L"/view:largeicons", L"//save", L"/uninstall /quiet /quiet", L"/save extra"}) {
+    for (const wchar_t* line : {L"save",          L"/",
+                                L"/sav",          L"/save /restore",
+                                L"/save /save",   L"/quiet",
+                                L"/save /quiet",  L"/view",
+                                L"/view:",        L"/view:0",
+                                L"/view:5",       L"/view:huge",
+                                L"/view large",   L"/view:largeicons",
+                                L"//save",        L"/uninstall /quiet /quiet",
+                                L"/save extra",   L"/restore:",
+                                L"/restore:last", L"/undo /undo"}) {
         EXPECT_EQ(ParseCommandLine(line).command, Command::Bad) << line;
     }
 }
 
 TEST(CommandRecord, RoundTripsTheCommandsAnInstanceRuns) {
-    for (const Command command : {Command::Save, Command::Restore, Command::Exit, Command::View}) {
+    for (const Command command :
+         {Command::Save, Command::Restore, Command::RestorePrevious, Command::Undo, Command::Exit, Command::View}) {
         const CommandLine line = {command, static_cast<int16_t>(command == Command::View ? 3 : 0), false};
         const CommandRecord record = EncodeCommand(line);
         const auto decoded = DecodeCommandRecord(kCommandMagic, &record, sizeof record);
@@ -65,6 +77,9 @@ TEST(CommandRecord, ForeignOrDamagedBlocksAreRefused) {
     const CommandRecord save = EncodeCommand({Command::Save, 0, false});
     EXPECT_FALSE(DecodeCommandRecord(1, &save, sizeof save));
     EXPECT_FALSE(DecodeCommandRecord(kCommandMagic, &save, sizeof save - 1));
+    uint8_t longer[sizeof save + 4] = {};
+    memcpy(longer, &save, sizeof save);
+    EXPECT_FALSE(DecodeCommandRecord(kCommandMagic, longer, sizeof longer));
     EXPECT_FALSE(DecodeCommandRecord(kCommandMagic, nullptr, sizeof save));
     CommandRecord bad = save;
     bad.magic = 0;
