@@ -111,9 +111,11 @@ TEST_F(ModernDesktopTest, ARestartedShellGetsTheFollowedLayoutBackAndKeepsIt) {
                              std::to_wstring(GetSystemMetrics(SM_CYSCREEN));
     StartStandIn({L"--scripted", L"--item=Readme@10,10", L"--item=Data@90,10"});
     StartIconvale();
-    ASSERT_TRUE(WaitUntil([&] { return !ValueNames(key).empty(); }, 5000)) << "no start-up save";
+    WaitForProgramLog(4);
     SendMessageW(listView_, LVM_SETITEMPOSITION, 0, MAKELPARAM(300, 200));
-    ASSERT_TRUE(WaitUntil([&] { return ReadString(key, L"Readme.X") == L"300"; }, 5000)) << "no calm save";
+    ChildProcess save;
+    DWORD code = 99;
+    ASSERT_TRUE(save.Start(iconvalePath_, {L"/save"}) && save.WaitForExit(20000, &code) && code == 0);
 
     const HWND before = listView_;
     PostMessageW(GetAncestor(defView_, GA_ROOT), standin::kRestartMessage, 0, 0);
