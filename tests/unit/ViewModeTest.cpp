@@ -39,7 +39,9 @@ TEST(ViewModeOfListView, TheFourViewsBothWaysAndNoOther) {
     EXPECT_EQ(ViewModeOfListView(LV_VIEW_DETAILS), 4);
     EXPECT_EQ(ViewModeOfListView(LV_VIEW_TILE), 0);
     EXPECT_EQ(ViewModeOfListView(-1), 0);
-    for (int16_t mode = 1; mode <= 4; ++mode) EXPECT_EQ(ViewModeOfListView(ListViewViewOf(mode)), mode);
+    for (int16_t mode = 1; mode <= 4; ++mode) {
+        EXPECT_EQ(ViewModeOfListView(static_cast<LRESULT>(ListViewViewOf(mode))), mode);
+    }
 }
 
 }  // namespace
