@@ -1,5 +1,7 @@
 #include "app/frmMain.h"
 
+#include <wtsapi32.h>
+
 #include <algorithm>
 #include <iterator>
 
@@ -70,6 +72,8 @@ bool frmMain::Load() {
                                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
     SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Get()));
     SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
+    // A session connected again (a remote desktop, a switch of user) may bring other monitors.
+    WTSRegisterSessionNotification(Hwnd(), NOTIFY_FOR_THIS_SESSION);
     Form_Load();
     loaded_ = true;
     return true;
@@ -314,7 +318,19 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_CREATE: MeasureScreen(); return CreateToolbar() ? 0 : -1;
         case WM_DISPLAYCHANGE:
             MeasureScreen();
-            if (keeper_) keeper_->OnDisplayChange(GetTickCount64());
+            NoticeScreen();
+            break;
+        case WM_SETTINGCHANGE:
+            if (wParam == SPI_SETWORKAREA) NoticeScreen();
+            break;
+        case kDpiChanged: NoticeScreen(); break;
+        case WM_POWERBROADCAST:
+            if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) NoticeScreen();
+            return TRUE;
+        case WM_WTSSESSION_CHANGE:
+            if (wParam == WTS_CONSOLE_CONNECT || wParam == WTS_REMOTE_CONNECT || wParam == WTS_SESSION_UNLOCK) {
+                NoticeScreen();
+            }
             break;
         case WM_COMMAND:
             if (session_ && session_->DeferWhileWaiting(Hwnd(), msg, wParam, lParam)) return 0;
@@ -344,6 +360,7 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (wParam) EndSession();
             return 0;
         case WM_DESTROY:
+            WTSUnRegisterSessionNotification(Hwnd());
             barBtn_ = nullptr;
             if (quitOnDestroy_) PostQuitMessage(0);
             break;

@@ -95,6 +95,9 @@ public:
 
 private:
     bool WaitingForShell() const { return session_ && session_->RequestInFlight(); }
+    void NoticeScreen() {
+        if (keeper_) keeper_->OnScreenMayHaveChanged(GetTickCount64());
+    }
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     LRESULT OnCopyData(const COPYDATASTRUCT* data);
     LRESULT OnNotify(const NMHDR& header, LPARAM lParam);
@@ -127,6 +130,8 @@ private:
     static constexpr UINT_PTR kTimer1 = 1;
     static constexpr UINT kFolderChanged = WM_APP + 1;
     static constexpr UINT kRunDeferred = WM_APP + 2;
+    // WM_DPICHANGED, which reaches per-monitor-aware windows of Windows 8.1 and later.
+    static constexpr UINT kDpiChanged = 0x02E0;
     // The mouse is looked at this often; the toolbar's placement runs on every tick.
     static constexpr UINT kMouseCheckMs = 50;
 

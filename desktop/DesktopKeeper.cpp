@@ -16,7 +16,7 @@ bool DesktopKeeper::ActiveDesktopOn() const {
 void DesktopKeeper::Start(HWND window, UINT folderMessage) {
     const ULONGLONG now = GetTickCount64();
     appliedListView_ = desktop_.ListView;
-    session_.Screen().Notice(PrimaryScreenSize(), now);
+    session_.NoticeScreen(now);
     BeginSettling(Settling::Start, now);
     folderWatch_ = std::make_unique<DesktopFolderWatch>(window, folderMessage);
 }
@@ -151,7 +151,7 @@ bool DesktopKeeper::RestoreLayout() {
 void DesktopKeeper::FollowScreen(ULONGLONG now) {
     // Taken with the option off too, so that saves are allowed again once the change settled.
     ScreenSettle& screen = session_.Screen();
-    screen.Notice(PrimaryScreenSize(), now);
+    session_.NoticeScreen(now);
     if (screen.TakeSettled(now)) {
         // The layout kept for the new size, if any; otherwise the shell's arrangement stays and
         // becomes that size's layout at the next calm save.

@@ -68,8 +68,10 @@ public:
     // An entry of a Desktop folder came, went or was renamed: the count is looked at often for a
     // while.
     void OnFolderChanged(ULONGLONG now);
-    // WM_DISPLAYCHANGE: saves wait from now until the new size has settled.
-    void OnDisplayChange(ULONGLONG now) { session_.Screen().Notice(PrimaryScreenSize(), now); }
+    // The monitors, the work area or the scale may have changed (WM_DISPLAYCHANGE, a work area
+    // setting, WM_DPICHANGED, resume from sleep, a session connected again): when they did, saves
+    // wait from now until the change has settled.
+    void OnScreenMayHaveChanged(ULONGLONG now) { session_.NoticeScreen(now); }
 
     // Applies the extended styles and the label background of the settings and repaints.
     void ApplyStyles() { ApplyListViewStyles(session_, desktop_, settings_.StyleFlags, label_); }

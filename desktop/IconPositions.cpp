@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <map>
 #include <optional>
@@ -9,7 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include <commctrl.h>
+
 #include "desktop/DesktopWindows.h"
+#include "desktop/ViewModes.h"
 #include "desktop/ScreenFollow.h"
 #include "settings/RegKeys.h"
 #include "settings/Settings.h"
@@ -45,23 +49,6 @@ StoredLayout ReadLayout(const std::wstring& key) {
         if (y != ys.end()) layout[name] = {NumberValue(x), NumberValue(y->second)};
     }
     return layout;
-}
-
-// Moves an item to a stored place, then, when its icon there leaves the list view's client area
-// (a layout kept for a larger screen, or edited by hand), on to the nearest place where the whole
-// icon shows. The icon's rectangle comes from the shell, so its real size and place count; the
-// label is left out: a long one is wider than the grid, and the shell's own first column cuts it.
-bool PlaceItem(ShellSession& session, ExchangeBlock& block, HWND listView, int32_t index, Place to) {
-    if (!SetItemPosition(session, listView, index, to.x, to.y)) return false;
-    RECT client = {};
-    RECT bounds = {};
-    if (!GetClientRect(listView, &client)) return true;
-    const Answer answer = GetItemIconRect(block, index, bounds);
-    if (answer == Answer::NoAnswer) return false;
-    if (answer == Answer::Refused) return true;
-    const POINT shift = ShiftIntoView(bounds, client);
-    if (shift.x == 0 && shift.y == 0) return true;
-    return SetItemPosition(session, listView, index, RoundToInt16(to.x + shift.x), RoundToInt16(to.y + shift.y));
 }
 
 // The places a restore moves icons from, kept under the undo key before each icon moves: the
@@ -169,47 +156,110 @@ private:
     int reopened_ = 0;
 };
 
-// One pass over the desktop: each item with a stored place that stands elsewhere moves right
-// after its name was read at its index. Changed: the name there is another one after the move
-// (an item came or went in between, and the move may have hit the wrong item). Incomplete: some
-// item was left where it is because the shell did not answer about it in time.
+// An item with a stored place, as the read found it.
+struct Candidate {
+    int32_t index = 0;
+    std::wstring name;
+    POINT from = {};
+    POINT stored = {};
+};
+
+// A pass over the desktop. Changed: the name at an index is another one than the pass read there
+// (an item came or went meanwhile, and a move may have hit the wrong item). Incomplete: some item
+// was left where it is because the shell did not answer about it in time.
 enum class Pass { Done, Incomplete, Changed, Failed };
 
-Pass RestorePass(ShellSession& session, RestoreBlock& blocks, HWND listView, const StoredLayout& layout,
-                 const RestoreRequest& request, UndoRecord& undo, int32_t count) {
+// Reads every item's name, and the place of those with a stored one; an icon whose place cannot
+// be read stays (its place could not be kept for the undo).
+Pass ReadCandidates(RestoreBlock& blocks, const StoredLayout& layout, const RestoreRequest& request, int32_t count,
+                    std::vector<Candidate>& candidates) {
     bool incomplete = false;
     for (int32_t i = 0; i < count; ++i) {
         ExchangeBlock* block = blocks.Get();
         if (!block) return Pass::Failed;
-        std::wstring name;
-        const Answer read = GetItemText(*block, i, name);
+        Candidate item;
+        item.index = i;
+        const Answer read = GetItemText(*block, i, item.name);
         incomplete = incomplete || read == Answer::NoAnswer;
         if (read != Answer::Done) continue;
-        const std::wstring folded = FoldCase(name);
+        const std::wstring folded = FoldCase(item.name);
         if (request.seen) request.seen->insert(folded);
         if (request.leave && request.leave->contains(folded)) continue;
         const auto stored = layout.find(folded);
         if (stored == layout.end()) continue;
-        // A place that cannot be read cannot be kept for the undo: the icon stays.
-        POINT from = {};
-        const Answer where = GetItemPosition(*block, i, from);
+        item.stored = {stored->second.x, stored->second.y};
+        const Answer where = GetItemPosition(*block, i, item.from);
         incomplete = incomplete || where == Answer::NoAnswer;
-        if (where != Answer::Done || (from.x == stored->second.x && from.y == stored->second.y)) continue;
-        const bool keptNow = undo.Keep(name, from);
-        if (!PlaceItem(session, *block, listView, i, stored->second)) {
+        if (where == Answer::Done) candidates.push_back(std::move(item));
+    }
+    return incomplete ? Pass::Incomplete : Pass::Done;
+}
+
+// The icon's rectangle relative to its item's position, as the shell draws it; the system's icon
+// size where the shell does not tell.
+IconBox ReadIconBox(ExchangeBlock& block, const Candidate& item, bool smallIcons) {
+    RECT icon = {};
+    if (GetItemIconRect(block, item.index, icon) == Answer::Done && icon.right > icon.left) {
+        return {icon.left - item.from.x, icon.top - item.from.y, icon.right - icon.left, icon.bottom - icon.top};
+    }
+    return {0, 0, GetSystemMetrics(smallIcons ? SM_CXSMICON : SM_CXICON),
+            GetSystemMetrics(smallIcons ? SM_CYSMICON : SM_CYICON)};
+}
+
+// Where each candidate goes: on a monitor, wholly inside its work area, and on no other.
+std::vector<POINT> Targets(ShellSession& session, ExchangeBlock& block, HWND listView,
+                           const std::vector<Candidate>& candidates) {
+    std::vector<POINT> stored;
+    for (const Candidate& item : candidates) stored.push_back(item.stored);
+    if (candidates.empty()) return stored;
+    const bool smallIcons = ShownViewMode(session, listView) == kSmallIconsMode;
+    LRESULT spacing = 0;
+    session.Send(listView, LVM_GETITEMSPACING, smallIcons ? TRUE : FALSE, 0, &spacing);
+    const SIZE grid = {LOWORD(spacing), HIWORD(spacing)};
+    return PlaceRestoredIcons(stored, ReadIconBox(block, candidates.front(), smallIcons), grid,
+                              WorkAreasIn(listView, session.CurrentScreen()));
+}
+
+// Moves each candidate that stands elsewhere than its target, and reads the name at its index
+// again after the move: another name there means the icons shifted since the read.
+Pass MoveCandidates(ShellSession& session, RestoreBlock& blocks, HWND listView,
+                    const std::vector<Candidate>& candidates, const std::vector<POINT>& targets, UndoRecord& undo) {
+    bool incomplete = false;
+    for (size_t k = 0; k < candidates.size(); ++k) {
+        const Candidate& item = candidates[k];
+        const POINT to = targets[k];
+        if (to.x == item.from.x && to.y == item.from.y) continue;
+        const bool keptNow = undo.Keep(item.name, item.from);
+        if (!SetItemPosition(session, listView, item.index, RoundToInt16(to.x), RoundToInt16(to.y))) {
             incomplete = true;
             continue;
         }
-        std::wstring again;
-        const Answer check = blocks.Get() ? GetItemText(*blocks.Get(), i, again) : Answer::NoAnswer;
-        if (check != Answer::Done || again != name) {
-            // The item moved was the one there now, from the place read for it.
-            if (keptNow) undo.Forget(name);
-            if (check == Answer::Done) undo.Keep(again, from);
-            return Pass::Changed;
-        }
+        std::wstring there;
+        ExchangeBlock* block = blocks.Get();
+        const Answer check = block ? GetItemText(*block, item.index, there) : Answer::NoAnswer;
+        if (check == Answer::Done && there == item.name) continue;
+        if (check == Answer::NoAnswer && !blocks.Get()) return Pass::Failed;
+        // The item moved was another one: the place kept for this one is no place of its, and the
+        // moved one's own place is kept when the read found it.
+        if (keptNow) undo.Forget(item.name);
+        const auto moved = std::find_if(candidates.begin(), candidates.end(),
+                                        [&](const Candidate& other) { return other.name == there; });
+        if (check == Answer::Done && moved != candidates.end()) undo.Keep(there, moved->from);
+        return Pass::Changed;
     }
     return incomplete ? Pass::Incomplete : Pass::Done;
+}
+
+Pass RestorePass(ShellSession& session, RestoreBlock& blocks, HWND listView, const StoredLayout& layout,
+                 const RestoreRequest& request, UndoRecord& undo, int32_t count) {
+    std::vector<Candidate> candidates;
+    const Pass read = ReadCandidates(blocks, layout, request, count, candidates);
+    if (read == Pass::Failed) return read;
+    ExchangeBlock* block = blocks.Get();
+    if (!block) return Pass::Failed;
+    const Pass moved =
+        MoveCandidates(session, blocks, listView, candidates, Targets(session, *block, listView, candidates), undo);
+    return moved == Pass::Done ? read : moved;
 }
 
 }  // namespace
@@ -223,9 +273,9 @@ std::wstring IconPositionKey(int width, int height) {
     return std::wstring(kSettingsKey) + L"\\" + std::to_wstring(width) + L"*" + std::to_wstring(height);
 }
 
-std::wstring CurrentLayoutKey() {
-    return IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-}
+std::wstring LayoutKey(const ScreenShape& screen) { return std::wstring(kSettingsKey) + L"\\" + LayoutKeyName(screen); }
+
+std::wstring CurrentLayoutKey(ShellSession& session) { return LayoutKey(session.CurrentScreen()); }
 
 std::wstring PreviousLayoutKey(const std::wstring& layoutKey) { return layoutKey + L"\\Previous"; }
 
@@ -234,17 +284,17 @@ std::wstring UndoKey(const std::wstring& layoutKey) { return layoutKey + L"\\Und
 SaveResult SaveIconPositions(ShellSession& session, SaveKind kind, NameSet* seen) {
     // The save itself may be the first to see a new screen, before the watcher does.
     ScreenSettle& screen = session.Screen();
-    screen.Notice(PrimaryScreenSize(), GetTickCount64());
+    session.NoticeScreen(GetTickCount64());
     if (!screen.SavesAllowed()) return SaveResult::NotSaved;
-    const std::wstring key = CurrentLayoutKey();
+    const std::wstring key = CurrentLayoutKey(session);
     IconPositionList list;
     int32_t count = 0;
     const ReadResult read = ReadDesktopItems(session, list, &count);
     // A desktop that cannot be read must not wipe what is stored.
     if (read == ReadResult::NoListView || read == ReadResult::Unreadable) return SaveResult::NotSaved;
     // The screen may have changed during the read's waits: what was read then belongs to no screen.
-    screen.Notice(PrimaryScreenSize(), GetTickCount64());
-    if (!screen.SavesAllowed() || CurrentLayoutKey() != key) return SaveResult::NotSaved;
+    session.NoticeScreen(GetTickCount64());
+    if (!screen.SavesAllowed() || CurrentLayoutKey(session) != key) return SaveResult::NotSaved;
     if (count == 0 && kind != SaveKind::Asked) return SaveResult::NotSaved;
 
     const bool whole = read == ReadResult::Read && kind != SaveKind::AutomaticUnsettled;
@@ -262,8 +312,13 @@ SaveResult SaveIconPositions(ShellSession& session, SaveKind kind, NameSet* seen
 }
 
 RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& request) {
-    const std::wstring key = CurrentLayoutKey();
-    const StoredLayout layout = ReadLayout(SourceKey(request.source, key));
+    const ScreenShape screen = session.CurrentScreen();
+    const std::wstring key = LayoutKey(screen);
+    StoredLayout layout = ReadLayout(SourceKey(request.source, key));
+    // A screen with no layout of its own yet takes what earlier versions kept for its primary's size.
+    if (layout.empty() && request.source == LayoutSource::Current) {
+        layout = ReadLayout(std::wstring(kSettingsKey) + L"\\" + PrimaryKeyName(screen));
+    }
     if (layout.empty() && !request.seen) return RestoreResult::NothingStored;
     const HWND listView = FindDesktopWindows(nullptr).ListView;
     if (!listView) return RestoreResult::Failed;

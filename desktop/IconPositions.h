@@ -10,10 +10,12 @@
 
 namespace iv {
 
-// The key of a screen size: the settings key, "\", width, "*", height.
+// The key of a one-monitor screen's size at 96 dpi: the settings key, "\", width, "*", height.
 std::wstring IconPositionKey(int width, int height);
+// The key of a screen's layout: the settings key, "\", the screen's layout key name.
+std::wstring LayoutKey(const ScreenShape& screen);
 // The key of the layout the screen has now.
-std::wstring CurrentLayoutKey();
+std::wstring CurrentLayoutKey(ShellSession& session);
 // Beside a layout (subkeys, which readers of the layout's values never see): the layout that its
 // last changing save replaced, and the places the last restore moved icons from.
 std::wstring PreviousLayoutKey(const std::wstring& layoutKey);

@@ -1,5 +1,11 @@
 #include "desktop/ScreenFollow.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+
 namespace iv {
 namespace {
 
@@ -10,14 +16,123 @@ LONG ShiftAxis(LONG lo, LONG hi, LONG min, LONG max) {
     return 0;
 }
 
+RECT BoxAt(POINT place, const IconBox& box) {
+    const LONG left = place.x + box.dx;
+    const LONG top = place.y + box.dy;
+    return {left, top, left + box.width, top + box.height};
+}
+
+// How far a point lies from a rectangle (0 inside), squared.
+long long DistanceSquared(POINT p, const RECT& r) {
+    const long long dx = p.x < r.left ? r.left - p.x : p.x >= r.right ? p.x - r.right + 1 : 0;
+    const long long dy = p.y < r.top ? r.top - p.y : p.y >= r.bottom ? p.y - r.bottom + 1 : 0;
+    return dx * dx + dy * dy;
+}
+
+const RECT& NearestArea(const RECT& icon, const std::vector<RECT>& areas) {
+    const POINT middle = {(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2};
+    size_t nearest = 0;
+    for (size_t i = 1; i < areas.size(); ++i) {
+        if (DistanceSquared(middle, areas[i]) < DistanceSquared(middle, areas[nearest])) nearest = i;
+    }
+    return areas[nearest];
+}
+
+POINT Clamped(POINT place, const IconBox& box, const RECT& area) {
+    const POINT shift = ShiftIntoView(BoxAt(place, box), area);
+    return {place.x + shift.x, place.y + shift.y};
+}
+
+// The icons placed so far, found by the grid cell of their top-left corner: an icon no larger
+// than a cell can only overlap those of its own and the eight cells around it.
+class PlacedIcons {
+public:
+    PlacedIcons(const IconBox& box, SIZE cell) : box_(box), cell_(cell) {}
+
+    bool Overlaps(POINT place) const {
+        const RECT icon = BoxAt(place, box_);
+        const auto [cx, cy] = CellOf(place);
+        for (long long x = cx - 1; x <= cx + 1; ++x) {
+            for (long long y = cy - 1; y <= cy + 1; ++y) {
+                const auto found = cells_.find(Key(x, y));
+                if (found == cells_.end()) continue;
+                for (const POINT other : found->second) {
+                    RECT common = {};
+                    const RECT theirs = BoxAt(other, box_);
+                    if (IntersectRect(&common, &icon, &theirs)) return true;
+                }
+            }
+        }
+        return false;
+    }
+    void Add(POINT place) {
+        const auto [cx, cy] = CellOf(place);
+        cells_[Key(cx, cy)].push_back(place);
+    }
+
+private:
+    std::pair<long long, long long> CellOf(POINT p) const {
+        const auto floorDiv = [](long long a, long long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
+        return {floorDiv(p.x, cell_.cx), floorDiv(p.y, cell_.cy)};
+    }
+    static long long Key(long long x, long long y) { return (x << 32) ^ (y & 0xFFFFFFFF); }
+
+    IconBox box_;
+    SIZE cell_;
+    std::unordered_map<long long, std::vector<POINT>> cells_;
+};
+
+// The nearest place on the grid around `start` inside the area where the icon overlaps none.
+std::optional<POINT> FreePlace(POINT start, const IconBox& box, SIZE spacing, const RECT& area,
+                               const PlacedIcons& placed) {
+    const long rings = std::max((area.right - area.left) / spacing.cx, (area.bottom - area.top) / spacing.cy) + 1;
+    for (long ring = 1; ring <= rings; ++ring) {
+        std::optional<POINT> best;
+        long long bestDistance = 0;
+        for (long i = -ring; i <= ring; ++i) {
+            for (long j = -ring; j <= ring; ++j) {
+                if (std::max(std::labs(i), std::labs(j)) != ring) continue;
+                const POINT candidate = {start.x + i * spacing.cx, start.y + j * spacing.cy};
+                const POINT inside = Clamped(candidate, box, area);
+                if (inside.x != candidate.x || inside.y != candidate.y) continue;
+                const long long distance = static_cast<long long>(i) * i * spacing.cx * spacing.cx +
+                                           static_cast<long long>(j) * j * spacing.cy * spacing.cy;
+                if ((!best || distance < bestDistance) && !placed.Overlaps(candidate)) {
+                    best = candidate;
+                    bestDistance = distance;
+                }
+            }
+        }
+        if (best) return best;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-void ScreenSettle::Notice(SIZE size, ULONGLONG now) {
-    if (known_ && size.cx == size_.cx && size.cy == size_.cy) return;
+std::vector<POINT> PlaceRestoredIcons(const std::vector<POINT>& stored, const IconBox& box, SIZE spacing,
+                                      const std::vector<RECT>& workAreas) {
+    if (workAreas.empty() || spacing.cx <= 0 || spacing.cy <= 0) return stored;
+    const SIZE cell = {std::max(spacing.cx, box.width), std::max(spacing.cy, box.height)};
+    PlacedIcons placed(box, cell);
+    std::vector<POINT> places;
+    places.reserve(stored.size());
+    for (const POINT want : stored) {
+        const RECT& area = NearestArea(BoxAt(want, box), workAreas);
+        POINT place = Clamped(want, box, area);
+        if (placed.Overlaps(place)) place = FreePlace(place, box, spacing, area, placed).value_or(place);
+        placed.Add(place);
+        places.push_back(place);
+    }
+    return places;
+}
+
+void ScreenSettle::Notice(const ScreenShape& screen, ULONGLONG now) {
+    if (known_ && SameScreen(screen, screen_)) return;
     // Each further change starts the wait again: a resolution switch often passes through sizes.
     pending_ = known_;
     known_ = true;
-    size_ = size;
+    screen_ = screen;
     changedAt_ = now;
 }
 
@@ -26,8 +141,6 @@ bool ScreenSettle::TakeSettled(ULONGLONG now) {
     pending_ = false;
     return true;
 }
-
-SIZE PrimaryScreenSize() { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
 POINT ShiftIntoView(const RECT& bounds, const RECT& client) {
     return {ShiftAxis(bounds.left, bounds.right, client.left, client.right),

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -97,8 +98,13 @@ public:
     // Blocks set aside and not yet freed.
     size_t SetAsideCount() const { return aside_.size(); }
 
-    // What the program has seen of the screen's size; saves ask it whether they may write.
+    // What the program has seen of the screen; saves ask it whether they may write.
     ScreenSettle& Screen() { return screen_; }
+    // The monitors and the scale as they are now, read in physical pixels (or as a test has them).
+    ScreenShape CurrentScreen() const { return screenSource_ ? screenSource_() : ReadScreenShape(); }
+    void SetScreenSource(std::function<ScreenShape()> source) { screenSource_ = std::move(source); }
+    // Notes the screen as it is now, at `now`.
+    void NoticeScreen(ULONGLONG now) { screen_.Notice(CurrentScreen(), now); }
 
 private:
     friend class InFlight;
@@ -109,6 +115,7 @@ private:
     STYLESTRUCT styleChange_ = {};
     std::vector<SetAsideBlock> aside_;
     ScreenSettle screen_;
+    std::function<ScreenShape()> screenSource_;
     HeaderWorker* header_ = nullptr;
 
     struct Deferred {

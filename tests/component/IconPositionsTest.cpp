@@ -138,7 +138,7 @@ TEST_F(IconPositionsTest, SaveThenRestorePutsMovedIconsBack) {
 TEST_F(IconPositionsTest, NoSaveWritesWhileAChangeOfTheScreenSizeSettles) {
     Desktop({{L"Readme", 20, 30}});
     // Another size seen just before: the current one is a change that has not settled.
-    session_.Screen().Notice({1, 1}, GetTickCount64());
+    session_.Screen().Notice({{{{0, 0, 1, 1}, {0, 0, 1, 1}, true}}, 96}, GetTickCount64());
     EXPECT_EQ(SaveIconPositions(session_), SaveResult::NotSaved);
     EXPECT_TRUE(ValueNames(key_).empty());
     ASSERT_TRUE(session_.Screen().TakeSettled(GetTickCount64() + kScreenSettleMs));
@@ -165,7 +165,7 @@ TEST_F(IconPositionsTest, RestoreNeedsBothValuesAndReadsNumbersLikeSettings) {
     WriteString(key_, L"Text.X", L"abc");
     WriteString(key_, L"Text.Y", L"70");
     WriteString(key_, L"Negative.X", L"-20");
-    WriteString(key_, L"Negative.Y", L" 80.5");
+    WriteString(key_, L"Negative.Y", L" 180.5");
     RestoreIconPositions(session_);
     EXPECT_EQ(Position(0).x, 50);
     EXPECT_EQ(Position(0).y, 60);
@@ -173,7 +173,7 @@ TEST_F(IconPositionsTest, RestoreNeedsBothValuesAndReadsNumbersLikeSettings) {
     EXPECT_EQ(Position(2).x, 0);
     EXPECT_EQ(Position(2).y, 70);
     EXPECT_EQ(Position(3).x, 0);  // -20 would leave part of the icon off the left edge
-    EXPECT_EQ(Position(3).y, 80);
+    EXPECT_EQ(Position(3).y, 180);
     EXPECT_EQ(Position(4).x, 420);
 }
 

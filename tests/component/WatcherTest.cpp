@@ -177,7 +177,7 @@ protected:
     NoViewModeHost host_;
     DesktopKeeper keeper_{settings_, session_, host_};
     ULONGLONG now_ = GetTickCount64();
-    const std::wstring key_ = CurrentLayoutKey();
+    const std::wstring key_ = CurrentLayoutKey(session_);
 };
 
 TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
@@ -193,7 +193,7 @@ TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
 
 TEST_F(KeeperTest, ASettledChangeOfTheScreenIsTakenWithTheOptionOff) {
     StartAndSettle();
-    session_.Screen().Notice({1, 1}, now_);
+    session_.Screen().Notice({{{{0, 0, 1, 1}, {0, 0, 1, 1}, true}}, 96}, now_);
     Ticks(300);  // the size seen again: a change, settling from now
     EXPECT_EQ(SaveIconPositions(session_), SaveResult::NotSaved);
     Ticks(kScreenSettleMs + 300);

@@ -148,20 +148,23 @@ TEST_F(ShellFaultsTest, RepeatedSavesAndRestoresAgainstASlowShell) {
     EXPECT_NE(StopStandIn(), 3u) << "the shell faulted";
 }
 
-// An item comes between a restore's name read and its move, and another goes later in the same
-// pass: the move that hit the wrong item is found by the name read after it, every icon ends at
-// its own place, and the undo keeps each icon's own place.
+// An item comes between a restore's read and a move, and goes again in the same pass: the move
+// that hit the wrong item is found by the name read after it, every icon ends at its own place,
+// and the undo keeps each icon's own place. (The read takes one name request per item, each move
+// one more.)
 TEST_F(ShellFaultsTest, AnItemThatComesDuringARestoreMovesNoIconAstray) {
-    StartDesktop({L"--insert-after=2:New@300,300", L"--remove-after=3:0"});
+    StartDesktop({L"--insert-after=5:New@300,300", L"--remove-after=6:0"});
     PlaceItems();
+    const auto stored = [](size_t i) { return POINT{static_cast<LONG>(100 + 100 * i), 400}; };
+    for (size_t i = 0; i < places_.size(); ++i) Store(places_[i].first, stored(i));
     iv::ShellSession session;
     EXPECT_EQ(iv::RestoreIconPositions(session), iv::RestoreResult::Done);
     ASSERT_TRUE(Logged(L"LV REMOVE 0 New"));
     for (size_t i = 0; i < places_.size(); ++i) {
         POINT p = {};
         RemoteItemPosition(listView_, static_cast<int>(i), p);
-        const POINT stale = Stale(places_[i].first);
-        EXPECT_TRUE(p.x == stale.x && p.y == stale.y) << testing::PrintToString(places_[i].first) << " at " << p.x;
+        EXPECT_TRUE(p.x == stored(i).x && p.y == stored(i).y)
+            << testing::PrintToString(places_[i].first) << " at " << p.x;
     }
     EXPECT_EQ(ReadString(iv::UndoKey(key_), L"Data.X"), L"140");
     EXPECT_NE(StopStandIn(), 3u);
