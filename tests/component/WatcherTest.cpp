@@ -221,6 +221,26 @@ TEST_F(KeeperTest, ItemsThatComeLaterGoToTheirStoredPlaces) {
     EXPECT_EQ(Position(0).x, 150);
 }
 
+// A laptop undocked with its own panel primary: the primary's size is the same, yet the layout
+// squeezed onto one monitor is another screen's, and the docked one stays for the dock's return.
+TEST_F(KeeperTest, UndockingKeepsTheDockedLayout) {
+    settings_.ScreenFollow = 1;
+    settings_.CurrentViewMode = kLargeIconsMode;
+    settings_.CalmSaveSeconds = 1;
+    const Monitor panel = {{0, 0, 1024, 768}, {0, 0, 1024, 728}, true};
+    const ScreenShape docked = {{panel, {{1024, 0, 2304, 1024}, {1024, 0, 2304, 1024}, false}}, 96};
+    const ScreenShape undocked = {{panel}, 96};
+    ScreenShape now = docked;
+    session_.SetScreenSource([&] { return now; });
+    StartAndSettle();
+    ASSERT_EQ(ReadString(LayoutKey(docked), L"Data.X"), L"90");
+    now = undocked;
+    ListView_SetItemPosition(desktop_->ListView(), 1, 500, 300);
+    Ticks(kScreenSettleMs + 2000);
+    EXPECT_EQ(ReadString(LayoutKey(undocked), L"Data.X"), L"500");
+    EXPECT_EQ(ReadString(LayoutKey(docked), L"Data.X"), L"90");
+}
+
 // A shell that does not answer the count is not taken for a settled desktop.
 TEST(KeeperOnABusyShell, OnlyAnsweredCountsSettleTheDesktop) {
     standin::Options options;
