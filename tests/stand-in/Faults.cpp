@@ -4,6 +4,9 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <string>
 #include <atomic>
 #include <cstddef>
 
@@ -46,6 +49,30 @@ LONG CALLBACK ReportFault(EXCEPTION_POINTERS* info) {
                      verb + HexPointer(where));
     }
     return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// The bytes a late request will answer into, as they were when it came.
+constexpr size_t kBlockWatch = 64;
+using BlockBytes = std::array<uint8_t, kBlockWatch>;
+
+bool ReadBlock(LPARAM at, BlockBytes& bytes) {
+    SIZE_T read = 0;
+    return at != 0 &&
+           ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<LPCVOID>(at), bytes.data(), bytes.size(), &read) &&
+           read == bytes.size();
+}
+
+// What became of a caller's block while its request waited: nothing (empty), "freed" (no longer
+// committed) or "reused" (the caller wrote another request into it). Either way a late answer
+// would land in memory that is no longer that request's.
+std::wstring BlockDamage(LPARAM at, const BlockBytes& before) {
+    MEMORY_BASIC_INFORMATION info = {};
+    BlockBytes now = {};
+    if (!VirtualQuery(reinterpret_cast<LPCVOID>(at), &info, sizeof info) || info.State != MEM_COMMIT ||
+        !ReadBlock(at, now)) {
+        return L"freed";
+    }
+    return now == before ? std::wstring() : L"reused";
 }
 
 }  // namespace
@@ -100,9 +127,22 @@ LRESULT Desktop::Impl::CarryOut(Request kind, int index, int nth, const std::wst
             break;
         }
     }
+    // A request that names a caller's block: what it answers into is watched while it waits.
+    BlockBytes before = {};
+    const bool watched =
+        slow != nullptr && (kind == Request::GetText || kind == Request::GetPos) && ReadBlock(lParam, before);
     if (slow != nullptr) {
         Record(L"LV SLOW " + what + L" " + std::to_wstring(slow->ms) + (slow->pump ? L" pump" : L""));
         Busy(*slow, what);
+    }
+    if (watched) {
+        const std::wstring damage = BlockDamage(lParam, before);
+        if (!damage.empty()) {
+            ++faultCount;
+            Record(L"FAULT late " + what + L" answer into " + damage + L" memory at " +
+                   HexPointer(static_cast<ULONG_PTR>(lParam)));
+            return FALSE;
+        }
     }
     const bool redirect = msg == LVM_GETITEMW && (options.redirectAllText ||
                                                   std::find(options.redirectText.begin(), options.redirectText.end(),
