@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
 # Installs every Debian package that the build, the tests, the demo and the release need.
 # Idempotent and non-interactive: when everything is present it only checks and returns.
+# Says in one line what it did; the package manager's own output goes to build/setup.log, whose
+# end is shown when a step fails.
 set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+log="$root/build/setup.log"
+mkdir -p "$root/build"
 
 packages=(
   cmake ninja-build clang-format
@@ -20,24 +26,45 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+need_locale=0
+locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$' || need_locale=1
+
+if [ ${#missing[@]} -eq 0 ] && [ "$need_locale" = 0 ]; then
+  echo "setup: everything is installed"
+  exit 0
+fi
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
+: > "$log"
+# Runs a set-up command with its output in the log; on failure says so with the log's end.
+logged() {
+  echo "+ $*" >> "$log"
+  if ! "$@" >> "$log" 2>&1 </dev/null; then
+    echo "setup: \"$*\" failed; its output is in $log, which ends:" >&2
+    tail -n 20 "$log" >&2
+    exit 1
+  fi
+}
+
 if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $SUDO dpkg --add-architecture i386
+    logged $SUDO dpkg --add-architecture i386
   fi
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+  logged $SUDO apt-get update
+  logged $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
 # Japanese locale for the test prefix: the UI text is Japanese.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+if [ "$need_locale" = 1 ]; then
   if ! grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+    logged $SUDO sh -c "echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen"
   fi
-  $SUDO locale-gen ja_JP.UTF-8 >/dev/null
+  logged $SUDO locale-gen ja_JP.UTF-8
 fi
+
+done_items=("${missing[@]}")
+[ "$need_locale" = 0 ] || done_items+=("the Japanese locale")
+echo "setup: installed ${done_items[*]} (log: $log)"

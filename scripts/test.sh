@@ -22,11 +22,20 @@ done
 step "package"
 bash scripts/package.sh
 
-step "start the X server"
-start_x_server
+# Tests that use a desktop run side by side, each in a slot of its own (see wine-env.sh).
+slots=${ICONVALE_TEST_SLOTS:-4}
+[[ $slots =~ ^[1-9][0-9]*$ ]] || { echo "test.sh: ICONVALE_TEST_SLOTS must be a number of slots, not \"$slots\"" >&2; exit 2; }
+step "start the X servers"
 trap stop_wine_and_x EXIT
-step "prepare the Wine prefix"
+start_slot_servers "$slots"
+step "prepare the Wine prefixes"
 make_prefix
+make_slot_prefixes
+# CTest hands each such test one free slot (tests/CMakeLists.txt: RESOURCE_GROUPS).
+resources="$ICONVALE_SLOTS_DIR/resources.json"
+entries=()
+for ((i = 0; i < slots; i++)); do entries+=("{\"id\": \"slot$i\", \"slots\": 1}"); done
+(IFS=,; printf '{"version": {"major": 1, "minor": 0}, "local": [{"desktop": [%s]}]}\n' "${entries[*]}") > "$resources"
 
 # One CTest run over both builds, so that its summary is the last word.
 step "run the tests"
@@ -36,5 +45,5 @@ CTEST
 # CTest's own status is the script's: failed tests are reported by CTest, not as a failed step.
 trap - ERR
 set +e
-ctest --test-dir build --output-on-failure --timeout 900 "$@"
+ctest --test-dir build --resource-spec-file "$resources" -j "$slots" --output-on-failure --timeout 900 "$@"
 exit $?

@@ -70,10 +70,22 @@ protected:
         DWORD code = 1;
         ASSERT_TRUE(app_.WaitForExit(15000, &code)) << "Iconvale did not end";
         EXPECT_EQ(code, 0u);
-        // A late answer of the shell lands within its delay.
-        Sleep(1600);
+        EXPECT_TRUE(WaitUntil([&] { return LateAnswersLanded(); }, 10000)) << "the shell is still busy";
         EXPECT_NE(StopStandIn(), 3u) << "the shell faulted: it wrote into memory it was not given";
         for (const auto& line : ReadLogFile(logPath_)) EXPECT_EQ(line.rfind(L"FAULT", 0), std::wstring::npos) << line;
+    }
+
+    // Whether every request the shell took its time over has been answered: its answer, written
+    // into the block it was given, has landed.
+    bool LateAnswersLanded() const {
+        size_t slow = 0;
+        size_t late = 0;
+        for (const auto& line : ReadLogFile(logPath_)) {
+            // A slow header answers nothing: it only holds up its thread.
+            if (line.rfind(L"LV SLOW ", 0) == 0 && line.rfind(L"LV SLOW header ", 0) != 0) ++slow;
+            if (line.rfind(L"LV LATE ", 0) == 0) ++late;
+        }
+        return late == slow;
     }
 
     // Where an earlier save put each item.
@@ -145,6 +157,7 @@ TEST_F(ShellFaultsTest, RepeatedSavesAndRestoresAgainstASlowShell) {
     }
     EXPECT_GT(session.SetAsideCount(), 0u) << "the late requests were not waited for";
     EXPECT_TRUE(session.WaitForSetAsideBlocks(5000)) << session.SetAsideCount() << " still owed";
+    EXPECT_TRUE(WaitUntil([&] { return LateAnswersLanded(); }, 10000)) << "the shell is still busy";
     EXPECT_NE(StopStandIn(), 3u) << "the shell faulted";
 }
 
@@ -180,6 +193,8 @@ TEST_F(ShellFaultsTest, ABusyHeaderDoesNotHoldUpTheProgram) {
     PointAtToolbar();
     PointAway();
     Exit();
+    // The shell would end only once its header is done: nothing more to see from it.
+    standin_.Kill();
 }
 
 // A taskbar that refuses the icon at first (busy at log-on) and never announces itself again.

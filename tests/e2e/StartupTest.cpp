@@ -91,7 +91,15 @@ TEST_F(StartupTest, StoredModeOutOfTheCycleLandsOnTheNext) {
 // A shell that stops answering must not freeze Iconvale: it starts, and ends on its exit button.
 TEST_F(StartupTest, AHungShellDoesNotFreezeIconvale) {
     StartStandIn({L"--scripted", L"--item=Readme@10,10", L"--hang-after=300"});
-    PumpMessages(800);
+    const HWND progman = FindProcessWindow(standin_.Id(), L"Progman");
+    ASSERT_NE(progman, nullptr);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            DWORD_PTR answer = 0;
+            return !SendMessageTimeoutW(progman, WM_NULL, 0, 0, SMTO_NORMAL, 100, &answer);
+        },
+        5000))
+        << "the shell does not hang";
     const DWORD start = GetTickCount();
     StartIconvale();
     Exit();

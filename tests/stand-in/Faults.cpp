@@ -141,6 +141,7 @@ LRESULT Desktop::Impl::CarryOut(Request kind, int index, int nth, const std::wst
             ++faultCount;
             Record(L"FAULT late " + what + L" answer into " + damage + L" memory at " +
                    HexPointer(static_cast<ULONG_PTR>(lParam)));
+            Record(L"LV LATE " + what + L" not written");
             return FALSE;
         }
     }

@@ -1,8 +1,20 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in the test prefix; CTest uses it as the cross-compiling
-# emulator. scripts/test.sh creates the prefix and the X server and exports their settings,
+# emulator. scripts/test.sh creates the prefixes and the X servers and exports their settings,
 # among them the loader (WINELOADER) where no 32-bit programs run.
 here=$(cd "$(dirname "$0")" && pwd)
+
+# A test that CTest gave a desktop slot ("id:slot1,slots:1") runs on that slot's X server, in its
+# prefix and with its HOME (scripts/wine-env.sh made them).
+if [ -n "${CTEST_RESOURCE_GROUP_0_DESKTOP:-}" ]; then
+  slot_id=${CTEST_RESOURCE_GROUP_0_DESKTOP#id:}
+  slot="${ICONVALE_SLOTS_DIR:-$here/../../build/slots}/${slot_id%%,*}"
+  if ! DISPLAY=$(cat "$slot/display" 2>/dev/null) || [ ! -f "$slot/prefix/system.reg" ]; then
+    echo "No desktop slot at $slot: scripts/test.sh makes the slots."
+    exit 1
+  fi
+  export DISPLAY WINEPREFIX="$slot/prefix" HOME="$slot/home"
+fi
 : "${WINEPREFIX:=$here/../../build/wineprefix}"
 : "${WINEDEBUG:=-all}"
 export WINEPREFIX WINEDEBUG
