@@ -78,7 +78,7 @@ TEST_F(StandInFaultsTest, ASlowRequestIsCarriedOutAfterTheCallerGaveUp) {
     EXPECT_EQ(Send(LVM_GETITEMPOSITION, 0, reinterpret_cast<LPARAM>(&first)), TRUE);
     POINT late = {-1, -1};
     EXPECT_EQ(Send(LVM_GETITEMPOSITION, 1, reinterpret_cast<LPARAM>(&late), 100), -1);
-    EXPECT_EQ(late.x, -1);
+    EXPECT_NE(late.x, 90) << "answered before its time";
     EXPECT_TRUE(WaitUntil([&] { return Logged(L"LV LATE getpos 1 done"); }, 3000));
     EXPECT_EQ(late.x, 90) << "the late answer is written into the block the caller gave up on";
     EXPECT_EQ(desktop_->Log().front(), L"LV SLOW getpos 1 400");

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <atomic>
 #include <cstddef>
@@ -51,28 +52,25 @@ LONG CALLBACK ReportFault(EXCEPTION_POINTERS* info) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-// The bytes a late request will answer into, as they were when it came.
-constexpr size_t kBlockWatch = 64;
+// The bytes a late request answers into (a position, or the head of an item record), as they
+// were when it came.
+constexpr size_t kBlockWatch = 16;
 using BlockBytes = std::array<uint8_t, kBlockWatch>;
 
-bool ReadBlock(LPARAM at, BlockBytes& bytes) {
+bool ReadBlock(LPARAM at, size_t bytes, BlockBytes& into) {
     SIZE_T read = 0;
-    return at != 0 &&
-           ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<LPCVOID>(at), bytes.data(), bytes.size(), &read) &&
-           read == bytes.size();
+    return at != 0 && ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<LPCVOID>(at), into.data(), bytes, &read) &&
+           read == bytes;
 }
 
-// What became of a caller's block while its request waited: nothing (empty), "freed" (no longer
-// committed) or "reused" (the caller wrote another request into it). Either way a late answer
-// would land in memory that is no longer that request's.
-std::wstring BlockDamage(LPARAM at, const BlockBytes& before) {
+// Whether the caller wrote another request into its block while this one waited: a late answer
+// would then land in memory that is another request's. (Freed memory shows as the access
+// violation of the write itself.)
+bool BlockReused(LPARAM at, size_t bytes, const BlockBytes& before) {
     MEMORY_BASIC_INFORMATION info = {};
     BlockBytes now = {};
-    if (!VirtualQuery(reinterpret_cast<LPCVOID>(at), &info, sizeof info) || info.State != MEM_COMMIT ||
-        !ReadBlock(at, now)) {
-        return L"freed";
-    }
-    return now == before ? std::wstring() : L"reused";
+    return VirtualQuery(reinterpret_cast<LPCVOID>(at), &info, sizeof info) && info.State == MEM_COMMIT &&
+           ReadBlock(at, bytes, now) && !std::equal(now.begin(), now.begin() + bytes, before.begin());
 }
 
 }  // namespace
@@ -127,23 +125,26 @@ LRESULT Desktop::Impl::CarryOut(Request kind, int index, int nth, const std::wst
             break;
         }
     }
-    // A request that names a caller's block: what it answers into is watched while it waits.
+    // A request that names a caller's block: what it answers into is watched while it waits. A
+    // position's place is marked (the caller reads it only once the answer came), an item record
+    // is compared as it came: a caller that wrote another request into it meanwhile changed it.
     BlockBytes before = {};
-    const bool watched =
-        slow != nullptr && (kind == Request::GetText || kind == Request::GetPos) && ReadBlock(lParam, before);
+    const size_t watch = kind == Request::GetPos ? sizeof(POINT) : kind == Request::GetText ? kBlockWatch : 0;
+    const bool watched = slow != nullptr && watch > 0 && ReadBlock(lParam, watch, before);
+    if (watched && kind == Request::GetPos) {
+        const POINT mark = {static_cast<LONG>(0x49564C53), nth};
+        memcpy(before.data(), &mark, sizeof mark);
+        WriteProcessMemory(GetCurrentProcess(), reinterpret_cast<LPVOID>(lParam), &mark, sizeof mark, nullptr);
+    }
     if (slow != nullptr) {
         Record(L"LV SLOW " + what + L" " + std::to_wstring(slow->ms) + (slow->pump ? L" pump" : L""));
         Busy(*slow, what);
     }
-    if (watched) {
-        const std::wstring damage = BlockDamage(lParam, before);
-        if (!damage.empty()) {
-            ++faultCount;
-            Record(L"FAULT late " + what + L" answer into " + damage + L" memory at " +
-                   HexPointer(static_cast<ULONG_PTR>(lParam)));
-            Record(L"LV LATE " + what + L" not written");
-            return FALSE;
-        }
+    if (watched && BlockReused(lParam, watch, before)) {
+        ++faultCount;
+        Record(L"FAULT late " + what + L" answer into reused memory at " + HexPointer(static_cast<ULONG_PTR>(lParam)));
+        Record(L"LV LATE " + what + L" not written");
+        return FALSE;
     }
     const bool redirect = msg == LVM_GETITEMW && (options.redirectAllText ||
                                                   std::find(options.redirectText.begin(), options.redirectText.end(),
