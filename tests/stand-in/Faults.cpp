@@ -59,7 +59,8 @@ using BlockBytes = std::array<uint8_t, kBlockWatch>;
 
 bool ReadBlock(LPARAM at, size_t bytes, BlockBytes& into) {
     SIZE_T read = 0;
-    return at != 0 && ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<LPCVOID>(at), into.data(), bytes, &read) &&
+    return at != 0 &&
+           ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<LPCVOID>(at), into.data(), bytes, &read) &&
            read == bytes;
 }
 

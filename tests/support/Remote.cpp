@@ -8,19 +8,20 @@ namespace testing_support {
 
 namespace {
 
-// Sends msg with lParam pointing at a block of `size` bytes in the window's process, then reads
-// the block back into out.
-bool SendWithRemoteBlock(HWND hwnd, UINT msg, WPARAM wParam, void* out, SIZE_T size) {
+// Sends msg with lParam pointing at a block of `size` bytes in the window's process, holding what
+// `inOut` holds, then reads the block back into it.
+bool SendWithRemoteBlock(HWND hwnd, UINT msg, WPARAM wParam, void* inOut, SIZE_T size) {
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     iv::ScopedHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
     if (!process) return false;
     void* block = VirtualAllocEx(process.Get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE);
     if (!block) return false;
+    WriteProcessMemory(process.Get(), block, inOut, size, nullptr);
     DWORD_PTR ok = 0;
     SendMessageTimeoutW(hwnd, msg, wParam, reinterpret_cast<LPARAM>(block), SMTO_ABORTIFHUNG, 5000, &ok);
     SIZE_T read = 0;
-    const bool done = ok && ReadProcessMemory(process.Get(), block, out, size, &read) && read == size;
+    const bool done = ok && ReadProcessMemory(process.Get(), block, inOut, size, &read) && read == size;
     VirtualFreeEx(process.Get(), block, 0, MEM_RELEASE);
     return done;
 }
@@ -29,6 +30,10 @@ bool SendWithRemoteBlock(HWND hwnd, UINT msg, WPARAM wParam, void* out, SIZE_T s
 
 bool RemoteToolbarItemRect(HWND toolbar, WPARAM index, RECT& rect) {
     return SendWithRemoteBlock(toolbar, TB_GETITEMRECT, index, &rect, sizeof rect);
+}
+
+bool RemoteItemRect(HWND listView, int index, RECT& rect) {
+    return SendWithRemoteBlock(listView, LVM_GETITEMRECT, static_cast<WPARAM>(index), &rect, sizeof rect);
 }
 
 bool RemoteItemPosition(HWND listView, int index, POINT& point) {

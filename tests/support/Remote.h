@@ -7,6 +7,9 @@ namespace testing_support {
 // The rectangle of toolbar button `index` (position in the toolbar) in another process.
 bool RemoteToolbarItemRect(HWND toolbar, WPARAM index, RECT& rect);
 
+// The rectangle of list-view item `index` in another process; rect.left names the part asked for.
+bool RemoteItemRect(HWND listView, int index, RECT& rect);
+
 // The position of list-view item `index` in another process.
 bool RemoteItemPosition(HWND listView, int index, POINT& point);
 

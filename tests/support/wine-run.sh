@@ -25,8 +25,16 @@ if [ "${ICONVALE_NEEDS_32BIT:-0}" = 1 ] && [ "${ICONVALE_RUNS_32BIT:-1}" = 0 ]; 
   exit 77
 fi
 
+wine_loader="${WINELOADER:-wine}"
 # Only Wine writes to standard error here, in the prefix's code page (Shift-JIS under ja_JP).
-"${WINELOADER:-wine}" "$@" 2> >(iconv -f CP932 -t UTF-8 -c >&2)
-status=$?
-wait $!
-exit $status
+run_wine() {
+  local status
+  { "$wine_loader" "$@" 2>&1 1>&3 3>&- | iconv -f CP932 -t UTF-8 -c >&2; status=${PIPESTATUS[0]}; } 3>&1
+  return "$status"
+}
+
+# Sourced with --source-only, it only sets the slot up (for scripts that run several programs).
+if [ "${1:-}" != --source-only ]; then
+  run_wine "$@"
+  exit $?
+fi
