@@ -62,6 +62,9 @@ struct MenuCloser {
 struct ImageListDestroyer {
     void operator()(HIMAGELIST list) const { ImageList_Destroy(list); }
 };
+struct ModuleFreer {
+    void operator()(HMODULE module) const { FreeLibrary(module); }
+};
 struct WindowCloser {
     void operator()(HWND hwnd) const { DestroyWindow(hwnd); }
 };
@@ -75,6 +78,7 @@ using ScopedBitmap = Scoped<HBITMAP, nullptr, GdiCloser>;
 using ScopedDc = Scoped<HDC, nullptr, DcCloser>;
 using ScopedIcon = Scoped<HICON, nullptr, IconCloser>;
 using ScopedMenu = Scoped<HMENU, nullptr, MenuCloser>;
+using ScopedModule = Scoped<HMODULE, nullptr, ModuleFreer>;
 using ScopedWindow = Scoped<HWND, nullptr, WindowCloser>;
 using ScopedImageList = Scoped<HIMAGELIST, nullptr, ImageListDestroyer>;
 

@@ -4,6 +4,8 @@
 #include <cwchar>
 #include <tuple>
 
+#include "base/ScopedWin.h"
+
 namespace iv {
 namespace {
 
@@ -98,16 +100,21 @@ private:
     DPI_AWARENESS_CONTEXT previous_ = nullptr;
 };
 
-// The primary monitor's effective scale (shcore, Windows 8.1 and later); the system's otherwise.
+// GetDpiForMonitor (shcore, Windows 8.1 and later), loaded once: loading the library again for
+// every read costs more than the read.
+GetMonitorDpi MonitorDpiFunction() {
+    static const ScopedModule shcore(LoadLibraryW(L"shcore.dll"));
+    static const GetMonitorDpi function = shcore ? ProcOf<GetMonitorDpi>(shcore.Get(), "GetDpiForMonitor") : nullptr;
+    return function;
+}
+
+// The primary monitor's effective scale where the system tells it; the system's otherwise.
 UINT PrimaryDpi() {
-    if (const HMODULE shcore = LoadLibraryW(L"shcore.dll")) {
-        const auto getDpi = ProcOf<GetMonitorDpi>(shcore, "GetDpiForMonitor");
+    if (const GetMonitorDpi getDpi = MonitorDpiFunction()) {
         UINT x = 0;
         UINT y = 0;
         const HMONITOR primary = MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY);
-        const bool read = getDpi && SUCCEEDED(getDpi(primary, 0, &x, &y)) && x > 0;
-        FreeLibrary(shcore);
-        if (read) return x;
+        if (SUCCEEDED(getDpi(primary, 0, &x, &y)) && x > 0) return x;
     }
     const HDC screen = GetDC(nullptr);
     const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
