@@ -3,15 +3,44 @@
 #include <shlobj.h>
 
 namespace iv {
+namespace {
 
-DesktopFolderWatch::DesktopFolderWatch(HWND target, UINT message) : target_(target), message_(message) {
+// Change notifications on the user's and the common Desktop folder (those that could be watched).
+std::vector<ScopedChange> WatchDesktopFolders() {
+    std::vector<ScopedChange> changes;
     for (const int folder : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY}) {
         wchar_t path[MAX_PATH] = {};
         if (FAILED(SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path))) continue;
         const HANDLE change =
             FindFirstChangeNotificationW(path, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
-        if (change != INVALID_HANDLE_VALUE) changes_.emplace_back(change);
+        if (change != INVALID_HANDLE_VALUE) changes.emplace_back(change);
     }
+    return changes;
+}
+
+}  // namespace
+
+void DesktopFolderChanges::Begin() {
+    if (!made_) {
+        changes_ = WatchDesktopFolders();
+        made_ = true;
+        return;
+    }
+    for (const ScopedChange& change : changes_) {
+        if (WaitForSingleObject(change.Get(), 0) != WAIT_TIMEOUT) FindNextChangeNotification(change.Get());
+    }
+}
+
+bool DesktopFolderChanges::Quiet() const {
+    if (changes_.empty()) return false;
+    for (const ScopedChange& change : changes_) {
+        if (WaitForSingleObject(change.Get(), 0) != WAIT_TIMEOUT) return false;
+    }
+    return true;
+}
+
+DesktopFolderWatch::DesktopFolderWatch(HWND target, UINT message)
+    : target_(target), message_(message), changes_(WatchDesktopFolders()) {
     if (changes_.empty()) return;
     stop_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (stop_) thread_.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));

@@ -10,6 +10,27 @@
 
 namespace iv {
 
+struct ChangeCloser {
+    void operator()(HANDLE change) const { FindCloseChangeNotification(change); }
+};
+using ScopedChange = Scoped<HANDLE, nullptr, ChangeCloser>;
+
+// Whether an entry of either Desktop folder came, went or was renamed during a span: what proves,
+// with a count that held, that a read of the desktop saw the same items from its start to its
+// end. The notifications are made once, on the first span (making them costs more than reading a
+// hundred items), and re-armed by each span's start; a change from before the span that is told
+// only after its start counts as one during it, which costs a careful read and never a wrong one.
+class DesktopFolderChanges {
+public:
+    void Begin();
+    // False when the folders cannot be watched.
+    bool Quiet() const;
+
+private:
+    std::vector<ScopedChange> changes_;
+    bool made_ = false;
+};
+
 class DesktopFolderWatch {
 public:
     // Posts message to target whenever an entry of either Desktop folder is added, removed or
@@ -24,11 +45,6 @@ public:
 
 private:
     static DWORD WINAPI Run(void* self);
-
-    struct ChangeCloser {
-        void operator()(HANDLE change) const { FindCloseChangeNotification(change); }
-    };
-    using ScopedChange = Scoped<HANDLE, nullptr, ChangeCloser>;
 
     HWND target_;
     UINT message_;

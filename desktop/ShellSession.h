@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "desktop/DesktopFolders.h"
 #include "desktop/ScreenFollow.h"
 
 namespace iv {
@@ -103,8 +104,14 @@ public:
     // The monitors and the scale as they are now, read in physical pixels (or as a test has them).
     ScreenShape CurrentScreen() const { return screenSource_ ? screenSource_() : ReadScreenShape(); }
     void SetScreenSource(std::function<ScreenShape()> source) { screenSource_ = std::move(source); }
-    // Notes the screen as it is now, at `now`.
-    void NoticeScreen(ULONGLONG now) { screen_.Notice(CurrentScreen(), now); }
+    // Notes the screen as it is now, at `now`, and returns it.
+    ScreenShape NoticeScreen(ULONGLONG now) {
+        ScreenShape shape = CurrentScreen();
+        screen_.Notice(shape, now);
+        return shape;
+    }
+    // The Desktop folders' changes, which prove quick reads of the desktop.
+    DesktopFolderChanges& FolderChanges() { return folderChanges_; }
 
 private:
     friend class InFlight;
@@ -116,6 +123,7 @@ private:
     std::vector<SetAsideBlock> aside_;
     ScreenSettle screen_;
     std::function<ScreenShape()> screenSource_;
+    DesktopFolderChanges folderChanges_;
     HeaderWorker* header_ = nullptr;
 
     struct Deferred {
