@@ -176,7 +176,7 @@ void DesktopKeeper::FollowScreen(ULONGLONG now) {
     }
     nextCalmSave_ = now + CalmSaveMs();
     NameSet seen;
-    if (SaveIconPositions(session_, SaveKind::AutomaticIfChanged, &seen) != SaveResult::NotSaved) {
+    if (SaveIconPositions(session_, SaveKind::Automatic, &seen) != SaveResult::NotSaved) {
         knownNames_ = std::move(seen);
     }
 }

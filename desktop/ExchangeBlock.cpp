@@ -2,9 +2,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
+#include "desktop/DesktopFolders.h"
 #include "desktop/DesktopWindows.h"
 
 namespace iv {
@@ -21,6 +23,14 @@ void PutField(std::vector<uint8_t>& bytes, uint32_t offset, uint64_t value, uint
 bool IsWow64(HANDLE process) {
     BOOL wow64 = FALSE;
     return IsWow64Process(process, &wow64) && wow64;
+}
+
+// The text an answered item record carries in its own text area; false when the list view
+// pointed the record at a buffer of its own instead of filling the caller's (it may answer so).
+bool TextInSlot(const ItemRecordLayout& layout, const uint8_t* slot, uint64_t slotAddress, std::wstring& text) {
+    if (TextPointerOf(layout, slot) != slotAddress + layout.size) return false;
+    text = TextFromArea(slot + layout.size, kTextAreaBytes);
+    return true;
 }
 
 }  // namespace
@@ -61,13 +71,13 @@ bool ShellIs64Bit(bool self64, bool selfWow64, bool shellWow64) {
     return selfWow64 && !shellWow64;
 }
 
-bool BlockAddressFits(uint64_t address, bool shell64, bool self64) {
+bool BlockAddressFits(uint64_t address, uint64_t bytes, bool shell64, bool self64) {
     const uint64_t limit = shell64 && self64 ? UINT64_MAX : UINT32_MAX;
-    // The text area lies after the record and must fit as well.
-    return address != 0 && address <= limit - (kItemRecord64.size + kTextAreaBytes);
+    return address != 0 && bytes <= limit && address <= limit - bytes;
 }
 
-ExchangeBlock::ExchangeBlock(ShellSession& session, HWND listView) : session_(session), listView_(listView) {
+ExchangeBlock::ExchangeBlock(ShellSession& session, HWND listView, uint32_t slots)
+    : session_(session), listView_(listView), slots_(slots > 0 ? slots : 1) {
     session.FreeCompletedBlocks();
     if (!listView) return;
     constexpr bool self64 = sizeof(void*) == 8;
@@ -79,6 +89,7 @@ ExchangeBlock::ExchangeBlock(ShellSession& session, HWND listView) : session_(se
         view_ = MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, 0);
         if (!view_) return;
         layout_ = self64 ? &kItemRecord64 : &kItemRecord32;
+        slots_ = std::clamp<uint32_t>(kShareMemoryBytes / SlotBytes(*layout_), 1, slots_);
         address_ = reinterpret_cast<uintptr_t>(view_);
         return;
     }
@@ -90,11 +101,11 @@ ExchangeBlock::ExchangeBlock(ShellSession& session, HWND listView) : session_(se
     if (!process_) return;
     const bool shell64 = ShellIs64Bit(self64, IsWow64(GetCurrentProcess()), IsWow64(process_));
     layout_ = shell64 ? &kItemRecord64 : &kItemRecord32;
-    void* block =
-        VirtualAllocEx(process_, nullptr, layout_->size + kTextAreaBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    const size_t bytes = static_cast<size_t>(slots_) * SlotBytes(*layout_);
+    void* block = VirtualAllocEx(process_, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (!block) return;
     const uint64_t address = reinterpret_cast<uintptr_t>(block);
-    if (!BlockAddressFits(address, shell64, self64)) {
+    if (!BlockAddressFits(address, bytes, shell64, self64)) {
         VirtualFreeEx(process_, block, 0, MEM_RELEASE);
         return;
     }
@@ -112,6 +123,8 @@ ExchangeBlock::~ExchangeBlock() {
 }
 
 void ExchangeBlock::SetAside(std::unique_ptr<RequestCompletion> completion) {
+    asideBytes_.resize(static_cast<size_t>(slots_) * SlotBytes(*layout_));
+    if (!Read(0, asideBytes_.data(), asideBytes_.size())) asideBytes_.clear();
     SetAsideBlock block;
     block.completion = std::move(completion);
     block.process = std::exchange(process_, nullptr);
@@ -121,10 +134,10 @@ void ExchangeBlock::SetAside(std::unique_ptr<RequestCompletion> completion) {
     session_.SetAside(std::move(block));
 }
 
-Answer ExchangeBlock::Send(UINT msg, WPARAM wParam, LRESULT* result) {
+Answer ExchangeBlock::Send(UINT msg, WPARAM wParam, LRESULT* result, uint32_t offset) {
     if (!Ok()) return Answer::NoAnswer;
     std::unique_ptr<RequestCompletion> completion =
-        session_.SendTracked(listView_, msg, wParam, static_cast<LPARAM>(address_));
+        session_.SendTracked(listView_, msg, wParam, static_cast<LPARAM>(address_ + offset));
     // Never sent: nothing is owed, and the block goes with this object.
     if (!completion) return Answer::NoAnswer;
     if (!completion->done) {
@@ -161,7 +174,11 @@ size_t ExchangeBlock::ReadShell(uint64_t address, uint8_t* data, size_t bytes) {
 }
 
 bool ExchangeBlock::Read(uint32_t offset, void* data, size_t bytes) {
-    if (!Ok()) return false;
+    if (!Ok()) {
+        if (offset + bytes > asideBytes_.size()) return false;
+        memcpy(data, asideBytes_.data() + offset, bytes);
+        return true;
+    }
     const void* at = reinterpret_cast<const void*>(static_cast<uintptr_t>(address_ + offset));
     if (view_) {
         memcpy(data, at, bytes);
@@ -180,27 +197,23 @@ int32_t GetItemCount(ShellSession& session, HWND listView) {
 Answer GetItemText(ExchangeBlock& block, int32_t index, std::wstring& text) {
     const ItemRecordLayout& layout = block.Layout();
     std::vector<uint8_t> record = BuildItemTextRequest(layout, index, block.Address());
-    if (!block.Write(0, record.data(), record.size())) return Answer::NoAnswer;
+    // The record and an empty text: a list view that writes no text leaves no earlier name there.
+    if (!block.Write(0, record.data(), layout.size + sizeof(wchar_t))) return Answer::NoAnswer;
     LRESULT ok = 0;
     const Answer answer = block.Send(LVM_GETITEMW, 0, &ok);
     if (answer != Answer::Done) return answer;
     if (!ok || !block.Read(0, record.data(), record.size())) return Answer::Refused;
-    // A list view may point the record at a buffer of its own instead of filling the caller's.
-    const uint64_t textAt = TextPointerOf(layout, record.data());
-    if (textAt == block.Address() + layout.size) {
-        text = TextFromArea(record.data() + layout.size, kTextAreaBytes);
-        return Answer::Done;
-    }
+    if (TextInSlot(layout, record.data(), block.Address(), text)) return Answer::Done;
     uint8_t area[kTextAreaBytes];
-    const size_t read = block.ReadShell(textAt, area, sizeof area);
+    const size_t read = block.ReadShell(TextPointerOf(layout, record.data()), area, sizeof area);
     if (read < sizeof(wchar_t)) return Answer::Refused;
     text = TextFromArea(area, read);
     return Answer::Done;
 }
 
 Answer GetItemPosition(ExchangeBlock& block, int32_t index, POINT& point) {
+    // The list view writes the position when it answers TRUE: nothing to prepare.
     int32_t xy[2] = {0, 0};
-    if (!block.Write(0, xy, sizeof xy)) return Answer::NoAnswer;
     LRESULT ok = 0;
     const Answer answer = block.Send(LVM_GETITEMPOSITION, static_cast<WPARAM>(index), &ok);
     if (answer != Answer::Done) return answer;
@@ -221,51 +234,115 @@ Answer GetItemIconRect(ExchangeBlock& block, int32_t index, RECT& bounds) {
     return Answer::Done;
 }
 
+bool QueueItemPosition(HWND listView, int32_t index, int16_t x, int16_t y) {
+    return SendNotifyMessageW(listView, LVM_SETITEMPOSITION, static_cast<WPARAM>(index), PackItemPosition(x, y));
+}
+
+ItemAnswer ReadItem(ExchangeBlock& block, int32_t index) {
+    ItemAnswer item;
+    item.name = GetItemText(block, index, item.text);
+    if (item.name != Answer::NoAnswer) item.position = GetItemPosition(block, index, item.point);
+    return item;
+}
+
+std::vector<ItemAnswer> ReadItemBatch(ExchangeBlock& block, int32_t first, int32_t count) {
+    const ItemRecordLayout& layout = block.Layout();
+    const uint32_t slot = SlotBytes(layout);
+    // Where the slots are as the shell sees them, also once the block is set aside.
+    const uint64_t base = block.Address();
+    const uint32_t wanted = std::min(static_cast<uint32_t>(std::max(count, 0)), block.Slots());
+    // Every record, and every text area cleared: a list view that writes no text leaves no earlier
+    // name there.
+    std::vector<uint8_t> bytes(static_cast<size_t>(wanted) * slot, 0);
+    for (uint32_t k = 0; k < wanted; ++k) {
+        const std::vector<uint8_t> record =
+            BuildItemTextRequest(layout, first + static_cast<int32_t>(k), base + k * slot);
+        memcpy(bytes.data() + k * slot, record.data(), layout.size);
+    }
+    if (wanted == 0 || !block.Write(0, bytes.data(), bytes.size())) return {};
+
+    std::vector<ItemAnswer> answers;
+    std::vector<std::pair<LRESULT, LRESULT>> said;
+    for (uint32_t k = 0; k < wanted; ++k) {
+        const WPARAM index = static_cast<WPARAM>(first + static_cast<int32_t>(k));
+        answers.emplace_back();
+        said.emplace_back(0, 0);
+        if (block.Send(LVM_GETITEMW, 0, &said[k].first, k * slot) != Answer::Done) break;
+        answers[k].name = Answer::Done;
+        if (block.Send(LVM_GETITEMPOSITION, index, &said[k].second, k * slot + slot - kPositionBytes) != Answer::Done)
+            break;
+        answers[k].position = Answer::Done;
+    }
+    if (!block.Read(0, bytes.data(), answers.size() * slot)) return {};
+
+    for (uint32_t k = 0; k < answers.size(); ++k) {
+        ItemAnswer& item = answers[k];
+        const uint8_t* at = bytes.data() + k * slot;
+        if (item.position == Answer::Done) {
+            int32_t xy[2] = {};
+            memcpy(xy, at + slot - kPositionBytes, sizeof xy);
+            item.point = {xy[0], xy[1]};
+            if (!said[k].second) item.position = Answer::Refused;
+        }
+        if (item.name != Answer::Done) continue;
+        if (!said[k].first) {
+            item.name = Answer::Refused;
+        } else if (!TextInSlot(layout, at, base + k * slot, item.text)) {
+            // A buffer of the list view's own has served later requests since: this one again.
+            item.name = block.Ok() ? GetItemText(block, first + static_cast<int32_t>(k), item.text) : Answer::Refused;
+        }
+    }
+    return answers;
+}
+
 bool SetItemPosition(ShellSession& session, HWND listView, int32_t index, int16_t x, int16_t y) {
     return session.Send(listView, LVM_SETITEMPOSITION, static_cast<WPARAM>(index), PackItemPosition(x, y));
 }
 
-ReadResult ReadDesktopItems(ShellSession& session, IconPositionList& list, int32_t* itemCount) {
-    list.assign(1, IconPosition{});
-    if (itemCount) *itemCount = 0;
-    const HWND listView = FindDesktopWindows(nullptr).ListView;
-    if (!listView) return ReadResult::NoListView;
-    ExchangeBlock block(session, listView);
-    const int32_t count = block.Ok() ? GetItemCount(session, listView) : -1;
-    if (count < 0) return ReadResult::Unreadable;
-    if (itemCount) *itemCount = count;
+namespace {
 
+// One read of every item's name and position. Careful: item by item, each name read again after
+// its position, so that a name and a position belong to the same item even while items come and
+// go; otherwise in batches, and the caller proves that nothing came or went.
+ReadResult ReadItems(ShellSession& session, ExchangeBlock& block, HWND listView, int32_t count, bool careful,
+                     IconPositionList& list) {
     list.clear();
     bool partial = false;
     bool changed = false;
-    for (int32_t i = 0; i < count; ++i) {
-        IconPosition item;
-        POINT point = {};
-        const Answer name = GetItemText(block, i, item.Name);
-        if (name == Answer::NoAnswer) break;
-        const Answer position = GetItemPosition(block, i, point);
-        if (position == Answer::NoAnswer) break;
-        if (position == Answer::Refused) {
+    // Whether the read goes on after the item.
+    const auto take = [&](int32_t index, ItemAnswer& item) {
+        if (item.name == Answer::NoAnswer || item.position == Answer::NoAnswer) return false;
+        if (item.position == Answer::Refused) {
             // A position that could not be read is never stored: it would be another item's.
             partial = true;
-            continue;
+            return true;
         }
-        if (name == Answer::Refused) {
-            item.Name = kUnreadableItemName;
+        if (item.name == Answer::Refused) {
+            item.text = kUnreadableItemName;
             partial = true;
-        } else {
-            // The same name after the position: no item came or went between the two reads.
+        } else if (careful) {
             std::wstring again;
-            const Answer check = GetItemText(block, i, again);
-            if (check == Answer::NoAnswer) break;
-            if (check == Answer::Refused || again != item.Name) {
+            const Answer check = GetItemText(block, index, again);
+            if (check == Answer::NoAnswer) return false;
+            if (check == Answer::Refused || again != item.text) {
                 changed = true;
-                continue;
+                return true;
             }
         }
-        item.X = point.x;
-        item.Y = point.y;
-        list.push_back(std::move(item));
+        list.push_back({std::move(item.text), item.point.x, item.point.y});
+        return true;
+    };
+    for (int32_t i = 0; i < count;) {
+        std::vector<ItemAnswer> answers =
+            careful ? std::vector<ItemAnswer>{ReadItem(block, i)} : ReadItemBatch(block, i, count - i);
+        if (answers.empty()) break;
+        bool goOn = true;
+        for (ItemAnswer& item : answers) {
+            goOn = take(i, item);
+            if (!goOn) break;
+            ++i;
+        }
+        if (!goOn) break;
     }
     const bool answered = block.Ok();
     if (answered && GetItemCount(session, listView) != count) changed = true;
@@ -276,6 +353,34 @@ ReadResult ReadDesktopItems(ShellSession& session, IconPositionList& list, int32
     }
     if (whole) return ReadResult::Read;
     return changed ? ReadResult::Changed : ReadResult::Partial;
+}
+
+}  // namespace
+
+ReadResult ReadDesktopItems(ShellSession& session, IconPositionList& list, int32_t* itemCount) {
+    list.assign(1, IconPosition{});
+    if (itemCount) *itemCount = 0;
+    const HWND listView = FindDesktopWindows(nullptr).ListView;
+    if (!listView) return ReadResult::NoListView;
+    DesktopFolderChanges& folders = session.FolderChanges();
+    folders.Begin();
+    ExchangeBlock block(session, listView, kBatchItems);
+    const int32_t count = block.Ok() ? GetItemCount(session, listView) : -1;
+    if (count < 0) return ReadResult::Unreadable;
+    if (itemCount) *itemCount = count;
+    // Batches of two requests an item when the count held and no Desktop folder changed meanwhile;
+    // otherwise the careful read.
+    const ReadResult quick = ReadItems(session, block, listView, count, false, list);
+    if (quick != ReadResult::Changed && folders.Quiet()) return quick;
+    // Items may have come or gone: what the batches paired may be wrong, so the whole desktop
+    // again, as it is now, or nothing.
+    const int32_t now = block.Ok() ? GetItemCount(session, listView) : -1;
+    if (now < 0) {
+        list.assign(1, IconPosition{});
+        return ReadResult::Unreadable;
+    }
+    if (itemCount) *itemCount = now;
+    return ReadItems(session, block, listView, now, true, list);
 }
 
 }  // namespace iv

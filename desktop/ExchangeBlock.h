@@ -45,9 +45,20 @@ LPARAM PackItemPosition(int16_t x, int16_t y);
 // the two processes run under WOW64.
 bool ShellIs64Bit(bool self64, bool selfWow64, bool shellWow64);
 
-// Whether a block at this address can be named to the shell: the address must fit the shell's
-// pointers (a 32-bit shell) and the message's parameter (a 32-bit Iconvale on 64-bit Windows).
-bool BlockAddressFits(uint64_t address, bool shell64, bool self64);
+// Whether a block of `bytes` at this address can be named to the shell: all of it must fit the
+// shell's pointers (a 32-bit shell) and the message's parameter (a 32-bit Iconvale on 64-bit
+// Windows).
+bool BlockAddressFits(uint64_t address, uint64_t bytes, bool shell64, bool self64);
+
+// A block holds slots, one for each item a batch reads: the item record, its text area, and the
+// item's position.
+inline constexpr uint32_t kPositionBytes = 8;
+inline constexpr uint32_t SlotBytes(const ItemRecordLayout& layout) {
+    return layout.size + kTextAreaBytes + kPositionBytes;
+}
+// Items read in one batch: the fixed cost of a cross-process write and read is shared by this
+// many, for twenty-odd kilobytes in the shell's process.
+inline constexpr uint32_t kBatchItems = 32;
 
 // How a request that carries the block's address went.
 enum class Answer { Done, Refused, NoAnswer };
@@ -58,9 +69,10 @@ enum class Answer { Done, Refused, NoAnswer };
 // write into the block, so the session keeps it set aside instead (ShellSession::SetAside).
 class ExchangeBlock {
 public:
-    // Opens the block for a list view in the way the session's family takes; Ok() tells whether
-    // that worked. Frees the blocks set aside whose requests have completed meanwhile.
-    ExchangeBlock(ShellSession& session, HWND listView);
+    // Opens a block of `slots` slots (fewer in the 9x family's shared mapping) for a list view in
+    // the way the session's family takes; Ok() tells whether that worked. Frees the blocks set
+    // aside whose requests have completed meanwhile.
+    ExchangeBlock(ShellSession& session, HWND listView, uint32_t slots = 1);
     ~ExchangeBlock();
     ExchangeBlock(const ExchangeBlock&) = delete;
     ExchangeBlock& operator=(const ExchangeBlock&) = delete;
@@ -69,17 +81,20 @@ public:
     // The block's address as the shell sees it.
     uint64_t Address() const { return address_; }
     const ItemRecordLayout& Layout() const { return *layout_; }
+    uint32_t Slots() const { return slots_; }
 
     bool Write(uint32_t offset, const void* data, size_t bytes);
+    // Once the block is set aside, reads what it held at that moment: the answers to the requests
+    // before the unanswered one.
     bool Read(uint32_t offset, void* data, size_t bytes);
     // Reads up to `bytes` at any address in the shell's process (not past the end of readable
     // memory); the bytes read, 0 when nothing could be (or the block is a shared mapping).
     size_t ReadShell(uint64_t address, uint8_t* data, size_t bytes);
 
-    // Sends the list view a request whose lParam is the block's address. A request not answered
-    // in time sets the block aside until that request has completed: the block is no longer Ok()
-    // and every later request fails.
-    Answer Send(UINT msg, WPARAM wParam, LRESULT* result = nullptr);
+    // Sends the list view a request whose lParam is the address of the block's byte at `offset`.
+    // A request not answered in time sets the block aside until that request has completed: the
+    // block is no longer Ok() and every later request fails.
+    Answer Send(UINT msg, WPARAM wParam, LRESULT* result = nullptr, uint32_t offset = 0);
 
 private:
     void SetAside(std::unique_ptr<RequestCompletion> completion);
@@ -90,7 +105,9 @@ private:
     HANDLE mapping_ = nullptr;
     void* view_ = nullptr;
     uint64_t address_ = 0;
+    uint32_t slots_ = 1;
     const ItemRecordLayout* layout_ = &kItemRecord32;
+    std::vector<uint8_t> asideBytes_;
 };
 
 // One desktop item as read out of the shell's process.
@@ -112,9 +129,25 @@ inline constexpr int32_t kMaxDesktopItems = 32767;
 int32_t GetItemCount(ShellSession& session, HWND listView);
 Answer GetItemText(ExchangeBlock& block, int32_t index, std::wstring& text);
 Answer GetItemPosition(ExchangeBlock& block, int32_t index, POINT& point);
+// What a read of one item found. Name and position are NoAnswer until asked and answered.
+struct ItemAnswer {
+    Answer name = Answer::NoAnswer;
+    std::wstring text;
+    Answer position = Answer::NoAnswer;
+    POINT point = {};
+};
+// Item `index`'s name, then its position: two requests one after the other.
+ItemAnswer ReadItem(ExchangeBlock& block, int32_t index);
+// Items first, first + 1, ... (at most `count`, at most the block's slots): each item's two
+// requests go into its own slot, and one write before and one read after serve them all. Ends
+// with the first item whose request was not answered in time (the block is set aside then).
+std::vector<ItemAnswer> ReadItemBatch(ExchangeBlock& block, int32_t first, int32_t count);
 // The item's icon rectangle (LVIR_ICON) in the list view's client coordinates.
 Answer GetItemIconRect(ExchangeBlock& block, int32_t index, RECT& bounds);
 bool SetItemPosition(ShellSession& session, HWND listView, int32_t index, int16_t x, int16_t y);
+// Sends the move without waiting for its answer: the list view carries out such moves in the order
+// sent, before any request sent after them.
+bool QueueItemPosition(HWND listView, int32_t index, int16_t x, int16_t y);
 
 // Read: every item was read. Partial: some items were left out or carry the unreadable name (a
 // refused or unanswered request ends the read there). Changed: items came or went during the

@@ -6,12 +6,12 @@
 #include <cwchar>
 #include <map>
 #include <optional>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include <commctrl.h>
 
+#include "desktop/DesktopFolders.h"
 #include "desktop/DesktopWindows.h"
 #include "desktop/ViewModes.h"
 #include "desktop/ScreenFollow.h"
@@ -57,14 +57,22 @@ class UndoRecord {
 public:
     explicit UndoRecord(std::wstring key) : key_(std::move(key)) {}
 
-    // True when this is the item's first place kept.
-    bool Keep(const std::wstring& name, POINT from) {
-        if (!kept_.insert(FoldCase(name)).second) return false;
+    // Keeps the places of icons about to move (an icon's first place only) in one write; whether
+    // each was kept now.
+    std::vector<bool> Keep(const std::vector<std::pair<std::wstring, POINT>>& places) {
+        std::vector<bool> keptNow;
+        std::vector<RegKeys::NamedText> values;
+        for (const auto& [name, from] : places) {
+            keptNow.push_back(kept_.insert(FoldCase(name)).second);
+            if (!keptNow.back()) continue;
+            values.emplace_back(name + L".X", std::to_wstring(from.x));
+            values.emplace_back(name + L".Y", std::to_wstring(from.y));
+        }
+        if (values.empty()) return keptNow;
         if (!cleared_) RegKeys::DeleteRegTree(HKEY_CURRENT_USER, key_);
         cleared_ = true;
-        RegKeys::SetRegValues(HKEY_CURRENT_USER, key_,
-                              {{name + L".X", std::to_wstring(from.x)}, {name + L".Y", std::to_wstring(from.y)}});
-        return true;
+        RegKeys::SetRegValues(HKEY_CURRENT_USER, key_, values);
+        return keptNow;
     }
 
     // A place that turned out to be another item's: the item's next move keeps its own.
@@ -102,14 +110,18 @@ void KeepAsPrevious(const std::wstring& key, const std::vector<RegKeys::NamedTex
     RegKeys::SetRegValues(HKEY_CURRENT_USER, previous, values);
 }
 
-// Writes the items read under the key, and deletes the values of items that are gone.
-void WriteLayout(const std::wstring& key, const IconPositionList& list, bool whole) {
+// Writes the items read under the key (the values that differ from the stored ones), and deletes
+// the values of items that are gone.
+void WriteLayout(const std::wstring& key, const IconPositionList& list, bool whole,
+                 const std::vector<RegKeys::NamedText>& stored, const LayoutValues& wanted) {
+    const LayoutValues before = StoredValues(stored);
     std::vector<RegKeys::NamedText> values;
-    std::unordered_set<std::wstring> written;
     for (const IconPosition& item : list) {
         for (const auto& [suffix, value] : {std::pair{L".X", item.X}, std::pair{L".Y", item.Y}}) {
-            values.emplace_back(item.Name + suffix, std::to_wstring(value));
-            written.insert(FoldCase(item.Name + suffix));
+            std::wstring text = std::to_wstring(value);
+            const auto found = before.find(FoldCase(item.Name + suffix));
+            if (found == before.end() || found->second != text)
+                values.emplace_back(item.Name + suffix, std::move(text));
         }
     }
     // New values first, so that an interrupted save never leaves less than there was.
@@ -117,8 +129,8 @@ void WriteLayout(const std::wstring& key, const IconPositionList& list, bool who
     // Then the values of items that are gone, but only after a read of the whole desktop: values
     // of items left out of a partial or changing read may still belong to items on the desktop.
     if (!whole) return;
-    for (const std::wstring& name : RegKeys::GetValueNames(HKEY_CURRENT_USER, key)) {
-        if (!written.contains(FoldCase(name))) RegKeys::DeleteRegValue(HKEY_CURRENT_USER, key, name);
+    for (const auto& [name, text] : stored) {
+        if (!wanted.contains(FoldCase(name))) RegKeys::DeleteRegValue(HKEY_CURRENT_USER, key, name);
     }
 }
 
@@ -136,13 +148,13 @@ std::wstring SourceKey(LayoutSource source, const std::wstring& key) {
 class RestoreBlock {
 public:
     RestoreBlock(ShellSession& session, HWND listView) : session_(session), listView_(listView) {
-        block_.emplace(session, listView);
+        block_.emplace(session, listView, kBatchItems);
     }
     // Null once the shell has let too many requests go unanswered.
     ExchangeBlock* Get() {
         if (!block_->Ok()) {
             if (++reopened_ > kMaxReopened) return nullptr;
-            block_.emplace(session_, listView_);
+            block_.emplace(session_, listView_, kBatchItems);
             if (!block_->Ok()) return nullptr;
         }
         return &*block_;
@@ -169,28 +181,31 @@ struct Candidate {
 // was left where it is because the shell did not answer about it in time.
 enum class Pass { Done, Incomplete, Changed, Failed };
 
-// Reads every item's name, and the place of those with a stored one; an icon whose place cannot
-// be read stays (its place could not be kept for the undo).
+// Reads every item's name and place, and keeps those with a stored place as candidates; an icon
+// whose place cannot be read stays (its place could not be kept for the undo). Careful: item by
+// item; otherwise in batches.
 Pass ReadCandidates(RestoreBlock& blocks, const StoredLayout& layout, const RestoreRequest& request, int32_t count,
-                    std::vector<Candidate>& candidates) {
+                    bool careful, std::vector<Candidate>& candidates) {
     bool incomplete = false;
-    for (int32_t i = 0; i < count; ++i) {
+    for (int32_t i = 0; i < count;) {
         ExchangeBlock* block = blocks.Get();
         if (!block) return Pass::Failed;
-        Candidate item;
-        item.index = i;
-        const Answer read = GetItemText(*block, i, item.name);
-        incomplete = incomplete || read == Answer::NoAnswer;
-        if (read != Answer::Done) continue;
-        const std::wstring folded = FoldCase(item.name);
-        if (request.seen) request.seen->insert(folded);
-        if (request.leave && request.leave->contains(folded)) continue;
-        const auto stored = layout.find(folded);
-        if (stored == layout.end()) continue;
-        item.stored = {stored->second.x, stored->second.y};
-        const Answer where = GetItemPosition(*block, i, item.from);
-        incomplete = incomplete || where == Answer::NoAnswer;
-        if (where == Answer::Done) candidates.push_back(std::move(item));
+        std::vector<ItemAnswer> answers =
+            careful ? std::vector<ItemAnswer>{ReadItem(*block, i)} : ReadItemBatch(*block, i, count - i);
+        if (answers.empty()) return Pass::Failed;
+        for (ItemAnswer& item : answers) {
+            const int32_t index = i++;
+            incomplete = incomplete || item.name == Answer::NoAnswer;
+            if (item.name != Answer::Done) continue;
+            const std::wstring folded = FoldCase(item.text);
+            if (request.seen) request.seen->insert(folded);
+            if (request.leave && request.leave->contains(folded)) continue;
+            const auto stored = layout.find(folded);
+            if (stored == layout.end()) continue;
+            incomplete = incomplete || item.position == Answer::NoAnswer;
+            if (item.position != Answer::Done) continue;
+            candidates.push_back({index, std::move(item.text), item.point, {stored->second.x, stored->second.y}});
+        }
     }
     return incomplete ? Pass::Incomplete : Pass::Done;
 }
@@ -207,7 +222,7 @@ IconBox ReadIconBox(ExchangeBlock& block, const Candidate& item, bool smallIcons
 }
 
 // Where each candidate goes: on a monitor, wholly inside its work area, and on no other.
-std::vector<POINT> Targets(ShellSession& session, ExchangeBlock& block, HWND listView,
+std::vector<POINT> Targets(ShellSession& session, ExchangeBlock& block, HWND listView, const ScreenShape& screen,
                            const std::vector<Candidate>& candidates) {
     std::vector<POINT> stored;
     for (const Candidate& item : candidates) stored.push_back(item.stored);
@@ -217,48 +232,111 @@ std::vector<POINT> Targets(ShellSession& session, ExchangeBlock& block, HWND lis
     session.Send(listView, LVM_GETITEMSPACING, smallIcons ? TRUE : FALSE, 0, &spacing);
     const SIZE grid = {LOWORD(spacing), HIWORD(spacing)};
     return PlaceRestoredIcons(stored, ReadIconBox(block, candidates.front(), smallIcons), grid,
-                              WorkAreasIn(listView, session.CurrentScreen()));
+                              WorkAreasIn(listView, screen));
 }
 
-// Moves each candidate that stands elsewhere than its target, and reads the name at its index
-// again after the move: another name there means the icons shifted since the read.
+// The list view paints nothing while icons move, and once after: a list view that repaints after
+// every move costs more than the moves. It is always given its painting back, by a message that
+// waits for nothing (it lands even in a shell that stopped answering meanwhile).
+class HeldRedraw {
+public:
+    HeldRedraw(ShellSession& session, HWND listView)
+        : listView_(listView), held_(session.Send(listView, WM_SETREDRAW, FALSE, 0)) {}
+    ~HeldRedraw() {
+        if (!held_) return;
+        SendNotifyMessageW(listView_, WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(listView_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    }
+    HeldRedraw(const HeldRedraw&) = delete;
+    HeldRedraw& operator=(const HeldRedraw&) = delete;
+
+private:
+    HWND listView_;
+    bool held_;
+};
+
+// After a careful move, whether the moved item was the one named: Done when the name at its index
+// is still the one read there; Changed otherwise, and then the place kept for this one is no place
+// of its, and the moved one's own place is kept when the read found it.
+Pass CheckMovedItem(RestoreBlock& blocks, const std::vector<Candidate>& candidates, const Candidate& item, bool keptNow,
+                    UndoRecord& undo) {
+    std::wstring there;
+    ExchangeBlock* block = blocks.Get();
+    const Answer check = block ? GetItemText(*block, item.index, there) : Answer::NoAnswer;
+    if (check == Answer::Done && there == item.name) return Pass::Done;
+    if (check == Answer::NoAnswer && !blocks.Get()) return Pass::Failed;
+    if (keptNow) undo.Forget(item.name);
+    const auto moved =
+        std::find_if(candidates.begin(), candidates.end(), [&](const Candidate& other) { return other.name == there; });
+    if (check == Answer::Done && moved != candidates.end()) undo.Keep({{there, moved->from}});
+    return Pass::Changed;
+}
+
+// Quick moves go without a wait for each answer, in runs of this many, each ended by a request the
+// list view must answer: the shell's queue stays short, and a shell that stopped answering is not
+// sent the rest.
+constexpr size_t kMovesPerRun = 256;
+
+// Moves each candidate that stands elsewhere than its target. Careful: one move at a time, and the
+// name at its index read again after it (another name there means the icons shifted since the
+// read). Quick: the list view carries the moves out in the order sent while the next ones are
+// sent, and the caller proves that no item came or went (its check waits for the last move).
 Pass MoveCandidates(ShellSession& session, RestoreBlock& blocks, HWND listView,
-                    const std::vector<Candidate>& candidates, const std::vector<POINT>& targets, UndoRecord& undo) {
-    bool incomplete = false;
+                    const std::vector<Candidate>& candidates, const std::vector<POINT>& targets, UndoRecord& undo,
+                    bool careful, std::optional<HeldRedraw>& quiet) {
+    std::vector<size_t> moving;
+    std::vector<std::pair<std::wstring, POINT>> places;
     for (size_t k = 0; k < candidates.size(); ++k) {
-        const Candidate& item = candidates[k];
-        const POINT to = targets[k];
-        if (to.x == item.from.x && to.y == item.from.y) continue;
-        const bool keptNow = undo.Keep(item.name, item.from);
-        if (!SetItemPosition(session, listView, item.index, RoundToInt16(to.x), RoundToInt16(to.y))) {
+        if (targets[k].x == candidates[k].from.x && targets[k].y == candidates[k].from.y) continue;
+        moving.push_back(k);
+        places.emplace_back(candidates[k].name, candidates[k].from);
+    }
+    if (moving.empty()) return Pass::Done;
+    // Before any icon moves: where each one stood.
+    const std::vector<bool> keptNow = undo.Keep(places);
+    bool incomplete = false;
+    quiet.emplace(session, listView);
+    for (size_t m = 0; m < moving.size(); ++m) {
+        const Candidate& item = candidates[moving[m]];
+        const int16_t x = RoundToInt16(targets[moving[m]].x);
+        const int16_t y = RoundToInt16(targets[moving[m]].y);
+        if (!careful) {
+            if (!QueueItemPosition(listView, item.index, x, y)) return Pass::Incomplete;
+            if ((m + 1) % kMovesPerRun == 0 && !session.Responds(listView)) return Pass::Incomplete;
+        } else if (!SetItemPosition(session, listView, item.index, x, y)) {
             incomplete = true;
-            continue;
+        } else if (const Pass check = CheckMovedItem(blocks, candidates, item, keptNow[m], undo); check != Pass::Done) {
+            return check;
         }
-        std::wstring there;
-        ExchangeBlock* block = blocks.Get();
-        const Answer check = block ? GetItemText(*block, item.index, there) : Answer::NoAnswer;
-        if (check == Answer::Done && there == item.name) continue;
-        if (check == Answer::NoAnswer && !blocks.Get()) return Pass::Failed;
-        // The item moved was another one: the place kept for this one is no place of its, and the
-        // moved one's own place is kept when the read found it.
-        if (keptNow) undo.Forget(item.name);
-        const auto moved = std::find_if(candidates.begin(), candidates.end(),
-                                        [&](const Candidate& other) { return other.name == there; });
-        if (check == Answer::Done && moved != candidates.end()) undo.Keep(there, moved->from);
-        return Pass::Changed;
     }
     return incomplete ? Pass::Incomplete : Pass::Done;
 }
 
-Pass RestorePass(ShellSession& session, RestoreBlock& blocks, HWND listView, const StoredLayout& layout,
-                 const RestoreRequest& request, UndoRecord& undo, int32_t count) {
+// One pass: read, place, move. A first pass reads in batches and moves without reading names
+// again, when the count held and no Desktop folder changed from the read's start to the moves (and
+// checks both again after them); any later pass is careful.
+Pass RestorePass(ShellSession& session, RestoreBlock& blocks, HWND listView, const ScreenShape& screen,
+                 const StoredLayout& layout, const RestoreRequest& request, UndoRecord& undo, bool careful) {
+    DesktopFolderChanges& folders = session.FolderChanges();
+    folders.Begin();
+    const int32_t count = GetItemCount(session, listView);
+    if (count < 0) return Pass::Failed;
+    if (request.seen) request.seen->clear();
     std::vector<Candidate> candidates;
-    const Pass read = ReadCandidates(blocks, layout, request, count, candidates);
+    const Pass read = ReadCandidates(blocks, layout, request, count, careful, candidates);
     if (read == Pass::Failed) return read;
     ExchangeBlock* block = blocks.Get();
     if (!block) return Pass::Failed;
-    const Pass moved =
-        MoveCandidates(session, blocks, listView, candidates, Targets(session, *block, listView, candidates), undo);
+    const std::vector<POINT> targets = Targets(session, *block, listView, screen, candidates);
+    const auto unchanged = [&] { return GetItemCount(session, listView) == count && folders.Quiet(); };
+    // What the batches paired may be wrong once items came or went: a careful pass reads again.
+    if (!careful && !unchanged()) return Pass::Changed;
+    std::optional<HeldRedraw> quiet;
+    const Pass moved = MoveCandidates(session, blocks, listView, candidates, targets, undo, careful, quiet);
+    if (moved == Pass::Failed || moved == Pass::Changed) return moved;
+    // Checked while the list view still paints nothing: a request after its painting came back
+    // would wait for the whole desktop's repaint.
+    if (careful ? GetItemCount(session, listView) != count : !unchanged()) return Pass::Changed;
     return moved == Pass::Done ? read : moved;
 }
 
@@ -284,25 +362,24 @@ std::wstring UndoKey(const std::wstring& layoutKey) { return layoutKey + L"\\Und
 SaveResult SaveIconPositions(ShellSession& session, SaveKind kind, NameSet* seen) {
     // The save itself may be the first to see a new screen, before the watcher does.
     ScreenSettle& screen = session.Screen();
-    session.NoticeScreen(GetTickCount64());
+    const std::wstring key = LayoutKey(session.NoticeScreen(GetTickCount64()));
     if (!screen.SavesAllowed()) return SaveResult::NotSaved;
-    const std::wstring key = CurrentLayoutKey(session);
     IconPositionList list;
     int32_t count = 0;
     const ReadResult read = ReadDesktopItems(session, list, &count);
     // A desktop that cannot be read must not wipe what is stored.
     if (read == ReadResult::NoListView || read == ReadResult::Unreadable) return SaveResult::NotSaved;
     // The screen may have changed during the read's waits: what was read then belongs to no screen.
-    session.NoticeScreen(GetTickCount64());
-    if (!screen.SavesAllowed() || CurrentLayoutKey(session) != key) return SaveResult::NotSaved;
+    const std::wstring keyNow = LayoutKey(session.NoticeScreen(GetTickCount64()));
+    if (!screen.SavesAllowed() || keyNow != key) return SaveResult::NotSaved;
     if (count == 0 && kind != SaveKind::Asked) return SaveResult::NotSaved;
 
     const bool whole = read == ReadResult::Read && kind != SaveKind::AutomaticUnsettled;
     const std::vector<RegKeys::NamedText> stored = RegKeys::GetValues(HKEY_CURRENT_USER, key);
-    const bool changes = LayoutDiffers(WantedValues(list), StoredValues(stored), whole);
-    if (changes || kind != SaveKind::AutomaticIfChanged) {
-        if (changes && !stored.empty()) KeepAsPrevious(key, stored);
-        WriteLayout(key, list, whole);
+    const LayoutValues wanted = WantedValues(list);
+    if (LayoutDiffers(wanted, StoredValues(stored), whole)) {
+        if (!stored.empty()) KeepAsPrevious(key, stored);
+        WriteLayout(key, list, whole, stored, wanted);
     }
     if (seen) {
         seen->clear();
@@ -326,15 +403,12 @@ RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& 
     if (!blocks.Get()) return RestoreResult::Failed;
     UndoRecord undo(UndoKey(key));
     // When items came or went, the pass starts again, so that every item with a stored place ends
-    // there.
-    constexpr int kPasses = 3;
+    // there: the quick pass, then up to three careful ones.
+    constexpr int kPasses = 4;
     for (int pass = 0; pass < kPasses; ++pass) {
-        const int32_t count = GetItemCount(session, listView);
-        if (count < 0) return RestoreResult::Failed;
-        if (request.seen) request.seen->clear();
-        const Pass done = RestorePass(session, blocks, listView, layout, request, undo, count);
+        const Pass done = RestorePass(session, blocks, listView, screen, layout, request, undo, pass > 0);
         if (done == Pass::Failed) return RestoreResult::Failed;
-        if (done == Pass::Changed || GetItemCount(session, listView) != count) continue;
+        if (done == Pass::Changed) continue;
         if (done == Pass::Incomplete) return RestoreResult::Partial;
         return layout.empty() ? RestoreResult::NothingStored : RestoreResult::Done;
     }

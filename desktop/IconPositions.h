@@ -30,10 +30,10 @@ std::wstring FoldCase(std::wstring name);
 enum class SaveResult { Saved, Partial, NotSaved };
 
 // Who asks. A user's save writes what it reads, an empty desktop too. An automatic save writes
-// nothing when it reads no item (a desktop still being built at log-on, or torn down);
-// IfChanged writes nothing when the stored layout already is the desktop's; Unsettled (a desktop
-// that may still be filling) deletes nothing, since items not there yet may still come.
-enum class SaveKind { Asked, Automatic, AutomaticIfChanged, AutomaticUnsettled };
+// nothing when it reads no item (a desktop still being built at log-on, or torn down); Unsettled
+// (a desktop that may still be filling) deletes nothing, since items not there yet may still come.
+// Every save writes only the values that change.
+enum class SaveKind { Asked, Automatic, AutomaticUnsettled };
 
 // Writes the desktop's items under the current screen's key, then deletes the values of items
 // that are gone when the whole desktop was read. The layout it replaces is kept as the previous

@@ -55,14 +55,17 @@ protected:
 
     // Every stored record holds its own item's place or the place stored before: never another
     // item's; and nothing stored before is lost.
-    void ExpectOnlyOwnPlaces() const {
+    // After a partial save (`partial`), also that nothing the save could not prove gone was deleted.
+    void ExpectOnlyOwnPlaces(bool partial = true) const {
         for (const auto& [name, at] : places_) {
             const POINT stored = Stored(name);
             const POINT before = Stale(name);
             EXPECT_TRUE((stored.x == at.x && stored.y == at.y) || (stored.x == before.x && stored.y == before.y))
                 << testing::PrintToString(name) << " holds " << stored.x << "," << stored.y;
         }
-        EXPECT_EQ(Stored(L"Gone").x, 5) << "a partial save deleted what it could not prove gone";
+        if (partial) {
+            EXPECT_EQ(Stored(L"Gone").x, 5) << "a partial save deleted what it could not prove gone";
+        }
     }
 
     void ExitAndExpectNoFault() {
@@ -128,8 +131,8 @@ TEST_F(ShellFaultsTest, ARefusedPositionIsNeverWritten) {
     ExpectOnlyOwnPlaces();
 }
 
-// An item inserted while the save reads: no name is paired with another item's position, and the
-// item the shifted read never reached keeps its values.
+// An item inserted while the save reads: the count tells, the desktop is read again with each name
+// read again after its position, and no name is paired with another item's position.
 TEST_F(ShellFaultsTest, AnItemThatComesDuringTheSaveShiftsNothing) {
     WriteString(kSettingsKey, L"Icon Position", L"01");
     StartDesktop({L"--insert-after=2:New@300,300"});
@@ -137,9 +140,8 @@ TEST_F(ShellFaultsTest, AnItemThatComesDuringTheSaveShiftsNothing) {
     PlaceItems();
     ExitAndExpectNoFault();
     EXPECT_TRUE(Logged(L"LV INSERT New at 0"));
-    EXPECT_EQ(Stored(L"New").x, -1) << "an item the read never identified was stored";
-    ExpectOnlyOwnPlaces();
-    EXPECT_EQ(Stored(L"Photos").x, 4);
+    EXPECT_TRUE(Stored(L"New").x == -1 || Stored(L"New").x == 300) << "New holds " << Stored(L"New").x;
+    ExpectOnlyOwnPlaces(false);
 }
 
 // Ten saves and restores against a shell that answers one item too late every time, and
@@ -161,21 +163,20 @@ TEST_F(ShellFaultsTest, RepeatedSavesAndRestoresAgainstASlowShell) {
     EXPECT_NE(StopStandIn(), 3u) << "the shell faulted";
 }
 
-// An item comes between a restore's read and a move, and goes again in the same pass: the move
-// that hit the wrong item is found by the name read after it, every icon ends at its own place,
-// and the undo keeps each icon's own place. (The read takes one name request per item, each move
-// one more.)
+// An item comes while a restore reads: the count tells, the moves read each name again after
+// them, the move that hit the wrong item is found, and the pass starts over; every icon ends at its
+// own place, and the undo keeps each icon's own place.
 TEST_F(ShellFaultsTest, AnItemThatComesDuringARestoreMovesNoIconAstray) {
-    StartDesktop({L"--insert-after=5:New@300,300", L"--remove-after=6:0"});
+    StartDesktop({L"--insert-after=2:New@300,300"});
     PlaceItems();
     const auto stored = [](size_t i) { return POINT{static_cast<LONG>(100 + 100 * i), 400}; };
     for (size_t i = 0; i < places_.size(); ++i) Store(places_[i].first, stored(i));
     iv::ShellSession session;
     EXPECT_EQ(iv::RestoreIconPositions(session), iv::RestoreResult::Done);
-    ASSERT_TRUE(Logged(L"LV REMOVE 0 New"));
+    ASSERT_TRUE(Logged(L"LV INSERT New at 0"));
     for (size_t i = 0; i < places_.size(); ++i) {
         POINT p = {};
-        RemoteItemPosition(listView_, static_cast<int>(i), p);
+        RemoteItemPosition(listView_, static_cast<int>(i + 1), p);
         EXPECT_TRUE(p.x == stored(i).x && p.y == stored(i).y)
             << testing::PrintToString(places_[i].first) << " at " << p.x;
     }

@@ -77,13 +77,16 @@ TEST(ShellIs64Bit, FromBothProcessesBitness) {
 TEST(BlockAddressFits, TheShellsPointersAndTheMessagesParameter) {
     constexpr uint64_t kLow = 0x10000;
     constexpr uint64_t kHigh = 0x7FF612340000;
-    EXPECT_TRUE(BlockAddressFits(kLow, false, false));
-    EXPECT_TRUE(BlockAddressFits(kLow, true, true));
-    EXPECT_TRUE(BlockAddressFits(kHigh, true, true));
-    EXPECT_FALSE(BlockAddressFits(kHigh, true, false));       // x86 on 64-bit Windows: lParam is 32 bits
-    EXPECT_FALSE(BlockAddressFits(kHigh, false, true));       // a 32-bit shell's pointers
-    EXPECT_FALSE(BlockAddressFits(0xFFFFFF00, false, true));  // the text area would pass 4 GB
-    EXPECT_FALSE(BlockAddressFits(0, true, true));
+    constexpr uint64_t kBatch = uint64_t{kBatchItems} * SlotBytes(kItemRecord64);
+    EXPECT_TRUE(BlockAddressFits(kLow, kBatch, false, false));
+    EXPECT_TRUE(BlockAddressFits(kLow, kBatch, true, true));
+    EXPECT_TRUE(BlockAddressFits(kHigh, kBatch, true, true));
+    EXPECT_FALSE(BlockAddressFits(kHigh, 1, true, false));               // x86 on 64-bit Windows: lParam is 32 bits
+    EXPECT_FALSE(BlockAddressFits(kHigh, 1, false, true));               // a 32-bit shell's pointers
+    EXPECT_TRUE(BlockAddressFits(0xFFFFFF00, 0xFF, false, true));        // ends just under 4 GB
+    EXPECT_FALSE(BlockAddressFits(0xFFFFFF00, 0x100, false, true));      // the last slot would pass 4 GB
+    EXPECT_FALSE(BlockAddressFits(UINT64_MAX - 8, kBatch, true, true));  // nor wrap around
+    EXPECT_FALSE(BlockAddressFits(0, 1, true, true));
 }
 
 TEST(IconPositionKey, SettingsKeyThenWidthStarHeight) {
