@@ -18,7 +18,6 @@ constexpr wchar_t kProgmanTitle[] = L"Program Manager";
 constexpr wchar_t kDecoyTitle[] = L"Open";
 constexpr int kListViewId = 1;
 
-constexpr int kGridRows = 6;
 constexpr int kGridLeft = 16;
 constexpr int kGridTop = 16;
 constexpr int kGridDx = 88;
@@ -105,8 +104,8 @@ void AttachImageLists(HWND listView) {
 
 }  // namespace
 
-POINT detail::GridCell(int cell) {
-    return {kGridLeft + (cell / kGridRows) * kGridDx, kGridTop + (cell % kGridRows) * kGridDy};
+POINT detail::GridCell(int cell, int rows) {
+    return {kGridLeft + (cell / rows) * kGridDx, kGridTop + (cell % rows) * kGridDy};
 }
 
 void Desktop::Impl::TrackHeader(HWND candidate) {
@@ -186,7 +185,8 @@ int Desktop::Impl::InsertScriptedItem(HWND list, size_t item, int at) {
 
 // The first desktop puts each item at its place, a desktop built anew on the default grid.
 POINT Desktop::Impl::ScriptedPlace(size_t item) const {
-    return generation == 0 ? POINT{options.items[item].x, options.items[item].y} : GridCell(static_cast<int>(item));
+    return generation == 0 ? POINT{options.items[item].x, options.items[item].y}
+                           : GridCell(static_cast<int>(item), options.gridRows);
 }
 
 bool Desktop::Impl::BuildScripted(HWND host, HINSTANCE instance) {

@@ -40,7 +40,7 @@ constexpr wchar_t kIeServerClass[] = L"Internet Explorer_Server";
 constexpr COLORREF kDesktopColour = RGB(58, 110, 165);
 
 // Where generated items go: down columns from the top left, as a fresh desktop fills up.
-POINT GridCell(int cell);
+POINT GridCell(int cell, int rows);
 
 LRESULT CALLBACK HostProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ScriptedViewProc(HWND, UINT, WPARAM, LPARAM);

@@ -190,7 +190,7 @@ const OptionRule kRules[] = {
          long number = 0;
          if (!ParseInt(value, 0, kMaxGeneratedItems - p.generated, number)) return false;
          for (long k = 0; k < number; ++k, ++p.generated) {
-             const POINT at = GridCell(static_cast<int>(p.generated));
+             const POINT at = GridCell(static_cast<int>(p.generated), p.options.gridRows);
              p.options.items.push_back({L"Item " + std::to_wstring(k + 1), at.x, at.y});
          }
          return true;
@@ -226,6 +226,13 @@ const OptionRule kRules[] = {
          return true;
      }},
     {L"--fill-ms=", [](V value, P p) { return ParseCount(value, p.options.fillMs); }},
+    {L"--grid-rows=",
+     [](V value, P p) {
+         long rows = 0;
+         if (!ParseInt(value, 1, 1000, rows)) return false;
+         p.options.gridRows = static_cast<int>(rows);
+         return true;
+     }},
     {L"--squeeze-ms=", [](V value, P p) { return ParseCount(value, p.options.squeezeMs); }},
     {L"--redirect-text=",
      [](V value, P p) {

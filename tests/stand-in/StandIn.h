@@ -68,6 +68,9 @@ struct Options {
     // Scripted desktop, > 0: the list view comes up empty and the items are added one by one,
     // evenly over this time, the last at its end; a restart fills the new desktop the same way.
     int fillMs = 0;
+    // Rows of the grid that generated items (--items, given after this) and a restarted desktop's
+    // items take.
+    int gridRows = 6;
     // > 0: after a change of the screen size, icons left outside the smaller view are pulled in
     // over this time in steps, instead of at once inside WM_DISPLAYCHANGE.
     int squeezeMs = 0;

@@ -5,7 +5,7 @@
 //               [--tree=classic|raised|24h2] [--commands=classic|later|none] [--decoy]
 //               [--restart-after=MS] [--slow=KIND:MS[@INDEX][#N][,pump]]... [--fail-text=I[,J...]]
 //               [--fail-pos=I[,J...]] [--insert-after=K[:NAME[@X,Y]]]... [--remove-after=K[:INDEX]]...
-//               [--fill-ms=MS] [--squeeze-ms=MS] [--redirect-text=all|I[,J...]] [--tray=N]
+//               [--grid-rows=N] [--fill-ms=MS] [--squeeze-ms=MS] [--redirect-text=all|I[,J...]] [--tray=N]
 //
 //   --shell          host the platform's own shell view of the desktop folder
 //   --scripted       a list view with the given items (the default)
@@ -47,6 +47,7 @@
 //                    item at index 0 (default name "Inserted K"), so that the caller's next
 //                    request (the same item's position) already sees it
 //   --remove-after=K[:INDEX]       likewise remove item INDEX (default 0)
+//   --grid-rows=N    the default grid's rows (6), for --items given after it and a restart
 //   --fill-ms=MS     scripted: the list view comes up empty and the items are added one by one,
 //                    evenly over MS milliseconds ("LV FILLED n" when all are in); so does the
 //                    desktop a restart builds
