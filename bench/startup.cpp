@@ -60,6 +60,9 @@ double TimeToWindow(const std::wstring& exe, const wchar_t* className) {
     if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
+    // What the program's end set off (the desktop repainting, the server's clean-up) is over
+    // before the next start is timed.
+    Sleep(300);
     return shown;
 }
 
