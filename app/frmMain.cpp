@@ -30,8 +30,19 @@ frmTask& frmMain::Task() {
     if (!task_) {
         task_ = std::make_unique<frmTask>(*this, trayNotifier_);
         task_->Load();
+        ShowModesInTrayMenu();
     }
     return *task_;
+}
+
+void frmMain::ShowModesInTrayMenu() {
+    // The tray's window is made when it is first needed, and takes the menu's state then.
+    if (!task_) return;
+    // Only modes that cycle can be chosen from the tray menu.
+    for (int i = 0; i < kViewModeCount; ++i) {
+        task_->SetMenuIconVisible(i, settings_.ChangeStyleFlags[i] == 1);
+        task_->SetMenuIconChecked(i, i == settings_.CurrentViewMode - 1);
+    }
 }
 
 frmSet& frmMain::SettingsDialog() {
@@ -55,7 +66,6 @@ void frmMain::ApplyTopMost() {
 
 bool frmMain::Load() {
     if (Hwnd()) return true;
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
     if (!EnsureWindowClass(kToolbarWindowClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))) return false;
 
     const TwipsScale tpp = ScreenTwipsPerPixel();
@@ -66,14 +76,6 @@ bool frmMain::Load() {
                 TwipsToPixels(height_, tppY_), nullptr)) {
         return false;
     }
-    icon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                              GetSystemMetrics(SM_CYICON), 0)));
-    smallIcon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
-    SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Get()));
-    SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
-    // A session connected again (a remote desktop, a switch of user) may bring other monitors.
-    WTSRegisterSessionNotification(Hwnd(), NOTIFY_FOR_THIS_SESSION);
     Form_Load();
     loaded_ = true;
     return true;
@@ -117,10 +119,8 @@ void frmMain::ApplySettings(const SharedSettings& edited) {
     settings_.TaskTray = edited.TaskTray;
     settings_.ToolTopMost = edited.ToolTopMost;
     ApplyTopMost();
-    for (int i = 0; i < kViewModeCount; ++i) {
-        settings_.ChangeStyleFlags[i] = edited.ChangeStyleFlags[i];
-        Task().SetMenuIconVisible(i, settings_.ChangeStyleFlags[i] == 1);
-    }
+    std::copy(std::begin(edited.ChangeStyleFlags), std::end(edited.ChangeStyleFlags), settings_.ChangeStyleFlags);
+    ShowModesInTrayMenu();
     keeper_->ApplyStyles();
     ChooseViewMode(settings_.CurrentViewMode, ViewModeChoice::ThisOrNextCycling);
     // Saved in the view just applied: from now on the layout on screen is kept for its size.
@@ -164,13 +164,15 @@ void frmMain::Form_Load() {
         ShowMessage(nullptr, text::kActiveDesktopRefusal, text::kProductName, MB_OK | MB_ICONSTOP);
         ExitProcess(0);
     }
-    keeper_->ReadLabelBackground();
     PlaceToolbar(false);
+    // Painted before anything that can wait: the icons, the session's notices and the desktop's
+    // upkeep, which waits on the shell.
+    UpdateWindow(Hwnd());
+    TakeIcons();
+    // A session connected again (a remote desktop, a switch of user) may bring other monitors.
+    WTSRegisterSessionNotification(Hwnd(), NOTIFY_FOR_THIS_SESSION);
 
-    // Only modes that cycle can be chosen from the tray menu.
-    for (int i = 0; i < kViewModeCount; ++i) {
-        if (settings_.ChangeStyleFlags[i] == 0) Task().SetMenuIconVisible(i, false);
-    }
+    keeper_->ReadLabelBackground();
     keeper_->ApplyStyles();
     // The record holds the stored mode minus one: the choice lands on the stored mode, or the
     // next one that cycles.
@@ -178,6 +180,16 @@ void frmMain::Form_Load() {
     keeper_->Start(Hwnd(), kFolderChanged);
     // As often as the system's timer allows.
     SetTimer(Hwnd(), kTimer1, 1, nullptr);
+}
+
+void frmMain::TakeIcons() {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    icon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                              GetSystemMetrics(SM_CYICON), 0)));
+    smallIcon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
+    SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Get()));
+    SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
 }
 
 void frmMain::FitToToolbar() {
@@ -209,7 +221,7 @@ void frmMain::ChooseViewMode(int16_t mode, ViewModeChoice how) {
     const int16_t next = NextButtonMode(settings_.CurrentViewMode, settings_.ChangeStyleFlags);
     SendMessageW(barBtn_, TB_CHANGEBITMAP, kViewButton, next - 1);
     toolTips_[kViewButton] = text::kViewModeNames[next - 1];
-    for (int i = 0; i < kViewModeCount; ++i) Task().SetMenuIconChecked(i, i == settings_.CurrentViewMode - 1);
+    ShowModesInTrayMenu();
     keeper_->ShowViewMode(settings_.CurrentViewMode, previous);
     InvalidateWindow(keeper_->Desktop().ListView);
 }
@@ -240,13 +252,13 @@ LRESULT frmMain::OnCopyData(const COPYDATASTRUCT* data) {
 }
 
 void frmMain::PlaceToolbar(bool showFully) {
-    IconTray& tray = Task().ucTask();
     if (settings_.TaskTray == 1) {
         if (IsWindowVisible(Hwnd())) ShowWindow(Hwnd(), SW_HIDE);
+        IconTray& tray = Task().ucTask();
         if (!tray.Enable()) tray.SetEnable(true);
         return;
     }
-    if (tray.Enable()) tray.SetEnable(false);
+    if (task_ && task_->ucTask().Enable()) task_->ucTask().SetEnable(false);
     const ToolbarPlacement p = PlaceToolbarGeometry(settings_.ToolPosition, PixelsToTwips(screenPixels_.cx, tppX_),
                                                     PixelsToTwips(screenPixels_.cy, tppY_),
                                                     static_cast<int32_t>(width_), static_cast<int32_t>(height_));

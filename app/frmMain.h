@@ -103,6 +103,9 @@ private:
     LRESULT OnNotify(const NMHDR& header, LPARAM lParam);
 
     void Form_Load();
+    void TakeIcons();
+    // Puts the view modes' state into the tray menu, once the tray's window exists.
+    void ShowModesInTrayMenu();
     void FitToToolbar();
     void Form_Unload();
     // The settings record, and the icon positions when so configured.
