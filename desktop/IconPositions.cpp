@@ -236,12 +236,13 @@ std::vector<POINT> Targets(ShellSession& session, ExchangeBlock& block, HWND lis
 }
 
 // The list view paints nothing while icons move, and once after: a list view that repaints after
-// every move costs more than the moves. It is always given its painting back, by a message that
-// waits for nothing (it lands even in a shell that stopped answering meanwhile).
+// every move costs more than the moves. Both messages wait for nothing, so they reach the list view
+// in the order sent, and the second is sent on every path, even when the shell stopped answering
+// meanwhile: a hold whose message arrives late is still let go after it.
 class HeldRedraw {
 public:
-    HeldRedraw(ShellSession& session, HWND listView)
-        : listView_(listView), held_(session.Send(listView, WM_SETREDRAW, FALSE, 0)) {}
+    explicit HeldRedraw(HWND listView)
+        : listView_(listView), held_(SendNotifyMessageW(listView, WM_SETREDRAW, FALSE, 0) != FALSE) {}
     ~HeldRedraw() {
         if (!held_) return;
         SendNotifyMessageW(listView_, WM_SETREDRAW, TRUE, 0);
@@ -295,7 +296,7 @@ Pass MoveCandidates(ShellSession& session, RestoreBlock& blocks, HWND listView,
     // Before any icon moves: where each one stood.
     const std::vector<bool> keptNow = undo.Keep(places);
     bool incomplete = false;
-    quiet.emplace(session, listView);
+    quiet.emplace(listView);
     for (size_t m = 0; m < moving.size(); ++m) {
         const Candidate& item = candidates[moving[m]];
         const int16_t x = RoundToInt16(targets[moving[m]].x);
