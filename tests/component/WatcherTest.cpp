@@ -263,19 +263,22 @@ TEST(KeeperOnABusyShell, OnlyAnsweredCountsSettleTheDesktop) {
     EXPECT_FALSE(keeper.IsSettling());
 }
 
+// Adds a file to the user's Desktop folder and takes it away again.
+void TouchDesktopFile(const std::wstring& name) {
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE, nullptr, 0, folder), S_OK);
+    const std::wstring file = std::wstring(folder) + L"\\" + name;
+    CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DeleteFileW(file.c_str());
+}
+
 // Thousands of files unpacked onto the desktop leave one notification waiting, not thousands
 // that would crowd out the window's other posts.
 TEST(DesktopFolderWatchTest, AFloodOfChangesLeavesOneNotificationWaiting) {
     ScopedWindow target(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
     DesktopFolderWatch watch(target.Get(), WM_APP + 7);
-    wchar_t folder[MAX_PATH] = {};
-    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE, nullptr, 0, folder), S_OK);
     const auto flood = [&] {
-        for (int i = 0; i < 30; ++i) {
-            const std::wstring file = std::wstring(folder) + L"\\flood" + std::to_wstring(i) + L".txt";
-            CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-            DeleteFileW(file.c_str());
-        }
+        for (int i = 0; i < 30; ++i) TouchDesktopFile(L"flood" + std::to_wstring(i) + L".txt");
         Sleep(300);
         MSG msg;
         int posted = 0;
@@ -286,6 +289,21 @@ TEST(DesktopFolderWatchTest, AFloodOfChangesLeavesOneNotificationWaiting) {
     EXPECT_EQ(flood(), 0) << "posted again before the last one was acknowledged";
     watch.Acknowledge();
     EXPECT_EQ(flood(), 1);
+}
+
+// What proves a quick read: a file that comes during a span is told, and the next span starts
+// quiet again.
+TEST(DesktopFolderWatchTest, AChangeDuringASpanIsToldAndTheNextSpanStartsQuiet) {
+    DesktopFolderChanges changes;
+    changes.Begin();
+    Sleep(100);
+    EXPECT_TRUE(changes.Quiet());
+    TouchDesktopFile(L"span.txt");
+    EXPECT_TRUE(WaitUntil([&] { return !changes.Quiet(); }, 2000)) << "the change was not told";
+    Sleep(100);
+    changes.Begin();
+    Sleep(100);
+    EXPECT_TRUE(changes.Quiet()) << "the span before still counts";
 }
 
 }  // namespace
