@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cwchar>
-#include <map>
+#include <unordered_map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -26,7 +26,7 @@ struct Place {
     int16_t y = 0;
 };
 // A stored layout by folded item name: the items with both values stored.
-using StoredLayout = std::map<std::wstring, Place>;
+using StoredLayout = std::unordered_map<std::wstring, Place>;
 
 bool EndsWith(const std::wstring& text, const wchar_t* suffix) {
     const size_t n = wcslen(suffix);
@@ -35,8 +35,8 @@ bool EndsWith(const std::wstring& text, const wchar_t* suffix) {
 
 // The layout under a key, read once; values that are no item's ".X" or ".Y" are ignored.
 StoredLayout ReadLayout(const std::wstring& key) {
-    std::map<std::wstring, std::wstring> xs;
-    std::map<std::wstring, std::wstring> ys;
+    std::unordered_map<std::wstring, std::wstring> xs;
+    std::unordered_map<std::wstring, std::wstring> ys;
     for (const auto& [name, text] : RegKeys::GetValues(HKEY_CURRENT_USER, key)) {
         const std::wstring folded = FoldCase(name);
         if (text.empty()) continue;
@@ -110,11 +110,11 @@ void KeepAsPrevious(const std::wstring& key, const std::vector<RegKeys::NamedTex
     RegKeys::SetRegValues(HKEY_CURRENT_USER, previous, values);
 }
 
-// Writes the items read under the key (the values that differ from the stored ones), and deletes
+// Writes the items read under the key (the values that differ from the stored ones, `before`), and deletes
 // the values of items that are gone.
 void WriteLayout(const std::wstring& key, const IconPositionList& list, bool whole,
-                 const std::vector<RegKeys::NamedText>& stored, const LayoutValues& wanted) {
-    const LayoutValues before = StoredValues(stored);
+                 const std::vector<RegKeys::NamedText>& stored, const LayoutValues& before,
+                 const LayoutValues& wanted) {
     std::vector<RegKeys::NamedText> values;
     for (const IconPosition& item : list) {
         for (const auto& [suffix, value] : {std::pair{L".X", item.X}, std::pair{L".Y", item.Y}}) {
@@ -378,9 +378,10 @@ SaveResult SaveIconPositions(ShellSession& session, SaveKind kind, NameSet* seen
     const bool whole = read == ReadResult::Read && kind != SaveKind::AutomaticUnsettled;
     const std::vector<RegKeys::NamedText> stored = RegKeys::GetValues(HKEY_CURRENT_USER, key);
     const LayoutValues wanted = WantedValues(list);
-    if (LayoutDiffers(wanted, StoredValues(stored), whole)) {
+    const LayoutValues before = StoredValues(stored);
+    if (LayoutDiffers(wanted, before, whole)) {
         if (!stored.empty()) KeepAsPrevious(key, stored);
-        WriteLayout(key, list, whole, stored, wanted);
+        WriteLayout(key, list, whole, stored, before, wanted);
     }
     if (seen) {
         seen->clear();

@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include <map>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -54,7 +54,7 @@ std::vector<POINT> PlaceRestoredIcons(const std::vector<POINT>& stored, const Ic
                                       const std::vector<RECT>& workAreas);
 
 // Stored values by name folded to upper case, as the registry compares them.
-using LayoutValues = std::map<std::wstring, std::wstring>;
+using LayoutValues = std::unordered_map<std::wstring, std::wstring>;
 
 // Whether writing `wanted` would change `stored`: a value missing or different, or, after a read
 // of the whole desktop (`whole`), a stored value that the save would delete.
