@@ -163,20 +163,22 @@ TEST_F(ShellFaultsTest, RepeatedSavesAndRestoresAgainstASlowShell) {
     EXPECT_NE(StopStandIn(), 3u) << "the shell faulted";
 }
 
-// An item comes while a restore reads: the count tells, the moves read each name again after
-// them, the move that hit the wrong item is found, and the pass starts over; every icon ends at its
-// own place, and the undo keeps each icon's own place.
+// An item comes while a restore reads: the count tells, and a careful pass reads again. Then, as
+// that pass reads its last item, one item comes and another goes: the count holds, and only the
+// name read again after the first move finds that it hit the wrong item; the pass starts over.
+// Every icon ends at its own place, and the undo keeps each icon's own place.
 TEST_F(ShellFaultsTest, AnItemThatComesDuringARestoreMovesNoIconAstray) {
-    StartDesktop({L"--insert-after=2:New@300,300"});
+    StartDesktop({L"--insert-after=2:New@300,300", L"--insert-after=9:Later@300,200", L"--remove-after=9:5"});
     PlaceItems();
     const auto stored = [](size_t i) { return POINT{static_cast<LONG>(100 + 100 * i), 400}; };
     for (size_t i = 0; i < places_.size(); ++i) Store(places_[i].first, stored(i));
     iv::ShellSession session;
     EXPECT_EQ(iv::RestoreIconPositions(session), iv::RestoreResult::Done);
     ASSERT_TRUE(Logged(L"LV INSERT New at 0"));
-    for (size_t i = 0; i < places_.size(); ++i) {
+    ASSERT_TRUE(Logged(L"LV REMOVE 5 Photos"));
+    for (size_t i = 0; i + 1 < places_.size(); ++i) {
         POINT p = {};
-        RemoteItemPosition(listView_, static_cast<int>(i + 1), p);
+        RemoteItemPosition(listView_, static_cast<int>(i + 2), p);
         EXPECT_TRUE(p.x == stored(i).x && p.y == stored(i).y)
             << testing::PrintToString(places_[i].first) << " at " << p.x;
     }
