@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Clock.h"
 #include "desktop/DesktopWindows.h"
 #include "desktop/ExchangeBlock.h"
 #include "desktop/IconPositions.h"
@@ -19,13 +20,7 @@
 
 namespace {
 
-double Now() {
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER t;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+double Now() { return NowSeconds(); }
 
 // Waits until the list view has painted what it was asked to, and the X server has drawn it (not
 // timed): a paint in progress would slow whatever is measured after it (the floor, measured after

@@ -8,15 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/Clock.h"
+
 namespace {
 
-double Now() {
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER t;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
+double Now() { return NowSeconds() * 1000.0; }
 
 struct Search {
     DWORD pid;

@@ -23,6 +23,15 @@ namespace {
 
 using namespace testing_support;
 
+// Adds an item to the list view as the shell does for a new file; returns its index.
+int InsertItem(HWND listView, int index, const wchar_t* name) {
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = index;
+    item.pszText = const_cast<wchar_t*>(name);
+    return ListView_InsertItem(listView, &item);
+}
+
 class WatcherTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -139,11 +148,7 @@ TEST_F(WatcherTest, ExitStopsTheTicks) {
     ValidateRect(desktop_->ListView(), nullptr);
     desktop_->ClearLog();
     const int32_t counted = form_->Keeper().Watcher().LastItemCount();
-    LVITEMW item = {};
-    item.mask = LVIF_TEXT;
-    item.iItem = 2;
-    item.pszText = const_cast<wchar_t*>(L"New file");
-    ASSERT_EQ(ListView_InsertItem(desktop_->ListView(), &item), 2);
+    ASSERT_EQ(InsertItem(desktop_->ListView(), 2, L"New file"), 2);
     PumpMessages(100);
     EXPECT_EQ(form_->Keeper().Watcher().LastItemCount(), counted);
 }
@@ -211,11 +216,7 @@ TEST_F(KeeperTest, ItemsThatComeLaterGoToTheirStoredPlaces) {
     WriteString(key_, L"Readme.Y", L"10");
     StartAndSettle();
     ListView_SetItemPosition(desktop_->ListView(), 0, 150, 150);
-    LVITEMW item = {};
-    item.mask = LVIF_TEXT;
-    item.iItem = 2;
-    item.pszText = const_cast<wchar_t*>(L"New");
-    ASSERT_EQ(ListView_InsertItem(desktop_->ListView(), &item), 2);
+    ASSERT_EQ(InsertItem(desktop_->ListView(), 2, L"New"), 2);
     Ticks(1000);
     EXPECT_EQ(Position(2).x, 300);
     EXPECT_EQ(Position(0).x, 150);
