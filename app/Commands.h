@@ -1,7 +1,7 @@
 // Carrying out a command line: by the running instance when there is one, else by this process.
 #pragma once
 #include "app/CommandLine.h"
-#include "desktop/ShellSession.h"
+#include "shell/ShellSession.h"
 
 namespace iv {
 

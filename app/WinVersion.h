@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "desktop/ShellSession.h"
+#include "shell/ShellSession.h"
 
 namespace iv {
 

@@ -12,7 +12,7 @@
 #include "app/WinVersion.h"
 #include "base/MessageBox.h"
 #include "base/Twips.h"
-#include "desktop/IconPositions.h"
+#include "layouts/IconPositions.h"
 #include "res/texts.h"
 
 namespace iv {

@@ -12,7 +12,7 @@
 #include "base/ScopedWin.h"
 #include "base/Window.h"
 #include "desktop/DesktopKeeper.h"
-#include "desktop/ShellSession.h"
+#include "shell/ShellSession.h"
 #include "dialogs/SettingsHost.h"
 #include "dialogs/frmSet.h"
 #include "settings/Settings.h"

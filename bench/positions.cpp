@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "bench/Clock.h"
-#include "desktop/DesktopWindows.h"
-#include "desktop/ExchangeBlock.h"
-#include "desktop/IconPositions.h"
+#include "shell/DesktopWindows.h"
+#include "shell/ExchangeBlock.h"
+#include "layouts/IconPositions.h"
 #include "settings/Settings.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "desktop/IconPositions.h"
-#include "desktop/ShellSession.h"
+#include "layouts/IconPositions.h"
+#include "shell/ShellSession.h"
 
 int wmain(int argc, wchar_t** argv) {
     const long cycles = argc > 1 ? wcstol(argv[1], nullptr, 10) : 1000;

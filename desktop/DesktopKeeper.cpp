@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "desktop/ScreenFollow.h"
+#include "shell/Screen.h"
 
 namespace iv {
 
@@ -128,7 +128,7 @@ void DesktopKeeper::NoticeItemsAdded(ULONGLONG now) {
 }
 
 void DesktopKeeper::PlaceNewItems() {
-    NameSet seen;
+    IconKeySet seen;
     RestoreRequest request;
     request.leave = &knownNames_;
     request.seen = &seen;
@@ -138,7 +138,7 @@ void DesktopKeeper::PlaceNewItems() {
 }
 
 bool DesktopKeeper::RestoreLayout() {
-    NameSet seen;
+    IconKeySet seen;
     RestoreRequest request;
     request.seen = &seen;
     if (!Restored(RestoreIconPositions(session_, request))) return false;
@@ -175,7 +175,7 @@ void DesktopKeeper::FollowScreen(ULONGLONG now) {
         return;
     }
     nextCalmSave_ = now + CalmSaveMs();
-    NameSet seen;
+    IconKeySet seen;
     if (SaveIconPositions(session_, SaveKind::Automatic, &seen) != SaveResult::NotSaved) {
         knownNames_ = std::move(seen);
     }
@@ -184,7 +184,7 @@ void DesktopKeeper::FollowScreen(ULONGLONG now) {
 void DesktopKeeper::SaveFollowedLayout() {
     nextCalmSave_ = GetTickCount64() + CalmSaveMs();
     if (settings_.ScreenFollow != 1 || settings_.CurrentViewMode != kLargeIconsMode) return;
-    NameSet seen;
+    IconKeySet seen;
     if (SaveIconPositions(session_, SaveKind::Automatic, &seen) == SaveResult::NotSaved) return;
     knownNames_ = std::move(seen);
     namesKnown_ = true;

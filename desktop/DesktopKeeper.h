@@ -8,13 +8,13 @@
 #include <memory>
 #include <optional>
 
-#include "desktop/DesktopFolders.h"
+#include "shell/DesktopFolders.h"
 #include "desktop/DesktopWatcher.h"
-#include "desktop/DesktopWindows.h"
-#include "desktop/IconPositions.h"
-#include "desktop/ListViewStyles.h"
-#include "desktop/ShellSession.h"
-#include "desktop/ViewModes.h"
+#include "shell/DesktopWindows.h"
+#include "layouts/IconPositions.h"
+#include "shell/ListViewStyles.h"
+#include "shell/ShellSession.h"
+#include "shell/ViewModes.h"
 #include "settings/Settings.h"
 
 namespace iv {
@@ -173,7 +173,7 @@ private:
     bool restoreDue_ = false;
     bool placementDue_ = false;
     // The names last read on the desktop: an item not among them is new.
-    NameSet knownNames_;
+    IconKeySet knownNames_;
     bool namesKnown_ = false;
 };
 

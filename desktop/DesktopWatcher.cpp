@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "desktop/ListViewStyles.h"
+#include "shell/ListViewStyles.h"
 
 namespace iv {
 

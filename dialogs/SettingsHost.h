@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "desktop/ShellSession.h"
+#include "shell/ShellSession.h"
 #include "settings/Settings.h"
 
 namespace iv {

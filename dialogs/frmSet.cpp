@@ -5,7 +5,7 @@
 
 #include "base/MessageBox.h"
 #include "base/Twips.h"
-#include "desktop/IconPositions.h"
+#include "layouts/IconPositions.h"
 #include "dialogs/NodeImages.h"
 #include "dialogs/TreeRules.h"
 #include "dialogs/frmAbout.h"

@@ -5,9 +5,10 @@
 #include <commctrl.h>
 
 #include "base/ScopedWin.h"
-#include "desktop/ExchangeBlock.h"
-#include "desktop/IconPositions.h"
-#include "desktop/ScreenFollow.h"
+#include "shell/ExchangeBlock.h"
+#include "shell/ListViewIcons.h"
+#include "layouts/IconPositions.h"
+#include "shell/Screen.h"
 #include "settings/Settings.h"
 #include "tests/stand-in/StandIn.h"
 #include "tests/support/Processes.h"
@@ -47,29 +48,29 @@ protected:
 
 TEST_F(IconPositionsTest, ReadsEveryNameAndPositionInIndexOrder) {
     Desktop({{L"Readme", 20, 30}, {L"予定表 \U0001F4C5.xlsx", 120, 30}, {L"a\\b.c*d", 20, 130}});
-    IconPositionList list;
+    std::vector<DesktopIcon> list;
     ASSERT_EQ(ReadDesktopItems(session_, list), ReadResult::Read);
     ASSERT_EQ(list.size(), 3u);
-    EXPECT_EQ(list[0].Name, L"Readme");
-    EXPECT_EQ(list[1].Name, L"予定表 \U0001F4C5.xlsx");
-    EXPECT_EQ(list[2].Name, L"a\\b.c*d");
+    EXPECT_EQ(list[0].text, L"Readme");
+    EXPECT_EQ(list[1].text, L"予定表 \U0001F4C5.xlsx");
+    EXPECT_EQ(list[2].text, L"a\\b.c*d");
     for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(list[i].X, Position(static_cast<int>(i)).x) << i;
-        EXPECT_EQ(list[i].Y, Position(static_cast<int>(i)).y) << i;
+        EXPECT_EQ(list[i].at.x, Position(static_cast<int>(i)).x) << i;
+        EXPECT_EQ(list[i].at.y, Position(static_cast<int>(i)).y) << i;
     }
-    EXPECT_EQ(list[1].X, 120);
-    EXPECT_EQ(list[2].Y, 130);
+    EXPECT_EQ(list[1].at.x, 120);
+    EXPECT_EQ(list[2].at.y, 130);
 }
 
 TEST_F(IconPositionsTest, TheSharedMappingVariantReadsTheSame) {
     Desktop({{L"Readme", 20, 30}, {L"メモ", 120, 40}});
-    IconPositionList list;
+    std::vector<DesktopIcon> list;
     ShellSession ninetyEight({false, true});
     ASSERT_EQ(ReadDesktopItems(ninetyEight, list), ReadResult::Read);
     ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[1].Name, L"メモ");
-    EXPECT_EQ(list[1].X, 120);
-    EXPECT_EQ(list[1].Y, 40);
+    EXPECT_EQ(list[1].text, L"メモ");
+    EXPECT_EQ(list[1].at.x, 120);
+    EXPECT_EQ(list[1].at.y, 40);
     // Save and restore work through the mapping too.
     SaveIconPositions(ninetyEight);
     Move(1, 300, 300);
@@ -79,15 +80,15 @@ TEST_F(IconPositionsTest, TheSharedMappingVariantReadsTheSame) {
 }
 
 TEST_F(IconPositionsTest, AnEmptyOrMissingDesktopGivesOneBlankRecord) {
-    IconPositionList list(3);
+    std::vector<DesktopIcon> list(3);
     EXPECT_EQ(ReadDesktopItems(session_, list), ReadResult::NoListView);
     ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].Name, L"");
+    EXPECT_EQ(list[0].text, L"");
     Desktop({});
     EXPECT_EQ(ReadDesktopItems(session_, list), ReadResult::Read);
     ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].Name, L"");
-    EXPECT_EQ(list[0].X, 0);
+    EXPECT_EQ(list[0].text, L"");
+    EXPECT_EQ(list[0].at.x, 0);
 }
 
 // A list view may answer with a text of its own instead of filling the caller's buffer.
@@ -97,20 +98,20 @@ TEST_F(IconPositionsTest, ARedirectedItemTextIsReadWhereTheListViewPutIt) {
     options.redirectAllText = true;
     desktop_ = standin::Desktop::Create(options);
     ASSERT_TRUE(desktop_);
-    IconPositionList list;
+    std::vector<DesktopIcon> list;
     ASSERT_EQ(ReadDesktopItems(session_, list), ReadResult::Read);
     ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0].Name, L"Readme");
-    EXPECT_EQ(list[1].Name, L"予定表");
+    EXPECT_EQ(list[0].text, L"Readme");
+    EXPECT_EQ(list[1].text, L"予定表");
 }
 
 TEST_F(IconPositionsTest, ANameLongerThanTheTextAreaIsCutNotOverrun) {
     const std::wstring longName(300, L'n');
     Desktop({{longName, 10, 10}, {L"after", 100, 10}});
-    IconPositionList list;
+    std::vector<DesktopIcon> list;
     ASSERT_EQ(ReadDesktopItems(session_, list), ReadResult::Read);
-    EXPECT_EQ(list[0].Name, longName.substr(0, kItemTextChars - 1));
-    EXPECT_EQ(list[1].Name, L"after");
+    EXPECT_EQ(list[0].text, longName.substr(0, kItemTextChars - 1));
+    EXPECT_EQ(list[1].text, L"after");
 }
 
 TEST_F(IconPositionsTest, SaveThenRestorePutsMovedIconsBack) {
@@ -146,14 +147,19 @@ TEST_F(IconPositionsTest, NoSaveWritesWhileAChangeOfTheScreenSizeSettles) {
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
 }
 
-TEST_F(IconPositionsTest, TwoItemsWithOneNameShareTheLaterPosition) {
+// The list view tells two icons of one name apart by nothing: the store keeps the later one's
+// place, and a restore leaves both where they are rather than pile them.
+TEST_F(IconPositionsTest, TwoItemsWithOneNameKeepTheLaterPositionAndStayAtARestore) {
     Desktop({{L"Same", 20, 30}, {L"Other", 120, 30}, {L"Same", 220, 40}});
     SaveIconPositions(session_);
     EXPECT_EQ(ReadString(key_, L"Same.X"), L"220");
     EXPECT_EQ(ReadString(key_, L"Same.Y"), L"40");
     EXPECT_EQ(ValueNames(key_).size(), 4u);
-    RestoreIconPositions(session_);
-    EXPECT_EQ(Position(0).x, 220);
+    Move(0, 300, 300);
+    Move(1, 400, 300);
+    EXPECT_EQ(RestoreIconPositions(session_), RestoreResult::Done);
+    EXPECT_EQ(Position(0).x, 300);
+    EXPECT_EQ(Position(1).x, 120);
     EXPECT_EQ(Position(2).x, 220);
 }
 
@@ -207,6 +213,42 @@ TEST_F(IconPositionsTest, ASaveWithoutADesktopLeavesTheStoreAlone) {
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
     EXPECT_EQ(ValueNames(key_).size(), 2u);
     RestoreIconPositions(session_);  // nothing to move, nothing fails
+}
+
+// Identities live beside the display-text values, count only while those are the values written
+// with them, and go along into the previous layout and the undo record.
+TEST_F(IconPositionsTest, IdentitiesAreKeptBesideTheTextsAndRetiredByAWriterThatKnowsNone) {
+    const std::vector<SavedIcon> icons = {{L"same", L"Desktop\\same.txt", 10, 20},
+                                          {L"same", L"Desktop\\same.bat", 30, 40}};
+    ASSERT_TRUE(SaveLayout(key_, icons, true, true));
+    EXPECT_EQ(ValueNames(key_).size(), 2u);  // "same.X", "same.Y": the later icon's, as always
+    EXPECT_EQ(ReadString(key_, L"same.X"), L"30");
+    StoredLayout layout = ReadStoredLayout(key_);
+    ASSERT_EQ(layout.byId.size(), 2u);
+    EXPECT_EQ(layout.byId[L"DESKTOP\\SAME.TXT"].place.x, 10);
+    EXPECT_EQ(layout.byId[L"DESKTOP\\SAME.BAT"].text, L"SAME");
+    EXPECT_FALSE(SaveLayout(key_, icons, true, true));  // nothing changes: nothing written
+
+    // A save that moves one: the layout before it is the previous one, identities and all.
+    ASSERT_TRUE(SaveLayout(key_, {icons[0], {L"same", L"Desktop\\same.bat", 50, 60}}, true, true));
+    EXPECT_EQ(ReadStoredLayout(PreviousLayoutKey(key_)).byId[L"DESKTOP\\SAME.BAT"].place.x, 30);
+    EXPECT_EQ(ReadStoredLayout(key_).byId[L"DESKTOP\\SAME.BAT"].place.x, 50);
+
+    // An earlier version (or the list view's way) writes the texts alone: the identities no longer
+    // tell where the icons are, and are not believed.
+    WriteString(key_, L"same.X", L"70");
+    EXPECT_TRUE(ReadStoredLayout(key_).byId.empty());
+    EXPECT_EQ(ReadStoredLayout(key_).byText[L"SAME"].x, 70);
+    ASSERT_TRUE(SaveLayout(key_, icons, false, true));
+    EXPECT_EQ(ReadStoredLayout(key_).byId.size(), 2u);
+
+    UndoRecord undo(UndoKey(key_));
+    undo.Keep(icons);
+    EXPECT_EQ(ReadStoredLayout(UndoKey(key_)).byId[L"DESKTOP\\SAME.TXT"].place.y, 20);
+    undo.Forget(icons[0]);
+    layout = ReadStoredLayout(UndoKey(key_));
+    EXPECT_EQ(layout.byId.size(), 1u);
+    EXPECT_EQ(layout.byText.size(), 0u);
 }
 
 LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -5,10 +5,10 @@
 #include <commctrl.h>
 
 #include "desktop/DesktopWatcher.h"
-#include "desktop/DesktopWindows.h"
-#include "desktop/ListViewStyles.h"
-#include "desktop/ShellSession.h"
-#include "desktop/ViewModes.h"
+#include "shell/DesktopWindows.h"
+#include "shell/ListViewStyles.h"
+#include "shell/ShellSession.h"
+#include "shell/ViewModes.h"
 #include "settings/Settings.h"
 #include "tests/stand-in/StandIn.h"
 #include "tests/support/Processes.h"

@@ -7,7 +7,7 @@
 
 #include "base/MessageBox.h"
 #include "app/frmMain.h"
-#include "desktop/IconPositions.h"
+#include "layouts/IconPositions.h"
 #include "dialogs/frmSet.h"
 #include "settings/Settings.h"
 #include "shortcuts/Shortcuts.h"

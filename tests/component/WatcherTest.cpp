@@ -7,10 +7,10 @@
 #include <shlobj.h>
 
 #include "app/ToolbarRules.h"
-#include "desktop/DesktopFolders.h"
+#include "shell/DesktopFolders.h"
 #include "desktop/DesktopKeeper.h"
-#include "desktop/IconPositions.h"
-#include "desktop/ScreenFollow.h"
+#include "layouts/IconPositions.h"
+#include "shell/Screen.h"
 #include "app/frmMain.h"
 #include "settings/Settings.h"
 #include "tests/component/FreshDesktop.h"

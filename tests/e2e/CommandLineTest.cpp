@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "desktop/IconPositions.h"
+#include "layouts/IconPositions.h"
 #include "tests/e2e/E2eFixture.h"
 #include "tests/support/Remote.h"
 #include "tests/support/StandInLog.h"

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "desktop/IconPositions.h"
+#include "layouts/IconPositions.h"
 #include "tests/e2e/E2eFixture.h"
 #include "tests/support/Remote.h"
 

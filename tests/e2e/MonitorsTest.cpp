@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "desktop/IconPositions.h"
-#include "desktop/Monitors.h"
+#include "layouts/IconPositions.h"
+#include "layouts/LayoutKeys.h"
 #include "tests/e2e/E2eFixture.h"
 #include "tests/support/Remote.h"
 

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "desktop/ExchangeBlock.h"
-#include "desktop/IconPositions.h"
+#include "shell/ExchangeBlock.h"
+#include "layouts/IconPositions.h"
 #include "tests/e2e/E2eFixture.h"
 #include "tests/support/Remote.h"
 

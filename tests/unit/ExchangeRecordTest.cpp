@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include "desktop/ExchangeBlock.h"
-#include "desktop/IconPositions.h"
+#include "shell/ExchangeBlock.h"
+#include "layouts/IconPositions.h"
 
 namespace iv {
 namespace {

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "desktop/ViewModes.h"
+#include "shell/ViewModes.h"
 
 namespace iv {
 namespace {

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "desktop/ShellSession.h"
+#include "shell/DesktopIcons.h"
+#include "shell/ShellSession.h"
 
 namespace iv {
 
@@ -110,21 +111,6 @@ private:
     std::vector<uint8_t> asideBytes_;
 };
 
-// One desktop item as read out of the shell's process.
-struct IconPosition {
-    std::wstring Name;
-    int32_t X = 0;
-    int32_t Y = 0;
-};
-using IconPositionList = std::vector<IconPosition>;
-
-// The name stored for an item whose text could not be read.
-inline constexpr wchar_t kUnreadableItemName[] = L"取得できませんでした。";
-
-// The most items the store can keep apart: their coordinates are stored as 16-bit numbers, and
-// no desktop holds more; a larger count from the shell is not believed.
-inline constexpr int32_t kMaxDesktopItems = 32767;
-
 // -1 when the list view does not answer; at most kMaxDesktopItems.
 int32_t GetItemCount(ShellSession& session, HWND listView);
 Answer GetItemText(ExchangeBlock& block, int32_t index, std::wstring& text);
@@ -148,17 +134,5 @@ bool SetItemPosition(ShellSession& session, HWND listView, int32_t index, int16_
 // Sends the move without waiting for its answer: the list view carries out such moves in the order
 // sent, before any request sent after them.
 bool QueueItemPosition(HWND listView, int32_t index, int16_t x, int16_t y);
-
-// Read: every item was read. Partial: some items were left out or carry the unreadable name (a
-// refused or unanswered request ends the read there). Changed: items came or went during the
-// read. NoListView and Unreadable: nothing was read (no desktop, no block, no answer, or not one
-// item). Only Read tells that the list is the whole desktop.
-enum class ReadResult { Read, Partial, Changed, NoListView, Unreadable };
-
-// Replaces the list with the desktop's items in index order (a single blank record when there
-// is no item or nothing could be read). An item is listed only when its name, read again after
-// its position, is still the same: a name and a position always belong to the same item.
-// itemCount receives the number of items the list view said it holds (0 when none was read).
-ReadResult ReadDesktopItems(ShellSession& session, IconPositionList& list, int32_t* itemCount = nullptr);
 
 }  // namespace iv

@@ -1,4 +1,4 @@
-#include "desktop/DesktopFolders.h"
+#include "shell/DesktopFolders.h"
 
 #include <shlobj.h>
 
@@ -8,17 +8,24 @@ namespace {
 // Change notifications on the user's and the common Desktop folder (those that could be watched).
 std::vector<ScopedChange> WatchDesktopFolders() {
     std::vector<ScopedChange> changes;
-    for (const int folder : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY}) {
-        wchar_t path[MAX_PATH] = {};
-        if (FAILED(SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path))) continue;
-        const HANDLE change =
-            FindFirstChangeNotificationW(path, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
+    for (const bool common : {false, true}) {
+        const std::wstring path = DesktopFolderPath(common);
+        if (path.empty()) continue;
+        const HANDLE change = FindFirstChangeNotificationW(path.c_str(), FALSE,
+                                                           FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
         if (change != INVALID_HANDLE_VALUE) changes.emplace_back(change);
     }
     return changes;
 }
 
 }  // namespace
+
+std::wstring DesktopFolderPath(bool common) {
+    wchar_t path[MAX_PATH] = {};
+    const int folder = common ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOPDIRECTORY;
+    if (FAILED(SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+    return path;
+}
 
 void DesktopFolderChanges::Begin() {
     if (!made_) {

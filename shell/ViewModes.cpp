@@ -1,4 +1,4 @@
-#include "desktop/ViewModes.h"
+#include "shell/ViewModes.h"
 
 #include <commctrl.h>
 

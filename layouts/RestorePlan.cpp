@@ -1,4 +1,4 @@
-#include "desktop/ScreenFollow.h"
+#include "layouts/RestorePlan.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -127,33 +127,64 @@ std::vector<POINT> PlaceRestoredIcons(const std::vector<POINT>& stored, const Ic
     return places;
 }
 
-void ScreenSettle::Notice(const ScreenShape& screen, ULONGLONG now) {
-    if (known_ && SameScreen(screen, screen_)) return;
-    // Each further change starts the wait again: a resolution switch often passes through sizes.
-    pending_ = known_;
-    known_ = true;
-    screen_ = screen;
-    changedAt_ = now;
-}
-
-bool ScreenSettle::TakeSettled(ULONGLONG now) {
-    if (!pending_ || now - changedAt_ < kScreenSettleMs) return false;
-    pending_ = false;
-    return true;
-}
-
 POINT ShiftIntoView(const RECT& bounds, const RECT& client) {
     return {ShiftAxis(bounds.left, bounds.right, client.left, client.right),
             ShiftAxis(bounds.top, bounds.bottom, client.top, client.bottom)};
 }
 
-bool LayoutDiffers(const LayoutValues& wanted, const LayoutValues& stored, bool whole) {
-    if (whole) return wanted != stored;
-    for (const auto& [name, value] : wanted) {
-        const auto found = stored.find(name);
-        if (found == stored.end() || found->second != value) return true;
+RestorePlan PlanRestore(const std::vector<PlanIcon>& icons, const StoredLayout& layout, const PlanGeometry& geometry,
+                        const IconKeySet* leave) {
+    std::unordered_map<std::wstring, size_t> shown;
+    for (const PlanIcon& icon : icons) ++shown[FoldCase(icon.text)];
+    IconKeySet claimed;  // texts whose places belong to known identities
+    for (const auto& [id, entry] : layout.byId) claimed.insert(entry.text);
+
+    RestorePlan plan;
+    IconKeySet usedIds;
+    IconKeySet usedTexts;
+    std::vector<size_t> placed;
+    std::vector<POINT> stored;
+    for (size_t i = 0; i < icons.size(); ++i) {
+        const PlanIcon& icon = icons[i];
+        const std::wstring id = FoldCase(icon.id);
+        const std::wstring text = FoldCase(icon.text);
+        const StoredPlace* place = nullptr;
+        if (const auto found = id.empty() ? layout.byId.end() : layout.byId.find(id); found != layout.byId.end()) {
+            place = &found->second.place;
+            usedIds.insert(id);
+            usedTexts.insert(found->second.text);
+        } else if (const auto byText = layout.byText.find(text);
+                   byText != layout.byText.end() && shown[text] == 1 && (id.empty() || !claimed.contains(text))) {
+            place = &byText->second;
+            usedTexts.insert(text);
+        }
+        if (leave && leave->contains(IconKey(icon.text, icon.id))) continue;
+        if (!place) {
+            ++plan.noPlace;
+        } else if (!icon.placeKnown) {
+            ++plan.placeUnknown;
+        } else {
+            placed.push_back(i);
+            stored.push_back({place->x, place->y});
+        }
     }
-    return false;
+    for (const auto& [id, entry] : layout.byId) {
+        if (!usedIds.contains(id)) ++plan.unclaimed;
+    }
+    for (const auto& [text, place] : layout.byText) {
+        if (!usedTexts.contains(text) && !claimed.contains(text)) ++plan.unclaimed;
+    }
+
+    const std::vector<POINT> targets = PlaceRestoredIcons(stored, geometry.box, geometry.spacing, geometry.workAreas);
+    for (size_t k = 0; k < placed.size(); ++k) {
+        const POINT at = icons[placed[k]].at;
+        if (targets[k].x == at.x && targets[k].y == at.y) {
+            ++plan.inPlace;
+        } else {
+            plan.moves.push_back({placed[k], targets[k]});
+        }
+    }
+    return plan;
 }
 
 }  // namespace iv

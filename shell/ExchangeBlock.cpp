@@ -1,13 +1,10 @@
-#include "desktop/ExchangeBlock.h"
+#include "shell/ExchangeBlock.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
-
-#include "desktop/DesktopFolders.h"
-#include "desktop/DesktopWindows.h"
 
 namespace iv {
 namespace {
@@ -297,90 +294,6 @@ std::vector<ItemAnswer> ReadItemBatch(ExchangeBlock& block, int32_t first, int32
 
 bool SetItemPosition(ShellSession& session, HWND listView, int32_t index, int16_t x, int16_t y) {
     return session.Send(listView, LVM_SETITEMPOSITION, static_cast<WPARAM>(index), PackItemPosition(x, y));
-}
-
-namespace {
-
-// One read of every item's name and position. Careful: item by item, each name read again after
-// its position, so that a name and a position belong to the same item even while items come and
-// go; otherwise in batches, and the caller proves that nothing came or went.
-ReadResult ReadItems(ShellSession& session, ExchangeBlock& block, HWND listView, int32_t count, bool careful,
-                     IconPositionList& list) {
-    list.clear();
-    bool partial = false;
-    bool changed = false;
-    // Whether the read goes on after the item.
-    const auto take = [&](int32_t index, ItemAnswer& item) {
-        if (item.name == Answer::NoAnswer || item.position == Answer::NoAnswer) return false;
-        if (item.position == Answer::Refused) {
-            // A position that could not be read is never stored: it would be another item's.
-            partial = true;
-            return true;
-        }
-        if (item.name == Answer::Refused) {
-            item.text = kUnreadableItemName;
-            partial = true;
-        } else if (careful) {
-            std::wstring again;
-            const Answer check = GetItemText(block, index, again);
-            if (check == Answer::NoAnswer) return false;
-            if (check == Answer::Refused || again != item.text) {
-                changed = true;
-                return true;
-            }
-        }
-        list.push_back({std::move(item.text), item.point.x, item.point.y});
-        return true;
-    };
-    for (int32_t i = 0; i < count;) {
-        std::vector<ItemAnswer> answers =
-            careful ? std::vector<ItemAnswer>{ReadItem(block, i)} : ReadItemBatch(block, i, count - i);
-        if (answers.empty()) break;
-        bool goOn = true;
-        for (ItemAnswer& item : answers) {
-            goOn = take(i, item);
-            if (!goOn) break;
-            ++i;
-        }
-        if (!goOn) break;
-    }
-    const bool answered = block.Ok();
-    if (answered && GetItemCount(session, listView) != count) changed = true;
-    const bool whole = answered && !partial && !changed && static_cast<int32_t>(list.size()) == count;
-    if (list.empty()) {
-        list.assign(1, IconPosition{});
-        return whole ? ReadResult::Read : ReadResult::Unreadable;
-    }
-    if (whole) return ReadResult::Read;
-    return changed ? ReadResult::Changed : ReadResult::Partial;
-}
-
-}  // namespace
-
-ReadResult ReadDesktopItems(ShellSession& session, IconPositionList& list, int32_t* itemCount) {
-    list.assign(1, IconPosition{});
-    if (itemCount) *itemCount = 0;
-    const HWND listView = FindDesktopWindows(nullptr).ListView;
-    if (!listView) return ReadResult::NoListView;
-    DesktopFolderChanges& folders = session.FolderChanges();
-    folders.Begin();
-    ExchangeBlock block(session, listView, kBatchItems);
-    const int32_t count = block.Ok() ? GetItemCount(session, listView) : -1;
-    if (count < 0) return ReadResult::Unreadable;
-    if (itemCount) *itemCount = count;
-    // Batches of two requests an item when the count held and no Desktop folder changed meanwhile;
-    // otherwise the careful read.
-    const ReadResult quick = ReadItems(session, block, listView, count, false, list);
-    if (quick != ReadResult::Changed && folders.Quiet()) return quick;
-    // Items may have come or gone: what the batches paired may be wrong, so the whole desktop
-    // again, as it is now, or nothing.
-    const int32_t now = block.Ok() ? GetItemCount(session, listView) : -1;
-    if (now < 0) {
-        list.assign(1, IconPosition{});
-        return ReadResult::Unreadable;
-    }
-    if (itemCount) *itemCount = now;
-    return ReadItems(session, block, listView, now, true, list);
 }
 
 }  // namespace iv

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "desktop/DesktopWindows.h"
-#include "desktop/ShellSession.h"
+#include "shell/DesktopWindows.h"
+#include "shell/ShellSession.h"
 #include "settings/Settings.h"
 
 namespace iv {

@@ -4,11 +4,15 @@
 #include <windows.h>
 
 #include <atomic>
+#include <string>
 #include <vector>
 
 #include "base/ScopedWin.h"
 
 namespace iv {
+
+// The user's Desktop folder, or the common (Public) one; empty when the system names none.
+std::wstring DesktopFolderPath(bool common);
 
 struct ChangeCloser {
     void operator()(HANDLE change) const { FindCloseChangeNotification(change); }

@@ -1,4 +1,4 @@
-#include "desktop/DesktopWindows.h"
+#include "shell/DesktopWindows.h"
 
 #include <commctrl.h>
 

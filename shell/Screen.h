@@ -1,11 +1,9 @@
-// The screen a layout belongs to: every monitor's rectangle and work area in physical pixels and
-// virtual-screen coordinates, and the scale; the name of its layout key, both ways.
+// The screen the desktop spans: every monitor's rectangle and work area in physical pixels and
+// virtual-screen coordinates, and the scale; and the settle rule that keeps every save away from a
+// layout caught between two screens.
 #pragma once
 #include <windows.h>
 
-#include <optional>
-#include <string>
-#include <string_view>
 #include <vector>
 
 namespace iv {
@@ -28,17 +26,6 @@ bool SameScreen(const ScreenShape& a, const ScreenShape& b);
 // Puts the monitors in the stable order.
 void SortMonitors(std::vector<Monitor>& monitors);
 
-// The name of a screen's layout key. One monitor at 96 dpi: "W*H", as layouts have always been
-// kept. Otherwise every monitor as "W*H@X,Y", joined by "+", then " <dpi>dpi" when the scale is
-// not 96 dpi; one monitor elsewhere than 96 dpi is "W*H <dpi>dpi". For example
-// "1920*1080@0,0+1280*1024@1920,0", "1920*1080 144dpi", "1280*1024@-1280,0+1920*1080@0,0 120dpi".
-std::wstring LayoutKeyName(const ScreenShape& screen);
-// The primary monitor's plain "W*H": the key earlier versions kept every layout under.
-std::wstring PrimaryKeyName(const ScreenShape& screen);
-// The screen a key name stands for (areas only: the work areas are the areas, the monitor at 0,0
-// is primary); nothing for a name that is no layout key.
-std::optional<ScreenShape> DecodeLayoutKeyName(std::wstring_view name);
-
 // The DPI awareness a thread takes to read monitors in physical pixels: per-monitor version 2
 // where the system offers it (Windows 10 1607 and later), else per-monitor (all Wine 8 takes);
 // `accepts` tells whether the system takes a context. Null when neither is taken (earlier
@@ -51,5 +38,28 @@ ScreenShape ReadScreenShape();
 
 // The work areas of a screen's monitors in a window's client coordinates (physical pixels).
 std::vector<RECT> WorkAreasIn(HWND window, const ScreenShape& screen);
+
+// A change of the screen has settled once no further change came for this long.
+inline constexpr ULONGLONG kScreenSettleMs = 2000;
+
+// What the program has seen of the screen: its monitors, their work areas and the scale. From a
+// change until it has settled, and was taken, the layout on screen belongs to no screen: the shell
+// is still squeezing or spreading it.
+class ScreenSettle {
+public:
+    // Records the screen seen at `now`. The first screen seen is no change.
+    void Notice(const ScreenShape& screen, ULONGLONG now);
+    // No change waits to be taken: a save may write the layout under the screen's key.
+    bool SavesAllowed() const { return !pending_; }
+    // True once per change, when it has settled: the caller then restores the new screen's layout.
+    // Saves are allowed again from then on.
+    bool TakeSettled(ULONGLONG now);
+
+private:
+    bool known_ = false;
+    bool pending_ = false;
+    ScreenShape screen_;
+    ULONGLONG changedAt_ = 0;
+};
 
 }  // namespace iv

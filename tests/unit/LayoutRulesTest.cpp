@@ -1,13 +1,17 @@
-// The settle rule of a change of the screen size, the clamp of a restored icon, and the
-// comparison that spares the calm save a write.
+// The rules of layouts: the settle of a change of the screen, the layout keys, who an icon is,
+// where a restore puts each icon, and the comparison that spares the calm save a write.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <utility>
 #include <vector>
 
-#include "desktop/Monitors.h"
-#include "desktop/ScreenFollow.h"
+#include "layouts/Identity.h"
+#include "layouts/LayoutKeys.h"
+#include "layouts/LayoutStore.h"
+#include "layouts/RestorePlan.h"
+#include "shell/FolderView.h"
+#include "shell/Screen.h"
 
 namespace iv {
 namespace {
@@ -148,6 +152,111 @@ TEST(PlaceRestoredIconsTest, IconsThatWouldLandOnOneSpotAreSpreadOnTheGrid) {
     // No room left: the icon stays where it would land.
     const auto full = PlaceRestoredIcons({{0, 0}, {0, 0}}, {0, 0, 32, 32}, {75, 75}, {{0, 0, 40, 40}});
     EXPECT_EQ(full[1].x, 0);
+}
+
+TEST(IconIdentityTest, RelativeToTheDesktopFoldersAndNeverAUsersOwnPath) {
+    const wchar_t* user = L"C:\\Users\\Aiko\\Desktop";
+    const wchar_t* common = L"C:\\Users\\Public\\Desktop\\";
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"C:\\Users\\Aiko\\Desktop\\same.txt", L"Desktop\\same.txt"},
+        {L"c:\\users\\aiko\\desktop\\予定表.xlsx", L"Desktop\\予定表.xlsx"},
+        {L"C:\\Users\\Public\\Desktop\\same.txt", L"Public\\same.txt"},
+        {L"::{645FF040-5081-101B-9F08-00AA002F954E}", L"::{645FF040-5081-101B-9F08-00AA002F954E}"},
+        {L"C:\\Users\\Aiko\\Desktop", L""},
+        {L"C:\\Users\\Aiko\\Desktop2\\same.txt", L""},
+        {L"D:\\Elsewhere\\same.txt", L""},
+        {L"", L""},
+    };
+    for (const auto& [parsing, identity] : cases) {
+        EXPECT_EQ(IconIdentity(parsing, user, common), identity) << testing::PrintToString(std::wstring(parsing));
+    }
+    EXPECT_EQ(IconIdentity(L"C:\\x\\a", L"", L""), L"");
+    EXPECT_EQ(IconKey(L"Same", L"Desktop\\same.txt"), IconKey(L"other", L"DESKTOP\\SAME.TXT"));
+    EXPECT_NE(IconKey(L"Same", L""), IconKey(L"Same", L"Desktop\\same.txt"));
+}
+
+TEST(ItemIdListBytesTest, AWholeListEndsAtItsTerminatorAndABrokenOneIsNone) {
+    const uint8_t one[] = {5, 0, 'a', 'b', 'c', 0, 0, 0xFF};
+    EXPECT_EQ(ItemIdListBytes(one, sizeof one), 7u);
+    const uint8_t empty[] = {0, 0};
+    EXPECT_EQ(ItemIdListBytes(empty, sizeof empty), 2u);
+    EXPECT_EQ(ItemIdListBytes(one, 6), 0u);   // the terminator lies past the limit
+    const uint8_t tooShort[] = {1, 0, 0, 0};  // an item shorter than its own size field
+    EXPECT_EQ(ItemIdListBytes(tooShort, sizeof tooShort), 0u);
+    const uint8_t past[] = {200, 0, 1, 2};  // an item running past the limit
+    EXPECT_EQ(ItemIdListBytes(past, sizeof past), 0u);
+}
+
+// One 1024 x 768 monitor, icons of 32 x 32 on a grid of 75 x 75.
+RestorePlan Plan(const std::vector<PlanIcon>& icons, const StoredLayout& layout, const IconKeySet* leave = nullptr) {
+    return PlanRestore(icons, layout, {{0, 0, 32, 32}, {75, 75}, {{0, 0, 1024, 768}}}, leave);
+}
+
+// Where the plan sends each icon; the icon's own place when it stays.
+std::vector<std::pair<LONG, LONG>> Targets(const std::vector<PlanIcon>& icons, const RestorePlan& plan) {
+    std::vector<std::pair<LONG, LONG>> to;
+    for (const PlanIcon& icon : icons) to.emplace_back(icon.at.x, icon.at.y);
+    for (const RestorePlan::Move& move : plan.moves) to[move.icon] = {move.to.x, move.to.y};
+    return to;
+}
+
+TEST(PlanRestoreTest, IconsAreMatchedByWhoTheyAreThenByAnUnsharedText) {
+    StoredLayout withIds;
+    withIds.byText = {{L"SAME", {300, 300}}, {L"README", {400, 100}}, {L"NOTES", {600, 100}}};
+    withIds.byId = {{L"DESKTOP\\SAME.TXT", {{100, 100}, L"SAME"}},
+                    {L"DESKTOP\\SAME.BAT", {{300, 300}, L"SAME"}},
+                    {L"PUBLIC\\NOTES.TXT", {{500, 100}, L"NOTES"}},
+                    {L"DESKTOP\\NOTES.TXT", {{600, 100}, L"NOTES"}}};
+    StoredLayout textOnly;
+    textOnly.byText = {{L"SAME", {300, 300}}, {L"README", {400, 100}}, {L"NOTES", {500, 100}}};
+    const std::vector<PlanIcon> known = {{L"same", L"Desktop\\same.txt", {10, 10}},
+                                         {L"same", L"Desktop\\same.bat", {10, 90}},
+                                         {L"Notes", L"Public\\Notes.txt", {10, 170}},
+                                         {L"Notes", L"Desktop\\Notes.txt", {10, 250}},
+                                         {L"Readme", L"Desktop\\Readme.txt", {10, 330}}};
+    const std::vector<PlanIcon> unknown = {
+        {L"same", L"", {10, 10}}, {L"same", L"", {10, 90}}, {L"Readme", L"", {10, 330}}, {L"Notes", L"", {10, 170}}};
+    const std::vector<PlanIcon> renamed = {{L"Notes", L"Desktop\\Notes2.txt", {10, 170}}};
+    struct Case {
+        const char* what;
+        const std::vector<PlanIcon>& icons;
+        const StoredLayout& layout;
+        std::vector<std::pair<LONG, LONG>> to;
+        size_t noPlace;
+    };
+    const Case cases[] = {
+        // Each of two "same" and each of two "Notes" (the user's and the Public Desktop's) to its
+        // own place; Readme, whose identity the layout does not know, by its text.
+        {"identities", known, withIds, {{100, 100}, {300, 300}, {500, 100}, {600, 100}, {400, 100}}, 0},
+        // A layout of an earlier version, or the list view's way: one text, one place.
+        {"texts", known, textOnly, {{10, 10}, {10, 90}, {10, 170}, {10, 250}, {400, 100}}, 4},
+        {"no identities", unknown, withIds, {{10, 10}, {10, 90}, {400, 100}, {600, 100}}, 2},
+        // The text's place is known to be another icon's: an icon of another identity stays.
+        {"another's place", renamed, withIds, {{10, 170}}, 1},
+    };
+    for (const Case& c : cases) {
+        const RestorePlan plan = Plan(c.icons, c.layout);
+        EXPECT_EQ(Targets(c.icons, plan), c.to) << c.what;
+        EXPECT_EQ(plan.noPlace, c.noPlace) << c.what;
+    }
+}
+
+TEST(PlanRestoreTest, CountsWhatWouldMoveWhatStandsWhatHasNoPlaceAndWhatNoIconTakes) {
+    StoredLayout layout;
+    layout.byText = {{L"A", {100, 100}}, {L"B", {200, 100}}, {L"GONE", {300, 100}}, {L"LEFT", {400, 100}}};
+    layout.byId = {{L"DESKTOP\\C.TXT", {{500, 100}, L"C"}}, {L"DESKTOP\\LOST.TXT", {{600, 100}, L"LOST"}}};
+    const std::vector<PlanIcon> icons = {
+        {L"A", L"", {100, 100}},  {L"B", L"", {10, 10}},     {L"C", L"Desktop\\C.txt", {10, 90}},
+        {L"New", L"", {10, 170}}, {L"Left", L"", {10, 250}}, {L"Unplaced", L"", {}, false},
+        {L"GONE", L"", {}, false}};
+    const IconKeySet leave = {IconKey(L"Left", L"")};
+    const RestorePlan plan = Plan(icons, layout, &leave);
+    EXPECT_EQ(plan.moves.size(), 2u);  // B and C
+    EXPECT_EQ(plan.inPlace, 1u);       // A
+    EXPECT_EQ(plan.noPlace, 2u);       // New, Unplaced
+    EXPECT_EQ(plan.placeUnknown, 1u);  // GONE: stored, but the shell did not say where it stands
+    EXPECT_EQ(plan.unclaimed, 1u);     // LOST; Left's place is taken by an icon left where it is
+    EXPECT_EQ(Targets(icons, plan)[4], std::pair(10L, 250L));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "desktop/ShellSession.h"
+#include "shell/ShellSession.h"
 
 #include <commctrl.h>
 
@@ -175,6 +175,16 @@ std::unique_ptr<RequestCompletion> ShellSession::SendTracked(HWND hwnd, UINT msg
 }
 
 bool ShellSession::Responds(HWND hwnd) { return Send(hwnd, WM_NULL, 0, 0); }
+
+bool ShellSession::WaitForShell(HANDLE event, const std::atomic<ULONGLONG>& lastAnswer, UINT limitMs) {
+    InFlight wait(*this);
+    for (;;) {
+        if (WaitForSingleObject(event, 0) == WAIT_OBJECT_0) return true;
+        const ULONGLONG deadline = lastAnswer.load() + limitMs;
+        if (GetTickCount64() >= deadline) return false;
+        WaitHandlingSentMessages(event, deadline);
+    }
+}
 
 void ShellSession::SetIdleNotice(HWND window, UINT message) {
     idleWindow_ = window;

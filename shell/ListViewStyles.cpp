@@ -1,4 +1,4 @@
-#include "desktop/ListViewStyles.h"
+#include "shell/ListViewStyles.h"
 
 #include <commctrl.h>
 

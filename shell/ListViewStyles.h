@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "desktop/DesktopWindows.h"
-#include "desktop/ShellSession.h"
+#include "shell/DesktopWindows.h"
+#include "shell/ShellSession.h"
 
 namespace iv {
 

@@ -3,13 +3,15 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
-#include "desktop/DesktopFolders.h"
-#include "desktop/ScreenFollow.h"
+#include "shell/DesktopFolders.h"
+#include "shell/FolderView.h"
+#include "shell/Screen.h"
 
 namespace iv {
 
@@ -65,6 +67,10 @@ public:
                                                    UINT timeoutMs = kShellTimeoutMs);
     // True when the window's thread answers a null message in time.
     bool Responds(HWND hwnd);
+    // Waits as a request to the shell does (in flight, handling the messages other threads send)
+    // until `event` is set: true then; false once the shell has let `limitMs` pass since
+    // `lastAnswer` without answering.
+    bool WaitForShell(HANDLE event, const std::atomic<ULONGLONG>& lastAnswer, UINT limitMs = kShellTimeoutMs);
     // Whether a request is waiting for the shell's answer. Messages that other threads send arrive
     // inside that wait: what they would start (a menu, a switch, an exit) must wait until it is
     // over.
@@ -112,6 +118,8 @@ public:
     }
     // The Desktop folders' changes, which prove quick reads of the desktop.
     DesktopFolderChanges& FolderChanges() { return folderChanges_; }
+    // The desktop's folder view, on the NT family the first way to its icons.
+    FolderView& Folder() { return folderView_; }
 
 private:
     friend class InFlight;
@@ -125,6 +133,7 @@ private:
     std::function<ScreenShape()> screenSource_;
     DesktopFolderChanges folderChanges_;
     HeaderWorker* header_ = nullptr;
+    FolderView folderView_;
 
     struct Deferred {
         HWND hwnd;

@@ -1,0 +1,174 @@
+#include "layouts/IconPositions.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "layouts/RestorePlan.h"
+#include "settings/Settings.h"
+#include "shell/DesktopFolders.h"
+#include "shell/DesktopIcons.h"
+
+namespace iv {
+namespace {
+
+// Identities are relative to the two Desktop folders, read once per operation.
+class Identities {
+public:
+    explicit Identities(bool known)
+        : known_(known),
+          user_(known ? DesktopFolderPath(false) : L""),
+          common_(known ? DesktopFolderPath(true) : L"") {}
+    std::wstring Of(const DesktopIcon& icon) const {
+        return known_ ? IconIdentity(icon.parsingName, user_, common_) : std::wstring();
+    }
+    SavedIcon Saved(const DesktopIcon& icon) const { return {icon.text, Of(icon), icon.at.x, icon.at.y}; }
+
+private:
+    bool known_;
+    std::wstring user_;
+    std::wstring common_;
+};
+
+std::wstring SourceKey(LayoutSource source, const std::wstring& key) {
+    switch (source) {
+        case LayoutSource::Previous: return PreviousLayoutKey(key);
+        case LayoutSource::Undo: return UndoKey(key);
+        case LayoutSource::Current: break;
+    }
+    return key;
+}
+
+// The undo record's side of the moves: a place kept for an icon that turned out to be another's
+// is forgotten, and the place of the icon that did move is kept instead.
+class UndoMoves final : public MoveRecord {
+public:
+    UndoMoves(UndoRecord& undo, const Identities& identities, std::vector<SavedIcon> moving)
+        : undo_(undo), identities_(identities), moving_(std::move(moving)) {}
+
+    void BeforeMoves() override { keptNow_ = undo_.Keep(moving_); }
+    void MovedAnother(size_t move, const DesktopIcon* moved) override {
+        if (keptNow_[move]) undo_.Forget(moving_[move]);
+        if (moved) undo_.Keep({identities_.Saved(*moved)});
+    }
+
+private:
+    UndoRecord& undo_;
+    const Identities& identities_;
+    std::vector<SavedIcon> moving_;
+    std::vector<bool> keptNow_;
+};
+
+PlanGeometry PlanGeometryOf(const IconGeometry& geometry, const ScreenShape& screen) {
+    return {{geometry.box.left, geometry.box.top, geometry.box.right, geometry.box.bottom},
+            geometry.spacing,
+            WorkAreasIn(geometry.listView, screen)};
+}
+
+// One pass: read, plan, move. A first pass reads in batches and moves without reading names again
+// (each way proves that its pairing held); any later pass is careful.
+Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, const StoredLayout& layout,
+                 const RestoreRequest& request, const Identities& identities, UndoRecord& undo, bool careful) {
+    std::vector<DesktopIcon> icons;
+    const Pass read = way.ReadPass(icons, careful);
+    if (read == Pass::Failed) return read;
+    std::vector<PlanIcon> planned;
+    for (const DesktopIcon& icon : icons) planned.push_back({icon.text, identities.Of(icon), icon.at, icon.placeKnown});
+    if (request.seen) {
+        request.seen->clear();
+        for (const PlanIcon& icon : planned) request.seen->insert(IconKey(icon.text, icon.id));
+    }
+    // The geometry costs requests to the shell: asked only when some icon has a place to go to.
+    RestorePlan plan = PlanRestore(planned, layout, {}, request.leave);
+    if (!plan.moves.empty() || plan.inPlace > 0) {
+        const IconGeometry geometry = way.Geometry(icons);
+        plan = PlanRestore(planned, layout, PlanGeometryOf(geometry, screen), request.leave);
+        // A desktop that arranges its icons itself puts every moved one back on its grid.
+        if (geometry.autoArrange && !plan.moves.empty()) return Pass::Failed;
+    }
+    std::vector<IconMove> moves;
+    std::vector<SavedIcon> moving;
+    for (const RestorePlan::Move& move : plan.moves) {
+        moves.push_back({move.icon, move.to});
+        moving.push_back(identities.Saved(icons[move.icon]));
+    }
+    // Before any icon moves (once the way proved its read): where each one stood.
+    UndoMoves record(undo, identities, std::move(moving));
+    const Pass moved = way.Move(icons, moves, careful, record);
+    if (moved != Pass::Done) return moved;
+    return plan.placeUnknown > 0 ? Pass::Incomplete : read;
+}
+
+}  // namespace
+
+std::wstring CurrentLayoutKey(ShellSession& session) { return LayoutKey(session.CurrentScreen()); }
+
+SaveResult SaveIconPositions(ShellSession& session, SaveKind kind, IconKeySet* seen) {
+    // The save itself may be the first to see a new screen, before the watcher does.
+    ScreenSettle& screen = session.Screen();
+    const std::wstring key = LayoutKey(session.NoticeScreen(GetTickCount64()));
+    if (!screen.SavesAllowed()) return SaveResult::NotSaved;
+    const std::unique_ptr<DesktopIcons> way = OpenDesktopIcons(session);
+    if (!way) return SaveResult::NotSaved;
+    std::vector<DesktopIcon> icons;
+    int32_t count = 0;
+    const ReadResult read = way->ReadAll(icons, count);
+    // A desktop that cannot be read must not wipe what is stored.
+    if (read == ReadResult::NoListView || read == ReadResult::Unreadable) return SaveResult::NotSaved;
+    // The screen may have changed during the read's waits: what was read then belongs to no screen.
+    const std::wstring keyNow = LayoutKey(session.NoticeScreen(GetTickCount64()));
+    if (!screen.SavesAllowed() || keyNow != key) return SaveResult::NotSaved;
+    if (count == 0 && kind != SaveKind::Asked) return SaveResult::NotSaved;
+
+    const Identities identities(way->KnowsItems());
+    std::vector<SavedIcon> saved;
+    for (const DesktopIcon& icon : icons) saved.push_back(identities.Saved(icon));
+    SaveLayout(key, saved, read == ReadResult::Read && kind != SaveKind::AutomaticUnsettled, way->KnowsItems());
+    if (seen) {
+        seen->clear();
+        for (const SavedIcon& icon : saved) seen->insert(IconKey(icon.text, icon.id));
+    }
+    return read == ReadResult::Read ? SaveResult::Saved : SaveResult::Partial;
+}
+
+RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& request) {
+    const ScreenShape screen = session.CurrentScreen();
+    const std::wstring key = LayoutKey(screen);
+    StoredLayout layout = ReadStoredLayout(SourceKey(request.source, key));
+    // A screen with no layout of its own yet takes what earlier versions kept for its primary's size.
+    if (layout.Empty() && request.source == LayoutSource::Current) {
+        layout = ReadStoredLayout(std::wstring(kSettingsKey) + L"\\" + PrimaryKeyName(screen));
+    }
+    if (layout.Empty() && !request.seen) return RestoreResult::NothingStored;
+    const std::unique_ptr<DesktopIcons> way = OpenDesktopIcons(session);
+    if (!way) return RestoreResult::Failed;
+    const Identities identities(way->KnowsItems());
+    UndoRecord undo(UndoKey(key));
+    // When icons came or went, the pass starts again, so that every icon with a stored place ends
+    // there: the quick pass, then up to three careful ones.
+    constexpr int kPasses = 4;
+    for (int pass = 0; pass < kPasses; ++pass) {
+        const Pass done = RestorePass(*way, screen, layout, request, identities, undo, pass > 0);
+        if (done == Pass::Failed) return RestoreResult::Failed;
+        if (done == Pass::Changed) continue;
+        if (done == Pass::Incomplete) return RestoreResult::Partial;
+        return layout.Empty() ? RestoreResult::NothingStored : RestoreResult::Done;
+    }
+    return RestoreResult::Failed;
+}
+
+bool SaveCommand(ShellSession& session, bool inIconView) {
+    return inIconView && SaveIconPositions(session) == SaveResult::Saved;
+}
+
+bool RestoreCommand(ShellSession& session, bool inIconView, LayoutSource source) {
+    if (!inIconView) return false;
+    RestoreRequest request;
+    request.source = source;
+    const RestoreResult result = RestoreIconPositions(session, request);
+    return result == RestoreResult::Done || (result == RestoreResult::NothingStored && source == LayoutSource::Current);
+}
+
+}  // namespace iv

@@ -1,0 +1,65 @@
+// Remembering where the desktop icons stand, per screen, and putting them back. Every restore
+// keeps the places it moves icons from, and every save that changes a layout keeps the one it
+// replaced, so that no action leaves a user without the arrangement they had a moment ago. Both
+// take whichever way to the icons answers (see DesktopIcons.h) and do the same on either.
+#pragma once
+#include <string>
+
+#include "layouts/Identity.h"
+#include "layouts/LayoutKeys.h"
+#include "layouts/LayoutStore.h"
+#include "shell/ShellSession.h"
+
+namespace iv {
+
+// The key of the layout the screen has now.
+std::wstring CurrentLayoutKey(ShellSession& session);
+
+// Saved: the stored positions of the current screen are the desktop's icons. Partial: what could
+// be read was written and nothing was deleted. NotSaved: nothing was written.
+enum class SaveResult { Saved, Partial, NotSaved };
+
+// Who asks. A user's save writes what it reads, an empty desktop too. An automatic save writes
+// nothing when it reads no icon (a desktop still being built at log-on, or torn down); Unsettled
+// (a desktop that may still be filling) deletes nothing, since icons not there yet may still come.
+// Every save writes only the values that change.
+enum class SaveKind { Asked, Automatic, AutomaticUnsettled };
+
+// Writes the desktop's icons under the current screen's key, then deletes the values of icons
+// that are gone when the whole desktop was read. The layout it replaces is kept as the previous
+// one. NotSaved while a change of the screen has not settled (the session's Screen()), and when
+// the screen changed during the read: the layout on screen then belongs to no screen.
+// seen receives the keys of the icons read (when the save wrote or found nothing to change).
+SaveResult SaveIconPositions(ShellSession& session, SaveKind kind = SaveKind::Asked, IconKeySet* seen = nullptr);
+
+// Which stored places a restore puts the icons at.
+enum class LayoutSource { Current, Previous, Undo };
+
+struct RestoreRequest {
+    LayoutSource source = LayoutSource::Current;
+    // Icons of these keys stay where they are (null: none does).
+    const IconKeySet* leave = nullptr;
+    // Receives the keys of the icons the restore read (null: not wanted).
+    IconKeySet* seen = nullptr;
+};
+
+// Done: the desktop was read to the end and every icon with a stored place is there (or as near
+// as the screen allows). NothingStored: the source holds no place. Partial: some icons stayed
+// where they are because the shell did not tell in time where they stood or did not move them.
+// Failed: the desktop could not be read to the end, or it arranges its icons itself (no place
+// given would stay).
+enum class RestoreResult { Done, NothingStored, Partial, Failed };
+
+// Moves every desktop icon that has a place stored in the source there (see PlanRestore), or to
+// the nearest place where the whole icon shows on a monitor. Before the first icon moves, the
+// places of the icons it moves are kept under the undo key (replacing what was kept there), so
+// that restoring from LayoutSource::Undo puts them back and keeps the places it replaced in turn.
+RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& request = {});
+
+// A save or a restore a user asks for (command line, settings dialog): it acts in the icon views
+// only, as the exit save and the start-up restore do. True when the whole desktop was saved, or
+// the restore read it to the end (a source with nothing in it counts only for the current layout).
+bool SaveCommand(ShellSession& session, bool inIconView);
+bool RestoreCommand(ShellSession& session, bool inIconView, LayoutSource source = LayoutSource::Current);
+
+}  // namespace iv

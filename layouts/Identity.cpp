@@ -1,0 +1,40 @@
+#include "layouts/Identity.h"
+
+#include <windows.h>
+
+namespace iv {
+namespace {
+
+// The part of a path below a folder, compared without regard to case; nothing when the path does
+// not lie below it.
+std::wstring_view Below(std::wstring_view path, std::wstring_view folder) {
+    while (!folder.empty() && folder.back() == L'\\') folder.remove_suffix(1);
+    if (folder.empty() || path.size() <= folder.size() + 1 || path[folder.size()] != L'\\') return {};
+    if (FoldCase(std::wstring(path.substr(0, folder.size()))) != FoldCase(std::wstring(folder))) return {};
+    return path.substr(folder.size() + 1);
+}
+
+}  // namespace
+
+std::wstring FoldCase(std::wstring name) {
+    if (!name.empty()) CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+
+std::wstring IconIdentity(std::wstring_view parsingName, std::wstring_view userDesktop,
+                          std::wstring_view commonDesktop) {
+    if (parsingName.size() > 3 && parsingName.substr(0, 3) == L"::{") return std::wstring(parsingName);
+    if (const std::wstring_view name = Below(parsingName, userDesktop); !name.empty()) {
+        return L"Desktop\\" + std::wstring(name);
+    }
+    if (const std::wstring_view name = Below(parsingName, commonDesktop); !name.empty()) {
+        return L"Public\\" + std::wstring(name);
+    }
+    return {};
+}
+
+std::wstring IconKey(const std::wstring& text, const std::wstring& identity) {
+    return identity.empty() ? L"T:" + FoldCase(text) : L"I:" + FoldCase(identity);
+}
+
+}  // namespace iv

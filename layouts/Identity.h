@@ -1,0 +1,29 @@
+// Who a desktop icon is. Its display text is not enough: with file-name extensions hidden (the
+// Windows default) "Report.txt" and "Report.bat" both show "Report", and a file of the user's
+// Desktop folder and one of the Public Desktop may share a name.
+#pragma once
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace iv {
+
+// Names folded to upper case, as the registry compares value names (and the file system file
+// names).
+std::wstring FoldCase(std::wstring name);
+
+// An icon's identity, from the desktop folder's parsing name of its item and the two Desktop
+// folders' paths: "Desktop\<file name>" for an entry of the user's Desktop folder, "Public\<file
+// name>" for one of the common (Public) Desktop, the "::{GUID}" of a virtual item (Recycle Bin,
+// This PC). Relative to the desktop, so that it means the same on another PC and never holds a
+// user's own path: empty for a parsing name of any other kind, and the icon is then known by its
+// display text alone.
+std::wstring IconIdentity(std::wstring_view parsingName, std::wstring_view userDesktop,
+                          std::wstring_view commonDesktop);
+
+// What tells icons apart in a set of icons seen: the identity when it is known, else the display
+// text; folded.
+std::wstring IconKey(const std::wstring& text, const std::wstring& identity);
+using IconKeySet = std::set<std::wstring>;
+
+}  // namespace iv

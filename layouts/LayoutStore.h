@@ -1,0 +1,91 @@
+// The stored layouts: each icon's place by its display text, as layouts have always been kept
+// ("<text>.X", "<text>.Y"), and by its identity where this version knows it, in a subkey "Ids" that
+// readers of the display-text values never see. The identities count only while the display-text
+// values are those written with them: a writer that knows no identities (an earlier version, the
+// list view's way) changes those values and so retires the identities, never misleads by them.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "layouts/Identity.h"
+#include "settings/RegKeys.h"
+
+namespace iv {
+
+// Stored values by name folded to upper case, as the registry compares them.
+using LayoutValues = std::unordered_map<std::wstring, std::wstring>;
+
+// Whether writing `wanted` would change `stored`: a value missing or different, or, after a read
+// of the whole desktop (`whole`), a stored value that the save would delete.
+bool LayoutDiffers(const LayoutValues& wanted, const LayoutValues& stored, bool whole);
+
+// What ties a layout's identities to its display-text values: a digest of those values (the
+// ".X" and ".Y" ones), whatever else the key holds.
+std::wstring LayoutStamp(const LayoutValues& values);
+
+// The subkey of a layout (or of its undo or previous layout) that holds its identities.
+std::wstring IdsKey(const std::wstring& layoutKey);
+
+struct StoredPlace {
+    int16_t x = 0;
+    int16_t y = 0;
+};
+
+// A stored layout, by folded names: the places by display text, with both values stored, and by
+// identity (with the folded display text each had) while those are current.
+struct StoredLayout {
+    struct Identified {
+        StoredPlace place;
+        std::wstring text;
+    };
+    std::unordered_map<std::wstring, StoredPlace> byText;
+    std::unordered_map<std::wstring, Identified> byId;
+    bool Empty() const { return byText.empty() && byId.empty(); }
+};
+
+// The layout under a key, read once; values that are no icon's ".X" or ".Y" are ignored. With
+// `identities` false, or when they are not current, it holds display texts only.
+StoredLayout ReadStoredLayout(const std::wstring& key, bool identities = true);
+
+// An icon as a save keeps it.
+struct SavedIcon {
+    std::wstring text;
+    std::wstring id;  // empty when not known
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+// Writes icons under a layout key: the values that differ from the stored ones first (so that an
+// interrupted save never leaves less than there was), then, after a read of the whole desktop
+// (`whole`), deletes the values of icons that are gone. `withIds`: the icons' identities are
+// known, and are written too. Of two icons with one display text, the later one's place is the
+// text's. The layout it changes is first kept as the previous one. True when it changed anything.
+bool SaveLayout(const std::wstring& key, const std::vector<SavedIcon>& icons, bool whole, bool withIds);
+
+// The places a restore moves icons from, kept under the undo key before each icon moves: the
+// first one replaces what was kept there, and an icon moved twice keeps its first place.
+class UndoRecord {
+public:
+    explicit UndoRecord(std::wstring key) : key_(std::move(key)) {}
+
+    // Keeps the places of icons about to move (an icon's first place only) in one write; whether
+    // each was kept now.
+    std::vector<bool> Keep(const std::vector<SavedIcon>& places);
+    // A place that turned out to be another icon's: the icon's next move keeps its own.
+    void Forget(const SavedIcon& icon);
+
+private:
+    void Write(const std::vector<RegKeys::NamedText>& text, const std::vector<RegKeys::NamedText>& ids);
+
+    std::wstring key_;
+    IconKeySet kept_;
+    LayoutValues text_;  // the display-text values kept, for the identities' stamp
+    bool cleared_ = false;
+    bool hasIds_ = false;
+};
+
+}  // namespace iv

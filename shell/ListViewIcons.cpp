@@ -1,0 +1,250 @@
+#include "shell/ListViewIcons.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "shell/DesktopFolders.h"
+#include "shell/DesktopWindows.h"
+#include "shell/ViewModes.h"
+#include "settings/Settings.h"
+
+namespace iv {
+namespace {
+
+// One read of every item's name and position. Careful: item by item, each name read again after
+// its position, so that a name and a position belong to the same item even while items come and
+// go; otherwise in batches, and the caller proves that nothing came or went.
+ReadResult ReadItems(ShellSession& session, ExchangeBlock& block, HWND listView, int32_t count, bool careful,
+                     std::vector<DesktopIcon>& icons) {
+    icons.clear();
+    bool partial = false;
+    bool changed = false;
+    // Whether the read goes on after the item.
+    const auto take = [&](int32_t index, ItemAnswer& item) {
+        if (item.name == Answer::NoAnswer || item.position == Answer::NoAnswer) return false;
+        if (item.position == Answer::Refused) {
+            // A position that could not be read is never stored: it would be another item's.
+            partial = true;
+            return true;
+        }
+        if (item.name == Answer::Refused) {
+            item.text = kUnreadableItemName;
+            partial = true;
+        } else if (careful) {
+            std::wstring again;
+            const Answer check = GetItemText(block, index, again);
+            if (check == Answer::NoAnswer) return false;
+            if (check == Answer::Refused || again != item.text) {
+                changed = true;
+                return true;
+            }
+        }
+        DesktopIcon icon;
+        icon.text = std::move(item.text);
+        icon.at = item.point;
+        icon.index = index;
+        icons.push_back(std::move(icon));
+        return true;
+    };
+    for (int32_t i = 0; i < count;) {
+        std::vector<ItemAnswer> answers =
+            careful ? std::vector<ItemAnswer>{ReadItem(block, i)} : ReadItemBatch(block, i, count - i);
+        if (answers.empty()) break;
+        bool goOn = true;
+        for (ItemAnswer& item : answers) {
+            goOn = take(i, item);
+            if (!goOn) break;
+            ++i;
+        }
+        if (!goOn) break;
+    }
+    const bool answered = block.Ok();
+    if (answered && GetItemCount(session, listView) != count) changed = true;
+    const bool whole = answered && !partial && !changed && static_cast<int32_t>(icons.size()) == count;
+    if (icons.empty()) {
+        icons.assign(1, DesktopIcon{});
+        return whole ? ReadResult::Read : ReadResult::Unreadable;
+    }
+    if (whole) return ReadResult::Read;
+    return changed ? ReadResult::Changed : ReadResult::Partial;
+}
+
+// The list view paints nothing while icons move, and once after: a list view that repaints after
+// every move costs more than the moves. Both messages wait for nothing, so they reach the list view
+// in the order sent, and the second is sent on every path, even when the shell stopped answering
+// meanwhile: a hold whose message arrives late is still let go after it.
+class HeldRedraw {
+public:
+    explicit HeldRedraw(HWND listView)
+        : listView_(listView), held_(SendNotifyMessageW(listView, WM_SETREDRAW, FALSE, 0) != FALSE) {}
+    ~HeldRedraw() {
+        if (!held_) return;
+        SendNotifyMessageW(listView_, WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(listView_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    }
+    HeldRedraw(const HeldRedraw&) = delete;
+    HeldRedraw& operator=(const HeldRedraw&) = delete;
+
+private:
+    HWND listView_;
+    bool held_;
+};
+
+// Quick moves go without a wait for each answer, in runs of this many, each ended by a request the
+// list view must answer: the shell's queue stays short, and a shell that stopped answering is not
+// sent the rest.
+constexpr size_t kMovesPerRun = 256;
+
+}  // namespace
+
+ListViewIcons::ListViewIcons(ShellSession& session, HWND listView) : session_(session), listView_(listView) {
+    block_.emplace(session, listView, kBatchItems);
+}
+
+ExchangeBlock* ListViewIcons::Block() {
+    constexpr int kMaxReopened = 2;
+    if (!block_->Ok()) {
+        if (++reopened_ > kMaxReopened) return nullptr;
+        block_.emplace(session_, listView_, kBatchItems);
+        if (!block_->Ok()) return nullptr;
+    }
+    return &*block_;
+}
+
+ReadResult ListViewIcons::ReadAll(std::vector<DesktopIcon>& icons, int32_t& itemCount) {
+    icons.assign(1, DesktopIcon{});
+    itemCount = 0;
+    DesktopFolderChanges& folders = session_.FolderChanges();
+    folders.Begin();
+    ExchangeBlock& block = *block_;
+    const int32_t count = block.Ok() ? GetItemCount(session_, listView_) : -1;
+    if (count < 0) return ReadResult::Unreadable;
+    itemCount = count;
+    const ReadResult quick = ReadItems(session_, block, listView_, count, false, icons);
+    if (quick != ReadResult::Changed && folders.Quiet()) return quick;
+    // Items may have come or gone: what the batches paired may be wrong, so the whole desktop
+    // again, as it is now, or nothing.
+    const int32_t now = block.Ok() ? GetItemCount(session_, listView_) : -1;
+    if (now < 0) {
+        icons.assign(1, DesktopIcon{});
+        return ReadResult::Unreadable;
+    }
+    itemCount = now;
+    return ReadItems(session_, block, listView_, now, true, icons);
+}
+
+Pass ListViewIcons::ReadPass(std::vector<DesktopIcon>& icons, bool careful) {
+    icons.clear();
+    session_.FolderChanges().Begin();
+    passCount_ = GetItemCount(session_, listView_);
+    if (passCount_ < 0) return Pass::Failed;
+    bool incomplete = false;
+    for (int32_t i = 0; i < passCount_;) {
+        ExchangeBlock* block = Block();
+        if (!block) return Pass::Failed;
+        std::vector<ItemAnswer> answers =
+            careful ? std::vector<ItemAnswer>{ReadItem(*block, i)} : ReadItemBatch(*block, i, passCount_ - i);
+        if (answers.empty()) return Pass::Failed;
+        for (ItemAnswer& item : answers) {
+            const int32_t index = i++;
+            incomplete = incomplete || item.name == Answer::NoAnswer;
+            if (item.name != Answer::Done) continue;
+            DesktopIcon icon;
+            icon.text = std::move(item.text);
+            icon.index = index;
+            icon.at = item.point;
+            // An icon whose place cannot be read stays: its place could not be kept for the undo.
+            icon.placeKnown = item.position == Answer::Done;
+            icons.push_back(std::move(icon));
+        }
+    }
+    return incomplete ? Pass::Incomplete : Pass::Done;
+}
+
+IconGeometry ListViewIcons::Geometry(const std::vector<DesktopIcon>& icons) {
+    IconGeometry geometry;
+    geometry.listView = listView_;
+    geometry.autoArrange = (GetWindowLongW(listView_, GWL_STYLE) & LVS_AUTOARRANGE) != 0;
+    const bool smallIcons = ShownViewMode(session_, listView_) == kSmallIconsMode;
+    LRESULT spacing = 0;
+    session_.Send(listView_, LVM_GETITEMSPACING, smallIcons ? TRUE : FALSE, 0, &spacing);
+    geometry.spacing = {LOWORD(spacing), HIWORD(spacing)};
+    // The icon's rectangle relative to its item's position, as the shell draws it; the system's
+    // icon size where the shell does not tell.
+    geometry.box = {0, 0, GetSystemMetrics(smallIcons ? SM_CXSMICON : SM_CXICON),
+                    GetSystemMetrics(smallIcons ? SM_CYSMICON : SM_CYICON)};
+    const auto known = std::find_if(icons.begin(), icons.end(), [](const DesktopIcon& i) { return i.placeKnown; });
+    RECT icon = {};
+    if (ExchangeBlock* block = Block(); block && known != icons.end() &&
+                                        GetItemIconRect(*block, known->index, icon) == Answer::Done &&
+                                        icon.right > icon.left) {
+        geometry.box = {icon.left - known->at.x, icon.top - known->at.y, icon.right - icon.left,
+                        icon.bottom - icon.top};
+    }
+    return geometry;
+}
+
+bool ListViewIcons::Unchanged() {
+    return GetItemCount(session_, listView_) == passCount_ && session_.FolderChanges().Quiet();
+}
+
+Pass ListViewIcons::Move(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves, bool careful,
+                         MoveRecord& record) {
+    // What the batches paired may be wrong once items came or went: a careful pass reads again.
+    if (!careful && !Unchanged()) return Pass::Changed;
+    record.BeforeMoves();
+    std::optional<HeldRedraw> quiet;
+    if (!moves.empty()) quiet.emplace(listView_);
+    const Pass moved = MoveEach(icons, moves, careful, record);
+    if (moved == Pass::Failed || moved == Pass::Changed) return moved;
+    // Checked while the list view still paints nothing: a request after its painting came back
+    // would wait for the whole desktop's repaint.
+    if (careful ? GetItemCount(session_, listView_) != passCount_ : !Unchanged()) return Pass::Changed;
+    return moved;
+}
+
+Pass ListViewIcons::MoveEach(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves, bool careful,
+                             MoveRecord& record) {
+    bool incomplete = false;
+    for (size_t m = 0; m < moves.size(); ++m) {
+        const DesktopIcon& icon = icons[moves[m].icon];
+        const int16_t x = RoundToInt16(moves[m].to.x);
+        const int16_t y = RoundToInt16(moves[m].to.y);
+        if (!careful) {
+            if (!QueueItemPosition(listView_, icon.index, x, y)) return Pass::Incomplete;
+            if ((m + 1) % kMovesPerRun == 0 && !session_.Responds(listView_)) return Pass::Incomplete;
+            continue;
+        }
+        if (!SetItemPosition(session_, listView_, icon.index, x, y)) {
+            incomplete = true;
+            continue;
+        }
+        // Whether the moved icon was the one named: the name at its index is still the one read.
+        std::wstring there;
+        ExchangeBlock* block = Block();
+        const Answer check = block ? GetItemText(*block, icon.index, there) : Answer::NoAnswer;
+        if (check == Answer::Done && there == icon.text) continue;
+        if (check == Answer::NoAnswer && !Block()) return Pass::Failed;
+        const auto other =
+            std::find_if(icons.begin(), icons.end(), [&](const DesktopIcon& i) { return i.text == there; });
+        record.MovedAnother(m, check == Answer::Done && other != icons.end() ? &*other : nullptr);
+        return Pass::Changed;
+    }
+    return incomplete ? Pass::Incomplete : Pass::Done;
+}
+
+ReadResult ReadDesktopItems(ShellSession& session, std::vector<DesktopIcon>& icons, int32_t* itemCount) {
+    icons.assign(1, DesktopIcon{});
+    int32_t count = 0;
+    if (itemCount) *itemCount = 0;
+    const HWND listView = FindDesktopWindows(nullptr).ListView;
+    if (!listView) return ReadResult::NoListView;
+    ListViewIcons way(session, listView);
+    const ReadResult read = way.ReadAll(icons, count);
+    if (itemCount) *itemCount = count;
+    return read;
+}
+
+}  // namespace iv
