@@ -76,9 +76,6 @@ bool EndInstance(HWND window) {
 
 bool IsIconView(int16_t mode) { return mode == kLargeIconsMode || mode == kSmallIconsMode; }
 
-// A shell still owing an answer gets this long to finish with a block before the process ends.
-constexpr UINT kSetAsideWaitMs = 3000;
-
 // With no instance running: the desktop as it is now, nothing shown, no settings written.
 int RunHere(const CommandLine& line) {
     ShellSession session(CheckWindowsVersion());

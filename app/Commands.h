@@ -5,6 +5,9 @@
 
 namespace iv {
 
+// A shell still owing an answer gets this long to finish with a block before the process ends.
+inline constexpr UINT kSetAsideWaitMs = 3000;
+
 // The process's exit code for its command line (the arguments without the program's name). A
 // plain start runs the program.
 int RunCommandLine(const wchar_t* commandLine);

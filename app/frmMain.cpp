@@ -103,8 +103,10 @@ void frmMain::EndSession() {
         return;
     }
     // The system may end the process as soon as this returns, even inside a wait for the shell or
-    // the exit's own saves: the saves run now; the window goes when the wait is over.
-    SaveAtExit();
+    // the exit's own saves: the settings are written now, and the window goes when the wait is
+    // over. The icons are not read from inside a wait for the shell: what is on screen may be half
+    // moved, and nothing is asked of a shell that owes an answer.
+    SaveSettings(settings_);
     session_->DeferWhileWaiting(Hwnd(), WM_CLOSE, 0, 0);
 }
 
@@ -212,6 +214,9 @@ void frmMain::Form_Unload() {
     if (task_) task_->Unload();
     InvalidateWindow(keeper_->Desktop().DefView);
     InvalidateWindow(keeper_->Desktop().ListView);
+    // Nothing of the program's stays in the shell's process that need not: blocks whose late
+    // answers come within the wait are freed.
+    session_->WaitForSetAsideBlocks(kSetAsideWaitMs);
 }
 
 void frmMain::ChooseViewMode(int16_t mode, ViewModeChoice how) {

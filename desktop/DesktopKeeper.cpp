@@ -17,6 +17,8 @@ void DesktopKeeper::Start(HWND window, UINT folderMessage) {
     const ULONGLONG now = GetTickCount64();
     appliedListView_ = desktop_.ListView;
     session_.NoticeScreen(now);
+    // Watched from now, so that the proof of a quick read knows what came before it.
+    session_.FolderChanges().Begin(now);
     BeginSettling(Settling::Start, now);
     folderWatch_ = std::make_unique<DesktopFolderWatch>(window, folderMessage);
 }
@@ -29,7 +31,7 @@ void DesktopKeeper::Tick(ULONGLONG now) {
         label_.TryRead(session_, desktop_.ListView, kWatcherTimeoutMs);
         watcher_.KeepTextTransparent(session_, desktop_, settings_.StyleFlags[kTextColorFlag] == 1);
     }
-    const bool eager = now < countBurstUntil_ || settling_ != Settling::None;
+    const bool eager = now < countBurstUntil_ || IsSettling();
     if (Due(nextCountCheck_, now, eager ? kEagerCountCheckMs : kCountCheckMs)) {
         const int32_t before = watcher_.LastItemCount();
         const bool answered = watcher_.CheckItemCount(session_, desktop_);
@@ -51,30 +53,50 @@ void DesktopKeeper::ShowViewMode(int16_t mode, int16_t previousMode) {
 }
 
 void DesktopKeeper::StartFollowingScreen() {
-    // A desktop still settling saves its layout once it has settled.
-    if (settling_ == Settling::None) SaveFollowedLayout();
+    // A desktop still settling or being restored saves its layout once that is done.
+    if (phase_ == DesktopPhase::Owned) SaveFollowedLayout();
 }
 
 void DesktopKeeper::SaveAtExit() {
-    if (settings_.StyleFlags[kSaveAtExitFlag] != 1 || settings_.CurrentViewMode != kLargeIconsMode) return;
-    SaveIconPositions(session_, settling_ == Settling::None ? SaveKind::Automatic : SaveKind::AutomaticUnsettled);
+    SaveAutomatically(KeeperAction::ExitSave, settings_.StyleFlags[kSaveAtExitFlag] == 1);
+}
+
+KeeperMoment DesktopKeeper::Moment(bool optionOn, bool viewFits) const {
+    return {phase_, session_.Screen().SavesAllowed(), optionOn, viewFits, session_.InRestore()};
+}
+
+SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn) {
+    // Automatic saves keep a large-icon layout: a small-icon arrangement is no layout to keep.
+    if (!Permitted(action, Moment(optionOn, settings_.CurrentViewMode == kLargeIconsMode)).runs) {
+        return SaveResult::NotSaved;
+    }
+    IconKeySet seen;
+    SaveRequest request;
+    request.asked = false;
+    request.seenBefore = &seenKeys_;
+    request.seen = &seen;
+    const SaveResult saved = SaveIconPositions(session_, request);
+    if (saved == SaveResult::Saved || saved == SaveResult::Partial) {
+        seenKeys_.insert(seen.begin(), seen.end());
+        knownKeys_ = std::move(seen);
+    }
+    return saved;
 }
 
 void DesktopKeeper::BeginSettling(Settling kind, ULONGLONG now) {
-    settling_ = kind;
+    phase_ = DesktopPhase::Settling;
+    settlingKind_ = kind;
     settlingCount_ = -1;
     settlingSince_ = now;
-    layoutOwned_ = false;
-    restoreDue_ = false;
-    placementDue_ = false;
-    namesKnown_ = false;
 }
 
 void DesktopKeeper::WatchForNewDesktop(ULONGLONG now, bool answered, int32_t countBefore) {
     const HWND listView = desktop_.ListView;
     if (!listView) return;
-    if (listView != appliedListView_ && settling_ != Settling::New) BeginSettling(Settling::New, now);
-    if (settling_ == Settling::None) {
+    if (listView != appliedListView_ && !(IsSettling() && settlingKind_ == Settling::New)) {
+        BeginSettling(Settling::New, now);
+    }
+    if (!IsSettling()) {
         if (answered && watcher_.LastItemCount() > countBefore) NoticeItemsAdded(now);
         return;
     }
@@ -87,9 +109,7 @@ void DesktopKeeper::WatchForNewDesktop(ULONGLONG now, bool answered, int32_t cou
         return;
     }
     if (now - settlingSince_ < kSettleMs) return;
-    const Settling kind = settling_;
-    settling_ = Settling::None;
-    if (kind == Settling::Start) {
+    if (settlingKind_ == Settling::Start) {
         SetUpAtStart(now);
     } else {
         ApplyToNewDesktop(now);
@@ -99,9 +119,11 @@ void DesktopKeeper::WatchForNewDesktop(ULONGLONG now, bool answered, int32_t cou
 void DesktopKeeper::SetUpAtStart(ULONGLONG now) {
     fillUntil_ = now + kFillQuietMs;
     if (RestoresAtStart()) {
-        restoreDue_ = !RestoreLayout();
-        if (restoreDue_) return;
+        phase_ = DesktopPhase::Restoring;
+        RestoreLayout(now);
+        return;
     }
+    phase_ = DesktopPhase::Owned;
     SaveFollowedLayout();
 }
 
@@ -114,81 +136,95 @@ void DesktopKeeper::ApplyToNewDesktop(ULONGLONG now) {
     // A new desktop lost the layout (a restarted shell puts the icons on its own grid): with the
     // screen followed it comes back like a new screen's.
     fillUntil_ = now + kFillQuietMs;
-    if (RestoresAtStart() || Following()) restoreDue_ = !RestoreLayout();
+    nextCalmSave_ = now + CalmSaveMs();
+    phase_ = RestoresAtStart() || Following() ? DesktopPhase::Restoring : DesktopPhase::Owned;
+    if (phase_ == DesktopPhase::Restoring) RestoreLayout(now);
     InvalidateWindow(desktop_.ListView);
 }
 
 void DesktopKeeper::NoticeItemsAdded(ULONGLONG now) {
     const bool filling = RestoresAtStart() && now < fillUntil_;
-    if (!namesKnown_ || !(Following() || filling)) return;
+    if (phase_ != DesktopPhase::Owned || !(Following() || filling)) return;
     if (filling) fillUntil_ = now + kFillQuietMs;
     // Placed once the shell has stopped adding for a moment; no calm save runs before.
-    placementDue_ = true;
+    phase_ = DesktopPhase::Placing;
     nextRetry_ = now + kPlacementQuietMs;
+    retryMs_ = kRetryMs;
 }
 
 void DesktopKeeper::PlaceNewItems() {
     IconKeySet seen;
     RestoreRequest request;
-    request.leave = &knownNames_;
+    request.leave = &knownKeys_;
     request.seen = &seen;
     if (!Restored(RestoreIconPositions(session_, request))) return;
-    knownNames_ = std::move(seen);
-    placementDue_ = false;
+    seenKeys_.insert(seen.begin(), seen.end());
+    knownKeys_ = std::move(seen);
+    phase_ = DesktopPhase::Owned;
 }
 
-bool DesktopKeeper::RestoreLayout() {
+void DesktopKeeper::RestoreLayout(ULONGLONG now) {
     IconKeySet seen;
     RestoreRequest request;
     request.seen = &seen;
-    if (!Restored(RestoreIconPositions(session_, request))) return false;
-    knownNames_ = std::move(seen);
-    namesKnown_ = true;
-    layoutOwned_ = true;
-    return true;
+    if (!Restored(RestoreIconPositions(session_, request))) {
+        nextRetry_ = now + retryMs_;
+        return;
+    }
+    seenKeys_.insert(seen.begin(), seen.end());
+    knownKeys_ = std::move(seen);
+    phase_ = DesktopPhase::Owned;
+    retryMs_ = kRetryMs;
+    SaveFollowedLayout();
+}
+
+void DesktopKeeper::RetryDue(ULONGLONG now) {
+    const bool placing = phase_ == DesktopPhase::Placing;
+    // The option that asked may have been turned off, or the icons taken out of an icon view,
+    // since: what was due is dropped, and the undo record stays as it was.
+    const bool optionOn = placing ? Following() || (RestoresAtStart() && now < fillUntil_)
+                                  : RestoresAtStart() || settings_.ScreenFollow == 1;
+    const KeeperAction action = placing ? KeeperAction::PlaceNew : KeeperAction::Restore;
+    if (!Permitted(action, Moment(optionOn, settings_.InIconView())).runs) {
+        if (!optionOn || !settings_.InIconView()) phase_ = DesktopPhase::Foreign;
+        return;
+    }
+    if (placing) {
+        PlaceNewItems();
+    } else {
+        RestoreLayout(now);
+    }
+    // A shell that keeps failing is asked less and less often: each try may wait for it.
+    const bool stillDue = phase_ == DesktopPhase::Restoring || phase_ == DesktopPhase::Placing;
+    retryMs_ = stillDue ? std::min(retryMs_ * 2, kLongestRetryMs) : kRetryMs;
 }
 
 void DesktopKeeper::FollowScreen(ULONGLONG now) {
     // Taken with the option off too, so that saves are allowed again once the change settled.
     ScreenSettle& screen = session_.Screen();
     session_.NoticeScreen(now);
-    if (screen.TakeSettled(now)) {
-        // The layout kept for the new size, if any; otherwise the shell's arrangement stays and
-        // becomes that size's layout at the next calm save.
-        layoutOwned_ = !Following();
-        restoreDue_ = Following();
+    if (screen.TakeSettled(now) && !IsSettling()) {
+        // The layout kept for the new screen, if any; otherwise the shell's arrangement stays and
+        // becomes that screen's layout at the next calm save.
+        phase_ = Following() ? DesktopPhase::Restoring : DesktopPhase::Owned;
         nextRetry_ = now;
         retryMs_ = kRetryMs;
     }
-    if (settling_ != Settling::None || !screen.SavesAllowed()) return;
-    if ((restoreDue_ || placementDue_) && Due(nextRetry_, now, retryMs_)) {
-        if (restoreDue_) restoreDue_ = !RestoreLayout();
-        if (placementDue_) PlaceNewItems();
-        // A shell that keeps failing is asked less and less often: each try may wait for it.
-        retryMs_ = restoreDue_ || placementDue_ ? std::min(retryMs_ * 2, kLongestRetryMs) : kRetryMs;
+    if (IsSettling() || !screen.SavesAllowed()) return;
+    if (phase_ == DesktopPhase::Restoring || phase_ == DesktopPhase::Placing) {
+        if (Due(nextRetry_, now, retryMs_)) RetryDue(now);
         return;
     }
     // Calm: the layout on screen is the stored one, no burst of folder changes, nothing waiting to
-    // be put back; and the layout is a large-icon layout, as the exit save keeps it.
-    if (!Following() || settings_.CurrentViewMode != kLargeIconsMode || !layoutOwned_ || restoreDue_ || placementDue_ ||
-        now < nextCalmSave_ || now < countBurstUntil_) {
-        return;
-    }
+    // be put back.
+    if (!Following() || now < nextCalmSave_ || now < countBurstUntil_) return;
     nextCalmSave_ = now + CalmSaveMs();
-    IconKeySet seen;
-    if (SaveIconPositions(session_, SaveKind::Automatic, &seen) != SaveResult::NotSaved) {
-        knownNames_ = std::move(seen);
-    }
+    SaveAutomatically(KeeperAction::CalmSave, true);
 }
 
 void DesktopKeeper::SaveFollowedLayout() {
     nextCalmSave_ = GetTickCount64() + CalmSaveMs();
-    if (settings_.ScreenFollow != 1 || settings_.CurrentViewMode != kLargeIconsMode) return;
-    IconKeySet seen;
-    if (SaveIconPositions(session_, SaveKind::Automatic, &seen) == SaveResult::NotSaved) return;
-    knownNames_ = std::move(seen);
-    namesKnown_ = true;
-    layoutOwned_ = true;
+    SaveAutomatically(KeeperAction::CalmSave, settings_.ScreenFollow == 1);
 }
 
 bool DesktopKeeper::Restored(RestoreResult result) {

@@ -10,6 +10,7 @@
 
 #include "shell/DesktopFolders.h"
 #include "desktop/DesktopWatcher.h"
+#include "desktop/KeeperRules.h"
 #include "shell/DesktopWindows.h"
 #include "layouts/IconPositions.h"
 #include "shell/ListViewStyles.h"
@@ -83,23 +84,24 @@ public:
     // The screen-follow option was just turned on: the current layout is saved now (or once the
     // desktop has settled).
     void StartFollowingScreen();
-    // The icon positions, when so configured, in large icons only; a desktop still being built
-    // loses no stored place by it.
+    // The icon positions, when so configured, in large icons only, and only while what is on
+    // screen is the user's arrangement (not while the desktop settles, waits for its layout, or
+    // is half moved by a restore the session's end came into).
     void SaveAtExit();
 
     DesktopWindowHandles& Desktop() { return desktop_; }
     const DesktopWatcher& Watcher() const { return watcher_; }
     std::optional<COLORREF> SavedTextBkColor() const { return label_.Saved(); }
-    // Whether the layout on screen is known to be the stored one, so that a calm save may write it.
-    bool LayoutOwned() const { return layoutOwned_; }
+    DesktopPhase Phase() const { return phase_; }
     // Whether the desktop is still being built (at start or after the shell built it anew).
-    bool IsSettling() const { return settling_ != Settling::None; }
+    bool IsSettling() const { return phase_ == DesktopPhase::Settling; }
 
 private:
     // What a settled desktop is set up for: the one found at start (styles and view already set)
     // or one the shell built anew.
-    enum class Settling { None, Start, New };
+    enum class Settling { Start, New };
 
+    KeeperMoment Moment(bool optionOn, bool viewFits) const;
     void WatchForNewDesktop(ULONGLONG now, bool answered, int32_t countBefore);
     void BeginSettling(Settling kind, ULONGLONG now);
     void SetUpAtStart(ULONGLONG now);
@@ -114,10 +116,15 @@ private:
     // Restores the layout of a new screen once the change has settled, and keeps the current
     // layout up to date while the desktop is calm.
     void FollowScreen(ULONGLONG now);
-    // Restores the current layout; true when it is on screen now (or nothing was stored).
-    bool RestoreLayout();
+    // Restores the current layout: the desktop is Owned once it is on screen (or nothing was
+    // stored), else the restore stays due.
+    void RestoreLayout(ULONGLONG now);
+    // Tries again what is due, while the option that asked for it is still on.
+    void RetryDue(ULONGLONG now);
     // Whether a restore left the layout on screen as stored.
     static bool Restored(RestoreResult result);
+    // An automatic save, as the phase permits; keeps the icons it read.
+    SaveResult SaveAutomatically(KeeperAction action, bool optionOn);
     // With the screen-follow option on, in large icons: the layout on screen under its key now.
     void SaveFollowedLayout();
     bool Following() const { return settings_.ScreenFollow == 1 && settings_.InIconView(); }
@@ -165,16 +172,14 @@ private:
     ULONGLONG fillUntil_ = 0;
     // The list view the settings were applied to; any other is a new desktop.
     HWND appliedListView_ = nullptr;
-    Settling settling_ = Settling::None;
+    DesktopPhase phase_ = DesktopPhase::Settling;
+    Settling settlingKind_ = Settling::Start;
     int32_t settlingCount_ = -1;
     ULONGLONG settlingSince_ = 0;
-    // No calm save writes until a restore of the current layout succeeded (or a save stored it).
-    bool layoutOwned_ = false;
-    bool restoreDue_ = false;
-    bool placementDue_ = false;
-    // The names last read on the desktop: an item not among them is new.
-    IconKeySet knownNames_;
-    bool namesKnown_ = false;
+    // The icons on the desktop at the last read (an icon not among them is new), and every icon
+    // seen since the start (an automatic save deletes the place only of one of those that left).
+    IconKeySet knownKeys_;
+    IconKeySet seenKeys_;
 };
 
 }  // namespace iv

@@ -41,22 +41,19 @@ std::wstring SourceKey(LayoutSource source, const std::wstring& key) {
     return key;
 }
 
-// The undo record's side of the moves: a place kept for an icon that turned out to be another's
-// is forgotten, and the place of the icon that did move is kept instead.
+// The undo record's side of the moves: the places of the icons about to move are kept, and a
+// place kept for an icon that a move did not reach is forgotten.
 class UndoMoves final : public MoveRecord {
 public:
-    UndoMoves(UndoRecord& undo, const Identities& identities, std::vector<SavedIcon> moving)
-        : undo_(undo), identities_(identities), moving_(std::move(moving)) {}
+    UndoMoves(UndoRecord& undo, std::vector<SavedIcon> moving) : undo_(undo), moving_(std::move(moving)) {}
 
     void BeforeMoves() override { keptNow_ = undo_.Keep(moving_); }
-    void MovedAnother(size_t move, const DesktopIcon* moved) override {
+    void Forget(size_t move) override {
         if (keptNow_[move]) undo_.Forget(moving_[move]);
-        if (moved) undo_.Keep({identities_.Saved(*moved)});
     }
 
 private:
     UndoRecord& undo_;
-    const Identities& identities_;
     std::vector<SavedIcon> moving_;
     std::vector<bool> keptNow_;
 };
@@ -95,7 +92,7 @@ Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, const StoredLayou
         moving.push_back(identities.Saved(icons[move.icon]));
     }
     // Before any icon moves (once the way proved its read): where each one stood.
-    UndoMoves record(undo, identities, std::move(moving));
+    UndoMoves record(undo, std::move(moving));
     const Pass moved = way.Move(icons, moves, careful, record);
     if (moved != Pass::Done) return moved;
     return plan.placeUnknown > 0 ? Pass::Incomplete : read;
@@ -105,7 +102,7 @@ Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, const StoredLayou
 
 std::wstring CurrentLayoutKey(ShellSession& session) { return LayoutKey(session.CurrentScreen()); }
 
-SaveResult SaveIconPositions(ShellSession& session, SaveKind kind, IconKeySet* seen) {
+SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) {
     // The save itself may be the first to see a new screen, before the watcher does.
     ScreenSettle& screen = session.Screen();
     const std::wstring key = LayoutKey(session.NoticeScreen(GetTickCount64()));
@@ -115,21 +112,33 @@ SaveResult SaveIconPositions(ShellSession& session, SaveKind kind, IconKeySet* s
     std::vector<DesktopIcon> icons;
     int32_t count = 0;
     const ReadResult read = way->ReadAll(icons, count);
-    // A desktop that cannot be read must not wipe what is stored.
-    if (read == ReadResult::NoListView || read == ReadResult::Unreadable) return SaveResult::NotSaved;
+    // A desktop that cannot be read, or was read only in part, must not change what is stored.
+    if (read == ReadResult::NoListView || read == ReadResult::Unreadable || read == ReadResult::Cut) {
+        return SaveResult::NotSaved;
+    }
     // The screen may have changed during the read's waits: what was read then belongs to no screen.
     const std::wstring keyNow = LayoutKey(session.NoticeScreen(GetTickCount64()));
     if (!screen.SavesAllowed() || keyNow != key) return SaveResult::NotSaved;
-    if (count == 0 && kind != SaveKind::Asked) return SaveResult::NotSaved;
+    if (count == 0 && !request.asked) return SaveResult::NotSaved;
 
     const Identities identities(way->KnowsItems());
     std::vector<SavedIcon> saved;
-    for (const DesktopIcon& icon : icons) saved.push_back(identities.Saved(icon));
-    SaveLayout(key, saved, read == ReadResult::Read && kind != SaveKind::AutomaticUnsettled, way->KnowsItems());
-    if (seen) {
-        seen->clear();
-        for (const SavedIcon& icon : saved) seen->insert(IconKey(icon.text, icon.id));
+    IconKeySet keys;
+    for (const DesktopIcon& icon : icons) {
+        saved.push_back(identities.Saved(icon));
+        keys.insert(IconKey(saved.back().text, saved.back().id));
     }
+    Deletions deletions;
+    if (read == ReadResult::Read) {
+        deletions.allNotRead = request.asked;
+        if (!request.asked && request.seenBefore) {
+            for (const std::wstring& seen : *request.seenBefore) {
+                if (!keys.contains(seen)) deletions.gone.insert(seen);
+            }
+        }
+    }
+    if (SaveLayout(key, saved, deletions, way->KnowsItems()) == LayoutWrite::Failed) return SaveResult::Failed;
+    if (request.seen) *request.seen = std::move(keys);
     return read == ReadResult::Read ? SaveResult::Saved : SaveResult::Partial;
 }
 
@@ -138,10 +147,12 @@ RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& 
     const std::wstring key = LayoutKey(screen);
     StoredLayout layout = ReadStoredLayout(SourceKey(request.source, key));
     // A screen with no layout of its own yet takes what earlier versions kept for its primary's size.
-    if (layout.Empty() && request.source == LayoutSource::Current) {
-        layout = ReadStoredLayout(std::wstring(kSettingsKey) + L"\\" + PrimaryKeyName(screen));
+    if (const std::wstring older = std::wstring(kSettingsKey) + L"\\" + PrimaryKeyName(screen);
+        layout.Empty() && request.source == LayoutSource::Current && !WrittenByThisVersion(older)) {
+        layout = ReadStoredLayout(older);
     }
     if (layout.Empty() && !request.seen) return RestoreResult::NothingStored;
+    const ShellSession::RestoreScope restoring(session);
     const std::unique_ptr<DesktopIcons> way = OpenDesktopIcons(session);
     if (!way) return RestoreResult::Failed;
     const Identities identities(way->KnowsItems());

@@ -16,21 +16,27 @@ namespace iv {
 std::wstring CurrentLayoutKey(ShellSession& session);
 
 // Saved: the stored positions of the current screen are the desktop's icons. Partial: what could
-// be read was written and nothing was deleted. NotSaved: nothing was written.
-enum class SaveResult { Saved, Partial, NotSaved };
+// be read was written and nothing was deleted. NotSaved: nothing was written. Failed: some value
+// could not be written.
+enum class SaveResult { Saved, Partial, NotSaved, Failed };
 
-// Who asks. A user's save writes what it reads, an empty desktop too. An automatic save writes
-// nothing when it reads no icon (a desktop still being built at log-on, or torn down); Unsettled
-// (a desktop that may still be filling) deletes nothing, since icons not there yet may still come.
-// Every save writes only the values that change.
-enum class SaveKind { Asked, Automatic, AutomaticUnsettled };
+struct SaveRequest {
+    // A person asked: a read of the whole desktop replaces the layout, an empty desktop too. An
+    // automatic save writes nothing when it reads no icon (a desktop still being built at log-on,
+    // or torn down), and deletes the stored places only of icons it saw go: those in `seenBefore`
+    // that it did not read (an icon not there yet may still come).
+    bool asked = true;
+    const IconKeySet* seenBefore = nullptr;
+    // Receives the keys of the icons read (when the save wrote or found nothing to change).
+    IconKeySet* seen = nullptr;
+};
 
-// Writes the desktop's icons under the current screen's key, then deletes the values of icons
-// that are gone when the whole desktop was read. The layout it replaces is kept as the previous
-// one. NotSaved while a change of the screen has not settled (the session's Screen()), and when
-// the screen changed during the read: the layout on screen then belongs to no screen.
-// seen receives the keys of the icons read (when the save wrote or found nothing to change).
-SaveResult SaveIconPositions(ShellSession& session, SaveKind kind = SaveKind::Asked, IconKeySet* seen = nullptr);
+// Writes the desktop's icons under the current screen's key: the values that change, and
+// deletions as the request allows, only after a read of the whole desktop; a read that stopped
+// part-way writes nothing. The layout it replaces is kept as the previous one. NotSaved while a
+// change of the screen has not settled (the session's Screen()), and when the screen changed
+// during the read: the layout on screen then belongs to no screen.
+SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request = {});
 
 // Which stored places a restore puts the icons at.
 enum class LayoutSource { Current, Previous, Undo };

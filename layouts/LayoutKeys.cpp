@@ -1,7 +1,9 @@
 #include "layouts/LayoutKeys.h"
 
+#include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "settings/Settings.h"
 
@@ -55,12 +57,28 @@ bool ParseMonitor(std::wstring_view& text, bool placed, RECT& area) {
 std::wstring LayoutKeyName(const ScreenShape& screen) {
     const std::wstring scale = screen.dpi == 96 ? L"" : L" " + std::to_wstring(screen.dpi) + L"dpi";
     if (screen.monitors.size() == 1) return Size(screen.monitors[0].area) + scale;
+    std::vector<std::wstring> parts;
     std::wstring name;
     for (const Monitor& m : screen.monitors) {
-        if (!name.empty()) name += L"+";
-        name += Size(m.area) + L"@" + std::to_wstring(m.area.left) + L"," + std::to_wstring(m.area.top);
+        parts.push_back(Size(m.area) + L"@" + std::to_wstring(m.area.left) + L"," + std::to_wstring(m.area.top));
+        name += (name.empty() ? L"" : L"+") + parts.back();
     }
-    return name + scale;
+    if (name.size() + scale.size() <= kLongestKeyName) return name + scale;
+    // Too long for a registry key (a dozen monitors): the monitors that fit, then a digest of the
+    // whole name, which keeps the key unique and the same for the same screen.
+    uint32_t hash = 2166136261u;
+    for (const wchar_t unit : name + scale) {
+        hash ^= static_cast<uint16_t>(unit);
+        hash *= 16777619u;
+    }
+    wchar_t digest[10] = {};
+    swprintf(digest, 10, L"#%08x", hash);
+    std::wstring shortened;
+    for (const std::wstring& part : parts) {
+        if (shortened.size() + part.size() + 2 + wcslen(digest) + scale.size() > kLongestKeyName) break;
+        shortened += part + L"+";
+    }
+    return shortened + digest + scale;
 }
 
 std::wstring PrimaryKeyName(const ScreenShape& screen) {
@@ -82,6 +100,15 @@ std::optional<ScreenShape> DecodeLayoutKeyName(std::wstring_view name) {
         screen.dpi = static_cast<UINT>(dpi);
     }
     const bool placed = name.find(L'@') != std::wstring_view::npos;
+    // A shortened name tells the monitors before its digest.
+    bool shortened = false;
+    if (const size_t digest = name.rfind(L"+#"); digest != std::wstring_view::npos) {
+        const std::wstring_view hex = name.substr(digest + 2);
+        if (hex.size() != 8 || hex.find_first_not_of(L"0123456789abcdef") != std::wstring_view::npos)
+            return std::nullopt;
+        name = name.substr(0, digest);
+        shortened = true;
+    }
     while (true) {
         Monitor m;
         if (!ParseMonitor(name, placed, m.area)) return std::nullopt;
@@ -92,7 +119,7 @@ std::optional<ScreenShape> DecodeLayoutKeyName(std::wstring_view name) {
         if (!placed || name[0] != L'+') return std::nullopt;
         name.remove_prefix(1);
     }
-    if (placed && screen.monitors.size() < 2) return std::nullopt;
+    if (placed && !shortened && screen.monitors.size() < 2) return std::nullopt;
     std::vector<Monitor> sorted = screen.monitors;
     SortMonitors(sorted);
     for (size_t i = 0; i < sorted.size(); ++i) {

@@ -61,17 +61,26 @@ void AddPlace(std::vector<RegKeys::NamedText>& values, const std::wstring& name,
     values.emplace_back(name + L".Y", std::to_wstring(y));
 }
 
-// The values a save wants, in the order written (a later icon with the same name wins), and the
-// same by folded name.
+// The values a save wants, each once (a later icon with the same name wins), and the same by
+// folded name.
 struct Wanted {
     std::vector<RegKeys::NamedText> values;
     LayoutValues folded;
     void Add(std::vector<RegKeys::NamedText> more) {
         for (auto& [name, text] : more) {
-            folded[FoldCase(name)] = text;
-            values.emplace_back(std::move(name), std::move(text));
+            std::wstring key = FoldCase(name);
+            if (const auto at = index_.find(key); at != index_.end()) {
+                values[at->second].second = text;
+            } else {
+                index_.emplace(key, values.size());
+                values.emplace_back(std::move(name), text);
+            }
+            folded[std::move(key)] = std::move(text);
         }
     }
+
+private:
+    std::unordered_map<std::wstring, size_t> index_;
 };
 
 Wanted TextValues(const std::vector<SavedIcon>& icons) {
@@ -96,21 +105,63 @@ Wanted IdValues(const std::vector<SavedIcon>& icons) {
     return wanted;
 }
 
-// Writes the wanted values that differ from the stored ones, then (whole) deletes the stored
-// values no longer wanted.
-void WriteValues(const std::wstring& key, const Wanted& wanted, const std::vector<RegKeys::NamedText>& stored,
-                 const LayoutValues& before, bool whole) {
+// Writes the wanted values that differ from the stored ones; false when one could not be.
+bool WriteChanged(const std::wstring& key, const Wanted& wanted, const LayoutValues& before) {
     std::vector<RegKeys::NamedText> changed;
     for (const auto& [name, text] : wanted.values) {
         const auto found = before.find(FoldCase(name));
         if (found == before.end() || found->second != text) changed.emplace_back(name, text);
     }
-    RegKeys::SetRegValues(HKEY_CURRENT_USER, key, changed);
-    if (!whole) return;
-    for (const auto& [name, text] : stored) {
-        const std::wstring folded = FoldCase(name);
-        if (!wanted.folded.contains(folded)) RegKeys::DeleteRegValue(HKEY_CURRENT_USER, key, name);
+    return changed.empty() || RegKeys::SetRegValues(HKEY_CURRENT_USER, key, changed);
+}
+
+bool DeleteValues(const std::wstring& key, const std::vector<std::wstring>& names) {
+    bool all = true;
+    for (const std::wstring& name : names) all = RegKeys::DeleteRegValue(HKEY_CURRENT_USER, key, name) && all;
+    return all;
+}
+
+// The name before a suffix (".X", ".Y", ".TEXT"), folded; empty for a name with none of them.
+std::wstring BaseOf(const std::wstring& folded) {
+    for (const wchar_t* suffix : {L".X", L".Y", L".TEXT"}) {
+        if (EndsWith(folded, suffix)) return folded.substr(0, folded.size() - wcslen(suffix));
     }
+    return {};
+}
+
+// The stored values a save deletes, by their stored names: those of the layout and those of its
+// identities.
+struct Doomed {
+    std::vector<std::wstring> text;
+    std::vector<std::wstring> ids;
+};
+
+Doomed DoomedValues(const KeyValues& stored, const KeyValues& storedIds, const LayoutValues& idsBefore,
+                    const Wanted& text, const Wanted& ids, const Deletions& deletions, bool withIds) {
+    Doomed doomed;
+    IconKeySet texts;
+    IconKeySet identities;
+    for (const std::wstring& key : deletions.gone) {
+        if (key.rfind(L"T:", 0) == 0) texts.insert(key.substr(2));
+        if (key.rfind(L"I:", 0) != 0 || !withIds) continue;
+        identities.insert(key.substr(2));
+        if (const auto shown = idsBefore.find(key.substr(2) + L".TEXT"); shown != idsBefore.end()) {
+            texts.insert(FoldCase(shown->second));
+        }
+    }
+    for (const auto& [name, value] : stored.all) {
+        const std::wstring folded = FoldCase(name);
+        if (text.folded.contains(folded)) continue;
+        if (deletions.allNotRead || (IsPlaceValue(folded) && texts.contains(BaseOf(folded))))
+            doomed.text.push_back(name);
+    }
+    if (!withIds) return doomed;
+    for (const auto& [name, value] : storedIds.all) {
+        const std::wstring folded = FoldCase(name);
+        if (folded == FoldCase(kStampName) || ids.folded.contains(folded)) continue;
+        if (deletions.allNotRead || identities.contains(BaseOf(folded))) doomed.ids.push_back(name);
+    }
+    return doomed;
 }
 
 // Keeps a layout that a save is about to change as the previous one, identities and all.
@@ -124,8 +175,7 @@ void KeepAsPrevious(const std::wstring& key, const std::vector<RegKeys::NamedTex
 
 }  // namespace
 
-bool LayoutDiffers(const LayoutValues& wanted, const LayoutValues& stored, bool whole) {
-    if (whole) return wanted != stored;
+bool LayoutDiffers(const LayoutValues& wanted, const LayoutValues& stored) {
     for (const auto& [name, value] : wanted) {
         const auto found = stored.find(name);
         if (found == stored.end() || found->second != value) return true;
@@ -160,6 +210,10 @@ std::wstring LayoutStamp(const LayoutValues& values) {
 
 std::wstring IdsKey(const std::wstring& layoutKey) { return layoutKey + L"\\Ids"; }
 
+bool WrittenByThisVersion(const std::wstring& key) {
+    return IdsCurrent(ReadKeyValues(key).places, ReadKeyValues(IdsKey(key)).folded);
+}
+
 StoredLayout ReadStoredLayout(const std::wstring& key, bool identities) {
     const KeyValues values = ReadKeyValues(key);
     StoredLayout layout;
@@ -174,7 +228,8 @@ StoredLayout ReadStoredLayout(const std::wstring& key, bool identities) {
     return layout;
 }
 
-bool SaveLayout(const std::wstring& key, const std::vector<SavedIcon>& icons, bool whole, bool withIds) {
+LayoutWrite SaveLayout(const std::wstring& key, const std::vector<SavedIcon>& icons, const Deletions& deletions,
+                       bool withIds) {
     const KeyValues stored = ReadKeyValues(key);
     const KeyValues storedIds = ReadKeyValues(IdsKey(key));
     const bool idsCurrent = IdsCurrent(stored.places, storedIds.folded);
@@ -182,24 +237,31 @@ bool SaveLayout(const std::wstring& key, const std::vector<SavedIcon>& icons, bo
     const Wanted ids = withIds ? IdValues(icons) : Wanted{};
     LayoutValues idsBefore = storedIds.folded;
     idsBefore.erase(FoldCase(kStampName));
-    const bool textChanges = LayoutDiffers(text.folded, stored.folded, whole);
-    const bool idsChange = withIds && (!idsCurrent || LayoutDiffers(ids.folded, idsBefore, whole));
-    if (!textChanges && !idsChange) return false;
-
-    if (!stored.all.empty()) KeepAsPrevious(key, stored.all, storedIds.all);
-    WriteValues(key, text, stored.all, stored.folded, whole);
-    if (!withIds) return true;
     // Identities that no longer belong to the display-text values are no one's: all anew.
+    const LayoutValues& idsKept = idsCurrent ? idsBefore : LayoutValues{};
+    const Doomed doomed =
+        DoomedValues(stored, idsCurrent ? storedIds : KeyValues{}, idsKept, text, ids, deletions, withIds);
+    const bool textChanges = LayoutDiffers(text.folded, stored.folded) || !doomed.text.empty();
+    // An icon that moved may change only its identity's place (its text's is another icon's).
+    const bool placesChange =
+        textChanges || (withIds && idsCurrent && (LayoutDiffers(ids.folded, idsBefore) || !doomed.ids.empty()));
+    if (!placesChange && idsCurrent) return LayoutWrite::Unchanged;
+    // The arrangement it replaces is kept; a save that only stamps the values replaces none.
+    if (placesChange && !stored.all.empty()) KeepAsPrevious(key, stored.all, storedIds.all);
+    bool written = WriteChanged(key, text, stored.folded);
+    written = DeleteValues(key, doomed.text) && written;
     const std::wstring idsKey = IdsKey(key);
-    if (!idsCurrent) RegKeys::DeleteRegTree(HKEY_CURRENT_USER, idsKey);
-    WriteValues(idsKey, ids, idsCurrent ? storedIds.all : std::vector<RegKeys::NamedText>{},
-                idsCurrent ? idsBefore : LayoutValues{}, whole);
-    LayoutValues after = whole ? text.folded : stored.places;
-    if (!whole) {
-        for (const auto& [name, value] : text.folded) after[name] = value;
+    // Identities a save cannot tell anew no longer belong to the values it writes.
+    if (!idsCurrent || (!withIds && textChanges)) RegKeys::DeleteRegTree(HKEY_CURRENT_USER, idsKey);
+    if (withIds) {
+        written = WriteChanged(idsKey, ids, idsKept) && written;
+        written = DeleteValues(idsKey, doomed.ids) && written;
     }
-    RegKeys::SetRegValue(HKEY_CURRENT_USER, idsKey, kStampName, LayoutStamp(after));
-    return true;
+    LayoutValues after = stored.places;
+    for (const auto& [name, value] : text.folded) after[name] = value;
+    for (const std::wstring& name : doomed.text) after.erase(FoldCase(name));
+    written = RegKeys::SetRegValue(HKEY_CURRENT_USER, idsKey, kStampName, LayoutStamp(after)) && written;
+    return written ? LayoutWrite::Written : LayoutWrite::Failed;
 }
 
 std::vector<bool> UndoRecord::Keep(const std::vector<SavedIcon>& places) {

@@ -1,8 +1,9 @@
 // The stored layouts: each icon's place by its display text, as layouts have always been kept
 // ("<text>.X", "<text>.Y"), and by its identity where this version knows it, in a subkey "Ids" that
-// readers of the display-text values never see. The identities count only while the display-text
-// values are those written with them: a writer that knows no identities (an earlier version, the
-// list view's way) changes those values and so retires the identities, never misleads by them.
+// readers of the display-text values never see, with a stamp of the display-text values written
+// with them. The identities count only while those values are unchanged: a writer that knows no
+// identities (an earlier version, the list view's way) changes them and so retires the
+// identities, never misleads by them.
 #pragma once
 #include <windows.h>
 
@@ -19,13 +20,18 @@ namespace iv {
 // Stored values by name folded to upper case, as the registry compares them.
 using LayoutValues = std::unordered_map<std::wstring, std::wstring>;
 
-// Whether writing `wanted` would change `stored`: a value missing or different, or, after a read
-// of the whole desktop (`whole`), a stored value that the save would delete.
-bool LayoutDiffers(const LayoutValues& wanted, const LayoutValues& stored, bool whole);
+// Whether writing `wanted` would change `stored`: a value missing or different.
+bool LayoutDiffers(const LayoutValues& wanted, const LayoutValues& stored);
 
 // What ties a layout's identities to its display-text values: a digest of those values (the
 // ".X" and ".Y" ones), whatever else the key holds.
 std::wstring LayoutStamp(const LayoutValues& values);
+
+// Whether this version wrote the layout as it is: every save of this version stamps its
+// display-text values (beside the identities), and a save of an earlier version changes them. A
+// screen without a layout of its own takes an earlier version's layout of its primary monitor's
+// size, never this version's layout of another screen.
+bool WrittenByThisVersion(const std::wstring& key);
 
 // The subkey of a layout (or of its undo or previous layout) that holds its identities.
 std::wstring IdsKey(const std::wstring& layoutKey);
@@ -59,12 +65,24 @@ struct SavedIcon {
     int32_t y = 0;
 };
 
+// Which stored places a save deletes besides writing what it read: none (a read that was not
+// whole), those of the icons that are gone (`gone`, keys of icons seen on the desktop that left),
+// or every one that it did not read (`allNotRead`: a save a person asked for, after a whole read,
+// replaces the layout). A place an icon of this save takes is never deleted.
+struct Deletions {
+    bool allNotRead = false;
+    IconKeySet gone;
+};
+
+enum class LayoutWrite { Unchanged, Written, Failed };
+
 // Writes icons under a layout key: the values that differ from the stored ones first (so that an
-// interrupted save never leaves less than there was), then, after a read of the whole desktop
-// (`whole`), deletes the values of icons that are gone. `withIds`: the icons' identities are
-// known, and are written too. Of two icons with one display text, the later one's place is the
-// text's. The layout it changes is first kept as the previous one. True when it changed anything.
-bool SaveLayout(const std::wstring& key, const std::vector<SavedIcon>& icons, bool whole, bool withIds);
+// interrupted save never leaves less than there was), then deletes what `deletions` allow.
+// `withIds`: the icons' identities are known, and are written too. Of two icons with one display
+// text, the later one's place is the text's. The layout it changes is first kept as the previous
+// one. Failed when some value could not be written or deleted.
+LayoutWrite SaveLayout(const std::wstring& key, const std::vector<SavedIcon>& icons, const Deletions& deletions,
+                       bool withIds);
 
 // The places a restore moves icons from, kept under the undo key before each icon moves: the
 // first one replaces what was kept there, and an icon moved twice keeps its first place.

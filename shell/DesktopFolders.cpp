@@ -27,14 +27,18 @@ std::wstring DesktopFolderPath(bool common) {
     return path;
 }
 
-void DesktopFolderChanges::Begin() {
+void DesktopFolderChanges::Begin(ULONGLONG now) {
+    began_ = now;
     if (!made_) {
         changes_ = WatchDesktopFolders();
         made_ = true;
+        lastChange_ = now;
         return;
     }
     for (const ScopedChange& change : changes_) {
-        if (WaitForSingleObject(change.Get(), 0) != WAIT_TIMEOUT) FindNextChangeNotification(change.Get());
+        if (WaitForSingleObject(change.Get(), 0) == WAIT_TIMEOUT) continue;
+        lastChange_ = now;
+        FindNextChangeNotification(change.Get());
     }
 }
 

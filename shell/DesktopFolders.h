@@ -22,17 +22,26 @@ using ScopedChange = Scoped<HANDLE, nullptr, ChangeCloser>;
 // Whether an entry of either Desktop folder came, went or was renamed during a span: what proves,
 // with a count that held, that a read of the desktop saw the same items from its start to its
 // end. The notifications are made once, on the first span (making them costs more than reading a
-// hundred items), and re-armed by each span's start; a change from before the span that is told
-// only after its start counts as one during it, which costs a careful read and never a wrong one.
+// hundred items), and re-armed by each span's start, which keeps the time of a change told before
+// it: a read right after a change is made carefully, as is the first (nothing is known of what
+// came before the notifications were made).
 class DesktopFolderChanges {
 public:
-    void Begin();
+    // A read is quick only when the folders were quiet this long before it (a burst of changes,
+    // a file dropped just now, is waited out the way the calm saves wait it out).
+    static constexpr ULONGLONG kCalmMs = 2000;
+
+    void Begin(ULONGLONG now = GetTickCount64());
     // False when the folders cannot be watched.
     bool Quiet() const;
+    // Whether no change was told for `ms` before the span began.
+    bool CalmFor(ULONGLONG ms) const { return !changes_.empty() && began_ - lastChange_ >= ms; }
 
 private:
     std::vector<ScopedChange> changes_;
     bool made_ = false;
+    ULONGLONG began_ = 0;
+    ULONGLONG lastChange_ = 0;
 };
 
 class DesktopFolderWatch {

@@ -30,10 +30,12 @@ inline constexpr wchar_t kUnreadableItemName[] = L"取得できませんでし�
 // no desktop holds more; a larger count from the shell is not believed.
 inline constexpr int32_t kMaxDesktopItems = 32767;
 
-// Read: every icon was read. Partial: some icons were left out or carry the unreadable name.
-// Changed: icons came or went during the read. NoListView and Unreadable: nothing was read (no
-// desktop, no answer, or not one icon). Only Read tells that the list is the whole desktop.
-enum class ReadResult { Read, Partial, Changed, NoListView, Unreadable };
+// Read: every icon was read. Partial: the shell refused to tell some icons' names or places (they
+// are left out or carry the unreadable name). Changed: icons came or went during the read. Cut:
+// the read stopped part-way, at a request the shell did not answer in time. NoListView and
+// Unreadable: nothing was read (no desktop, no answer, or not one icon). Only Read tells that the
+// list is the whole desktop.
+enum class ReadResult { Read, Partial, Changed, Cut, NoListView, Unreadable };
 
 // A restore's pass over the desktop. Changed: icons came or went meanwhile (a move may have hit
 // the wrong icon; the pass is done again). Incomplete: some icon was left where it is because the
@@ -50,9 +52,9 @@ class MoveRecord {
 public:
     // The moves are about to start (the pass proved what it read): where the icons stand is kept.
     virtual void BeforeMoves() = 0;
-    // The icon that a move moved was not the one planned (icons shifted since the read): the place
-    // kept for the planned one is no place of its; `moved` is the icon that did move, when known.
-    virtual void MovedAnother(size_t move, const DesktopIcon* moved) = 0;
+    // A move hit another icon than the one planned (icons shifted since the read): the place kept
+    // for the planned one is no place it left.
+    virtual void Forget(size_t move) = 0;
 
 protected:
     ~MoveRecord() = default;

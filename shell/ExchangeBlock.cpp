@@ -30,6 +30,33 @@ bool TextInSlot(const ItemRecordLayout& layout, const uint8_t* slot, uint64_t sl
     return true;
 }
 
+// A block below 2 GiB in a 64-bit shell's process, for a 32-bit Iconvale. The system's own choice
+// may lie above 4 GiB, and the 32-bit answer then names a cut address (measured under Wine 8:
+// reported as success, the real block lost in the shell's process); so the block is asked for
+// at a free place found below 2 GiB, and taken only when it is there as asked.
+void* AllocateLow(HANDLE process, size_t bytes) {
+    constexpr uint64_t kGranularity = 0x10000;
+    constexpr uint64_t kLimit = 0x80000000u;
+    MEMORY_BASIC_INFORMATION region = {};
+    for (uint64_t at = kGranularity; at < kLimit;) {
+        void* const query = reinterpret_cast<void*>(static_cast<uintptr_t>(at));
+        if (VirtualQueryEx(process, query, &region, sizeof region) != sizeof region) break;
+        const uint64_t base = reinterpret_cast<uintptr_t>(region.BaseAddress);
+        // A region reaching past 4 GiB has a size that 32 bits cannot tell: below the limit it is
+        // taken to reach the limit.
+        uint64_t end = base + region.RegionSize;
+        if (end <= at || end > kLimit) end = kLimit;
+        const uint64_t start = (std::max(base, at) + kGranularity - 1) & ~(kGranularity - 1);
+        if (region.State == MEM_FREE && start + bytes <= end) {
+            void* wanted = reinterpret_cast<void*>(static_cast<uintptr_t>(start));
+            void* block = VirtualAllocEx(process, wanted, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+            if (block == wanted) return block;
+        }
+        at = end;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::vector<uint8_t> BuildItemTextRequest(const ItemRecordLayout& layout, int32_t index, uint64_t blockAddress) {
@@ -69,7 +96,7 @@ bool ShellIs64Bit(bool self64, bool selfWow64, bool shellWow64) {
 }
 
 bool BlockAddressFits(uint64_t address, uint64_t bytes, bool shell64, bool self64) {
-    const uint64_t limit = shell64 && self64 ? UINT64_MAX : UINT32_MAX;
+    const uint64_t limit = self64 ? (shell64 ? UINT64_MAX : UINT32_MAX) : (shell64 ? 0x80000000u : UINT32_MAX);
     return address != 0 && bytes <= limit && address <= limit - bytes;
 }
 
@@ -80,8 +107,10 @@ ExchangeBlock::ExchangeBlock(ShellSession& session, HWND listView, uint32_t slot
     constexpr bool self64 = sizeof(void*) == 8;
     if (!session.Family().winNT) {
         // On the 9x family a view of a shared mapping lies at the same address in every process.
-        mapping_ =
-            CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kShareMemoryBytes, kShareMemoryName);
+        // While the named one is set aside, a block takes pages of its own under no name.
+        shareMemory_ = !session.ShareMemoryOwed();
+        mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kShareMemoryBytes,
+                                      shareMemory_ ? kShareMemoryName : nullptr);
         if (!mapping_) return;
         view_ = MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, 0);
         if (!view_) return;
@@ -92,14 +121,16 @@ ExchangeBlock::ExchangeBlock(ShellSession& session, HWND listView, uint32_t slot
     }
     DWORD pid = 0;
     GetWindowThreadProcessId(listView, &pid);
-    process_ = OpenProcess(
-        PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE,
-        FALSE, pid);
+    // A 32-bit Iconvale looks for a free place in a 64-bit shell's memory (VirtualQueryEx).
+    const DWORD query = self64 ? PROCESS_QUERY_LIMITED_INFORMATION : PROCESS_QUERY_INFORMATION;
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | query | SYNCHRONIZE, FALSE, pid);
     if (!process_) return;
     const bool shell64 = ShellIs64Bit(self64, IsWow64(GetCurrentProcess()), IsWow64(process_));
     layout_ = shell64 ? &kItemRecord64 : &kItemRecord32;
     const size_t bytes = static_cast<size_t>(slots_) * SlotBytes(*layout_);
-    void* block = VirtualAllocEx(process_, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    void* block = self64 || !shell64
+                      ? VirtualAllocEx(process_, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                      : AllocateLow(process_, bytes);
     if (!block) return;
     const uint64_t address = reinterpret_cast<uintptr_t>(block);
     if (!BlockAddressFits(address, bytes, shell64, self64)) {
@@ -128,6 +159,7 @@ void ExchangeBlock::SetAside(std::unique_ptr<RequestCompletion> completion) {
     block.address = std::exchange(address_, 0);
     block.mapping = std::exchange(mapping_, nullptr);
     block.view = std::exchange(view_, nullptr);
+    block.shareMemory = shareMemory_;
     session_.SetAside(std::move(block));
 }
 

@@ -47,8 +47,9 @@ LPARAM PackItemPosition(int16_t x, int16_t y);
 bool ShellIs64Bit(bool self64, bool selfWow64, bool shellWow64);
 
 // Whether a block of `bytes` at this address can be named to the shell: all of it must fit the
-// shell's pointers (a 32-bit shell) and the message's parameter (a 32-bit Iconvale on 64-bit
-// Windows).
+// shell's pointers (a 32-bit shell) and arrive whole as the message's parameter. A 32-bit
+// Iconvale's lParam reaches a 64-bit shell sign-extended (measured under Wine 8, and so on
+// Windows), so there the block must lie below 2 GiB.
 bool BlockAddressFits(uint64_t address, uint64_t bytes, bool shell64, bool self64);
 
 // A block holds slots, one for each item a batch reads: the item record, its text area, and the
@@ -105,6 +106,7 @@ private:
     HANDLE process_ = nullptr;
     HANDLE mapping_ = nullptr;
     void* view_ = nullptr;
+    bool shareMemory_ = false;
     uint64_t address_ = 0;
     uint32_t slots_ = 1;
     const ItemRecordLayout* layout_ = &kItemRecord32;

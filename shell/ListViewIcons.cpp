@@ -68,6 +68,7 @@ ReadResult ReadItems(ShellSession& session, ExchangeBlock& block, HWND listView,
         return whole ? ReadResult::Read : ReadResult::Unreadable;
     }
     if (whole) return ReadResult::Read;
+    if (!answered) return ReadResult::Cut;
     return changed ? ReadResult::Changed : ReadResult::Partial;
 }
 
@@ -122,8 +123,10 @@ ReadResult ListViewIcons::ReadAll(std::vector<DesktopIcon>& icons, int32_t& item
     const int32_t count = block.Ok() ? GetItemCount(session_, listView_) : -1;
     if (count < 0) return ReadResult::Unreadable;
     itemCount = count;
-    const ReadResult quick = ReadItems(session_, block, listView_, count, false, icons);
-    if (quick != ReadResult::Changed && folders.Quiet()) return quick;
+    if (folders.CalmFor(DesktopFolderChanges::kCalmMs)) {
+        const ReadResult quick = ReadItems(session_, block, listView_, count, false, icons);
+        if (quick != ReadResult::Changed && folders.Quiet()) return quick;
+    }
     // Items may have come or gone: what the batches paired may be wrong, so the whole desktop
     // again, as it is now, or nothing.
     const int32_t now = block.Ok() ? GetItemCount(session_, listView_) : -1;
@@ -137,7 +140,11 @@ ReadResult ListViewIcons::ReadAll(std::vector<DesktopIcon>& icons, int32_t& item
 
 Pass ListViewIcons::ReadPass(std::vector<DesktopIcon>& icons, bool careful) {
     icons.clear();
-    session_.FolderChanges().Begin();
+    DesktopFolderChanges& folders = session_.FolderChanges();
+    folders.Begin();
+    // Right after a change of the Desktop folders nothing proves a quick pass.
+    careful = careful || !folders.CalmFor(DesktopFolderChanges::kCalmMs);
+    passCareful_ = careful;
     passCount_ = GetItemCount(session_, listView_);
     if (passCount_ < 0) return Pass::Failed;
     bool incomplete = false;
@@ -192,44 +199,71 @@ bool ListViewIcons::Unchanged() {
 
 Pass ListViewIcons::Move(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves, bool careful,
                          MoveRecord& record) {
+    careful = careful || passCareful_;
     // What the batches paired may be wrong once items came or went: a careful pass reads again.
     if (!careful && !Unchanged()) return Pass::Changed;
     record.BeforeMoves();
-    std::optional<HeldRedraw> quiet;
-    if (!moves.empty()) quiet.emplace(listView_);
-    const Pass moved = MoveEach(icons, moves, careful, record);
+    const Pass moved = careful ? MoveCarefully(icons, moves, record) : MoveQuickly(icons, moves);
     if (moved == Pass::Failed || moved == Pass::Changed) return moved;
-    // Checked while the list view still paints nothing: a request after its painting came back
-    // would wait for the whole desktop's repaint.
     if (careful ? GetItemCount(session_, listView_) != passCount_ : !Unchanged()) return Pass::Changed;
     return moved;
 }
 
-Pass ListViewIcons::MoveEach(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves, bool careful,
-                             MoveRecord& record) {
+Pass ListViewIcons::MoveQuickly(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves) {
+    for (size_t first = 0; first < moves.size(); first += kMovesPerRun) {
+        {
+            // The painting is held only while moves are queued, never across a wait: a program
+            // ended at any moment leaves the desktop painting.
+            const HeldRedraw quiet(listView_);
+            for (size_t m = first; m < std::min(moves.size(), first + kMovesPerRun); ++m) {
+                const IconMove& move = moves[m];
+                if (!QueueItemPosition(listView_, icons[move.icon].index, RoundToInt16(move.to.x),
+                                       RoundToInt16(move.to.y))) {
+                    return Pass::Incomplete;
+                }
+            }
+        }
+        if (!session_.Responds(listView_)) return Pass::Incomplete;
+    }
+    return Pass::Done;
+}
+
+Pass ListViewIcons::MoveCarefully(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves,
+                                  MoveRecord& record) {
+    // Where each icon read stands as far as this pass knows.
+    std::vector<POINT> now;
+    for (const DesktopIcon& icon : icons) now.push_back(icon.at);
+    const auto nameAt = [this](int32_t index, std::wstring& text) {
+        ExchangeBlock* block = Block();
+        return block ? GetItemText(*block, index, text) : Answer::NoAnswer;
+    };
     bool incomplete = false;
     for (size_t m = 0; m < moves.size(); ++m) {
         const DesktopIcon& icon = icons[moves[m].icon];
-        const int16_t x = RoundToInt16(moves[m].to.x);
-        const int16_t y = RoundToInt16(moves[m].to.y);
-        if (!careful) {
-            if (!QueueItemPosition(listView_, icon.index, x, y)) return Pass::Incomplete;
-            if ((m + 1) % kMovesPerRun == 0 && !session_.Responds(listView_)) return Pass::Incomplete;
-            continue;
-        }
-        if (!SetItemPosition(session_, listView_, icon.index, x, y)) {
+        // Before the move, the icon at its index is still the one read there; after it, too.
+        std::wstring there;
+        Answer check = nameAt(icon.index, there);
+        if (check == Answer::NoAnswer) return Block() ? Pass::Incomplete : Pass::Failed;
+        if (check != Answer::Done || there != icon.text) return Pass::Changed;
+        if (!SetItemPosition(session_, listView_, icon.index, RoundToInt16(moves[m].to.x),
+                             RoundToInt16(moves[m].to.y))) {
             incomplete = true;
             continue;
         }
-        // Whether the moved icon was the one named: the name at its index is still the one read.
-        std::wstring there;
-        ExchangeBlock* block = Block();
-        const Answer check = block ? GetItemText(*block, icon.index, there) : Answer::NoAnswer;
+        now[moves[m].icon] = moves[m].to;
+        check = nameAt(icon.index, there);
         if (check == Answer::Done && there == icon.text) continue;
         if (check == Answer::NoAnswer && !Block()) return Pass::Failed;
-        const auto other =
-            std::find_if(icons.begin(), icons.end(), [&](const DesktopIcon& i) { return i.text == there; });
-        record.MovedAnother(m, check == Answer::Done && other != icons.end() ? &*other : nullptr);
+        // Icons shifted between the check and the move, and the move hit another icon: that one
+        // goes back where it stood, when this pass read it; the place kept for the planned one is
+        // no place it left.
+        const auto named = [&](const DesktopIcon& i) { return i.text == there; };
+        const auto other = std::find_if(icons.begin(), icons.end(), named);
+        if (check == Answer::Done && other != icons.end() && std::count_if(icons.begin(), icons.end(), named) == 1) {
+            const POINT back = now[static_cast<size_t>(other - icons.begin())];
+            SetItemPosition(session_, listView_, icon.index, RoundToInt16(back.x), RoundToInt16(back.y));
+        }
+        record.Forget(m);
         return Pass::Changed;
     }
     return incomplete ? Pass::Incomplete : Pass::Done;

@@ -26,8 +26,9 @@ public:
     Pass ReadPass(std::vector<DesktopIcon>& icons, bool careful) override;
     IconGeometry Geometry(const std::vector<DesktopIcon>& icons) override;
     // Quick: the moves go without a wait for each answer while the painting is held, proved before
-    // and after by the count and the Desktop folders. Careful: one move at a time, and the name at
-    // its index read again after it (another name there means the icons shifted since the read).
+    // and after by the count and the Desktop folders. Careful: one move at a time, the name at its
+    // index read before and after it (another name there means the icons shifted since the read,
+    // and an icon the move hit instead goes back).
     Pass Move(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves, bool careful,
               MoveRecord& record) override;
 
@@ -36,14 +37,15 @@ private:
     // does not keep the others where they are); null once the shell let too many requests go.
     ExchangeBlock* Block();
     bool Unchanged();
-    Pass MoveEach(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves, bool careful,
-                  MoveRecord& record);
+    Pass MoveQuickly(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves);
+    Pass MoveCarefully(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves, MoveRecord& record);
 
     ShellSession& session_;
     HWND listView_;
     std::optional<ExchangeBlock> block_;
     int reopened_ = 0;
     int32_t passCount_ = -1;
+    bool passCareful_ = false;
 };
 
 // The list view's way to every icon of the desktop found now (ListViewIcons::ReadAll).

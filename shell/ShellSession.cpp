@@ -137,6 +137,7 @@ void FreeBlock(SetAsideBlock& block) {
 ShellSession::ShellSession(WindowsFamily family) : family_(family) {}
 
 ShellSession::~ShellSession() {
+    FreeCompletedBlocks();
     for (SetAsideBlock& block : aside_) {
         if (block.process) CloseHandle(block.process);
         if (block.view) UnmapViewOfFile(block.view);
@@ -244,6 +245,7 @@ void ShellSession::FreeCompletedBlocks() {
 }
 
 bool ShellSession::WaitForSetAsideBlocks(UINT timeoutMs) {
+    InFlight wait(*this);
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     for (;;) {
         FreeCompletedBlocks();

@@ -40,6 +40,7 @@ struct SetAsideBlock {
     uint64_t address = 0;
     HANDLE mapping = nullptr;  // 9x: the mapping and its view, kept until the program ends
     void* view = nullptr;
+    bool shareMemory = false;  // 9x: the mapping is the named one every block opens
 };
 
 class HeaderWorker;
@@ -71,6 +72,18 @@ public:
     // until `event` is set: true then; false once the shell has let `limitMs` pass since
     // `lastAnswer` without answering.
     bool WaitForShell(HANDLE event, const std::atomic<ULONGLONG>& lastAnswer, UINT limitMs = kShellTimeoutMs);
+    // Whether a restore is moving icons (it counts itself in while it runs, on any path out).
+    bool InRestore() const { return restores_ > 0; }
+    class RestoreScope {
+    public:
+        explicit RestoreScope(ShellSession& session) : session_(session) { ++session_.restores_; }
+        ~RestoreScope() { --session_.restores_; }
+        RestoreScope(const RestoreScope&) = delete;
+        RestoreScope& operator=(const RestoreScope&) = delete;
+
+    private:
+        ShellSession& session_;
+    };
     // Whether a request is waiting for the shell's answer. Messages that other threads send arrive
     // inside that wait: what they would start (a menu, a switch, an exit) must wait until it is
     // over.
@@ -104,6 +117,14 @@ public:
     bool WaitForSetAsideBlocks(UINT timeoutMs);
     // Blocks set aside and not yet freed.
     size_t SetAsideCount() const { return aside_.size(); }
+    // Whether the named shared mapping is set aside: a block opened meanwhile must not share its
+    // pages, into which a late answer may still write.
+    bool ShareMemoryOwed() const {
+        for (const SetAsideBlock& block : aside_) {
+            if (block.shareMemory) return true;
+        }
+        return false;
+    }
 
     // What the program has seen of the screen; saves ask it whether they may write.
     ScreenSettle& Screen() { return screen_; }
@@ -127,6 +148,7 @@ private:
 
     WindowsFamily family_;
     int requestsInFlight_ = 0;
+    int restores_ = 0;
     STYLESTRUCT styleChange_ = {};
     std::vector<SetAsideBlock> aside_;
     ScreenSettle screen_;

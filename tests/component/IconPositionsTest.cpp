@@ -220,17 +220,19 @@ TEST_F(IconPositionsTest, ASaveWithoutADesktopLeavesTheStoreAlone) {
 TEST_F(IconPositionsTest, IdentitiesAreKeptBesideTheTextsAndRetiredByAWriterThatKnowsNone) {
     const std::vector<SavedIcon> icons = {{L"same", L"Desktop\\same.txt", 10, 20},
                                           {L"same", L"Desktop\\same.bat", 30, 40}};
-    ASSERT_TRUE(SaveLayout(key_, icons, true, true));
+    const Deletions replace = {true, {}};
+    ASSERT_EQ(SaveLayout(key_, icons, replace, true), LayoutWrite::Written);
     EXPECT_EQ(ValueNames(key_).size(), 2u);  // "same.X", "same.Y": the later icon's, as always
     EXPECT_EQ(ReadString(key_, L"same.X"), L"30");
     StoredLayout layout = ReadStoredLayout(key_);
     ASSERT_EQ(layout.byId.size(), 2u);
     EXPECT_EQ(layout.byId[L"DESKTOP\\SAME.TXT"].place.x, 10);
     EXPECT_EQ(layout.byId[L"DESKTOP\\SAME.BAT"].text, L"SAME");
-    EXPECT_FALSE(SaveLayout(key_, icons, true, true));  // nothing changes: nothing written
+    EXPECT_EQ(SaveLayout(key_, icons, replace, true), LayoutWrite::Unchanged);
 
     // A save that moves one: the layout before it is the previous one, identities and all.
-    ASSERT_TRUE(SaveLayout(key_, {icons[0], {L"same", L"Desktop\\same.bat", 50, 60}}, true, true));
+    ASSERT_EQ(SaveLayout(key_, {icons[0], {L"same", L"Desktop\\same.bat", 50, 60}}, replace, true),
+              LayoutWrite::Written);
     EXPECT_EQ(ReadStoredLayout(PreviousLayoutKey(key_)).byId[L"DESKTOP\\SAME.BAT"].place.x, 30);
     EXPECT_EQ(ReadStoredLayout(key_).byId[L"DESKTOP\\SAME.BAT"].place.x, 50);
 
@@ -239,8 +241,19 @@ TEST_F(IconPositionsTest, IdentitiesAreKeptBesideTheTextsAndRetiredByAWriterThat
     WriteString(key_, L"same.X", L"70");
     EXPECT_TRUE(ReadStoredLayout(key_).byId.empty());
     EXPECT_EQ(ReadStoredLayout(key_).byText[L"SAME"].x, 70);
-    ASSERT_TRUE(SaveLayout(key_, icons, false, true));
+    ASSERT_EQ(SaveLayout(key_, icons, {}, true), LayoutWrite::Written);
     EXPECT_EQ(ReadStoredLayout(key_).byId.size(), 2u);
+
+    // An automatic save deletes the place only of an icon it saw go, never of one not there yet.
+    WriteString(key_, L"Late.X", L"1");
+    WriteString(key_, L"Late.Y", L"1");
+    WriteString(key_, L"Left.X", L"2");
+    WriteString(key_, L"Left.Y", L"2");
+    ASSERT_EQ(SaveLayout(key_, icons, {false, {IconKey(L"Left", L""), IconKey(L"x", L"Desktop\\same.txt")}}, true),
+              LayoutWrite::Written);
+    EXPECT_EQ(ReadString(key_, L"Late.X"), L"1");
+    EXPECT_EQ(ReadString(key_, L"Left.X"), L"<absent>");
+    EXPECT_EQ(ReadStoredLayout(key_).byId.size(), 2u) << "an icon read is never gone";
 
     UndoRecord undo(UndoKey(key_));
     undo.Keep(icons);

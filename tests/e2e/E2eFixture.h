@@ -33,6 +33,9 @@ protected:
     // switch (and any restore), then the paint in which the list view lays its icons out again
     // (the stand-in must log paints).
     void StartIconvaleAndWait();
+    // Waits out the settle of the desktop Iconvale started on (its count held a second, which
+    // nothing outside sees): before it, no save of Iconvale's own writes.
+    void WaitForSettle() const { testing_support::PumpMessages(2000); }
     // Closes the stand-in as a user would and returns its exit code (3: it caught a fault).
     DWORD StopStandIn();
     // Whether the stand-in's log has a line.

@@ -53,6 +53,7 @@ TEST_F(IconPositionsTest, SavedAtExitInLargeIconsAndPutBackAtTheNextStart) {
     WriteString(kSettingsKey, L"Icon Position", L"11");
     StartDesktop();
     StartIconvaleAndWait();
+    WaitForSettle();
     Move(0, 300, 200);
     Move(1, 420, 260);
     const POINT data = Position(2);
@@ -109,6 +110,7 @@ TEST_F(IconPositionsTest, OnlyRestoreOrOnlySaveAsTheSettingSays) {
 
     WriteString(kSettingsKey, L"Icon Position", L"01");
     StartIconvaleAndWait();
+    WaitForSettle();
     EXPECT_FALSE(RestoredAny());
     Move(0, 60, 70);
     Exit();
@@ -140,24 +142,8 @@ TEST_F(IconPositionsTest, ADesktopThatFillsAtLogOnKeepsEveryStoredPlace) {
 // Every save and restore reserves a block in the shell's process: none may stay behind.
 TEST_F(IconPositionsTest, ManySavesAndRestoresLeaveNothingInTheShell) {
     StartStandIn({L"--scripted", L"--items=30"});
-    // Separate allocations of committed private memory in the shell's process: a block left
-    // behind is one more each time (the heap grows within few, large ones).
-    auto committed = [&] {
-        SIZE_T allocations = 0;
-        const void* lastBase = nullptr;
-        MEMORY_BASIC_INFORMATION info = {};
-        for (uintptr_t at = 0;
-             VirtualQueryEx(standin_.Handle(), reinterpret_cast<const void*>(at), &info, sizeof info) == sizeof info;) {
-            if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE && info.AllocationBase != lastBase) {
-                ++allocations;
-                lastBase = info.AllocationBase;
-            }
-            const uintptr_t next = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
-            if (next <= at) break;  // the end of what this process can address
-            at = next;
-        }
-        return allocations;
-    };
+    // A block left behind is one more allocation each time (the heap grows within few, large ones).
+    const auto committed = [&] { return CommittedAllocations(standin_.Handle()); };
     iv::ShellSession session;
     for (int i = 0; i < 20; ++i) {
         iv::SaveIconPositions(session);

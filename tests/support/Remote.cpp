@@ -40,4 +40,21 @@ bool RemoteItemPosition(HWND listView, int index, POINT& point) {
     return SendWithRemoteBlock(listView, LVM_GETITEMPOSITION, static_cast<WPARAM>(index), &point, sizeof point);
 }
 
+size_t CommittedAllocations(HANDLE process) {
+    size_t allocations = 0;
+    const void* lastBase = nullptr;
+    MEMORY_BASIC_INFORMATION info = {};
+    for (uintptr_t at = 0;
+         VirtualQueryEx(process, reinterpret_cast<const void*>(at), &info, sizeof info) == sizeof info;) {
+        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE && info.AllocationBase != lastBase) {
+            ++allocations;
+            lastBase = info.AllocationBase;
+        }
+        const uintptr_t next = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
+        if (next <= at) break;  // the end of what this process can address
+        at = next;
+    }
+    return allocations;
+}
+
 }  // namespace testing_support

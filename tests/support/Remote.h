@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
+
 namespace testing_support {
 
 // The rectangle of toolbar button `index` (position in the toolbar) in another process.
@@ -12,5 +14,8 @@ bool RemoteItemRect(HWND listView, int index, RECT& rect);
 
 // The position of list-view item `index` in another process.
 bool RemoteItemPosition(HWND listView, int index, POINT& point);
+
+// Separate allocations of committed private memory in a process.
+size_t CommittedAllocations(HANDLE process);
 
 }  // namespace testing_support

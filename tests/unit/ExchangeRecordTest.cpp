@@ -81,7 +81,12 @@ TEST(BlockAddressFits, TheShellsPointersAndTheMessagesParameter) {
     EXPECT_TRUE(BlockAddressFits(kLow, kBatch, false, false));
     EXPECT_TRUE(BlockAddressFits(kLow, kBatch, true, true));
     EXPECT_TRUE(BlockAddressFits(kHigh, kBatch, true, true));
-    EXPECT_FALSE(BlockAddressFits(kHigh, 1, true, false));               // x86 on 64-bit Windows: lParam is 32 bits
+    EXPECT_FALSE(BlockAddressFits(kHigh, 1, true, false));  // x86 on 64-bit Windows: lParam is 32 bits
+    // ... and it reaches a 64-bit window sign-extended (as Wine 8 and Windows do): 0x80000000 and
+    // above arrive as 0xFFFFFFFF8xxxxxxx.
+    EXPECT_TRUE(BlockAddressFits(0x7FFF0000, 0x10000, true, false));
+    EXPECT_FALSE(BlockAddressFits(0x7FFF0000, 0x10001, true, false));
+    EXPECT_FALSE(BlockAddressFits(0x9ABC0000, 1, true, false));
     EXPECT_FALSE(BlockAddressFits(kHigh, 1, false, true));               // a 32-bit shell's pointers
     EXPECT_TRUE(BlockAddressFits(0xFFFFFF00, 0xFF, false, true));        // ends just under 4 GB
     EXPECT_FALSE(BlockAddressFits(0xFFFFFF00, 0x100, false, true));      // the last slot would pass 4 GB

@@ -1,11 +1,13 @@
 // The rules of layouts: the settle of a change of the screen, the layout keys, who an icon is,
-// where a restore puts each icon, and the comparison that spares the calm save a write.
+// where a restore puts each icon, the comparison that spares the calm save a write, and what the
+// keeper may do to a layout by itself.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <utility>
 #include <vector>
 
+#include "desktop/KeeperRules.h"
 #include "layouts/Identity.h"
 #include "layouts/LayoutKeys.h"
 #include "layouts/LayoutStore.h"
@@ -58,13 +60,11 @@ TEST(ShiftIntoViewTest, NearestPlaceWithTheWholeItemInside) {
     EXPECT_EQ(shift({500, 0, 1400, 70}), std::pair(-500L, 0L));  // wider than the client: its start shows
 }
 
-TEST(LayoutDiffersTest, WholeReadComparesEverythingPartialOnlyWhatWasRead) {
+TEST(LayoutDiffersTest, AValueMissingOrDifferentIsAChangeAValueNotWantedIsNone) {
     const LayoutValues stored = {{L"A.X", L"10"}, {L"A.Y", L"20"}, {L"GONE.X", L"1"}, {L"GONE.Y", L"2"}};
-    const LayoutValues wanted = {{L"A.X", L"10"}, {L"A.Y", L"20"}};
-    EXPECT_TRUE(LayoutDiffers(wanted, stored, true));
-    EXPECT_FALSE(LayoutDiffers(wanted, stored, false));
-    EXPECT_TRUE(LayoutDiffers({{L"A.X", L"11"}}, stored, false));
-    EXPECT_TRUE(LayoutDiffers({{L"B.X", L"10"}}, stored, false));
+    EXPECT_FALSE(LayoutDiffers({{L"A.X", L"10"}, {L"A.Y", L"20"}}, stored));
+    EXPECT_TRUE(LayoutDiffers({{L"A.X", L"11"}}, stored));
+    EXPECT_TRUE(LayoutDiffers({{L"B.X", L"10"}}, stored));
 }
 
 // Monitors by their rectangles; the work area is the area less a taskbar of 40 pixels at its foot.
@@ -97,6 +97,24 @@ TEST(LayoutKeyTest, OneMonitorAtTheUsualScaleKeepsItsOldKeyAndEveryOtherScreenNa
           L"1024*768 144", L"Undo", L"Previous", L"0*768", L"1024*768+800*600"}) {
         EXPECT_FALSE(DecodeLayoutKeyName(name)) << testing::PrintToString(std::wstring(name));
     }
+}
+
+// A dozen monitors name a key longer than the registry takes: the name keeps the monitors that fit
+// and a digest of all, the same for the same screen and another for another.
+TEST(LayoutKeyTest, ANameTooLongForTheRegistryIsShortenedUniquelyAndStillDecodes) {
+    std::vector<RECT> areas;
+    for (LONG i = 0; i < 14; ++i) areas.push_back({i * 1920 - 3840, -1080, i * 1920 - 1920, 0});
+    const std::wstring name = LayoutKeyName(Monitors(areas, 144));
+    EXPECT_LE(name.size(), kLongestKeyName);
+    EXPECT_EQ(name, LayoutKeyName(Monitors(areas, 144)));
+    areas.back().right += 1;
+    EXPECT_NE(name, LayoutKeyName(Monitors(areas, 144)));
+    const auto decoded = DecodeLayoutKeyName(name);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->dpi, 144u);
+    EXPECT_GE(decoded->monitors.size(), 10u);
+    EXPECT_EQ(decoded->monitors[0].area.left, -3840);
+    EXPECT_FALSE(DecodeLayoutKeyName(L"1024*768@0,0+#1234 144dpi"));
 }
 
 TEST(LayoutKeyTest, MonitorsAreReadPerMonitorAwareWhereTheSystemOffersIt) {
@@ -257,6 +275,43 @@ TEST(PlanRestoreTest, CountsWhatWouldMoveWhatStandsWhatHasNoPlaceAndWhatNoIconTa
     EXPECT_EQ(plan.placeUnknown, 1u);  // GONE: stored, but the shell did not say where it stands
     EXPECT_EQ(plan.unclaimed, 1u);     // LOST; Left's place is taken by an icon left where it is
     EXPECT_EQ(Targets(icons, plan)[4], std::pair(10L, 250L));
+}
+
+// What the keeper may do by itself, by phase: a save writes only an arrangement that is the user's,
+// and deletes only places of icons it saw go; what is due runs only while its option is still on.
+TEST(KeeperRulesTest, EachAutomaticActionInEachPhase) {
+    using enum DesktopPhase;
+    using enum KeeperAction;
+    struct Row {
+        KeeperAction action;
+        KeeperMoment at;
+        bool runs;
+    };
+    const Row rows[] = {
+        {ExitSave, {Owned, true, true, true, false}, true},
+        {CalmSave, {Owned, true, true, true, false}, true},
+        {ExitSave, {Settling, true, true, true, false}, false},   // the desktop still fills
+        {ExitSave, {Restoring, true, true, true, false}, false},  // the start's restore not done
+        {ExitSave, {Placing, true, true, true, false}, false},    // late icons not yet placed
+        {ExitSave, {Foreign, true, true, true, false}, false},    // a restore was dropped
+        {ExitSave, {Owned, true, true, true, true}, false},       // the session ends inside a restore
+        {CalmSave, {Owned, false, true, true, false}, false},     // the work area alone changed
+        {CalmSave, {Owned, true, true, false, false}, false},     // small icons: no layout to keep
+        {Restore, {Restoring, true, true, true, false}, true},
+        {Restore, {Restoring, true, false, true, false}, false},  // the option turned off meanwhile
+        {Restore, {Restoring, true, true, false, false}, false},  // no icon view any more
+        {Restore, {Owned, true, true, true, false}, false},
+        {PlaceNew, {Placing, true, true, true, false}, true},
+        {PlaceNew, {Placing, false, true, true, false}, false},
+    };
+    for (const Row& row : rows) {
+        const KeeperPermission permission = Permitted(row.action, row.at);
+        EXPECT_EQ(permission.runs, row.runs)
+            << static_cast<int>(row.action) << " in " << static_cast<int>(row.at.phase);
+        const bool save = row.action == CalmSave || row.action == ExitSave;
+        EXPECT_EQ(permission.writes, save && row.runs);
+        EXPECT_EQ(permission.deletes, save && row.runs);
+    }
 }
 
 }  // namespace
