@@ -146,6 +146,15 @@ TEST(PlaceRestoredIconsTest, EveryIconLandsWhollyOnTheNearestMonitor) {
     EXPECT_EQ(placed[2].x, 0);
     EXPECT_EQ(placed[2].y, 0);
     EXPECT_EQ(placed[3].x, 100);  // already on screen: where it was stored
+    // An icon that shows wholly is never moved, however near the edge; one that does not is moved
+    // only as far as its own rectangle needs.
+    const ScreenShape one = Monitors({{0, 0, 1024, 768}});
+    for (const auto& [want, got] :
+         {std::pair(POINT{880, 620}, POINT{880, 620}), std::pair(POINT{992, 696}, POINT{992, 696}),
+          std::pair(POINT{993, 697}, POINT{992, 696})}) {
+        const POINT at = Place({want}, one)[0];
+        EXPECT_EQ(std::pair(at.x, at.y), std::pair(got.x, got.y)) << want.x << "," << want.y;
+    }
 
     // Stacked with a negative origin, and two monitors with a gap between them.
     const ScreenShape stacked = Monitors({{0, -1024, 1280, 0}, {0, 0, 1920, 1080}});
