@@ -116,10 +116,12 @@ struct Desktop::Impl {
     }
 
     // Logs even while quiet: for what happens to the stand-in, not what it is asked.
-    void Append(std::wstring line) {
+    void Append(std::wstring line) { Append(std::vector<std::wstring>{std::move(line)}); }
+    // Several lines at once, as one write to the log file.
+    void Append(std::vector<std::wstring> lines) {
         std::lock_guard<std::mutex> lock(logMutex);
-        if (!options.logPath.empty()) detail::AppendUtf8Line(options.logPath, line);
-        if (options.keepLog) log.push_back(std::move(line));
+        if (!options.logPath.empty()) detail::AppendUtf8Lines(options.logPath, lines);
+        if (options.keepLog) log.insert(log.end(), lines.begin(), lines.end());
     }
 
     struct Quiet {

@@ -38,23 +38,31 @@ void ItemIndex::Build(HWND list) {
     indexes_.clear();
     const int count = ListView_GetItemCount(list);
     indexes_.reserve(static_cast<size_t>(count));
+    texts_.assign(static_cast<size_t>(count), std::nullopt);
     for (int i = 0; i < count; ++i) {
         if (PCUITEMID_CHILD item = ItemIdList(list, i)) indexes_.emplace(IdListBytes(item), i);
     }
     built_ = true;
 }
 
+const std::wstring& ItemIndex::Text(HWND list, int index) {
+    static const std::wstring none;
+    if (!built_) Build(list);
+    if (index < 0 || static_cast<size_t>(index) >= texts_.size()) return none;
+    std::optional<std::wstring>& text = texts_[static_cast<size_t>(index)];
+    if (!text) {
+        wchar_t answer[MAX_PATH] = {};
+        ListView_GetItemText(list, index, 0, answer, MAX_PATH);
+        text = answer;
+    }
+    return *text;
+}
+
 int ItemIndex::Find(HWND list, const std::string& bytes) {
     if (list == nullptr || bytes.empty()) return -1;
-    for (int pass = 0; pass < 2; ++pass) {
-        if (!built_ || pass > 0) Build(list);
-        const auto found = indexes_.find(bytes);
-        if (found == indexes_.end()) return -1;
-        PCUITEMID_CHILD item = ItemIdList(list, found->second);
-        if (item != nullptr && ILGetSize(item) == bytes.size() && memcmp(item, bytes.data(), bytes.size()) == 0)
-            return found->second;
-    }
-    return -1;
+    if (!built_) Build(list);
+    const auto found = indexes_.find(bytes);
+    return found != indexes_.end() ? found->second : -1;
 }
 
 namespace {
@@ -468,7 +476,7 @@ public:
             SendMessageW(list, WM_SETREDRAW, TRUE, 0);
             InvalidateRect(list, nullptr, TRUE);
         }
-        for (std::wstring& line : lines) desktop.Append(std::move(line));
+        desktop.Append(std::move(lines));
         return S_OK;
     }
 

@@ -12,8 +12,10 @@
 #include <shtypes.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "StandIn.h"
 
@@ -22,18 +24,22 @@ namespace standin::detail {
 // The bytes of an item ID list, up to and including its terminator.
 std::string IdListBytes(PCUIDLIST_RELATIVE list);
 
-// The list view's items by the bytes of their item ID lists, built again when items came or went
-// (Invalidate) or an index no longer holds its item (the view sorted them).
+// The list view's items by the bytes of their item ID lists, built again after items came, went or
+// were sorted or changed (Invalidate).
 class ItemIndex {
 public:
     void Invalidate() { built_ = false; }
     // The index of the item whose list has these bytes, or -1. The list view must not log the
     // requests (Desktop::Impl::Quiet).
     int Find(HWND list, const std::string& bytes);
+    // The item's text, asked of the list view once per build: a shell view answers it by callback,
+    // from the item's display name, at a cost many times that of any other request.
+    const std::wstring& Text(HWND list, int index);
 
 private:
     void Build(HWND list);
     std::unordered_map<std::string, int> indexes_;
+    std::vector<std::optional<std::wstring>> texts_;
     bool built_ = false;
 };
 

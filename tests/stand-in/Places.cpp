@@ -17,9 +17,7 @@ std::string Desktop::Impl::IdListOf(int index) {
 
 std::wstring Desktop::Impl::TextOf(int index) {
     const Quiet quietly(*this);
-    wchar_t text[MAX_PATH] = {};
-    ListView_GetItemText(listView, index, 0, text, MAX_PATH);
-    return text;
+    return itemIndex.Text(listView, index);
 }
 
 void Desktop::Impl::RecordPlaces() {

@@ -260,6 +260,12 @@ LRESULT ListViewMessage(Desktop::Impl* impl, HWND hwnd, UINT msg, WPARAM wParam,
             impl->Record(prefix + L" " + std::to_wstring(point.x) + L" " + std::to_wstring(point.y));
             break;
         }
+        case LVM_SORTITEMS:
+        case LVM_SORTITEMSEX:
+        case LVM_SETITEMW:
+        case LVM_SETITEMA:
+        case LVM_SETITEMTEXTW:
+        case LVM_SETITEMTEXTA: impl->itemIndex.Invalidate(); break;
         case LVM_INSERTCOLUMNW:
         case LVM_INSERTCOLUMNA:
         case LVM_SETVIEW: {
