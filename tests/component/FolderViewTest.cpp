@@ -292,5 +292,28 @@ TEST_F(FolderViewTest, AHungCallLeavesTheListViewAnsweringAndEndsWithTheDesktop)
     EXPECT_EQ(RouteEntries(), before_);
 }
 
+// A failing view and a slow one; the desktop's own move is recorded, a list-view move is not.
+TEST_F(FolderViewTest, FaultsFailOrDelayCallsAndTheDesktopsOwnMovesAreRecorded) {
+    ASSERT_TRUE(Start({L"--fv-fail", L"--fv-slow=400#2"}));
+    ULONGLONG slow = 0;
+    EXPECT_TRUE(MtaThread([&] {
+                    Route route;
+                    int count = 0;
+                    ASSERT_EQ(route.Walk(), S_OK);
+                    EXPECT_EQ(route.folder->ItemCount(SVGIO_ALLVIEW, &count), E_FAIL);
+                    const ULONGLONG start = GetTickCount64();
+                    EXPECT_EQ(route.folder->GetAutoArrange(), E_FAIL);
+                    slow = GetTickCount64() - start;
+                }).Ended());
+    EXPECT_GE(slow, 400u);
+    EXPECT_TRUE(Logged(L"FV FAIL ItemCount") && Logged(L"FV SLOW GetAutoArrange 400"));
+
+    SendMessageW(progman_, standin::kMoveIconMessage, 1, MAKELPARAM(300, 200));
+    SendMessageW(list_, LVM_SETITEMPOSITION, 1, MAKELPARAM(700, 500));
+    SendMessageW(list_, WM_KEYDOWN, VK_F5, 0);
+    EXPECT_TRUE(Logged(L"FV REFRESH 1"));
+    EXPECT_EQ(Place(1).x, 300);
+}
+
 }  // namespace
 }  // namespace iv
