@@ -3,8 +3,11 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 
+#include "base/ModulePath.h"
+#include "tests/stand-in/proxy/ProxyClsid.h"
 #include "tests/support/Remote.h"
 #include "tests/support/StandInLog.h"
 
@@ -65,6 +68,12 @@ void E2eTest::LeaveWineDesktop() {
 void E2eTest::StartStandIn(const std::vector<std::wstring>& args) {
     std::vector<std::wstring> all = args;
     all.push_back(L"--log=" + logPath_);
+    // The program's bitness may be the other one: its proxy DLL is the one built next to this program.
+    const bool folderView = std::find(args.begin(), args.end(), L"--folder-view") != args.end();
+    if (folderView) {
+        const std::wstring self = iv::ModulePath();
+        all.push_back(L"--peer-proxy=" + self.substr(0, self.find_last_of(L'\\') + 1) + standin::kProxyDllName);
+    }
     ASSERT_TRUE(standin_.Start(standinPath_, all));
     const bool shell = !args.empty() && args[0] == L"--shell";
     ASSERT_TRUE(WaitUntil(
@@ -74,6 +83,8 @@ void E2eTest::StartStandIn(const std::vector<std::wstring>& args) {
         },
         20000))
         << "the stand-in desktop did not come up";
+    ASSERT_TRUE(!folderView || WaitUntil([&] { return Logged(L"FV READY"); }, 10000))
+        << "the stand-in's folder view is not served";
 }
 
 void E2eTest::FindStandInDesktop() {

@@ -140,6 +140,7 @@ RECT Desktop::Impl::ClientOf(HWND hwnd) {
 }
 
 Desktop::Impl::~Impl() {
+    folderView.reset();
     if (faultHandler != nullptr) RemoveFaultReport(faultHandler);
     Teardown();
     if (hangEnd != nullptr) CloseHandle(hangEnd);
@@ -210,6 +211,8 @@ bool Desktop::Impl::BuildShell(HWND host) {
     if (ListView_GetItemCount(listView) > 0) ListView_GetItemPosition(listView, 0, &gridOrigin);
     ApplyDesktopColours(listView);
     if (options.ieServer) AddIeServer(view, ThisModule());
+    itemIndex.Invalidate();
+    RecordPlaces();
     // The platform's view only notices changes made by this process; others' need a refresh.
     SetTimer(mainWindow, kFolderTimer, kFolderPollMs, nullptr);
     return true;
@@ -312,9 +315,11 @@ void Desktop::Impl::Teardown() {
 
 void Desktop::Impl::Restart() {
     Append(L"RESTART");
+    if (folderView) folderView->DesktopGoes();
     Teardown();
     ++generation;
     if (!Build()) Append(L"RESTART failed");
+    if (folderView) folderView->DesktopCame();
 }
 
 void Desktop::Impl::RefreshShellKeepingPositions() {
@@ -384,6 +389,7 @@ void Desktop::Impl::RefreshShellKeepingPositions() {
             }
         }
     }
+    RecordNewPlaces();
     if (count != static_cast<int>(before.size())) Append(L"LV ITEMS " + std::to_wstring(count));
 }
 
@@ -398,6 +404,7 @@ std::unique_ptr<Desktop> Desktop::Create(const Options& options) {
     if (impl->hangEnd == nullptr) return nullptr;
     if (options.reportFaults) impl->faultHandler = AddFaultReport(impl.get());
     if (!impl->Build()) return nullptr;
+    if (options.folderView && !(impl->folderView = FolderViewServer::Create(*impl))) return nullptr;
     if (options.hangAfterMs >= 0)
         SetTimer(impl->mainWindow, kHangTimer, static_cast<UINT>(options.hangAfterMs), nullptr);
     if (options.restartAfterMs >= 0)

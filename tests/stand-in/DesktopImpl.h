@@ -7,9 +7,11 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "FolderView.h"
 #include "Log.h"
 #include "ShellHost.h"
 #include "StandIn.h"
@@ -28,6 +30,10 @@ constexpr UINT_PTR kSqueezeTimer = 5;
 constexpr UINT kFolderPollMs = 50;
 
 constexpr UINT_PTR kSubclassId = 1;
+
+// Posted to the desktop's main window: the folder view's objects of a desktop that went are
+// disconnected, now that the call in flight that restarted it has been answered.
+constexpr UINT kDisconnectMessage = WM_APP + 0x2C3;
 
 // The longest item text a redirected answer hands out, with its terminator.
 constexpr int kRedirectedChars = 1024;
@@ -93,6 +99,12 @@ struct Desktop::Impl {
     ULONGLONG squeezeStart = 0;
     std::vector<Pull> pulls;
 
+    // Shell mode: the list view's items by their ID lists; the folder view's server (folderView);
+    // where each icon stands by its ID list as the desktop itself records it (since1809).
+    detail::ItemIndex itemIndex;
+    std::unique_ptr<detail::FolderViewServer> folderView;
+    std::unordered_map<std::string, POINT> places;
+
     mutable std::mutex logMutex;
     std::vector<std::wstring> log;
 
@@ -104,10 +116,12 @@ struct Desktop::Impl {
     }
 
     // Logs even while quiet: for what happens to the stand-in, not what it is asked.
-    void Append(std::wstring line) {
+    void Append(std::wstring line) { Append(std::vector<std::wstring>{std::move(line)}); }
+    // Several lines at once, as one write to the log file.
+    void Append(std::vector<std::wstring> lines) {
         std::lock_guard<std::mutex> lock(logMutex);
-        if (!options.logPath.empty()) detail::AppendUtf8Line(options.logPath, line);
-        if (options.keepLog) log.push_back(std::move(line));
+        if (!options.logPath.empty()) detail::AppendUtf8Lines(options.logPath, lines);
+        if (options.keepLog) log.insert(log.end(), lines.begin(), lines.end());
     }
 
     struct Quiet {
@@ -157,6 +171,20 @@ struct Desktop::Impl {
 
     // WindowProcs.cpp: the scripted view's answer to a view command.
     void SwitchScriptedView(HWND list, UINT command);
+
+    // Places.cpp: the desktop's own record of its icons' places (since1809), its refresh and the
+    // moves it makes itself. Each records nothing without since1809.
+    std::string IdListOf(int index);
+    std::wstring TextOf(int index);
+    // Every icon's place as it is now.
+    void RecordPlaces();
+    // The places of icons the record does not know yet, as they are now; icons gone are dropped.
+    void RecordNewPlaces();
+    // One icon's place as it is now, after the desktop moved it.
+    void Remember(int index);
+    // Puts every icon the record places elsewhere back ("FV REFRESH k").
+    void Refresh();
+    void MoveIcon(int index, POINT to);
 };
 
 }  // namespace standin

@@ -57,19 +57,22 @@ std::wstring StyleChangedLine(const wchar_t* prefix, WPARAM which, LPARAM lParam
     return line;
 }
 
-void AppendUtf8Line(const std::wstring& path, const std::wstring& line) {
+void AppendUtf8Lines(const std::wstring& path, const std::vector<std::wstring>& lines) {
     std::string bytes;
-    if (!line.empty()) {
-        const int size =
-            WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
-        if (size > 0) {
-            bytes.resize(static_cast<size_t>(size));
-            WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data(), size, nullptr,
-                                nullptr);
+    for (const std::wstring& line : lines) {
+        if (!line.empty()) {
+            const int size = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0,
+                                                 nullptr, nullptr);
+            if (size > 0) {
+                const size_t at = bytes.size();
+                bytes.resize(at + static_cast<size_t>(size));
+                WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data() + at, size,
+                                    nullptr, nullptr);
+            }
         }
+        bytes += '\n';
     }
-    bytes += '\n';
-    // Opened per line so readers may truncate or replace the file between lines.
+    // Opened per write so readers may truncate or replace the file between writes.
     HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;

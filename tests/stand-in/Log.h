@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "StandIn.h"
 
@@ -20,7 +21,7 @@ const wchar_t* RequestName(Request kind);
 // "<prefix> WM_STYLECHANGED GWL_STYLE old=0x... new=0x..."
 std::wstring StyleChangedLine(const wchar_t* prefix, WPARAM which, LPARAM lParam);
 
-// Appends the line and a newline to the file as UTF-8.
-void AppendUtf8Line(const std::wstring& path, const std::wstring& line);
+// Appends the lines, each with a newline, to the file as UTF-8, in one write.
+void AppendUtf8Lines(const std::wstring& path, const std::vector<std::wstring>& lines);
 
 }  // namespace standin::detail

@@ -118,6 +118,36 @@ bool ParseChange(const std::wstring& text, bool insert, Options::Change& change)
     return !change.item.name.empty();
 }
 
+// A path as Windows programs take it; one starting with '/' is a Unix path, reached through Z:.
+std::wstring WindowsPath(const std::wstring& path) {
+    if (path.empty() || path[0] != L'/') return path;
+    std::wstring windows = L"Z:" + path;
+    for (wchar_t& c : windows) {
+        if (c == L'/') c = L'\\';
+    }
+    return windows;
+}
+
+// "MS[#N]".
+bool ParseFolderViewSlow(const std::wstring& text, Options& options) {
+    const size_t hash = text.find(L'#');
+    long nth = 0;
+    if (hash != std::wstring::npos && !ParseInt(text.substr(hash + 1), 1, INT_MAX, nth)) return false;
+    options.fvSlowNth = static_cast<int>(nth);
+    long ms = 0;
+    if (!ParseInt(text.substr(0, hash), 1, INT_MAX, ms)) return false;
+    options.fvSlowMs = static_cast<int>(ms);
+    return true;
+}
+
+// A call of the folder view, counted from 1.
+bool ParseNth(const std::wstring& text, int& nth) {
+    long number = 0;
+    if (!ParseInt(text, 1, INT_MAX, number)) return false;
+    nth = static_cast<int>(number);
+    return true;
+}
+
 template <typename T>
 struct Choice {
     const wchar_t* name;
@@ -172,16 +202,8 @@ const OptionRule kRules[] = {
     {L"--decoy", [](V, P p) { return p.options.decoy = true; }},
     {L"--log=",
      [](V value, P p) {
-         if (value.empty()) return false;
-         std::wstring path = value;
-         if (path[0] == L'/') {
-             for (wchar_t& c : path) {
-                 if (c == L'/') c = L'\\';
-             }
-             path = L"Z:" + path;
-         }
-         p.options.logPath = path;
-         return true;
+         p.options.logPath = WindowsPath(value);
+         return !value.empty();
      }},
     {L"--hang-after=", [](V value, P p) { return ParseCount(value, p.options.hangAfterMs); }},
     {L"--restart-after=", [](V value, P p) { return ParseCount(value, p.options.restartAfterMs); }},
@@ -241,6 +263,18 @@ const OptionRule kRules[] = {
      }},
     {L"--tray=", [](V value, P p) { return ParseCount(value, p.options.trayRefusals); }},
     {L"--tree=", [](V value, P p) { return Choose(value, kTrees, p.options.tree); }},
+    {L"--folder-view", [](V, P p) { return p.options.folderView = true; }},
+    {L"--peer-proxy=",
+     [](V value, P p) {
+         p.options.peerProxy = WindowsPath(value);
+         return !value.empty();
+     }},
+    {L"--since-1809", [](V, P p) { return p.options.since1809 = true; }},
+    {L"--fv-hang=", [](V value, P p) { return ParseNth(value, p.options.fvHang); }},
+    {L"--fv-fail", [](V, P p) { return p.options.fvFail = true; }},
+    {L"--fv-restart-in=", [](V value, P p) { return ParseNth(value, p.options.fvRestartIn); }},
+    {L"--fv-slow=", [](V value, P p) { return ParseFolderViewSlow(value, p.options); }},
+    {L"--fv-log-getpos", [](V, P p) { return p.options.logGetPos = true; }},
     {L"--commands=", [](V value, P p) { return Choose(value, kCommands, p.options.commands); }},
 };
 
@@ -267,7 +301,11 @@ bool ParseCommandLine(int argc, wchar_t** argv, Options& options) {
         const OptionRule* rule = RuleFor(argv[i], value);
         if (rule == nullptr || !rule->apply(value, parsing)) return false;
     }
-    return true;
+    // The folder view is the platform shell view's; its faults and its peer are the folder view's.
+    const bool folderViewFaults = options.fvHang > 0 || options.fvFail || options.fvRestartIn > 0 ||
+                                  options.fvSlowMs > 0 || options.logGetPos || !options.peerProxy.empty();
+    if ((options.folderView || options.since1809) && options.mode != Options::Mode::Shell) return false;
+    return options.folderView || !folderViewFaults;
 }
 
 }  // namespace standin

@@ -67,6 +67,7 @@ void Desktop::Impl::PullIconsIn() {
             pulls.push_back({i, at, to});
         } else {
             ListView_SetItemPosition(listView, i, to.x, to.y);
+            Remember(i);
         }
     }
     if (!overTime) return;
@@ -86,6 +87,7 @@ void Desktop::Impl::Squeeze() {
         }
     }
     if (done < total) return;
+    for (const Pull& pull : pulls) Remember(pull.index);
     KillTimer(progman, kSqueezeTimer);
     Append(L"LV SQUEEZED " + std::to_wstring(pulls.size()));
     pulls.clear();

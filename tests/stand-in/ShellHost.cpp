@@ -175,6 +175,8 @@ ShellHost::~ShellHost() = default;
 
 HWND ShellHost::View() const { return impl_->viewWindow; }
 
+IShellView* ShellHost::ShellView() const { return impl_->view; }
+
 void* ShellHost::Browser() const { return static_cast<IShellBrowser*>(impl_->browser); }
 
 void ShellHost::Resize(const RECT& bounds) {

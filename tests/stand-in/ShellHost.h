@@ -2,6 +2,7 @@
 // Test fixture only; never shipped.
 #pragma once
 #include <windows.h>
+#include <shobjidl.h>
 
 #include <memory>
 
@@ -16,6 +17,8 @@ public:
     ShellHost& operator=(const ShellHost&) = delete;
 
     HWND View() const;  // the "SHELLDLL_DefView" window
+    // The platform's shell view object; not add-ref'd, null once closed.
+    IShellView* ShellView() const;
     // What "Progman" hands out for CWM_GETISHELLBROWSER; not add-ref'd, as the shell does it.
     void* Browser() const;
     void Resize(const RECT& bounds);

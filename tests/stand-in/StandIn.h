@@ -86,6 +86,22 @@ struct Options {
     // Report access violations in this process to the log (a process-wide handler).
     bool reportFaults = false;
 
+    // Shell mode: the desktop's folder view as today's Windows has it. folderView: reachable from
+    // other processes through IShellWindows (see FolderView.h); peerProxy: the proxy DLL of the
+    // other bitness, for its registry view. since1809: the desktop keeps its own record of where
+    // each icon stands, as the shell has since Windows 10 1809, and a refresh puts back icons that
+    // list-view messages alone moved.
+    bool folderView = false;
+    std::wstring peerProxy;
+    bool since1809 = false;
+    // Faults of the folder view, its calls counted from 1 over every IFolderView and IEnumIDList call.
+    int fvHang = 0;          // > 0: that call and every later one never return (sent messages are answered)
+    bool fvFail = false;     // every IFolderView call fails with E_FAIL
+    int fvRestartIn = 0;     // > 0: that call restarts the desktop while in flight, then fails
+    int fvSlowMs = 0;        // > 0: calls wait that long answering sent messages, then are carried out
+    int fvSlowNth = 0;       // ... only that call when > 0
+    bool logGetPos = false;  // also log "FV GETPOS" for every GetItemPosition
+
     // When not empty, every logged line is also appended (and flushed) to this UTF-8 file.
     std::wstring logPath;
     // Also log "LV WM_PAINT" for every paint of the list view (for counting repaints).
@@ -131,6 +147,19 @@ struct Options {
 //   "TRAY ADD refused" "TRAY ADD ok" "TRAY ADD duplicate" "TRAY MODIFY ok" "TRAY MODIFY refused"
 //   "TRAY DELETE"
 //   "RESTART"                        the desktop is being torn down and built anew
+//   "MOVE Notes 100 50"              the desktop moved an icon itself (kMoveIconMessage)
+// The folder view (folderView, since1809), as other processes use it:
+//   "FV READY"                       the route is registered and served
+//   "FV LEFTOVER"                    ... after putting back what a stand-in that was killed left
+//   "FV ROUTE"                       IShellWindows::FindWindowSW answered with the desktop
+//   "FV ITEMS 12"                    IFolderView::Items handed out an enumerator of 12 items
+//   "FV POSITIONS 2"                 one SelectAndPositionItems of 2 items, then one line each:
+//   "FV POSITION Notes 100 50"       an item's display name ("(unknown)" when not on the desktop)
+//                                    and where it was asked to go
+//   "FV GETPOS Notes 100 50"         a GetItemPosition answered, only with Options::logGetPos
+//   "FV REFRESH 3"                   a refresh (kRefreshMessage, F5) put back 3 icons
+//   "FV HANG Item" "FV FAIL Item" "FV SLOW Item 500"   a fault met a call (the method's name)
+//   "FV RESTART"                     ... and this one restarts the desktop ("RESTART" follows)
 class Desktop {
 public:
     // Builds the window tree on the calling thread, which must pump messages. nullptr on failure.
@@ -166,8 +195,18 @@ private:
 
 // Posted to "Progman" (or the decoy's window): restart the desktop as Desktop::Restart does.
 constexpr UINT kRestartMessage = WM_APP + 0x2C0;
+// Posted to "Progman": the desktop's refresh, as F5 on its list view; with since1809 it puts back
+// every icon that its own record places elsewhere.
+constexpr UINT kRefreshMessage = WM_APP + 0x2C1;
+// Sent or posted to "Progman": the desktop moves icon wParam to (GET_X_LPARAM, GET_Y_LPARAM) of
+// lParam itself, as a drag with the mouse does, and records the place.
+constexpr UINT kMoveIconMessage = WM_APP + 0x2C2;
 
 // Parses the stand-in program's command line (see standin_main.cpp). False on a bad argument.
 bool ParseCommandLine(int argc, wchar_t** argv, Options& options);
+
+// Puts back the registry entries of a folder-view stand-in that ended without doing so (killed),
+// unless one is running. True when there were any.
+bool PutBackLeftoverRoute();
 
 }  // namespace standin

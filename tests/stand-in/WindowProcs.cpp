@@ -2,6 +2,7 @@
 // and the subclasses of the view, the list view and its header, which log what they are sent.
 #include <windows.h>
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include "DesktopImpl.h"
 
@@ -111,6 +112,13 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_ERASEBKGND: FillDesktopColour(hwnd, reinterpret_cast<HDC>(wParam)); return 1;
         case kGetShellBrowser: return shellHere ? reinterpret_cast<LRESULT>(impl->shell->Browser()) : 0;
         case kRestartMessage: impl->Restart(); return 0;
+        case kRefreshMessage: impl->Refresh(); return 0;
+        case kMoveIconMessage:
+            impl->MoveIcon(static_cast<int>(wParam), {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            return 0;
+        case kDisconnectMessage:
+            if (impl->folderView) impl->folderView->DisconnectRetired();
+            return 0;
         case WM_TIMER:
             if (wParam == kFolderTimer) {
                 if (impl->shell && impl->shell->FolderChanged()) impl->RefreshShellKeepingPositions();
@@ -143,6 +151,8 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             KillTimer(hwnd, kSqueezeTimer);
             // The view must go while its host window still exists.
             if (shellHere) impl->shell->Close();
+            // The folder view's route goes with the desktop, not with the process, which may linger.
+            if (hwnd == impl->mainWindow && !impl->restarting && impl->folderView) impl->folderView->Close();
             if (hwnd == impl->mainWindow && !impl->restarting && impl->options.quitOnClose) PostQuitMessage(0);
             return 0;
         case WM_NCDESTROY:
@@ -192,6 +202,13 @@ LRESULT CALLBACK ViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
             const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
             impl->FindHeader();
             return result;
+        }
+        case WM_NOTIFY: {
+            // The shell view's items came or went: their indexes are to be looked up anew.
+            const UINT code = reinterpret_cast<const NMHDR*>(lParam)->code;
+            if (code == LVN_INSERTITEM || code == LVN_DELETEITEM || code == LVN_DELETEALLITEMS)
+                impl->itemIndex.Invalidate();
+            break;
         }
         case WM_NCDESTROY:
             RemoveWindowSubclass(hwnd, ViewSubclass, kSubclassId);
@@ -243,6 +260,12 @@ LRESULT ListViewMessage(Desktop::Impl* impl, HWND hwnd, UINT msg, WPARAM wParam,
             impl->Record(prefix + L" " + std::to_wstring(point.x) + L" " + std::to_wstring(point.y));
             break;
         }
+        case LVM_SORTITEMS:
+        case LVM_SORTITEMSEX:
+        case LVM_SETITEMW:
+        case LVM_SETITEMA:
+        case LVM_SETITEMTEXTW:
+        case LVM_SETITEMTEXTA: impl->itemIndex.Invalidate(); break;
         case LVM_INSERTCOLUMNW:
         case LVM_INSERTCOLUMNA:
         case LVM_SETVIEW: {
@@ -256,6 +279,13 @@ LRESULT ListViewMessage(Desktop::Impl* impl, HWND hwnd, UINT msg, WPARAM wParam,
             break;
         case WM_PAINT:
             if (impl->options.logPaint) impl->Record(L"LV WM_PAINT");
+            break;
+        case WM_KEYDOWN:
+            // The desktop's refresh instead of the platform view's, which would lose every place.
+            if (wParam == VK_F5 && impl->shell) {
+                impl->Refresh();
+                return 0;
+            }
             break;
         case WM_NCDESTROY:
             RemoveWindowSubclass(hwnd, ListViewSubclass, kSubclassId);

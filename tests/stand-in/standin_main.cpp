@@ -6,6 +6,8 @@
 //               [--restart-after=MS] [--slow=KIND:MS[@INDEX][#N][,pump]]... [--fail-text=I[,J...]]
 //               [--fail-pos=I[,J...]] [--insert-after=K[:NAME[@X,Y]]]... [--remove-after=K[:INDEX]]...
 //               [--grid-rows=N] [--fill-ms=MS] [--squeeze-ms=MS] [--redirect-text=all|I[,J...]] [--tray=N]
+//               [--folder-view [--peer-proxy=PATH] [--fv-hang=N] [--fv-fail] [--fv-restart-in=N]
+//               [--fv-slow=MS[#N]] [--fv-log-getpos]] [--since-1809]
 //
 //   --shell          host the platform's own shell view of the desktop folder
 //   --scripted       a list view with the given items (the default)
@@ -58,6 +60,31 @@
 //                    caller's buffer as it was, as a view that supplies texts by callback may
 //   --tray=N         also a "Shell_TrayWnd" that refuses the first N NIM_ADD requests; a restart
 //                    builds a new one and broadcasts "TaskbarCreated"
+//   --folder-view    with --shell: the desktop's folder view is reachable from other processes as on
+//                    today's Windows (CoCreateInstance of CLSID_ShellWindows, FindWindowSW with
+//                    SWC_DESKTOP, SID_STopLevelBrowser, QueryActiveShellView, IFolderView): the
+//                    stand-in registers its class, a TreatAs of CLSID_ShellWindows and its own
+//                    proxy/stub of IFolderView and IEnumIDList (standin_proxy.dll next to it) in
+//                    the prefix's registry, and puts back what they replaced when its desktop goes.
+//                    Calls are served on the desktop's thread. One such stand-in at a time.
+//   --peer-proxy=PATH  standin_proxy.dll of the other bitness (or the same), for the registry view
+//                    of its bitness, so that a program of that bitness gets its ID lists whole
+//   --fv-hang=N      the N-th folder-view call (IFolderView and IEnumIDList calls counted from 1)
+//                    and every later one never return: the desktop's thread waits answering only
+//                    sent messages (the list view keeps answering other processes; further calls,
+//                    timers and paints wait) until the desktop is closed
+//   --fv-fail        every IFolderView call fails with E_FAIL
+//   --fv-restart-in=N  the N-th folder-view call restarts the desktop while in flight, then fails
+//                    with RPC_E_DISCONNECTED; every object of the old desktop is disconnected
+//   --fv-slow=MS[#N] folder-view calls (only the N-th) wait MS milliseconds answering sent
+//                    messages, as a busy shell does, then are carried out
+//   --fv-log-getpos  also log every GetItemPosition ("FV GETPOS ...")
+//   --since-1809     with --shell: the desktop keeps its own record of its icons' places, as the
+//                    shell has since Windows 10 1809: it follows folder-view moves and its own
+//                    (kMoveIconMessage, WM_APP + 0x2C2), and a refresh (kRefreshMessage, WM_APP +
+//                    0x2C1, or F5 on the list view) puts back icons moved by list-view messages alone
+//
+// Every start first puts back the registry entries of a folder-view stand-in that was killed.
 //
 // The program also makes "Progman" the shell window (SetShellWindow) and reports every access
 // violation in its process to the log ("FAULT ...").
@@ -79,6 +106,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     options.quitOnClose = true;
     options.keepLog = false;
     options.reportFaults = true;
+    if (!options.folderView) standin::PutBackLeftoverRoute();
 
     std::unique_ptr<standin::Desktop> desktop = standin::Desktop::Create(options);
     if (!desktop) return 1;
