@@ -2,8 +2,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <shlobj.h>
+
+#include <initializer_list>
+
 #include "layouts/IconPositions.h"
+#include "shell/ExchangeBlock.h"
 #include "tests/e2e/E2eFixture.h"
+#include "tests/stand-in/StandIn.h"
 #include "tests/support/Remote.h"
 
 namespace e2e {
@@ -167,6 +173,168 @@ TEST_F(IconPositionsTest, ManySavesAndRestoresLeaveNothingInTheShell) {
     EXPECT_LT(after, before + 20) << before << " -> " << after;
     EXPECT_LE(handlesAfter, handlesBefore + 2);
     EXPECT_EQ(ValueNames(key_).size(), 60u);
+}
+
+// Today's Windows: the shell keeps its icons' places itself and, at its refresh, puts back what
+// another program moved by list-view messages alone. Files on the Desktop folder, the platform's
+// own shell view, and the route to its folder view when `route` (else only the list view's way).
+class TodaysShellTest : public E2eTest {
+protected:
+    void TearDown() override {
+        E2eTest::TearDown();
+        for (const std::wstring& file : files_) DeleteFileW(file.c_str());
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kAdvanced, L"HideFileExt");
+    }
+
+    void Files(std::initializer_list<const wchar_t*> names, bool hideExtensions = false) {
+        wchar_t folder[MAX_PATH] = {};
+        ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE, nullptr, 0, folder), S_OK);
+        for (const wchar_t* name : names) {
+            files_.push_back(std::wstring(folder) + L"\\" + name);
+            CloseHandle(CreateFileW(files_.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        }
+        const DWORD hide = hideExtensions ? 1 : 0;
+        RegSetKeyValueW(HKEY_CURRENT_USER, kAdvanced, L"HideFileExt", REG_DWORD, &hide, sizeof hide);
+    }
+    void StartShell(bool route, std::vector<std::wstring> faults = {}) {
+        std::vector<std::wstring> args = {L"--shell", L"--since-1809"};
+        if (route) args.push_back(L"--folder-view");
+        args.insert(args.end(), faults.begin(), faults.end());
+        StartStandIn(args);
+    }
+    // The icons showing a text, in index order.
+    std::vector<int> Showing(const std::wstring& text) const {
+        iv::ShellSession session;
+        iv::ExchangeBlock block(session, listView_);
+        std::vector<int> found;
+        const int count = static_cast<int>(SendMessageW(listView_, LVM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            std::wstring shown;
+            if (iv::GetItemText(block, i, shown) == iv::Answer::Done && shown == text) found.push_back(i);
+        }
+        return found;
+    }
+    POINT At(int index) const {
+        POINT p = {-1, -1};
+        RemoteItemPosition(listView_, index, p);
+        return p;
+    }
+    bool At(int index, POINT want) const { return At(index).x == want.x && At(index).y == want.y; }
+    // A move the shell makes itself (a drag with the mouse): its record follows.
+    void UserMove(int index, POINT to) const {
+        SendMessageW(GetParent(defView_), standin::kMoveIconMessage, static_cast<WPARAM>(index),
+                     MAKELPARAM(to.x, to.y));
+    }
+    // The shell's refresh (F5): what list-view messages alone moved goes back.
+    void Refresh() {
+        ClearLog();
+        PostMessageW(GetParent(defView_), standin::kRefreshMessage, 0, 0);
+        ASSERT_TRUE(WaitUntil([&] { return !ReadLogFile(logPath_).empty(); }, 5000)) << "no refresh";
+    }
+    DWORD Run(const std::vector<std::wstring>& args) {
+        ChildProcess child;
+        DWORD code = 99;
+        return child.Start(iconvalePath_, args) && child.WaitForExit(40000, &code) ? code : 99;
+    }
+
+    static constexpr wchar_t kAdvanced[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
+    const std::wstring key_ = iv::IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    std::vector<std::wstring> files_;
+};
+
+// The folder view's moves are the shell's own: they stay through its refresh. The same restore by
+// list-view messages shows at first and is undone by the refresh.
+TEST_F(TodaysShellTest, ARestoreThroughTheFolderViewSurvivesTheShellsRefresh) {
+    Files({L"Alpha.txt"});
+    for (const bool route : {true, false}) {
+        StartShell(route);
+        const std::vector<int> alpha = Showing(L"Alpha.txt");
+        ASSERT_EQ(alpha.size(), 1u);
+        UserMove(alpha[0], {300, 200});
+        ASSERT_EQ(Run({L"/save"}), 0u);
+        UserMove(alpha[0], {40, 400});
+        ASSERT_EQ(Run({L"/restore"}), 0u);
+        EXPECT_TRUE(At(alpha[0], {300, 200}));
+        Refresh();
+        EXPECT_EQ(At(alpha[0], {300, 200}), route) << (route ? "the folder view's move was undone" : "it stuck");
+        StopStandIn();
+    }
+}
+
+// With extensions hidden two files show one text: through the folder view each has its own place
+// and its own undo; by the list view's messages nothing tells them apart, and both stay.
+TEST_F(TodaysShellTest, TwoIconsOfOneTextEachKeepTheirOwnPlaceAndUndo) {
+    Files({L"same.txt", L"same.bat"}, true);
+    StartShell(true);
+    const std::vector<int> same = Showing(L"same");
+    ASSERT_EQ(same.size(), 2u);
+    const POINT saved[2] = {{300, 200}, {420, 300}};
+    const POINT moved[2] = {{40, 400}, {140, 400}};
+    for (size_t i = 0; i < 2; ++i) UserMove(same[i], saved[i]);
+    ASSERT_EQ(Run({L"/save"}), 0u);
+    for (size_t i = 0; i < 2; ++i) UserMove(same[i], moved[i]);
+    ASSERT_EQ(Run({L"/restore"}), 0u);
+    EXPECT_TRUE(At(same[0], saved[0]) && At(same[1], saved[1]));
+    ASSERT_EQ(Run({L"/undo"}), 0u);
+    EXPECT_TRUE(At(same[0], moved[0]) && At(same[1], moved[1]));
+    StopStandIn();
+
+    StartShell(false);
+    ASSERT_EQ(Run({L"/restore"}), 0u);
+    const std::vector<int> again = Showing(L"same");
+    ASSERT_EQ(again.size(), 2u);
+    EXPECT_NE(At(again[0]).y, At(again[1]).y) << "piled";
+    EXPECT_FALSE(At(again[0], saved[0]) || At(again[0], saved[1]));
+}
+
+// A layout of an earlier version knows display texts only: it restores, and a save writes the
+// display-text values exactly as before, the identities beside them.
+TEST_F(TodaysShellTest, ALayoutOfAnEarlierVersionRestoresAndTheTextsAreWrittenAsBefore) {
+    Files({L"Alpha.txt"});
+    WriteString(key_, L"Alpha.txt.X", L"300");
+    WriteString(key_, L"Alpha.txt.Y", L"200");
+    StartShell(true);
+    const std::vector<int> alpha = Showing(L"Alpha.txt");
+    ASSERT_EQ(alpha.size(), 1u);
+    ASSERT_EQ(Run({L"/restore"}), 0u);
+    EXPECT_TRUE(At(alpha[0], {300, 200}));
+    UserMove(alpha[0], {500, 250});
+    ASSERT_EQ(Run({L"/save"}), 0u);
+    EXPECT_EQ(ReadString(key_, L"Alpha.txt.X"), L"500");
+    EXPECT_EQ(ValueNames(key_).size(), 2 * static_cast<size_t>(SendMessageW(listView_, LVM_GETITEMCOUNT, 0, 0)));
+    EXPECT_EQ(ReadString(iv::IdsKey(key_), L"Desktop\\Alpha.txt.Y"), L"250");
+}
+
+// A folder view that never answers: a save gives up at the time limit and changes nothing, the
+// toolbar answers, and the next save takes the list view's way. A shell restarted in the middle
+// of a save fails that save only.
+TEST_F(TodaysShellTest, AFolderViewThatHangsOrRestartsFailsOnlyTheSaveItHappensIn) {
+    Files({L"Alpha.txt"});
+    WriteString(key_, L"Alpha.txt.X", L"7");
+    WriteString(key_, L"Alpha.txt.Y", L"7");
+    StartShell(true, {L"--fv-hang=1"});
+    StartIconvale();
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(Run({L"/save"}), 1u);
+    EXPECT_LT(GetTickCount64() - start, 5000u);
+    EXPECT_EQ(ReadString(key_, L"Alpha.txt.X"), L"7");
+    EXPECT_EQ(ValueNames(key_).size(), 2u);
+    PointAtToolbar();
+    EXPECT_TRUE(ToolbarShown());
+    PointAway();
+    EXPECT_EQ(Run({L"/save"}), 0u);
+    EXPECT_NE(ReadString(key_, L"Alpha.txt.X"), L"7");
+    Exit();
+    standin_.Kill();
+
+    WriteString(key_, L"Alpha.txt.X", L"7");
+    StartShell(true, {L"--fv-restart-in=3"});
+    EXPECT_EQ(Run({L"/save"}), 1u);
+    EXPECT_TRUE(Logged(L"FV RESTART"));
+    EXPECT_EQ(ReadString(key_, L"Alpha.txt.X"), L"7");
+    FindStandInDesktop();
+    EXPECT_EQ(Run({L"/save"}), 0u);
+    EXPECT_NE(ReadString(key_, L"Alpha.txt.X"), L"7");
 }
 
 }  // namespace
