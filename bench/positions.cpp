@@ -1,22 +1,31 @@
-// Saving and restoring icon positions against the stand-in desktop, per item, next to the floor:
+// Saving and restoring icon positions against the stand-in desktop, per item, next to a floor, on
+// both ways to the icons. The list view's way (a scripted desktop, no folder view): the floor is
 // the same number of bare cross-process LVM_GETITEMW + LVM_GETITEMPOSITION round trips through a
-// block in the stand-in's process, with nothing else. Restores are timed twice: with every icon
-// already in place, and with every icon elsewhere (each on the next one's place). Each figure is
-// the fastest of several rounds.
+// block in the stand-in's process. The folder view's way (files on the Desktop folder, the
+// platform's shell view reached by the route): the floor is one bare IFolderView::GetItemPosition
+// across the process boundary per item, the ID lists listed beforehand. Restores are timed twice:
+// with every icon already in place, and with every icon elsewhere (each on the next one's place).
+// Each figure is the fastest of several rounds.
 // Usage: positions.exe STANDIN_EXE
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "bench/Clock.h"
-#include "shell/DesktopWindows.h"
-#include "shell/ExchangeBlock.h"
+#include "base/ModulePath.h"
+#include "base/ScopedWin.h"
 #include "layouts/IconPositions.h"
 #include "settings/Settings.h"
+#include "shell/DesktopWindows.h"
+#include "shell/ExchangeBlock.h"
+#include "shell/FolderView.h"
+#include "shell/ListViewIcons.h"
 
 namespace {
 
@@ -80,6 +89,44 @@ void BareReads(HWND listView, int items) {
     CloseHandle(process);
 }
 
+// Runs work on a thread of the multithreaded apartment, as the program's folder-view worker.
+void OnMtaThread(const std::function<void()>& work) {
+    struct Call {
+        const std::function<void()>* work;
+        static DWORD WINAPI Run(void* self) {
+            CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            (*static_cast<Call*>(self)->work)();
+            CoUninitialize();
+            return 0;
+        }
+    } call{&work};
+    const iv::ScopedHandle thread(CreateThread(nullptr, 0, Call::Run, &call, 0, nullptr));
+    WaitForSingleObject(thread.Get(), INFINITE);
+}
+
+// The folder view's floor: one bare GetItemPosition per item across the process boundary; the
+// route and the list of ID lists are not timed. Microseconds per item.
+double FolderFloor(HWND defView) {
+    double perItem = 0;
+    OnMtaThread([&] {
+        iv::ComPtr<IFolderView> view;
+        if (iv::WalkRoute(defView, view.Put(), [] {}) != iv::FolderAnswer::Done) return;
+        iv::ComPtr<IEnumIDList> list;
+        if (FAILED(view->Items(SVGIO_ALLVIEW, IID_PPV_ARGS(list.Put())))) return;
+        std::vector<PITEMID_CHILD> ids;
+        PITEMID_CHILD id = nullptr;
+        while (list->Next(1, &id, nullptr) == S_OK) ids.push_back(id);
+        const double start = Now();
+        for (PITEMID_CHILD item : ids) {
+            POINT at = {};
+            view->GetItemPosition(item, &at);
+        }
+        perItem = (Now() - start) * 1e6 / static_cast<double>(std::max<size_t>(ids.size(), 1));
+        for (PITEMID_CHILD item : ids) CoTaskMemFree(item);
+    });
+    return perItem;
+}
+
 // Every icon on the place of the next one (the last on the first's), so that a restore moves all.
 void ShiftEveryIcon(HWND listView, const std::vector<POINT>& places) {
     const size_t n = places.size();
@@ -98,21 +145,93 @@ std::vector<POINT> Places(int items) {
 
 }  // namespace
 
+// The stand-in program with its arguments; its process.
+PROCESS_INFORMATION StartStandIn(const std::wstring& program, const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        CloseHandle(pi.hThread);
+    }
+    return pi;
+}
+
+void StopStandIn(HWND listView, PROCESS_INFORMATION& pi) {
+    PostMessageW(GetAncestor(listView, GA_ROOT), WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
+    WaitForSingleObject(pi.hProcess, 5000);
+    CloseHandle(pi.hProcess);
+}
+
+std::wstring DesktopFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE, nullptr, 0, folder);
+    return folder;
+}
+
+// The folder view's way: `items` files on the Desktop folder, the stand-in's shell view with its
+// route; the same four figures, the floor GetItemPosition alone.
+int FolderViewWay(const std::wstring& standIn, iv::ShellSession& session) {
+    printf("folder view\n%6s %9s %9s %9s %9s %12s %12s %14s\n", "items", "floor us", "save us", "in place", "restore",
+           "place/floor", "save/floor", "restore/floor");
+    const std::wstring self = iv::ModulePath();
+    const std::wstring proxy = self.substr(0, self.find_last_of(L'\\') + 1) + L"standin_proxy.dll";
+    const std::wstring folder = DesktopFolder();
+    for (int items : {100, 1000, 5000}) {
+        std::vector<std::wstring> files;
+        for (int i = 0; i < items; ++i) {
+            files.push_back(folder + L"\\Item " + std::to_wstring(i) + L".txt");
+            CloseHandle(CreateFileW(files.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        }
+        PROCESS_INFORMATION pi = StartStandIn(standIn, L"--shell --folder-view --peer-proxy=\"" + proxy + L"\"");
+        if (!pi.hProcess) return 1;
+        HWND listView = nullptr;
+        for (int wait = 0; wait < 1200 && !listView; ++wait) {
+            Sleep(100);
+            const HWND found = iv::FindDesktopWindows(nullptr).ListView;
+            if (found && SendMessageW(found, LVM_GETITEMCOUNT, 0, 0) >= items) listView = found;
+        }
+        if (!listView) return 1;
+        const HWND defView = GetParent(listView);
+        RegDeleteTreeW(HKEY_CURRENT_USER, iv::kSettingsKey);
+        std::vector<iv::DesktopIcon> icons;
+        iv::ReadDesktopItems(session, icons);
+        std::vector<POINT> places;
+        for (const iv::DesktopIcon& icon : icons) places.push_back(icon.at);
+        const int shown = static_cast<int>(places.size());
+        const auto nothing = [] {};
+        const int rounds = std::max(3, 1000 / items);
+        double floor = 1e30;
+        double save = 1e30;
+        double inPlace = 1e30;
+        double restore = 1e30;
+        for (int round = 0; round < rounds; ++round) {
+            Settle(listView);
+            floor = std::min(floor, FolderFloor(defView));
+            save = std::min(save, PerItem(listView, shown, nothing, [&] { iv::SaveIconPositions(session); }));
+            inPlace = std::min(inPlace, PerItem(listView, shown, nothing, [&] { iv::RestoreIconPositions(session); }));
+            restore = std::min(restore, PerItem(
+                                            listView, shown, [&] { ShiftEveryIcon(listView, places); },
+                                            [&] { iv::RestoreIconPositions(session); }));
+        }
+        printf("%6d %9.1f %9.1f %9.1f %9.1f %12.2f %12.2f %14.2f\n", items, floor, save, inPlace, restore,
+               inPlace / floor, save / floor, restore / floor);
+        fflush(stdout);
+        StopStandIn(listView, pi);
+        for (const std::wstring& file : files) DeleteFileW(file.c_str());
+    }
+    return 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
-    printf("%6s %9s %9s %9s %9s %12s %12s %14s\n", "items", "floor us", "save us", "in place", "restore", "place/floor",
-           "save/floor", "restore/floor");
+    printf("list view\n%6s %9s %9s %9s %9s %12s %12s %14s\n", "items", "floor us", "save us", "in place", "restore",
+           "place/floor", "save/floor", "restore/floor");
     iv::ShellSession session;
     for (int items : {100, 1000, 5000}) {
-        std::wstring commandLine =
-            L"\"" + std::wstring(argv[1]) + L"\" --scripted --grid-rows=60 --items=" + std::to_wstring(items);
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-            return 1;
-        }
-        CloseHandle(pi.hThread);
+        PROCESS_INFORMATION pi = StartStandIn(argv[1], L"--scripted --grid-rows=60 --items=" + std::to_wstring(items));
+        if (!pi.hProcess) return 1;
         const HWND listView = WaitForListView(items, 120000);
         if (!listView) return 1;
         RegDeleteTreeW(HKEY_CURRENT_USER, iv::kSettingsKey);
@@ -138,11 +257,9 @@ int wmain(int argc, wchar_t** argv) {
                inPlace / floor, save / floor, restore / floor);
         fflush(stdout);
 
-        PostMessageW(GetAncestor(listView, GA_ROOT), WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
-        WaitForSingleObject(pi.hProcess, 5000);
-        CloseHandle(pi.hProcess);
+        StopStandIn(listView, pi);
     }
+    const int folderView = FolderViewWay(argv[1], session);
     RegDeleteTreeW(HKEY_CURRENT_USER, iv::kSettingsKey);
-    return 0;
+    return folderView;
 }

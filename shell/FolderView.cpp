@@ -52,8 +52,14 @@ struct Task {
     std::function<FolderAnswer(Route&, Task&)> work;
     ScopedHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::atomic<ULONGLONG> lastAnswer{GetTickCount64()};
+    std::atomic<UINT> limitMs{kShellTimeoutMs};
     FolderAnswer answer = FolderAnswer::Failed;
-    void Answered() { lastAnswer = GetTickCount64(); }
+    void Answered() {
+        lastAnswer = GetTickCount64();
+        limitMs = kShellTimeoutMs;
+    }
+    // The next call carries this many icons' work.
+    void Carries(size_t icons) { limitMs = TimeoutForIcons(icons); }
 };
 
 }  // namespace folder
@@ -110,43 +116,7 @@ FolderAnswer OpenRoute(Route& route, FolderTask& task, HWND defView) {
     if (route.view && route.window == defView && IsWindow(defView)) return FolderAnswer::Done;
     route.Forget();
     if (!route.desktop && FAILED(SHGetDesktopFolder(route.desktop.Put()))) return FolderAnswer::Failed;
-    // The desktop's shell windows live in the shell's process: never an object of this one.
-    ComPtr<IShellWindows> windows;
-    HRESULT hr = CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(windows.Put()));
-    task.Answered();
-    if (FAILED(hr)) return FolderAnswer::Failed;
-    VARIANT desktop;
-    VariantInit(&desktop);
-    V_VT(&desktop) = VT_I4;
-    V_I4(&desktop) = CSIDL_DESKTOP;
-    VARIANT root;
-    VariantInit(&root);
-    long window = 0;
-    ComPtr<IDispatch> dispatch;
-    hr = windows->FindWindowSW(&desktop, &root, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, dispatch.Put());
-    task.Answered();
-    if (hr != S_OK || !dispatch) return FolderAnswer::Failed;
-    ComPtr<IServiceProvider> provider;
-    hr = dispatch->QueryInterface(IID_PPV_ARGS(provider.Put()));
-    task.Answered();
-    if (FAILED(hr)) return FolderAnswer::Failed;
-    ComPtr<IShellBrowser> browser;
-    hr = provider->QueryService(SID_STopLevelBrowser, IID_PPV_ARGS(browser.Put()));
-    task.Answered();
-    if (FAILED(hr) || !browser) return FolderAnswer::Failed;
-    ComPtr<IShellView> view;
-    hr = browser->QueryActiveShellView(view.Put());
-    task.Answered();
-    if (FAILED(hr) || !view) return FolderAnswer::Failed;
-    // The platform's own desktop may answer with a view that is not the one on screen (Wine's has
-    // no window at all): only the view of the desktop found by its windows counts.
-    HWND viewWindow = nullptr;
-    hr = view->GetWindow(&viewWindow);
-    task.Answered();
-    if (FAILED(hr) || viewWindow != defView) return FolderAnswer::Failed;
-    hr = view->QueryInterface(IID_PPV_ARGS(route.view.Put()));
-    task.Answered();
-    if (FAILED(hr) || !route.view) return Failure(route);
+    if (WalkRoute(defView, route.view.Put(), [&task] { task.Answered(); }) != FolderAnswer::Done) return Failure(route);
     route.window = defView;
     return FolderAnswer::Done;
 }
@@ -163,14 +133,16 @@ std::wstring NameOf(IShellFolder* folder, PCUITEMID_CHILD id, SHGDNF kind) {
 PCUITEMID_CHILD IdOf(const ItemIdList& id) { return reinterpret_cast<PCUITEMID_CHILD>(id.data()); }
 
 // The view's items, as many as the store can keep apart, in the view's own order.
-FolderAnswer ListItems(Route& route, FolderTask& task, std::vector<FolderItem>& items) {
+FolderAnswer ListItems(Route& route, FolderTask& task, size_t count, std::vector<FolderItem>& items) {
     ComPtr<IEnumIDList> list;
+    task.Carries(count);
     HRESULT hr = route.view->Items(SVGIO_ALLVIEW, IID_PPV_ARGS(list.Put()));
     task.Answered();
     if (FAILED(hr) || !list) return Failure(route);
     for (;;) {
         PITEMID_CHILD batch[kListBatch] = {};
         ULONG fetched = 0;
+        task.Carries(kListBatch);
         hr = list->Next(kListBatch, batch, &fetched);
         task.Answered();
         fetched = SUCCEEDED(hr) ? std::min(fetched, kListBatch) : 0;
@@ -197,7 +169,9 @@ FolderAnswer ReadItems(Route& route, FolderTask& task, HWND defView, FolderRead&
     task.Answered();
     if (FAILED(hr)) return Failure(route);
     read.countBefore = count;
-    if (ListItems(route, task, read.items) != FolderAnswer::Done) return FolderAnswer::Failed;
+    if (ListItems(route, task, static_cast<size_t>(std::max(count, 0)), read.items) != FolderAnswer::Done) {
+        return FolderAnswer::Failed;
+    }
     for (FolderItem& item : read.items) {
         POINT at = {};
         hr = view->GetItemPosition(IdOf(item.id), &at);
@@ -228,6 +202,7 @@ FolderAnswer MoveItems(Route& route, FolderTask& task, HWND defView, const std::
     if (open != FolderAnswer::Done) return open;
     std::vector<PCUITEMID_CHILD> ids;
     for (const ItemIdList& id : items) ids.push_back(IdOf(id));
+    task.Carries(ids.size());
     const HRESULT hr =
         route.view->SelectAndPositionItems(static_cast<UINT>(ids.size()), ids.data(), places.data(), SVSI_POSITIONITEM);
     task.Answered();
@@ -235,6 +210,48 @@ FolderAnswer MoveItems(Route& route, FolderTask& task, HWND defView, const std::
 }
 
 }  // namespace
+
+FolderAnswer WalkRoute(HWND defView, IFolderView** view, const std::function<void()>& answered) {
+    *view = nullptr;
+    // The desktop's shell windows live in the shell's process: never an object of this one.
+    ComPtr<IShellWindows> windows;
+    HRESULT hr = CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(windows.Put()));
+    answered();
+    if (FAILED(hr)) return FolderAnswer::Failed;
+    VARIANT desktop;
+    VariantInit(&desktop);
+    V_VT(&desktop) = VT_I4;
+    V_I4(&desktop) = CSIDL_DESKTOP;
+    VARIANT root;
+    VariantInit(&root);
+    long window = 0;
+    ComPtr<IDispatch> dispatch;
+    hr = windows->FindWindowSW(&desktop, &root, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, dispatch.Put());
+    answered();
+    if (hr != S_OK || !dispatch) return FolderAnswer::Failed;
+    ComPtr<IServiceProvider> provider;
+    hr = dispatch->QueryInterface(IID_PPV_ARGS(provider.Put()));
+    answered();
+    if (FAILED(hr)) return FolderAnswer::Failed;
+    ComPtr<IShellBrowser> browser;
+    hr = provider->QueryService(SID_STopLevelBrowser, IID_PPV_ARGS(browser.Put()));
+    answered();
+    if (FAILED(hr) || !browser) return FolderAnswer::Failed;
+    ComPtr<IShellView> shellView;
+    hr = browser->QueryActiveShellView(shellView.Put());
+    answered();
+    if (FAILED(hr) || !shellView) return FolderAnswer::Failed;
+    // The platform's own desktop may answer with a view that is not the one on screen (Wine's has
+    // no window at all): only the view of the desktop found by its windows counts.
+    HWND viewWindow = nullptr;
+    hr = shellView->GetWindow(&viewWindow);
+    answered();
+    if (FAILED(hr) || viewWindow != defView) return FolderAnswer::Failed;
+    hr = shellView->QueryInterface(IID_PPV_ARGS(view));
+    answered();
+    if (FAILED(hr) || !*view) return FolderAnswer::Failed;
+    return FolderAnswer::Done;
+}
 
 size_t ItemIdListBytes(const uint8_t* list, size_t limit) {
     size_t offset = 0;
@@ -306,7 +323,7 @@ FolderAnswer FolderView::Run(ShellSession& session, Work work) {
     shared_->task = task;
     LeaveCriticalSection(&shared_->lock);
     SetEvent(shared_->wake.Get());
-    if (!session.WaitForShell(task->done.Get(), task->lastAnswer, kShellTimeoutMs)) return FolderAnswer::NoAnswer;
+    if (!session.WaitForShell(task->done.Get(), task->lastAnswer, task->limitMs)) return FolderAnswer::NoAnswer;
     return task->answer;
 }
 

@@ -6,7 +6,10 @@
 #pragma once
 #include <windows.h>
 
+#include <shobjidl.h>
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +43,10 @@ struct FolderRead {
 // Done; Failed: the view answered with a failure, or the route led to no view of that desktop;
 // NoAnswer: not in time (what was asked may still be carried out).
 enum class FolderAnswer { Done, Failed, NoAnswer };
+
+// Walks the route to the folder view whose window is `defView`, on a thread of the calling one's
+// apartment; `answered` is told after each call into the shell. The view in `view`, or Failed.
+FolderAnswer WalkRoute(HWND defView, IFolderView** view, const std::function<void()>& answered);
 
 class FolderView {
 public:

@@ -93,10 +93,10 @@ private:
     bool held_;
 };
 
-// Quick moves go without a wait for each answer, in runs of this many, each ended by a request the
-// list view must answer: the shell's queue stays short, and a shell that stopped answering is not
-// sent the rest.
-constexpr size_t kMovesPerRun = 256;
+// Quick moves go without a wait for each answer, in runs, each ended by a request the list view
+// must answer: the shell's queue stays short, and a shell that stopped answering is not sent the
+// rest.
+constexpr size_t kMovesPerRun = kIconsPerTimeout;
 
 }  // namespace
 
@@ -240,11 +240,19 @@ Pass ListViewIcons::MoveCarefully(const std::vector<DesktopIcon>& icons, const s
     bool incomplete = false;
     for (size_t m = 0; m < moves.size(); ++m) {
         const DesktopIcon& icon = icons[moves[m].icon];
-        // Before the move, the icon at its index is still the one read there; after it, too.
+        // Before the move, the icon at its index is still the one read there, where it was read
+        // (icons that shift between the two requests show as another place); after it, the name
+        // is still the same.
         std::wstring there;
         Answer check = nameAt(icon.index, there);
         if (check == Answer::NoAnswer) return Block() ? Pass::Incomplete : Pass::Failed;
         if (check != Answer::Done || there != icon.text) return Pass::Changed;
+        POINT standing = {};
+        ExchangeBlock* block = Block();
+        check = block ? GetItemPosition(*block, icon.index, standing) : Answer::NoAnswer;
+        if (check == Answer::NoAnswer) return Block() ? Pass::Incomplete : Pass::Failed;
+        const POINT known = now[moves[m].icon];
+        if (check != Answer::Done || standing.x != known.x || standing.y != known.y) return Pass::Changed;
         if (!SetItemPosition(session_, listView_, icon.index, RoundToInt16(moves[m].to.x),
                              RoundToInt16(moves[m].to.y))) {
             incomplete = true;

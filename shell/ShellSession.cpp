@@ -177,11 +177,12 @@ std::unique_ptr<RequestCompletion> ShellSession::SendTracked(HWND hwnd, UINT msg
 
 bool ShellSession::Responds(HWND hwnd) { return Send(hwnd, WM_NULL, 0, 0); }
 
-bool ShellSession::WaitForShell(HANDLE event, const std::atomic<ULONGLONG>& lastAnswer, UINT limitMs) {
+bool ShellSession::WaitForShell(HANDLE event, const std::atomic<ULONGLONG>& lastAnswer,
+                                const std::atomic<UINT>& limitMs) {
     InFlight wait(*this);
     for (;;) {
         if (WaitForSingleObject(event, 0) == WAIT_OBJECT_0) return true;
-        const ULONGLONG deadline = lastAnswer.load() + limitMs;
+        const ULONGLONG deadline = lastAnswer.load() + limitMs.load();
         if (GetTickCount64() >= deadline) return false;
         WaitHandlingSentMessages(event, deadline);
     }

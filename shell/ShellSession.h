@@ -17,6 +17,12 @@ namespace iv {
 
 // How long a message the shell must answer may wait; a hung shell fails like a missing window.
 inline constexpr UINT kShellTimeoutMs = 1000;
+// A request whose work grows with the icons it carries (a run of moves, a list of items) may take
+// that long per this many icons.
+inline constexpr size_t kIconsPerTimeout = 256;
+constexpr UINT TimeoutForIcons(size_t icons) {
+    return kShellTimeoutMs * static_cast<UINT>(icons / kIconsPerTimeout + 1);
+}
 // The watcher asks again at its next tick, so it never waits long for a busy shell.
 inline constexpr UINT kWatcherTimeoutMs = 100;
 
@@ -70,8 +76,8 @@ public:
     bool Responds(HWND hwnd);
     // Waits as a request to the shell does (in flight, handling the messages other threads send)
     // until `event` is set: true then; false once the shell has let `limitMs` pass since
-    // `lastAnswer` without answering.
-    bool WaitForShell(HANDLE event, const std::atomic<ULONGLONG>& lastAnswer, UINT limitMs = kShellTimeoutMs);
+    // `lastAnswer` without answering (both may change while it waits).
+    bool WaitForShell(HANDLE event, const std::atomic<ULONGLONG>& lastAnswer, const std::atomic<UINT>& limitMs);
     // Whether a restore is moving icons (it counts itself in while it runs, on any path out).
     bool InRestore() const { return restores_ > 0; }
     class RestoreScope {

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -195,6 +196,16 @@ TEST_F(ShellFaultsTest, AnItemThatComesDuringARestoreMovesNoIconAstray) {
             << testing::PrintToString(places_[i].first) << " at " << p.x;
     }
     EXPECT_EQ(ReadString(iv::UndoKey(key_), L"Data.X"), L"140");
+    // The icons that came have no stored place: whatever shifted under the moves, they stand where
+    // they came, and the undo keeps nothing of theirs.
+    for (const auto& [index, name, at] :
+         {std::tuple(0, L"Later", POINT{300, 200}), std::tuple(1, L"New", POINT{300, 300})}) {
+        POINT p = {};
+        RemoteItemPosition(listView_, index, p);
+        EXPECT_TRUE(p.x == at.x && p.y == at.y)
+            << testing::PrintToString(std::wstring(name)) << " at " << p.x << "," << p.y;
+        EXPECT_EQ(ReadString(iv::UndoKey(key_), name + std::wstring(L".X")), L"<absent>");
+    }
     EXPECT_NE(StopStandIn(), 3u);
 }
 
