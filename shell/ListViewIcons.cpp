@@ -93,11 +93,6 @@ private:
     bool held_;
 };
 
-// Quick moves go without a wait for each answer, in runs, each ended by a request the list view
-// must answer: the shell's queue stays short, and a shell that stopped answering is not sent the
-// rest.
-constexpr size_t kMovesPerRun = kIconsPerTimeout;
-
 }  // namespace
 
 ListViewIcons::ListViewIcons(ShellSession& session, HWND listView) : session_(session), listView_(listView) {
@@ -210,22 +205,20 @@ Pass ListViewIcons::Move(const std::vector<DesktopIcon>& icons, const std::vecto
 }
 
 Pass ListViewIcons::MoveQuickly(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves) {
-    for (size_t first = 0; first < moves.size(); first += kMovesPerRun) {
-        {
-            // The painting is held only while moves are queued, never across a wait: a program
-            // ended at any moment leaves the desktop painting.
-            const HeldRedraw quiet(listView_);
-            for (size_t m = first; m < std::min(moves.size(), first + kMovesPerRun); ++m) {
-                const IconMove& move = moves[m];
-                if (!QueueItemPosition(listView_, icons[move.icon].index, RoundToInt16(move.to.x),
-                                       RoundToInt16(move.to.y))) {
-                    return Pass::Incomplete;
-                }
+    {
+        // The painting is held only while the moves are queued, which waits for nothing: the hold,
+        // the moves and its end reach the list view in that order, and a program ended at any
+        // moment after leaves the desktop painting, with one repaint for all the moves.
+        const HeldRedraw quiet(listView_);
+        for (const IconMove& move : moves) {
+            if (!QueueItemPosition(listView_, icons[move.icon].index, RoundToInt16(move.to.x),
+                                   RoundToInt16(move.to.y))) {
+                return Pass::Incomplete;
             }
         }
-        if (!session_.Responds(listView_)) return Pass::Incomplete;
     }
-    return Pass::Done;
+    // The list view answers once it has carried out every move queued before.
+    return session_.Responds(listView_, TimeoutForIcons(moves.size())) ? Pass::Done : Pass::Incomplete;
 }
 
 Pass ListViewIcons::MoveCarefully(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves,

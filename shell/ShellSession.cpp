@@ -175,7 +175,7 @@ std::unique_ptr<RequestCompletion> ShellSession::SendTracked(HWND hwnd, UINT msg
     return completion;
 }
 
-bool ShellSession::Responds(HWND hwnd) { return Send(hwnd, WM_NULL, 0, 0); }
+bool ShellSession::Responds(HWND hwnd, UINT timeoutMs) { return Send(hwnd, WM_NULL, 0, 0, nullptr, timeoutMs); }
 
 bool ShellSession::WaitForShell(HANDLE event, const std::atomic<ULONGLONG>& lastAnswer,
                                 const std::atomic<UINT>& limitMs) {

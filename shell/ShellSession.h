@@ -73,7 +73,7 @@ public:
     std::unique_ptr<RequestCompletion> SendTracked(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                                    UINT timeoutMs = kShellTimeoutMs);
     // True when the window's thread answers a null message in time.
-    bool Responds(HWND hwnd);
+    bool Responds(HWND hwnd, UINT timeoutMs = kShellTimeoutMs);
     // Waits as a request to the shell does (in flight, handling the messages other threads send)
     // until `event` is set: true then; false once the shell has let `limitMs` pass since
     // `lastAnswer` without answering (both may change while it waits).

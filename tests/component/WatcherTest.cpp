@@ -242,6 +242,32 @@ TEST_F(KeeperTest, UndockingKeepsTheDockedLayout) {
     EXPECT_EQ(ReadString(LayoutKey(docked), L"Data.X"), L"90");
 }
 
+// A restore at start that came back partial is tried again only while the option that asked for
+// it is on: turned off meanwhile, the retry is dropped and the undo record stays as it was.
+TEST_F(KeeperTest, ARetryRunsOnlyWhileItsOptionIsStillOn) {
+    desktop_.reset();
+    standin::Options options;
+    options.items = {{L"Readme", 10, 10}, {L"Data", 90, 10}};
+    options.failPos = {0};  // Readme's place is never told: every restore comes back partial
+    desktop_ = standin::Desktop::Create(options);
+    settings_.CurrentViewMode = kLargeIconsMode;
+    settings_.StyleFlags[kRestoreAtStartFlag] = 1;
+    for (const auto& [name, x] : {std::pair(L"Readme", L"200"), std::pair(L"Data", L"300")}) {
+        WriteString(key_, name + std::wstring(L".X"), x);
+        WriteString(key_, name + std::wstring(L".Y"), L"200");
+    }
+    StartAndSettle();
+    ASSERT_EQ(keeper_.Phase(), DesktopPhase::Restoring);
+    ASSERT_EQ(Position(1).x, 300);
+    ListView_SetItemPosition(desktop_->ListView(), 1, 90, 10);
+    WriteString(UndoKey(key_), L"Kept.X", L"1");
+    settings_.StyleFlags[kRestoreAtStartFlag] = 0;
+    Ticks(3000);
+    EXPECT_EQ(keeper_.Phase(), DesktopPhase::Foreign);
+    EXPECT_EQ(Position(1).x, 90);
+    EXPECT_EQ(ReadString(UndoKey(key_), L"Kept.X"), L"1");
+}
+
 // A shell that does not answer the count is not taken for a settled desktop.
 TEST(KeeperOnABusyShell, OnlyAnsweredCountsSettleTheDesktop) {
     standin::Options options;
@@ -294,17 +320,24 @@ TEST(DesktopFolderWatchTest, AFloodOfChangesLeavesOneNotificationWaiting) {
 
 // What proves a quick read: a file that comes during a span is told, and the next span starts
 // quiet again.
+// A quick read is proved only by folders quiet for a while before it: nothing is known of what
+// came before the watch began, and a change told before a span keeps the next read careful.
 TEST(DesktopFolderWatchTest, AChangeDuringASpanIsToldAndTheNextSpanStartsQuiet) {
+    constexpr ULONGLONG calm = DesktopFolderChanges::kCalmMs;
     DesktopFolderChanges changes;
-    changes.Begin();
+    changes.Begin(1000);
+    EXPECT_FALSE(changes.CalmFor(1)) << "a first read is quick";
     Sleep(100);
     EXPECT_TRUE(changes.Quiet());
     TouchDesktopFile(L"span.txt");
     EXPECT_TRUE(WaitUntil([&] { return !changes.Quiet(); }, 2000)) << "the change was not told";
     Sleep(100);
-    changes.Begin();
+    changes.Begin(5000);
+    EXPECT_FALSE(changes.CalmFor(calm)) << "the change before the span was thrown away";
     Sleep(100);
     EXPECT_TRUE(changes.Quiet()) << "the span before still counts";
+    changes.Begin(5000 + calm);
+    EXPECT_TRUE(changes.CalmFor(calm));
 }
 
 }  // namespace

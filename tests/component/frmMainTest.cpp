@@ -331,6 +331,35 @@ TEST_F(BusyShellTest, ALogOffInsideTheLoadSavesNothing) {
     EXPECT_EQ(ReadString(kSettingsKey, L"Desktop Icon"), L"3");
 }
 
+// Log-off while a restore waits for the shell: the desktop is half moved, and nothing of it is
+// saved; the layout stays as stored.
+TEST_F(BusyShellTest, ALogOffInsideARestoreSavesNothingOfTheHalfMovedDesktop) {
+    WriteString(kSettingsKey, L"Icon Position", L"01");
+    const std::wstring key = IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    WriteString(key, L"Readme.X", L"300");
+    WriteString(key, L"Readme.Y", L"200");
+    standin::Options options;
+    // A busy shell answers what it is sent meanwhile, as inside a COM call of its own.
+    options.slow = {{standin::Request::SetPos, 1500, -1, 0, true}};
+    Start(options);
+    auto form = LoadToolbarWindow();
+    ASSERT_TRUE(form);
+    PumpMessages(1500);  // the desktop settled: what is on screen is the user's, until the restore
+    std::thread logOff([&] {
+        if (LoggedSoon(L"LV SLOW setpos")) {
+            SendMessageTimeoutW(form->Hwnd(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 5000, nullptr);
+        }
+    });
+    CommandLine restore;
+    restore.command = Command::Restore;
+    CommandRecord record = EncodeCommand(restore);
+    COPYDATASTRUCT data = {kCommandMagic, sizeof record, &record};
+    SendMessageW(form->Hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    logOff.join();
+    EXPECT_EQ(ReadString(key, L"Readme.X"), L"300");
+    EXPECT_NE(ReadString(kSettingsKey, L"Desktop Icon"), L"<absent>") << "the settings were not written";
+}
+
 // A click posted while the program waits for the shell, and a modal loop inside that wait: the
 // click is kept once and runs once after the wait, instead of being posted again and again.
 TEST_F(BusyShellTest, AClickInsideAWaitRunsOnceAfterIt) {
