@@ -74,11 +74,13 @@ SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn) 
     SaveRequest request;
     request.asked = false;
     request.seenBefore = &seenKeys_;
+    request.known = keysKnown_ ? &knownKeys_ : nullptr;
     request.seen = &seen;
     const SaveResult saved = SaveIconPositions(session_, request);
     if (saved == SaveResult::Saved || saved == SaveResult::Partial) {
         seenKeys_.insert(seen.begin(), seen.end());
         knownKeys_ = std::move(seen);
+        keysKnown_ = true;
     }
     return saved;
 }
@@ -144,7 +146,7 @@ void DesktopKeeper::ApplyToNewDesktop(ULONGLONG now) {
 
 void DesktopKeeper::NoticeItemsAdded(ULONGLONG now) {
     const bool filling = RestoresAtStart() && now < fillUntil_;
-    if (phase_ != DesktopPhase::Owned || !(Following() || filling)) return;
+    if (!keysKnown_ || phase_ != DesktopPhase::Owned || !(Following() || filling)) return;
     if (filling) fillUntil_ = now + kFillQuietMs;
     // Placed once the shell has stopped adding for a moment; no calm save runs before.
     phase_ = DesktopPhase::Placing;
@@ -173,6 +175,7 @@ void DesktopKeeper::RestoreLayout(ULONGLONG now) {
     }
     seenKeys_.insert(seen.begin(), seen.end());
     knownKeys_ = std::move(seen);
+    keysKnown_ = true;
     phase_ = DesktopPhase::Owned;
     retryMs_ = kRetryMs;
     SaveFollowedLayout();

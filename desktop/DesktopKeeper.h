@@ -179,6 +179,7 @@ private:
     // The icons on the desktop at the last read (an icon not among them is new), and every icon
     // seen since the start (an automatic save deletes the place only of one of those that left).
     IconKeySet knownKeys_;
+    bool keysKnown_ = false;
     IconKeySet seenKeys_;
 };
 

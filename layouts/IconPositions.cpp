@@ -122,11 +122,17 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) 
     if (count == 0 && !request.asked) return SaveResult::NotSaved;
 
     const Identities identities(way->KnowsItems());
+    const StoredLayout stored = request.known ? ReadStoredLayout(key) : StoredLayout{};
     std::vector<SavedIcon> saved;
     IconKeySet keys;
     for (const DesktopIcon& icon : icons) {
-        saved.push_back(identities.Saved(icon));
-        keys.insert(IconKey(saved.back().text, saved.back().id));
+        SavedIcon kept = identities.Saved(icon);
+        std::wstring iconKey = IconKey(kept.text, kept.id);
+        const bool due = request.known && !request.known->contains(iconKey) &&
+                         (stored.byId.contains(FoldCase(kept.id)) || stored.byText.contains(FoldCase(kept.text)));
+        if (due) continue;
+        keys.insert(std::move(iconKey));
+        saved.push_back(std::move(kept));
     }
     Deletions deletions;
     if (read == ReadResult::Read) {

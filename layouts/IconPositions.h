@@ -27,6 +27,9 @@ struct SaveRequest {
     // that it did not read (an icon not there yet may still come).
     bool asked = true;
     const IconKeySet* seenBefore = nullptr;
+    // Automatic: the icons known at the last read. One not among them that has a stored place has
+    // just come and is due there: its place now is not written, nor is it counted as seen.
+    const IconKeySet* known = nullptr;
     // Receives the keys of the icons read (when the save wrote or found nothing to change).
     IconKeySet* seen = nullptr;
 };

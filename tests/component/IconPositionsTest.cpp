@@ -10,6 +10,7 @@
 #include "layouts/IconPositions.h"
 #include "shell/Screen.h"
 #include "settings/Settings.h"
+#include "tests/component/FreshDesktop.h"
 #include "tests/stand-in/StandIn.h"
 #include "tests/support/Processes.h"
 
@@ -262,6 +263,59 @@ TEST_F(IconPositionsTest, IdentitiesAreKeptBesideTheTextsAndRetiredByAWriterThat
     layout = ReadStoredLayout(UndoKey(key_));
     EXPECT_EQ(layout.byId.size(), 1u);
     EXPECT_EQ(layout.byText.size(), 0u);
+}
+
+// The plain W*H layout stands in for a screen without one only when an earlier version wrote it,
+// and only for the current layout: never for the undo or previous one.
+TEST_F(IconPositionsTest, OnlyAnEarlierVersionsPlainLayoutStandsInForAnotherScreen) {
+    Desktop({{L"Readme", 20, 30}});
+    const ScreenShape screen = session_.CurrentScreen();
+    ScreenShape scaled = screen;
+    scaled.dpi = 144;
+    WriteString(key_, L"Readme.X", L"200");
+    WriteString(key_, L"Readme.Y", L"200");
+    session_.SetScreenSource([&] { return scaled; });
+    for (const LayoutSource source : {LayoutSource::Undo, LayoutSource::Previous}) {
+        RestoreRequest request;
+        request.source = source;
+        EXPECT_EQ(RestoreIconPositions(session_, request), RestoreResult::NothingStored);
+    }
+    EXPECT_EQ(Position(0).x, 20);
+    EXPECT_EQ(RestoreIconPositions(session_), RestoreResult::Done);  // an earlier version's: taken
+    EXPECT_EQ(Position(0).x, 200);
+
+    session_.SetScreenSource([&] { return screen; });
+    ASSERT_EQ(SaveLayout(key_, {{L"Readme", L"", 300, 300}}, {true, {}}, false), LayoutWrite::Written);
+    session_.SetScreenSource([&] { return scaled; });
+    Move(0, 20, 30);
+    EXPECT_EQ(RestoreIconPositions(session_), RestoreResult::NothingStored);  // this version's, of 96 dpi
+    EXPECT_EQ(Position(0).x, 20);
+}
+
+// The 9x family's named mapping set aside after a late answer is not the pages a later block
+// uses: the late answer lands in its own.
+TEST(SharedMappingTest, ABlockSetAsideKeepsItsPagesToItself) {
+    standin::Options options;
+    options.items = {{L"Readme", 10, 10}};
+    options.slow = {{standin::Request::GetText, 1500}};
+    StandInThread shell(options);
+    ASSERT_TRUE(shell.Desktop());
+    ShellSession ninetyEight({false, true});
+    std::wstring text;
+    {
+        ExchangeBlock owed(ninetyEight, shell.Desktop()->ListView());
+        ASSERT_TRUE(owed.Ok());
+        EXPECT_EQ(GetItemText(owed, 0, text), Answer::NoAnswer);
+    }
+    ASSERT_EQ(ninetyEight.SetAsideCount(), 1u);
+    ExchangeBlock later(ninetyEight, shell.Desktop()->ListView());
+    ASSERT_TRUE(later.Ok());
+    const std::vector<uint8_t> marker(kTextAreaBytes, 0x5A);
+    ASSERT_TRUE(later.Write(later.Layout().size, marker.data(), marker.size()));
+    ASSERT_TRUE(WaitUntil([&] { return ninetyEight.WaitForSetAsideBlocks(0); }, 5000)) << "the late answer";
+    std::vector<uint8_t> after(marker.size());
+    ASSERT_TRUE(later.Read(later.Layout().size, after.data(), after.size()));
+    EXPECT_EQ(after, marker) << "the late answer wrote into a later block";
 }
 
 LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "shell/DesktopFolders.h"
 #include "shell/ExchangeBlock.h"
 #include "layouts/IconPositions.h"
 #include "tests/e2e/E2eFixture.h"
@@ -207,6 +208,31 @@ TEST_F(ShellFaultsTest, AnItemThatComesDuringARestoreMovesNoIconAstray) {
         EXPECT_EQ(ReadString(iv::UndoKey(key_), name + std::wstring(L".X")), L"<absent>");
     }
     EXPECT_NE(StopStandIn(), 3u);
+}
+
+// Quick moves hold the list view's painting only while they are queued: nothing the program
+// waits for lies between the hold and its end, so a program ended at any moment leaves the desktop
+// painting.
+TEST_F(ShellFaultsTest, ThePaintingIsNeverHeldAcrossAWait) {
+    StartDesktop({L"--log-redraw", L"--log-count"});
+    PlaceItems();
+    for (size_t i = 0; i < places_.size(); ++i) Store(places_[i].first, {static_cast<LONG>(300 + 90 * i), 300});
+    iv::ShellSession session;
+    ASSERT_EQ(iv::SaveIconPositions(session), iv::SaveResult::Saved);
+    for (size_t i = 0; i < places_.size(); ++i) Store(places_[i].first, {static_cast<LONG>(300 + 90 * i), 300});
+    PumpMessages(static_cast<DWORD>(iv::DesktopFolderChanges::kCalmMs) + 200);  // a quick pass
+    ClearLog();
+    ASSERT_EQ(iv::RestoreIconPositions(session), iv::RestoreResult::Done);
+    bool held = false;
+    size_t moves = 0;
+    for (const auto& line : ReadLogFile(logPath_)) {
+        if (line == L"LV WM_SETREDRAW 0") held = true;
+        if (line == L"LV WM_SETREDRAW 1") held = false;
+        if (held && line.rfind(L"LV LVM_SETITEMPOSITION ", 0) == 0) ++moves;
+        EXPECT_TRUE(!held || line.rfind(L"LV LVM_SETITEMPOSITION ", 0) == 0 || line == L"LV WM_SETREDRAW 0") << line;
+    }
+    EXPECT_FALSE(held);
+    EXPECT_EQ(moves, places_.size());
 }
 
 // The header's style is changed by the shell's thread with no time-out: a shell busy at that

@@ -198,6 +198,7 @@ const OptionRule kRules[] = {
     {L"--ie-server", [](V, P p) { return p.options.ieServer = true; }},
     {L"--no-listview", [](V, P p) { return p.options.noListView = true; }},
     {L"--log-paint", [](V, P p) { return p.options.logPaint = true; }},
+    {L"--log-redraw", [](V, P p) { return p.options.logRedraw = true; }},
     {L"--log-count", [](V, P p) { return p.options.logCount = true; }},
     {L"--decoy", [](V, P p) { return p.options.decoy = true; }},
     {L"--log=",

@@ -106,6 +106,8 @@ struct Options {
     std::wstring logPath;
     // Also log "LV WM_PAINT" for every paint of the list view (for counting repaints).
     bool logPaint = false;
+    // Also log "LV WM_SETREDRAW 0|1" (for what happens while the painting is held).
+    bool logRedraw = false;
     // Also log "LV COUNT n" for every item count another thread asks for (when a watcher looks).
     bool logCount = false;
     // Keep the log in memory for Log(); the program, which logs to a file, does not, so that its
@@ -125,6 +127,7 @@ struct Options {
 //   "LV LVM_SETITEMPOSITION32 3 -5 10"                   not for the stand-in's own item setup;
 //   "LV LVM_SETITEMPOSITION32 3 unreadable"              a POINT outside this process is refused
 //   "LV WM_PAINT"                                        only with Options::logPaint
+//   "LV WM_SETREDRAW 0"                                  only with Options::logRedraw
 //   "LV COUNT 12"                                        only with Options::logCount
 //   "LV ITEMS 12"                                        the shell view took in a change of the Desktop folder
 //   "HDR WM_STYLECHANGED GWL_STYLE old=0x... new=0x..."  on the list view's header

@@ -280,6 +280,9 @@ LRESULT ListViewMessage(Desktop::Impl* impl, HWND hwnd, UINT msg, WPARAM wParam,
         case WM_PAINT:
             if (impl->options.logPaint) impl->Record(L"LV WM_PAINT");
             break;
+        case WM_SETREDRAW:
+            if (impl->options.logRedraw) impl->Record(L"LV WM_SETREDRAW " + std::to_wstring(wParam != 0 ? 1 : 0));
+            break;
         case WM_KEYDOWN:
             // The desktop's refresh instead of the platform view's, which would lose every place.
             if (wParam == VK_F5 && impl->shell) {

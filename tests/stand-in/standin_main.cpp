@@ -1,7 +1,7 @@
 // standin.exe: a desktop for tests of a program that works on the shell's desktop windows.
 //
 //   standin.exe [--shell | --scripted] [--log=PATH] [--item=NAME@X,Y]... [--items=N]
-//               [--ie-server] [--no-listview] [--hang-after=MS] [--log-paint] [--log-count]
+//               [--ie-server] [--no-listview] [--hang-after=MS] [--log-paint] [--log-redraw] [--log-count]
 //               [--tree=classic|raised|24h2] [--commands=classic|later|none] [--decoy]
 //               [--restart-after=MS] [--slow=KIND:MS[@INDEX][#N][,pump]]... [--fail-text=I[,J...]]
 //               [--fail-pos=I[,J...]] [--insert-after=K[:NAME[@X,Y]]]... [--remove-after=K[:INDEX]]...
@@ -19,6 +19,7 @@
 //   --no-listview    a view without a list view
 //   --hang-after=MS  stop answering messages MS milliseconds after start-up
 //   --log-paint      also log the list view's paints
+//   --log-redraw     also log WM_SETREDRAW on the list view
 //   --log-count      also log the item counts other threads ask for ("LV COUNT n")
 //   --tree=T         where the view lives: classic "Progman" > view (the default); raised
 //                    "Progman" empty, a hidden empty top-level "WorkerW", then a top-level

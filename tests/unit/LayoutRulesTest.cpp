@@ -38,6 +38,17 @@ TEST(ScreenSettleTest, ChangeBlocksSavesUntilTakenOnceAfterTwoCalmSeconds) {
     EXPECT_FALSE(screen.TakeSettled(9000));
 }
 
+// A taskbar moved or resized changes the work area alone: that too holds saves until it settles.
+TEST(ScreenSettleTest, AChangeOfTheWorkAreaAloneHoldsSaves) {
+    ScreenSettle screen;
+    ScreenShape shape = Screen(1024, 768);
+    screen.Notice(shape, 0);
+    shape.monitors[0].work.bottom -= 40;
+    screen.Notice(shape, 500);
+    EXPECT_FALSE(screen.SavesAllowed());
+    EXPECT_TRUE(screen.TakeSettled(500 + kScreenSettleMs));
+}
+
 TEST(ScreenSettleTest, FurtherChangeStartsTheWaitAgain) {
     ScreenSettle screen;
     screen.Notice(Screen(1024, 768), 0);
@@ -273,12 +284,12 @@ TEST(PlanRestoreTest, CountsWhatWouldMoveWhatStandsWhatHasNoPlaceAndWhatNoIconTa
     layout.byText = {{L"A", {100, 100}}, {L"B", {200, 100}}, {L"GONE", {300, 100}}, {L"LEFT", {400, 100}}};
     layout.byId = {{L"DESKTOP\\C.TXT", {{500, 100}, L"C"}}, {L"DESKTOP\\LOST.TXT", {{600, 100}, L"LOST"}}};
     const std::vector<PlanIcon> icons = {
-        {L"A", L"", {100, 100}},  {L"B", L"", {10, 10}},     {L"C", L"Desktop\\C.txt", {10, 90}},
+        {L"A", L"", {100, 100}},  {L"B", L"", {200, 10}},    {L"C", L"Desktop\\C.txt", {10, 90}},
         {L"New", L"", {10, 170}}, {L"Left", L"", {10, 250}}, {L"Unplaced", L"", {}, false},
         {L"GONE", L"", {}, false}};
     const IconKeySet leave = {IconKey(L"Left", L"")};
     const RestorePlan plan = Plan(icons, layout, &leave);
-    EXPECT_EQ(plan.moves.size(), 2u);  // B and C
+    EXPECT_EQ(plan.moves.size(), 2u);  // B (off its place along one axis only) and C
     EXPECT_EQ(plan.inPlace, 1u);       // A
     EXPECT_EQ(plan.noPlace, 2u);       // New, Unplaced
     EXPECT_EQ(plan.placeUnknown, 1u);  // GONE: stored, but the shell did not say where it stands
