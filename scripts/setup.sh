@@ -53,7 +53,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     logged $SUDO dpkg --add-architecture i386
   fi
-  logged $SUDO apt-get update
+  # A mirror in the middle of a sync fails the update now and then: try again, and when only
+  # some lists could not be fetched, install from those that were.
+  updated=0
+  for attempt in 1 2 3; do
+    if $SUDO apt-get update >> "$log" 2>&1 </dev/null; then updated=1; break; fi
+    sleep $((attempt * 5))
+  done
+  [ "$updated" = 1 ] || echo "setup: apt-get update failed three times; installing from the lists it has" >&2
   logged $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
