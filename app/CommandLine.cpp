@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "layouts/KeptLayouts.h"
+
 namespace iv {
 namespace {
 
@@ -50,16 +52,34 @@ int16_t ViewModeNamed(std::wstring_view name) {
 
 }  // namespace
 
+bool CommandNameAllowed(Command command, std::wstring_view name) {
+    if (PersonalLayoutName(name)) return true;
+    return (command == Command::RestoreNamed || command == Command::Export) && HistoryNumber(name) != 0;
+}
+
 CommandLine ParseCommandLine(std::wstring_view text) {
-    constexpr CommandLine kBad = {Command::Bad, 0, false};
+    CommandLine kBad;
+    kBad.command = Command::Bad;
     CommandLine line;
     bool commandSeen = false;
+    bool fileDue = false;
     for (const std::wstring& argument : Arguments(text)) {
+        if (fileDue) {
+            if (argument.empty()) return kBad;
+            line.file = argument;
+            fileDue = false;
+            continue;
+        }
         if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-')) return kBad;
         const std::wstring name = Lower(std::wstring_view(argument).substr(1));
-        if (name == L"quiet") {
-            if (line.quiet) return kBad;
-            line.quiet = true;
+        // What follows the colon of a named command, as it was typed.
+        const size_t colon = argument.find(L':');
+        const std::wstring given = colon == std::wstring::npos ? std::wstring() : argument.substr(colon + 1);
+        const std::wstring verb = colon == std::wstring::npos ? name : name.substr(0, colon - 1);
+        if (name == L"quiet" || name == L"dry-run") {
+            bool& flag = name == L"quiet" ? line.quiet : line.dryRun;
+            if (flag) return kBad;
+            flag = true;
             continue;
         }
         if (commandSeen) return kBad;
@@ -78,14 +98,31 @@ CommandLine ParseCommandLine(std::wstring_view text) {
             line.command = Command::Help;
         } else if (name == L"uninstall") {
             line.command = Command::Uninstall;
+        } else if (name == L"layouts") {
+            line.command = Command::ListLayouts;
         } else if (name.starts_with(L"view:") && (line.viewMode = ViewModeNamed(name.substr(5))) != 0) {
             line.command = Command::View;
+        } else if (verb == L"export" || verb == L"import") {
+            line.command = verb == L"export" ? Command::Export : Command::Import;
+            if (colon != std::wstring::npos && !CommandNameAllowed(line.command, given)) return kBad;
+            line.name = given;
+            fileDue = true;
+        } else if (colon != std::wstring::npos && (verb == L"save" || verb == L"restore" || verb == L"delete")) {
+            line.command = verb == L"save" ? Command::SaveNamed
+                           : verb == L"restore" ? Command::RestoreNamed
+                                                : Command::DeleteNamed;
+            if (!CommandNameAllowed(line.command, given)) return kBad;
+            line.name = given;
         } else {
             return kBad;
         }
     }
-    // Quiet only qualifies the removal.
+    if (fileDue) return kBad;
+    // Quiet only qualifies the removal, and the dry run a restore.
     if (line.quiet && line.command != Command::Uninstall) return kBad;
+    const bool restores = line.command == Command::Restore || line.command == Command::RestorePrevious ||
+                          line.command == Command::RestoreNamed;
+    if (line.dryRun && !restores) return kBad;
     return line;
 }
 

@@ -1,7 +1,9 @@
 #include "app/Commands.h"
 
 #include "app/CommandLine.h"
+#include "app/CommandOutput.h"
 #include "app/Instance.h"
+#include "app/LayoutCommands.h"
 #include "app/Startup.h"
 #include "app/WinVersion.h"
 #include "base/MessageBox.h"
@@ -46,8 +48,8 @@ HWND FindInstance() {
 // blocked until it answers; so it answers "busy" then, and the command is sent again shortly,
 // within one overall time-out.
 int SendToInstance(HWND window, const CommandLine& line) {
-    CommandRecord record = EncodeCommand(line);
-    COPYDATASTRUCT data = {kCommandMagic, sizeof record, &record};
+    std::vector<uint8_t> block = EncodeCommand(line);
+    COPYDATASTRUCT data = {kCommandMagic, static_cast<DWORD>(block.size()), block.data()};
     const ULONGLONG end = GetTickCount64() + kCommandTimeoutMs;
     for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
         DWORD_PTR answer = 0;
@@ -88,8 +90,10 @@ int RunHere(const CommandLine& line) {
         SetDesktopViewMode(session, desktop, commands, line.viewMode, shown != 0 ? shown : kLargeIconsMode);
         InvalidateWindow(desktop.ListView);
         code = ExitCode(ShownViewMode(session, desktop.ListView) == line.viewMode);
+    } else if (line.dryRun) {
+        code = RunDryRun(session, IsIconView(shown), line);
     } else {
-        code = RunPositionsCommand(session, IsIconView(shown), line.command);
+        code = RunPositionsCommand(session, IsIconView(shown), line);
     }
     // A block the shell may still write into is freed once its request is done, or left to it.
     session.WaitForSetAsideBlocks(kSetAsideWaitMs);
@@ -114,8 +118,10 @@ int Uninstall(bool quiet) {
 
 }  // namespace
 
-int RunPositionsCommand(ShellSession& session, bool inIconView, Command command) {
-    switch (command) {
+int RunPositionsCommand(ShellSession& session, bool inIconView, const CommandLine& line) {
+    switch (line.command) {
+        case Command::SaveNamed:
+        case Command::RestoreNamed: return RunKeptLayoutCommand(session, inIconView, line);
         case Command::Save: return ExitCode(SaveCommand(session, inIconView));
         case Command::Restore: return ExitCode(RestoreCommand(session, inIconView));
         case Command::RestorePrevious: return ExitCode(RestoreCommand(session, inIconView, LayoutSource::Previous));
@@ -130,8 +136,16 @@ int RunCommandLine(const wchar_t* commandLine) {
         case Command::Start: return RunProgram();
         case Command::Bad: return kExitBadCommandLine;
         case Command::Help:
-            ShowMessage(nullptr, text::kUsage, text::kProductName, MB_OK | MB_ICONINFORMATION);
+            // Started where nothing prints (from the desktop, a shortcut), the usage shows in a box.
+            if (!PrintOutput(text::kUsage)) ShowMessage(nullptr, text::kUsage, text::kProductName, MB_OK | MB_ICONINFORMATION);
             return kExitDone;
+        case Command::ListLayouts:
+        case Command::DeleteNamed:
+        case Command::Export:
+        case Command::Import: {
+            ShellSession session(CheckWindowsVersion());
+            return RunStoreCommand(session, line);
+        }
         case Command::Uninstall: return Uninstall(line.quiet);
         case Command::Exit: {
             const HWND window = FindInstance();
@@ -139,6 +153,8 @@ int RunCommandLine(const wchar_t* commandLine) {
         }
         default: break;
     }
+    // A look before a restore prints, which only the process that was started can.
+    if (line.dryRun) return RunHere(line);
     if (const HWND window = FindInstance()) return SendToInstance(window, line);
     return RunHere(line);
 }

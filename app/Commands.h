@@ -12,8 +12,8 @@ inline constexpr UINT kSetAsideWaitMs = 3000;
 // plain start runs the program.
 int RunCommandLine(const wchar_t* commandLine);
 
-// The exit code of a save, a restore or an undo, in the icon views only, whether a running
+// The exit code of a save, a restore or an undo (a named one too), in the icon views only, whether a running
 // instance or the new start itself carries it out.
-int RunPositionsCommand(ShellSession& session, bool inIconView, Command command);
+int RunPositionsCommand(ShellSession& session, bool inIconView, const CommandLine& command);
 
 }  // namespace iv

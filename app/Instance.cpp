@@ -4,17 +4,41 @@
 
 namespace iv {
 
-CommandRecord EncodeCommand(const CommandLine& line) {
-    return {kCommandMagic, static_cast<uint32_t>(line.command), line.viewMode};
+std::vector<uint8_t> EncodeCommand(const CommandLine& line) {
+    const CommandRecord record = {kCommandMagic, static_cast<uint32_t>(line.command), line.viewMode};
+    std::vector<uint8_t> block(sizeof record);
+    memcpy(block.data(), &record, sizeof record);
+    if (TakesName(line.command)) {
+        const auto units = static_cast<uint32_t>(line.name.size());
+        block.resize(sizeof record + sizeof units + units * sizeof(wchar_t));
+        memcpy(block.data() + sizeof record, &units, sizeof units);
+        memcpy(block.data() + sizeof record + sizeof units, line.name.data(), units * sizeof(wchar_t));
+    }
+    return block;
 }
 
 std::optional<CommandLine> DecodeCommandRecord(ULONG_PTR tag, const void* data, DWORD size) {
-    if (tag != kCommandMagic || !data || size != sizeof(CommandRecord)) return std::nullopt;
+    if (tag != kCommandMagic || !data || size < sizeof(CommandRecord)) return std::nullopt;
+    const auto* bytes = static_cast<const uint8_t*>(data);
     CommandRecord record;
-    memcpy(&record, data, sizeof record);
+    memcpy(&record, bytes, sizeof record);
     if (record.magic != kCommandMagic) return std::nullopt;
     CommandLine line;
     line.command = static_cast<Command>(record.command);
+    if (TakesName(line.command)) {
+        // Only what the block says it holds, all of it, and a name the command may carry.
+        uint32_t units = 0;
+        if (size < sizeof record + sizeof units) return std::nullopt;
+        memcpy(&units, bytes + sizeof record, sizeof units);
+        if (units == 0 || units > kLongestCommandName || size != sizeof record + sizeof units + units * sizeof(wchar_t)) {
+            return std::nullopt;
+        }
+        line.name.resize(units);
+        memcpy(line.name.data(), bytes + sizeof record + sizeof units, units * sizeof(wchar_t));
+        if (line.command == Command::DeleteNamed || !CommandNameAllowed(line.command, line.name)) return std::nullopt;
+        return line;
+    }
+    if (size != sizeof record) return std::nullopt;
     switch (line.command) {
         case Command::Save:
         case Command::Restore:

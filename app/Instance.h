@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "app/CommandLine.h"
 
@@ -24,8 +25,13 @@ struct CommandRecord {
 };
 inline constexpr uint32_t kCommandMagic = 0x4C564349;  // "ICVL"
 
-// The record of a command that a running instance carries out (Save, the restores, Undo, View, Exit).
-CommandRecord EncodeCommand(const CommandLine& line);
+// A command with a name (see TakesName) carries it after the record: its length in UTF-16 units
+// as a uint32_t, then the units, no terminator.
+inline constexpr size_t kLongestCommandName = 200;
+
+// The block of a command that a running instance carries out (Save, the restores, Undo, View,
+// Exit, the named save and restore).
+std::vector<uint8_t> EncodeCommand(const CommandLine& line);
 // The command in a received WM_COPYDATA block; nothing when it is not one of ours or not valid.
 std::optional<CommandLine> DecodeCommandRecord(ULONG_PTR tag, const void* data, DWORD size);
 

@@ -236,7 +236,9 @@ int frmMain::RunCommand(const CommandLine& command) {
         case Command::Save:
         case Command::Restore:
         case Command::RestorePrevious:
-        case Command::Undo: return RunPositionsCommand(*session_, settings_.InIconView(), command.command);
+        case Command::Undo:
+        case Command::SaveNamed:
+        case Command::RestoreNamed: return RunPositionsCommand(*session_, settings_.InIconView(), command);
         case Command::View:
             ChooseViewMode(command.viewMode, ViewModeChoice::Exactly);
             return ExitCode(ShownViewMode(*session_, keeper_->Desktop().ListView) == command.viewMode);

@@ -71,6 +71,9 @@ struct WindowCloser {
 
 using ScopedRegKey = Scoped<HKEY, nullptr, RegKeyCloser>;
 using ScopedHandle = Scoped<HANDLE, nullptr, HandleCloser>;
+// CreateFileW fails with INVALID_HANDLE_VALUE, not null: this makes it the null a ScopedHandle
+// takes for none.
+inline HANDLE FileOrNull(HANDLE file) { return file == INVALID_HANDLE_VALUE ? nullptr : file; }
 using ScopedGdiObj = Scoped<HGDIOBJ, nullptr, GdiCloser>;
 using ScopedFont = Scoped<HFONT, nullptr, GdiCloser>;
 using ScopedBrush = Scoped<HBRUSH, nullptr, GdiCloser>;

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "layouts/KeptLayouts.h"
 #include "layouts/RestorePlan.h"
 #include "settings/Settings.h"
 #include "shell/DesktopFolders.h"
@@ -41,13 +42,30 @@ std::wstring SourceKey(LayoutSource source, const std::wstring& key) {
     return key;
 }
 
+// The arrangement a restore replaces, kept in the history once, before its first move.
+struct RestoreHistory {
+    std::wstring layoutKey;
+    ScreenShape screen;
+    bool kept = false;
+    void Keep(const std::vector<SavedIcon>& arrangement) {
+        if (kept) return;
+        kept = true;
+        KeepInHistory(layoutKey, screen, arrangement, kReplacedByRestore, false);
+    }
+};
+
 // The undo record's side of the moves: the places of the icons about to move are kept, and a
 // place kept for an icon that a move did not reach is forgotten.
 class UndoMoves final : public MoveRecord {
 public:
-    UndoMoves(UndoRecord& undo, std::vector<SavedIcon> moving) : undo_(undo), moving_(std::move(moving)) {}
+    UndoMoves(UndoRecord& undo, std::vector<SavedIcon> moving, RestoreHistory& history,
+              std::vector<SavedIcon> arrangement)
+        : undo_(undo), moving_(std::move(moving)), history_(history), arrangement_(std::move(arrangement)) {}
 
-    void BeforeMoves() override { keptNow_ = undo_.Keep(moving_); }
+    void BeforeMoves() override {
+        if (!moving_.empty()) history_.Keep(arrangement_);
+        keptNow_ = undo_.Keep(moving_);
+    }
     void Forget(size_t move) override {
         if (keptNow_[move]) undo_.Forget(moving_[move]);
     }
@@ -55,6 +73,8 @@ public:
 private:
     UndoRecord& undo_;
     std::vector<SavedIcon> moving_;
+    RestoreHistory& history_;
+    std::vector<SavedIcon> arrangement_;
     std::vector<bool> keptNow_;
 };
 
@@ -67,7 +87,8 @@ PlanGeometry PlanGeometryOf(const IconGeometry& geometry, const ScreenShape& scr
 // One pass: read, plan, move. A first pass reads in batches and moves without reading names again
 // (each way proves that its pairing held); any later pass is careful.
 Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, const StoredLayout& layout,
-                 const RestoreRequest& request, const Identities& identities, UndoRecord& undo, bool careful) {
+                 const RestoreRequest& request, const Identities& identities, UndoRecord& undo,
+                 RestoreHistory& history, bool careful) {
     std::vector<DesktopIcon> icons;
     const Pass read = way.ReadPass(icons, careful);
     if (read == Pass::Failed) return read;
@@ -85,6 +106,10 @@ Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, const StoredLayou
         // A desktop that arranges its icons itself puts every moved one back on its grid.
         if (geometry.autoArrange && !plan.moves.empty()) return Pass::Failed;
     }
+    if (request.counts) {
+        *request.counts = {plan.moves.size(), plan.inPlace, plan.noPlace, plan.unclaimed};
+        return plan.placeUnknown > 0 ? Pass::Incomplete : read;
+    }
     std::vector<IconMove> moves;
     std::vector<SavedIcon> moving;
     for (const RestorePlan::Move& move : plan.moves) {
@@ -92,7 +117,11 @@ Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, const StoredLayou
         moving.push_back(identities.Saved(icons[move.icon]));
     }
     // Before any icon moves (once the way proved its read): where each one stood.
-    UndoMoves record(undo, std::move(moving));
+    std::vector<SavedIcon> arrangement;
+    if (!history.kept && !moves.empty()) {
+        for (const DesktopIcon& icon : icons) arrangement.push_back(identities.Saved(icon));
+    }
+    UndoMoves record(undo, std::move(moving), history, std::move(arrangement));
     const Pass moved = way.Move(icons, moves, careful, record);
     if (moved != Pass::Done) return moved;
     return plan.placeUnknown > 0 ? Pass::Incomplete : read;
@@ -105,7 +134,8 @@ std::wstring CurrentLayoutKey(ShellSession& session) { return LayoutKey(session.
 SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) {
     // The save itself may be the first to see a new screen, before the watcher does.
     ScreenSettle& screen = session.Screen();
-    const std::wstring key = LayoutKey(session.NoticeScreen(GetTickCount64()));
+    const ScreenShape shape = session.NoticeScreen(GetTickCount64());
+    const std::wstring key = LayoutKey(shape);
     if (!screen.SavesAllowed()) return SaveResult::NotSaved;
     const std::unique_ptr<DesktopIcons> way = OpenDesktopIcons(session);
     if (!way) return SaveResult::NotSaved;
@@ -143,31 +173,55 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) 
             }
         }
     }
-    if (SaveLayout(key, saved, deletions, way->KnowsItems()) == LayoutWrite::Failed) return SaveResult::Failed;
+    if (SaveLayout(key, saved, deletions, way->KnowsItems(), {&shape, request.asked}) == LayoutWrite::Failed) {
+        return SaveResult::Failed;
+    }
     if (request.seen) *request.seen = std::move(keys);
     return read == ReadResult::Read ? SaveResult::Saved : SaveResult::Partial;
+}
+
+SaveResult SaveNamedLayout(ShellSession& session, const std::wstring& name) {
+    ScreenSettle& screen = session.Screen();
+    const ScreenShape shape = session.NoticeScreen(GetTickCount64());
+    if (!screen.SavesAllowed()) return SaveResult::NotSaved;
+    const std::unique_ptr<DesktopIcons> way = OpenDesktopIcons(session);
+    if (!way) return SaveResult::NotSaved;
+    std::vector<DesktopIcon> icons;
+    int32_t count = 0;
+    if (way->ReadAll(icons, count) != ReadResult::Read) return SaveResult::NotSaved;
+    if (!screen.SavesAllowed() || !SameScreen(session.NoticeScreen(GetTickCount64()), shape)) {
+        return SaveResult::NotSaved;
+    }
+    const Identities identities(way->KnowsItems());
+    std::vector<SavedIcon> saved;
+    for (const DesktopIcon& icon : icons) saved.push_back(identities.Saved(icon));
+    if (const std::optional<LayoutFile> old = ReadNamedLayout(name)) {
+        KeepInHistory(LayoutKey(shape), shape, IconsOf(*old), kReplacedBySave, false);
+    }
+    return WriteNamedLayout(LayoutOfIcons(name, shape, saved)) ? SaveResult::Saved : SaveResult::Failed;
 }
 
 RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& request) {
     const ScreenShape screen = session.CurrentScreen();
     const std::wstring key = LayoutKey(screen);
-    StoredLayout layout = ReadStoredLayout(SourceKey(request.source, key));
+    StoredLayout layout = request.layout ? *request.layout : ReadStoredLayout(SourceKey(request.source, key));
     // A screen with no layout of its own yet takes what earlier versions kept for its primary's size.
     if (const std::wstring older = std::wstring(kSettingsKey) + L"\\" + PrimaryKeyName(screen);
-        layout.Empty() && request.source == LayoutSource::Current && !WrittenByThisVersion(older)) {
+        layout.Empty() && !request.layout && request.source == LayoutSource::Current && !WrittenByThisVersion(older)) {
         layout = ReadStoredLayout(older);
     }
-    if (layout.Empty() && !request.seen) return RestoreResult::NothingStored;
+    if (layout.Empty() && !request.seen && !request.counts) return RestoreResult::NothingStored;
     const ShellSession::RestoreScope restoring(session);
     const std::unique_ptr<DesktopIcons> way = OpenDesktopIcons(session);
     if (!way) return RestoreResult::Failed;
     const Identities identities(way->KnowsItems());
     UndoRecord undo(UndoKey(key));
+    RestoreHistory history{key, screen};
     // When icons came or went, the pass starts again, so that every icon with a stored place ends
     // there: the quick pass, then up to three careful ones.
     constexpr int kPasses = 4;
     for (int pass = 0; pass < kPasses; ++pass) {
-        const Pass done = RestorePass(*way, screen, layout, request, identities, undo, pass > 0);
+        const Pass done = RestorePass(*way, screen, layout, request, identities, undo, history, pass > 0);
         if (done == Pass::Failed) return RestoreResult::Failed;
         if (done == Pass::Changed) continue;
         if (done == Pass::Incomplete) return RestoreResult::Partial;
@@ -180,12 +234,21 @@ bool SaveCommand(ShellSession& session, bool inIconView) {
     return inIconView && SaveIconPositions(session) == SaveResult::Saved;
 }
 
-bool RestoreCommand(ShellSession& session, bool inIconView, LayoutSource source) {
+bool RestoreCommand(ShellSession& session, bool inIconView, LayoutSource source, RestoreCounts* counts) {
     if (!inIconView) return false;
     RestoreRequest request;
     request.source = source;
+    request.counts = counts;
     const RestoreResult result = RestoreIconPositions(session, request);
     return result == RestoreResult::Done || (result == RestoreResult::NothingStored && source == LayoutSource::Current);
+}
+
+bool RestoreKeptCommand(ShellSession& session, bool inIconView, const StoredLayout& layout, RestoreCounts* counts) {
+    if (!inIconView) return false;
+    RestoreRequest request;
+    request.layout = &layout;
+    request.counts = counts;
+    return RestoreIconPositions(session, request) == RestoreResult::Done;
 }
 
 }  // namespace iv

@@ -41,11 +41,28 @@ struct SaveRequest {
 // during the read: the layout on screen then belongs to no screen.
 SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request = {});
 
+// Keeps the desktop's arrangement under a person's name, with the screen it was made on, after a
+// read of the whole desktop only; a layout of that name is replaced, and kept in the current
+// screen's history first.
+SaveResult SaveNamedLayout(ShellSession& session, const std::wstring& name);
+
 // Which stored places a restore puts the icons at.
 enum class LayoutSource { Current, Previous, Undo };
 
+// What a restore would do, counted without moving anything.
+struct RestoreCounts {
+    size_t move = 0;      // icons it would move
+    size_t inPlace = 0;   // icons with a stored place that stand there already
+    size_t noPlace = 0;   // icons on the desktop without a stored place
+    size_t noIcon = 0;    // stored places that no icon on the desktop takes
+};
+
 struct RestoreRequest {
     LayoutSource source = LayoutSource::Current;
+    // A kept layout (named, from the history) to restore instead of the source.
+    const StoredLayout* layout = nullptr;
+    // A look before a restore: nothing moves, and this receives what the restore would do.
+    RestoreCounts* counts = nullptr;
     // Icons of these keys stay where they are (null: none does).
     const IconKeySet* leave = nullptr;
     // Receives the keys of the icons the restore read (null: not wanted).
@@ -69,6 +86,11 @@ RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& 
 // only, as the exit save and the start-up restore do. True when the whole desktop was saved, or
 // the restore read it to the end (a source with nothing in it counts only for the current layout).
 bool SaveCommand(ShellSession& session, bool inIconView);
-bool RestoreCommand(ShellSession& session, bool inIconView, LayoutSource source = LayoutSource::Current);
+// With `counts`: the look before the restore, which moves nothing.
+bool RestoreCommand(ShellSession& session, bool inIconView, LayoutSource source = LayoutSource::Current,
+                    RestoreCounts* counts = nullptr);
+// The same for a kept layout.
+bool RestoreKeptCommand(ShellSession& session, bool inIconView, const StoredLayout& layout,
+                        RestoreCounts* counts = nullptr);
 
 }  // namespace iv

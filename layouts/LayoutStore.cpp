@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <utility>
 
+#include "layouts/KeptLayouts.h"
 #include "layouts/LayoutKeys.h"
 #include "settings/Settings.h"
 
@@ -173,6 +174,45 @@ void KeepAsPrevious(const std::wstring& key, const std::vector<RegKeys::NamedTex
     if (!ids.empty()) RegKeys::SetRegValues(HKEY_CURRENT_USER, IdsKey(previous), ids);
 }
 
+// The icons of a layout's values, with their names as stored: those known by identity (and the
+// text each showed), then those of the texts that no identity accounts for.
+std::vector<SavedIcon> IconsOfValues(const KeyValues& text, const KeyValues& ids, bool idsCurrent) {
+    struct Named {
+        std::wstring name;
+        std::wstring x;
+        std::wstring y;
+        std::wstring text;
+    };
+    const auto byBase = [](const KeyValues& values) {
+        std::unordered_map<std::wstring, Named> found;
+        for (const auto& [name, value] : values.all) {
+            const std::wstring folded = FoldCase(name);
+            const std::wstring base = BaseOf(folded);
+            if (base.empty()) continue;
+            Named& named = found[base];
+            named.name = name.substr(0, base.size());
+            if (EndsWith(folded, L".X")) named.x = value;
+            if (EndsWith(folded, L".Y")) named.y = value;
+            if (EndsWith(folded, L".TEXT")) named.text = value;
+        }
+        return found;
+    };
+    std::vector<SavedIcon> icons;
+    IconKeySet shown;
+    if (idsCurrent) {
+        for (const auto& [base, id] : byBase(ids)) {
+            if (id.x.empty() || id.y.empty()) continue;
+            icons.push_back({id.text, id.name, NumberValue(id.x), NumberValue(id.y)});
+            shown.insert(FoldCase(id.text));
+        }
+    }
+    for (const auto& [base, place] : byBase(text)) {
+        if (place.x.empty() || place.y.empty() || shown.contains(base)) continue;
+        icons.push_back({place.name, L"", NumberValue(place.x), NumberValue(place.y)});
+    }
+    return icons;
+}
+
 }  // namespace
 
 bool LayoutDiffers(const LayoutValues& wanted, const LayoutValues& stored) {
@@ -228,8 +268,14 @@ StoredLayout ReadStoredLayout(const std::wstring& key, bool identities) {
     return layout;
 }
 
+std::vector<SavedIcon> StoredIcons(const std::wstring& key) {
+    const KeyValues stored = ReadKeyValues(key);
+    const KeyValues ids = ReadKeyValues(IdsKey(key));
+    return IconsOfValues(stored, ids, IdsCurrent(stored.places, ids.folded));
+}
+
 LayoutWrite SaveLayout(const std::wstring& key, const std::vector<SavedIcon>& icons, const Deletions& deletions,
-                       bool withIds) {
+                       bool withIds, const HistoryNote& history) {
     const KeyValues stored = ReadKeyValues(key);
     const KeyValues storedIds = ReadKeyValues(IdsKey(key));
     const bool idsCurrent = IdsCurrent(stored.places, storedIds.folded);
@@ -245,9 +291,20 @@ LayoutWrite SaveLayout(const std::wstring& key, const std::vector<SavedIcon>& ic
     // An icon that moved may change only its identity's place (its text's is another icon's).
     const bool placesChange =
         textChanges || (withIds && idsCurrent && (LayoutDiffers(ids.folded, idsBefore) || !doomed.ids.empty()));
-    if (!placesChange && idsCurrent) return LayoutWrite::Unchanged;
+    if (!placesChange && idsCurrent) {
+        if (history.screen && history.asked) MarkAskedSave(key, LayoutStamp(stored.places));
+        return LayoutWrite::Unchanged;
+    }
     // The arrangement it replaces is kept; a save that only stamps the values replaces none.
-    if (placesChange && !stored.all.empty()) KeepAsPrevious(key, stored.all, storedIds.all);
+    if (placesChange && !stored.all.empty()) {
+        KeepAsPrevious(key, stored.all, storedIds.all);
+        if (history.screen) {
+            // Until the next asked-for save, the layout of the last one outlives what follows it.
+            const bool pin = !history.asked && AskedSaveStamp(key) == LayoutStamp(stored.places);
+            KeepInHistory(key, *history.screen, IconsOfValues(stored, storedIds, idsCurrent),
+                          history.asked ? kReplacedBySave : kReplacedByAutomaticSave, pin);
+        }
+    }
     bool written = WriteChanged(key, text, stored.folded);
     written = DeleteValues(key, doomed.text) && written;
     const std::wstring idsKey = IdsKey(key);
@@ -261,6 +318,7 @@ LayoutWrite SaveLayout(const std::wstring& key, const std::vector<SavedIcon>& ic
     for (const auto& [name, value] : text.folded) after[name] = value;
     for (const std::wstring& name : doomed.text) after.erase(FoldCase(name));
     written = RegKeys::SetRegValue(HKEY_CURRENT_USER, idsKey, kStampName, LayoutStamp(after)) && written;
+    if (history.screen && history.asked) MarkAskedSave(key, LayoutStamp(after));
     return written ? LayoutWrite::Written : LayoutWrite::Failed;
 }
 

@@ -14,6 +14,7 @@
 
 #include "layouts/Identity.h"
 #include "settings/RegKeys.h"
+#include "shell/Screen.h"
 
 namespace iv {
 
@@ -81,8 +82,18 @@ enum class LayoutWrite { Unchanged, Written, Failed };
 // `withIds`: the icons' identities are known, and are written too. Of two icons with one display
 // text, the later one's place is the text's. The layout it changes is first kept as the previous
 // one. Failed when some value could not be written or deleted.
+// `history`: the screen the layout is kept for; the arrangement a change replaces is then kept in
+// that layout's history too. `asked`: a person asked for the save (see KeepInHistory).
+struct HistoryNote {
+    const ScreenShape* screen = nullptr;
+    bool asked = false;
+};
 LayoutWrite SaveLayout(const std::wstring& key, const std::vector<SavedIcon>& icons, const Deletions& deletions,
-                       bool withIds);
+                       bool withIds, const HistoryNote& history = {});
+
+// The icons of a stored layout as they were saved (display texts as shown, identities while they
+// are current).
+std::vector<SavedIcon> StoredIcons(const std::wstring& key);
 
 // The places a restore moves icons from, kept under the undo key before each icon moves: the
 // first one replaces what was kept there, and an icon moved twice keeps its first place.

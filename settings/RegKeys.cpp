@@ -150,4 +150,31 @@ bool DeleteRegValue(HKEY root, const std::wstring& path, const std::wstring& nam
     return RegDeleteValueW(key.Get(), name.c_str()) == ERROR_SUCCESS;
 }
 
+bool SetRegBytes(HKEY root, const std::wstring& path, const std::wstring& name, std::string_view bytes) {
+    ScopedRegKey key;
+    return CreateKey(root, path, key) &&
+           RegSetValueExW(key.Get(), name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes.data()),
+                          static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
+}
+
+std::optional<std::string> GetRegBytes(HKEY root, const std::wstring& path, const std::wstring& name, DWORD limit) {
+    ScopedRegKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) return std::nullopt;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_BINARY || size > limit) {
+        return std::nullopt;
+    }
+    std::string bytes(size, '\0');
+    // The value may have changed between the two reads: what counts is what the second one got.
+    if (RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_BINARY) {
+        return std::nullopt;
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
 }  // namespace iv::RegKeys

@@ -3,7 +3,9 @@
 #pragma once
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -41,6 +43,13 @@ std::vector<std::wstring> GetValueNames(HKEY root, const std::wstring& path);
 
 // Deletes one value of a key.
 bool DeleteRegValue(HKEY root, const std::wstring& path, const std::wstring& name);
+
+// Stores bytes as REG_BINARY under name, creating the key and its parents.
+bool SetRegBytes(HKEY root, const std::wstring& path, const std::wstring& name, std::string_view bytes);
+
+// The bytes of a REG_BINARY value of at most `limit` bytes; nothing when it is missing, of
+// another type or larger.
+std::optional<std::string> GetRegBytes(HKEY root, const std::wstring& path, const std::wstring& name, DWORD limit);
 
 // Longest text GetRegValue returns, in characters.
 inline constexpr DWORD kMaxValueChars = 1023;

@@ -233,11 +233,11 @@ TEST_F(frmTaskTest, ToolbarClicksMoveTheMarkAndTheTraySwitchKeepsOne) {
 TEST_F(frmTaskTest, ACommandSetsAModeOutsideTheCycleAndTheMarkFollows) {
     WriteString(kSettingsKey, L"Change Style", L"1101");
     Load();
-    EXPECT_EQ(form_->RunCommand({Command::View, 3, false}), kExitDone);
+    EXPECT_EQ(form_->RunCommand({Command::View, 3, false, false, {}, {}}), kExitDone);
     EXPECT_EQ(form_->Settings().CurrentViewMode, 3);
     EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_LIST));
     for (const auto& t : MenuTexts()) EXPECT_NE(t.rfind(L"* ", 0), 0u) << t;
-    EXPECT_EQ(form_->RunCommand({Command::View, 2, false}), kExitDone);
+    EXPECT_EQ(form_->RunCommand({Command::View, 2, false, false, {}, {}}), kExitDone);
     EXPECT_EQ(MenuTexts()[1], L"* 小さいｱｲｺﾝ(&M)");
     EXPECT_EQ(MenuTexts()[0], L"大きいｱｲｺﾝ(&G)");
 }

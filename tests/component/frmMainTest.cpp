@@ -352,8 +352,8 @@ TEST_F(BusyShellTest, ALogOffInsideARestoreSavesNothingOfTheHalfMovedDesktop) {
     });
     CommandLine restore;
     restore.command = Command::Restore;
-    CommandRecord record = EncodeCommand(restore);
-    COPYDATASTRUCT data = {kCommandMagic, sizeof record, &record};
+    std::vector<uint8_t> record = EncodeCommand(restore);
+    COPYDATASTRUCT data = {kCommandMagic, static_cast<DWORD>(record.size()), record.data()};
     SendMessageW(form->Hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
     logOff.join();
     EXPECT_EQ(ReadString(key, L"Readme.X"), L"300");
@@ -395,7 +395,9 @@ TEST_F(BusyShellTest, AClickInsideAWaitRunsOnceAfterIt) {
         PostMessageW(target, WM_COMMAND, kViewButton, reinterpret_cast<LPARAM>(form->Toolbar()));
         SendMessageW(modal.Get(), WM_APP, 0, 0);
     });
-    form->RunCommand({Command::Save, 0, false});
+    CommandLine save;
+    save.command = Command::Save;
+    form->RunCommand(save);
     other.join();
     PumpMessages(100);
     UnhookWindowsHookEx(hook);

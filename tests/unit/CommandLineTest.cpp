@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/CommandLine.h"
 #include "app/Instance.h"
@@ -46,6 +49,37 @@ TEST(ParseCommandLine, ViewByNameOrNumber) {
     }
 }
 
+TEST(ParseCommandLine, NamedLayoutsKeepTheNameAsTyped) {
+    struct Case {
+        const wchar_t* line;
+        Command command;
+        const wchar_t* name;
+        const wchar_t* file;
+        bool dryRun;
+    };
+    const Case cases[] = {
+        {L"/save:Work", Command::SaveNamed, L"Work", L"", false},
+        {L"\"/Save:仕事 用\"", Command::SaveNamed, L"仕事 用", L"", false},
+        {L"/restore:\"My Work\"", Command::RestoreNamed, L"My Work", L"", false},
+        {L"-RESTORE:#12 /dry-run", Command::RestoreNamed, L"#12", L"", true},
+        {L"/Dry-Run /restore", Command::Restore, L"", L"", true},
+        {L"/restore:previous -dry-run", Command::RestorePrevious, L"", L"", true},
+        {L"/delete:work", Command::DeleteNamed, L"work", L"", false},
+        {L"/LAYOUTS", Command::ListLayouts, L"", L"", false},
+        {L"/export \"C:\\My files\\a.json\"", Command::Export, L"", L"C:\\My files\\a.json", false},
+        {L"/export:#3 -x.json", Command::Export, L"#3", L"-x.json", false},
+        {L"/import:Play b.json", Command::Import, L"Play", L"b.json", false},
+        {L"/import /b.json", Command::Import, L"", L"/b.json", false},
+    };
+    for (const Case& c : cases) {
+        const CommandLine parsed = ParseCommandLine(c.line);
+        EXPECT_EQ(parsed.command, c.command) << c.line;
+        EXPECT_EQ(parsed.name, c.name) << c.line;
+        EXPECT_EQ(parsed.file, c.file) << c.line;
+        EXPECT_EQ(parsed.dryRun, c.dryRun) << c.line;
+    }
+}
+
 TEST(ParseCommandLine, AnythingElseIsBad) {
     for (const wchar_t* line : {L"save",          L"/",
                                 L"/sav",          L"/save /restore",
@@ -56,43 +90,80 @@ TEST(ParseCommandLine, AnythingElseIsBad) {
                                 L"/view large",   L"/view:largeicons",
                                 L"//save",        L"/uninstall /quiet /quiet",
                                 L"/save extra",   L"/restore:",
-                                L"/restore:last", L"/undo /undo"}) {
+                                L"/view:list /x", L"/undo /undo",
+                                L"/save:",        L"/save:previous",
+                                L"/save:#3",      L"/delete:#3",
+                                L"/save:a\\b",    L"/restore:a\\b",
+                                L"/save:\"  \"",   L"/import:#3 f",
+                                L"/export",       L"/import:x",
+                                L"/dry-run",      L"/save /dry-run",
+                                L"/undo /dry-run", L"/restore /dry-run /dry-run",
+                                L"/layouts x",    L"/export:previous f"}) {
         EXPECT_EQ(ParseCommandLine(line).command, Command::Bad) << line;
     }
+}
+
+std::optional<CommandLine> Decode(const std::vector<uint8_t>& block) {
+    return DecodeCommandRecord(kCommandMagic, block.data(), static_cast<DWORD>(block.size()));
+}
+
+CommandLine Line(Command command, int16_t viewMode = 0, const wchar_t* name = L"") {
+    CommandLine line;
+    line.command = command;
+    line.viewMode = viewMode;
+    line.name = name;
+    return line;
 }
 
 TEST(CommandRecord, RoundTripsTheCommandsAnInstanceRuns) {
     for (const Command command :
          {Command::Save, Command::Restore, Command::RestorePrevious, Command::Undo, Command::Exit, Command::View}) {
-        const CommandLine line = {command, static_cast<int16_t>(command == Command::View ? 3 : 0), false};
-        const CommandRecord record = EncodeCommand(line);
-        const auto decoded = DecodeCommandRecord(kCommandMagic, &record, sizeof record);
+        const CommandLine line = Line(command, static_cast<int16_t>(command == Command::View ? 3 : 0));
+        const auto decoded = Decode(EncodeCommand(line));
         ASSERT_TRUE(decoded);
         EXPECT_EQ(decoded->command, command);
         EXPECT_EQ(decoded->viewMode, line.viewMode);
     }
+    for (const CommandLine& line : {Line(Command::SaveNamed, 0, L"仕事 Work"), Line(Command::RestoreNamed, 0, L"#7"),
+                                    Line(Command::RestoreNamed, 0, std::wstring(200, L'w').c_str())}) {
+        const auto decoded = Decode(EncodeCommand(line));
+        ASSERT_TRUE(decoded) << line.name;
+        EXPECT_EQ(decoded->command, line.command);
+        EXPECT_EQ(decoded->name, line.name);
+    }
 }
 
 TEST(CommandRecord, ForeignOrDamagedBlocksAreRefused) {
-    const CommandRecord save = EncodeCommand({Command::Save, 0, false});
-    EXPECT_FALSE(DecodeCommandRecord(1, &save, sizeof save));
-    EXPECT_FALSE(DecodeCommandRecord(kCommandMagic, &save, sizeof save - 1));
-    uint8_t longer[sizeof save + 4] = {};
-    memcpy(longer, &save, sizeof save);
-    EXPECT_FALSE(DecodeCommandRecord(kCommandMagic, longer, sizeof longer));
-    EXPECT_FALSE(DecodeCommandRecord(kCommandMagic, nullptr, sizeof save));
-    CommandRecord bad = save;
-    bad.magic = 0;
-    EXPECT_FALSE(DecodeCommandRecord(kCommandMagic, &bad, sizeof bad));
+    const std::vector<uint8_t> save = EncodeCommand(Line(Command::Save));
+    EXPECT_FALSE(DecodeCommandRecord(1, save.data(), static_cast<DWORD>(save.size())));
+    EXPECT_FALSE(DecodeCommandRecord(kCommandMagic, save.data(), static_cast<DWORD>(save.size() - 1)));
+    std::vector<uint8_t> longer = save;
+    longer.resize(save.size() + 4);
+    EXPECT_FALSE(Decode(longer));
+    EXPECT_FALSE(DecodeCommandRecord(kCommandMagic, nullptr, static_cast<DWORD>(save.size())));
+    std::vector<uint8_t> bad = save;
+    bad[0] = 0;
+    EXPECT_FALSE(Decode(bad));
     // What only the starting process does never crosses.
-    for (const Command command : {Command::Start, Command::Help, Command::Uninstall, Command::Bad}) {
-        bad = EncodeCommand({command, 0, false});
-        EXPECT_FALSE(DecodeCommandRecord(kCommandMagic, &bad, sizeof bad));
+    for (const Command command : {Command::Start, Command::Help, Command::Uninstall, Command::Bad,
+                                  Command::ListLayouts, Command::Export, Command::Import}) {
+        EXPECT_FALSE(Decode(EncodeCommand(Line(command)))) << static_cast<int>(command);
     }
-    for (const int32_t mode : {0, 5, -1}) {
-        bad = {kCommandMagic, static_cast<uint32_t>(Command::View), mode};
-        EXPECT_FALSE(DecodeCommandRecord(kCommandMagic, &bad, sizeof bad)) << mode;
+    EXPECT_FALSE(Decode(EncodeCommand(Line(Command::DeleteNamed, 0, L"Work"))));
+    for (const int16_t mode : {int16_t{0}, int16_t{5}, int16_t{-1}}) EXPECT_FALSE(Decode(EncodeCommand(Line(Command::View, mode)))) << mode;
+    // A name is checked as strictly as the record: its length against the block, and its text.
+    const std::vector<uint8_t> named = EncodeCommand(Line(Command::SaveNamed, 0, L"Work"));
+    for (const uint32_t units : {0u, 3u, 5u, 0xFFFFFFFFu}) {
+        bad = named;
+        memcpy(bad.data() + sizeof(CommandRecord), &units, sizeof units);
+        EXPECT_FALSE(Decode(bad)) << units;
     }
+    bad = named;
+    bad.pop_back();
+    EXPECT_FALSE(Decode(bad));
+    for (const wchar_t* name : {L"a\\b", L"previous", L"#3", L"tab\there"})
+        EXPECT_FALSE(Decode(EncodeCommand(Line(Command::SaveNamed, 0, name)))) << name;
+    EXPECT_FALSE(Decode(EncodeCommand(Line(Command::SaveNamed, 0, std::wstring(201, L'w').c_str()))));
 }
 
 TEST(CommandAnswer, OnlyTaggedAnswersCount) {
