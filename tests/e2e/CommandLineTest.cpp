@@ -5,8 +5,12 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "layouts/IconPositions.h"
+#include "layouts/KeptLayouts.h"
 #include "tests/e2e/E2eFixture.h"
 #include "tests/support/Remote.h"
 #include "tests/support/StandInLog.h"
@@ -32,6 +36,40 @@ protected:
         DWORD code = 99;
         if (!command.Start(iconvalePath_, args) || !command.WaitForExit(40000, &code)) return 99;
         return code;
+    }
+    // Runs the program with its standard output in a file; `printed` receives what it wrote there.
+    DWORD RunPrinting(const std::vector<std::wstring>& args, std::string& printed) const {
+        SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+        const std::wstring path = TempFile(L"output.txt");
+        iv::ScopedHandle out(iv::FileOrNull(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                        &inherited, CREATE_ALWAYS, 0, nullptr)));
+        ChildProcess command;
+        DWORD code = 99;
+        if (!out || !command.Start(iconvalePath_, args, nullptr, out.Get()) || !command.WaitForExit(40000, &code)) {
+            return 99;
+        }
+        printed = ReadFileText(path);
+        return code;
+    }
+    static std::wstring TempFile(const wchar_t* name) {
+        wchar_t folder[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, folder);
+        return std::wstring(folder) + name;
+    }
+    static std::string ReadFileText(const std::wstring& path) {
+        iv::ScopedHandle in(iv::FileOrNull(
+            CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)));
+        std::string text(1 << 16, '\0');
+        DWORD got = 0;
+        if (!in || !ReadFile(in.Get(), text.data(), static_cast<DWORD>(text.size()), &got, nullptr)) return {};
+        text.resize(got);
+        return text;
+    }
+    static void WriteFileText(const std::wstring& path, const std::string& text) {
+        iv::ScopedHandle out(
+            iv::FileOrNull(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)));
+        DWORD written = 0;
+        ASSERT_TRUE(out && WriteFile(out.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
     }
     // Starts the program with a command line that shows a message box and returns the box.
     HWND StartForBox(ChildProcess& process, const std::vector<std::wstring>& args) const {
@@ -165,16 +203,133 @@ TEST_F(CommandLineTest, ABadCommandLineGivesTwoAndChangesNothing) {
     EXPECT_TRUE(app_.IsRunning());
 }
 
+// In a file or a pipe the usage is UTF-8 text for scripts; where nothing prints, a box shows it.
 TEST_F(CommandLineTest, HelpShowsTheUsage) {
+    std::string printed;
+    EXPECT_EQ(RunPrinting({L"/?"}, printed), 0u);
+    EXPECT_EQ(printed.rfind("\xE4\xBD\xBF\xE3\x81\x84\xE6\x96\xB9: iconvale.exe", 0), 0u) << printed;  // 使い方
+    EXPECT_NE(printed.find("/export[:NAME] FILE\t"), std::string::npos);
+    EXPECT_NE(printed.find("\r\n"), std::string::npos);
+
     ChildProcess help;
-    const HWND box = StartForBox(help, {L"/?"});
-    wchar_t text[1024] = {};
-    GetDlgItemTextW(box, 0xFFFF, text, 1024);
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    iv::ScopedHandle nul(
+        iv::FileOrNull(CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr)));
+    ASSERT_TRUE(help.Start(iconvalePath_, {L"/?"}, nullptr, nul.Get()));
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessWindow(help.Id(), L"#32770", L"Iconvale")) != nullptr; }, 20000));
+    wchar_t text[4096] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 4096);
     EXPECT_EQ(std::wstring(text).rfind(L"使い方: iconvale.exe", 0), 0u) << text;
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     DWORD code = 99;
     EXPECT_TRUE(help.WaitForExit(10000, &code));
     EXPECT_EQ(code, 0u);
+}
+
+// Named layouts keep their names (Japanese too, compared without regard to case), cross to a
+// running instance, and every restore keeps the arrangement it replaced in the history.
+TEST_F(CommandLineTest, NamedLayoutsAndTheHistoryComeBackByName) {
+    StartDesktop();
+    Move(0, 300, 200);
+    ASSERT_EQ(Run({L"/save:Work"}), 0u);
+    // The instance's start sets the view, which arranges the stand-in's icons: the moves follow it.
+    StartIconvaleAndWait();
+    Move(0, 40, 40);
+    Move(1, 500, 300);
+    ASSERT_EQ(Run({L"/save:仕事 用"}), 0u);
+    EXPECT_EQ(Run({L"/restore:WORK"}), 0u);
+    EXPECT_TRUE(At(0, 300, 200) && At(1, 140, 40));
+    EXPECT_EQ(Run({L"/restore:仕事 用"}), 0u);
+    EXPECT_TRUE(At(0, 40, 40) && At(1, 500, 300));
+
+    std::string list;
+    ASSERT_EQ(RunPrinting({L"/layouts"}, list), 0u);
+    EXPECT_NE(list.find("Work\tlayout, saved 20"), std::string::npos) << list;
+    EXPECT_NE(list.find("\xE4\xBB\x95\xE4\xBA\x8B \xE7\x94\xA8\tlayout"), std::string::npos) << list;  // 仕事 用
+    // The newest entry first: the arrangement the last restore replaced.
+    const size_t entry = list.find("\r\n#");
+    ASSERT_NE(entry, std::string::npos) << list;
+    const std::string newest = list.substr(entry + 2, list.find('\t', entry) - entry - 2);
+    EXPECT_NE(list.find("history entry, kept 20", entry), std::string::npos) << list;
+    EXPECT_EQ(Run({L"/restore:" + std::wstring(newest.begin(), newest.end())}), 0u) << newest;
+    EXPECT_TRUE(At(0, 300, 200) && At(1, 140, 40));
+
+    EXPECT_EQ(Run({L"/delete:work"}), 0u);
+    EXPECT_EQ(Run({L"/delete:work"}), 1u);
+    EXPECT_EQ(Run({L"/restore:Work"}), 1u);
+    EXPECT_EQ(Run({L"/save:previous"}), 2u);
+    EXPECT_EQ(Run({L"/save:a\\b"}), 2u);
+    EXPECT_EQ(ValueNames(iv::NamedLayoutsKey()), std::vector<std::wstring>{L"仕事 用"});
+}
+
+// Each count non-zero: one icon to move, one in place, one without a stored place, and one stored
+// place without an icon; nothing moves.
+TEST_F(CommandLineTest, ADryRunCountsWhatARestoreWouldDo) {
+    StartStandIn({L"--scripted", L"--item=Readme@40,40", L"--item=Data@140,40", L"--item=New@240,40"});
+    for (const auto& [name, value] : {std::pair{L"Readme.X", L"300"}, {L"Readme.Y", L"200"}, {L"Data.X", L"140"},
+                                      {L"Data.Y", L"40"}, {L"Gone.X", L"400"}, {L"Gone.Y", L"300"}}) {
+        WriteString(key_, name, value);
+    }
+    std::string counts;
+    EXPECT_EQ(RunPrinting({L"/restore", L"/dry-run"}, counts), 0u);
+    EXPECT_EQ(counts, "move 1\r\ninplace 1\r\nunstored 1\r\nmissing 1\r\n");
+    EXPECT_TRUE(At(0, 40, 40));
+    EXPECT_FALSE(KeyExists(iv::UndoKey(key_)));
+    EXPECT_FALSE(KeyExists(iv::HistoryKey(key_)));
+    // Nothing to restore: the restore could not run.
+    EXPECT_EQ(RunPrinting({L"/restore:previous", L"/dry-run"}, counts), 1u);
+    EXPECT_EQ(counts, "move 0\r\ninplace 0\r\nunstored 3\r\nmissing 0\r\n");
+    ASSERT_EQ(Run({L"/view:details"}), 0u);
+    EXPECT_EQ(RunPrinting({L"/restore", L"/dry-run"}, counts), 1u);
+}
+
+// A layout taken along: written as a file, read into an empty store with its names and Japanese
+// text intact, and restored to the same places; a file that is no such layout is refused with a
+// one-line reason and nothing is stored.
+TEST_F(CommandLineTest, AnExportedLayoutImportsIntoAnEmptyStoreAndAForeignFileIsRefused) {
+    StartStandIn({L"--scripted", L"--item=Readme@40,40", L"--item=日本語@140,40"});
+    Move(0, 300, 200);
+    Move(1, 400, 100);
+    ASSERT_EQ(Run({L"/save:配置 A"}), 0u);
+    const std::wstring file = TempFile(L"layout.json");
+    ASSERT_EQ(Run({L"/export:配置 A", file}), 0u);
+    const std::string text = ReadFileText(file);
+    EXPECT_EQ(text.rfind("{\n  \"format\": \"iconvale-layout\",\n  \"version\": 1,\n", 0), 0u) << text;
+    EXPECT_NE(text.find("\"name\": \"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\""), std::string::npos) << text;
+    DeleteKeyTree(kSettingsKey);
+    Move(0, 40, 40);
+    Move(1, 140, 40);
+    EXPECT_EQ(Run({L"/import", file}), 0u);
+    EXPECT_EQ(Run({L"/restore:配置 a"}), 0u);
+    EXPECT_TRUE(At(0, 300, 200) && At(1, 400, 100));
+
+    const std::wstring foreign = TempFile(L"foreign.json");
+    const std::string head = "{\"format\": \"iconvale-layout\", \"version\": ";
+    const std::string refused[] = {
+        "{\"format\": \"iconvale-layout\", \"version\": 1,",
+        "{\"format\": \"other\", \"version\": 1, \"name\": \"x\", \"icons\": []}",
+        head + "2, \"name\": \"x\", \"icons\": []}",
+        head + "1, \"name\": \"x\", \"icons\": [{\"name\": \"a\", \"x\": 40000, \"y\": 0}]}",
+        head + "1, \"name\": \"a\\\\b\", \"icons\": []}",
+        head + "1, \"name\": \"#4\", \"icons\": []}",
+        text,
+    };
+    const auto names = ValueNames(iv::NamedLayoutsKey());
+    for (const std::string& bad : refused) {
+        WriteFileText(foreign, bad);
+        std::string reason;
+        EXPECT_EQ(RunPrinting({L"/import", foreign}, reason), 1u) << bad;
+        EXPECT_EQ(std::count(reason.begin(), reason.end(), '\n'), 1) << reason;
+    }
+    std::string reason;
+    EXPECT_EQ(RunPrinting({L"/import", TempFile(L"none.json")}, reason), 1u);
+    EXPECT_EQ(ValueNames(iv::NamedLayoutsKey()), names);
+    // Without a name: the current screen's layout, which the import then keeps as a new one.
+    ASSERT_EQ(Run({L"/save"}), 0u);
+    EXPECT_EQ(Run({L"/export", file}), 0u);
+    EXPECT_EQ(Run({L"/import:Here", file}), 0u);
+    EXPECT_EQ(ValueNames(iv::NamedLayoutsKey()).size(), 2u);
 }
 
 TEST_F(CommandLineTest, UninstallEndsTheInstanceFirstThenRemovesShortcutsAndKeys) {

@@ -43,15 +43,21 @@ std::wstring Argument(const wchar_t* name) {
 
 ChildProcess::~ChildProcess() { Kill(); }
 
-bool ChildProcess::Start(const std::wstring& exe, const std::vector<std::wstring>& args, const wchar_t* desktop) {
+bool ChildProcess::Start(const std::wstring& exe, const std::vector<std::wstring>& args, const wchar_t* desktop,
+                         HANDLE output) {
     std::wstring commandLine = Quote(WinePath(exe));
     for (const auto& a : args) commandLine += L" " + Quote(a);
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     std::wstring desktopName = desktop ? desktop : L"";
     if (desktop) si.lpDesktop = desktopName.data();
+    if (output) {
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = output;
+    }
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr, &si,
+                        &pi)) {
         return false;
     }
     CloseHandle(pi.hThread);

@@ -28,7 +28,9 @@ public:
 
     // Starts exe with the given arguments (each quoted as needed), on the named desktop when one
     // is given.
-    bool Start(const std::wstring& exe, const std::vector<std::wstring>& args = {}, const wchar_t* desktop = nullptr);
+    // `output`: an inheritable handle that becomes its standard output.
+    bool Start(const std::wstring& exe, const std::vector<std::wstring>& args = {}, const wchar_t* desktop = nullptr,
+               HANDLE output = nullptr);
     // Takes over a process started by another one.
     bool Attach(DWORD pid);
     // Waits for the process to end; false on time-out. exitCode receives its code.
