@@ -8,6 +8,7 @@
 #include "shell/ExchangeBlock.h"
 #include "shell/ListViewIcons.h"
 #include "layouts/IconPositions.h"
+#include "layouts/KeptLayouts.h"
 #include "shell/Screen.h"
 #include "settings/Settings.h"
 #include "tests/component/FreshDesktop.h"
@@ -263,6 +264,52 @@ TEST_F(IconPositionsTest, IdentitiesAreKeptBesideTheTextsAndRetiredByAWriterThat
     layout = ReadStoredLayout(UndoKey(key_));
     EXPECT_EQ(layout.byId.size(), 1u);
     EXPECT_EQ(layout.byText.size(), 0u);
+}
+
+// Every changing save keeps what it replaced, the last 20 per screen; the layout of the last save a
+// person asked for outlives any number of automatic ones, until the next asked-for save.
+TEST_F(IconPositionsTest, TheHistoryKeepsTwentyAndTheLastAskedForArrangement) {
+    const ScreenShape screen = session_.CurrentScreen();
+    const auto save = [&](int x, bool asked) {
+        return SaveLayout(key_, {{L"Readme", L"Desktop\\Readme.txt", x, 10}}, {asked, {}}, true, {&screen, asked});
+    };
+    ASSERT_EQ(save(1, true), LayoutWrite::Written);
+    EXPECT_TRUE(ReadHistory(key_).empty()) << "nothing was replaced";
+    ASSERT_EQ(save(1, true), LayoutWrite::Unchanged);
+    for (int x = 2; x <= 22; ++x) ASSERT_EQ(save(x, false), LayoutWrite::Written) << x;
+    std::vector<HistoryEntry> history = ReadHistory(key_);
+    ASSERT_EQ(history.size(), 21u);
+    EXPECT_EQ(history.front().replacedBy, L"automatic save");
+    const std::optional<LayoutFile> asked = ReadHistoryEntry(key_, history.back().number);
+    ASSERT_TRUE(asked && asked->icons.size() == 1);
+    EXPECT_EQ(asked->icons[0].x, 1);
+    EXPECT_EQ(asked->icons[0].id, L"Desktop\\Readme.txt");
+    EXPECT_EQ(ReadHistoryEntry(key_, history.front().number)->icons[0].x, 21);
+
+    // The next asked-for save releases it: the oldest go first again.
+    ASSERT_EQ(save(30, true), LayoutWrite::Written);
+    history = ReadHistory(key_);
+    ASSERT_EQ(history.size(), 21u);
+    ASSERT_EQ(save(31, false), LayoutWrite::Written);
+    history = ReadHistory(key_);
+    EXPECT_EQ(history.size(), 20u);
+    EXPECT_EQ(ReadHistoryEntry(key_, history.back().number)->icons[0].x, 4);
+
+    // A restore keeps the desktop it is about to change, once, and a named save the layout it replaces.
+    Desktop({{L"Readme", 20, 30}});
+    RestoreRequest request;
+    const StoredLayout named = StoredLayoutOf(LayoutOfIcons(L"Work", screen, {{L"Readme", L"", 200, 100}}));
+    request.layout = &named;
+    ASSERT_EQ(RestoreIconPositions(session_, request), RestoreResult::Done);
+    history = ReadHistory(key_);
+    EXPECT_EQ(history.front().replacedBy, L"restore");
+    EXPECT_EQ(ReadHistoryEntry(key_, history.front().number)->icons[0].x, 20);
+    ASSERT_EQ(SaveNamedLayout(session_, L"Work"), SaveResult::Saved);
+    Move(0, 50, 60);
+    ASSERT_EQ(SaveNamedLayout(session_, L"work"), SaveResult::Saved);
+    EXPECT_EQ(ReadHistoryEntry(key_, ReadHistory(key_).front().number)->icons[0].x, 200);
+    EXPECT_EQ(ReadNamedLayout(L"WORK")->icons[0].x, 50);
+    EXPECT_EQ(NamedLayoutNames(), std::vector<std::wstring>{L"Work"});
 }
 
 // The plain W*H layout stands in for a screen without one only when an earlier version wrote it,

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
+#include <vector>
 
+#include "layouts/KeptLayouts.h"
 #include "layouts/LayoutFile.h"
 
 namespace iv {
@@ -192,6 +195,29 @@ TEST(LayoutNameAllowedTest, NotEmptyNorBlankShortAndNoBackslashOrControlCharacte
     };
     for (const auto& [name, allowed] : cases)
         EXPECT_EQ(LayoutNameAllowed(name), allowed) << testing::PrintToString(name);
+    // A person's names leave out those of the layout before the last save and of the history.
+    const std::tuple<std::wstring, bool, uint32_t> kept[] = {
+        {L"Work", true, 0},      {L"PREVIOUS", false, 0}, {L"previous 2", true, 0},   {L"#12", false, 12},
+        {L"#0", false, 0},       {L"#", true, 0},         {L"#1a", true, 0},          {L"# 1", true, 0},
+        {L"#4294967295", false, 4294967295u},             {L"#4294967296", false, 0}, {L"a\\b", false, 0},
+    };
+    for (const auto& [name, personal, number] : kept) {
+        EXPECT_EQ(PersonalLayoutName(name), personal) << testing::PrintToString(name);
+        EXPECT_EQ(HistoryNumber(name), number) << testing::PrintToString(name);
+    }
+}
+
+TEST(HistoryToDropTest, AllButTheNewestAndThePinnedOne) {
+    struct Case {
+        std::vector<uint32_t> numbers;
+        uint32_t pinned;
+        std::vector<uint32_t> dropped;
+    };
+    const Case cases[] = {
+        {{1, 2, 3}, 0, {1}},        {{3, 1, 2}, 1, {}},         {{1, 2, 3, 4}, 3, {2, 1}},
+        {{1, 2}, 0, {}},            {{5, 9, 7, 8}, 5, {7}},     {{}, 0, {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(HistoryToDrop(c.numbers, c.pinned, 2), c.dropped);
 }
 
 }  // namespace
