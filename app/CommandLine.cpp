@@ -108,7 +108,7 @@ CommandLine ParseCommandLine(std::wstring_view text) {
             line.name = given;
             fileDue = true;
         } else if (colon != std::wstring::npos && (verb == L"save" || verb == L"restore" || verb == L"delete")) {
-            line.command = verb == L"save" ? Command::SaveNamed
+            line.command = verb == L"save"      ? Command::SaveNamed
                            : verb == L"restore" ? Command::RestoreNamed
                                                 : Command::DeleteNamed;
             if (!CommandNameAllowed(line.command, given)) return kBad;

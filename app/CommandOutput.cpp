@@ -22,8 +22,8 @@ std::wstring WithCrLf(std::wstring_view text) {
 
 std::string Utf8(std::wstring_view text) {
     if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                         nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
     if (size > 0) {
         WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
@@ -59,7 +59,8 @@ bool PrintOutput(std::wstring_view text) {
         ScopedHandle console(
             FileOrNull(CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)));
         DWORD written = 0;
-        shown = console && WriteConsoleW(console.Get(), lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+        shown =
+            console && WriteConsoleW(console.Get(), lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
     }
     FreeConsole();
     return shown;

@@ -137,7 +137,8 @@ int RunCommandLine(const wchar_t* commandLine) {
         case Command::Bad: return kExitBadCommandLine;
         case Command::Help:
             // Started where nothing prints (from the desktop, a shortcut), the usage shows in a box.
-            if (!PrintOutput(text::kUsage)) ShowMessage(nullptr, text::kUsage, text::kProductName, MB_OK | MB_ICONINFORMATION);
+            if (!PrintOutput(text::kUsage))
+                ShowMessage(nullptr, text::kUsage, text::kProductName, MB_OK | MB_ICONINFORMATION);
             return kExitDone;
         case Command::ListLayouts:
         case Command::DeleteNamed:

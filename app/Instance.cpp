@@ -30,7 +30,8 @@ std::optional<CommandLine> DecodeCommandRecord(ULONG_PTR tag, const void* data, 
         uint32_t units = 0;
         if (size < sizeof record + sizeof units) return std::nullopt;
         memcpy(&units, bytes + sizeof record, sizeof units);
-        if (units == 0 || units > kLongestCommandName || size != sizeof record + sizeof units + units * sizeof(wchar_t)) {
+        if (units == 0 || units > kLongestCommandName ||
+            size != sizeof record + sizeof units + units * sizeof(wchar_t)) {
             return std::nullopt;
         }
         line.name.resize(units);

@@ -49,7 +49,8 @@ int Export(ShellSession& session, const CommandLine& line) {
     } else {
         layout = KeptLayout(session, line.name);
     }
-    if (!layout) return Refuse(L"no layout " + (line.name.empty() ? L"is stored for this screen" : L"is named " + line.name));
+    if (!layout)
+        return Refuse(L"no layout " + (line.name.empty() ? L"is stored for this screen" : L"is named " + line.name));
     if (!line.name.empty() && HistoryNumber(line.name)) layout->name = line.name;
     const std::string text = WriteLayoutFile(*layout);
     ScopedHandle file(FileOrNull(
@@ -71,7 +72,8 @@ int Import(const CommandLine& line) {
     std::string text(kLargest, '\0');
     DWORD size = 0;
     for (DWORD got = 1; got != 0 && size < kLargest; size += got) {
-        if (!ReadFile(file.Get(), text.data() + size, kLargest - size, &got, nullptr)) return Refuse(L"cannot read " + line.file);
+        if (!ReadFile(file.Get(), text.data() + size, kLargest - size, &got, nullptr))
+            return Refuse(L"cannot read " + line.file);
     }
     text.resize(size);
     LayoutFile layout;
@@ -113,7 +115,8 @@ int RunDryRun(ShellSession& session, bool inIconView, const CommandLine& line) {
         if (!layout) return Refuse(L"no layout is named " + line.name);
         could = RestoreKeptCommand(session, inIconView, StoredLayoutOf(*layout), &counts);
     } else {
-        const LayoutSource source = line.command == Command::RestorePrevious ? LayoutSource::Previous : LayoutSource::Current;
+        const LayoutSource source =
+            line.command == Command::RestorePrevious ? LayoutSource::Previous : LayoutSource::Current;
         could = RestoreCommand(session, inIconView, source, &counts);
     }
     PrintOutput(L"move " + std::to_wstring(counts.move) + L"\ninplace " + std::to_wstring(counts.inPlace) +

@@ -12,7 +12,9 @@
 #include "app/WinVersion.h"
 #include "base/MessageBox.h"
 #include "base/Twips.h"
+#include "dialogs/frmLayoutName.h"
 #include "layouts/IconPositions.h"
+#include "layouts/KeptLayouts.h"
 #include "res/texts.h"
 
 namespace iv {
@@ -51,6 +53,31 @@ frmSet& frmMain::SettingsDialog() {
 }
 
 void frmMain::ShowSettings() { SettingsDialog().Show(); }
+
+void frmMain::RestoreLayout(const std::wstring& name) {
+    CommandLine restore;
+    restore.command = Command::RestoreNamed;
+    restore.name = name;
+    RunCommand(restore);
+}
+
+void frmMain::SaveLayoutAs() {
+    if (askingName_) return;
+    askingName_ = true;
+    frmLayoutName box;
+    box.allowed = [](const std::wstring& name) { return PersonalLayoutName(name); };
+    CommandLine save;
+    save.command = Command::SaveNamed;
+    save.name = box.Ask(Hwnd());
+    askingName_ = false;
+    if (save.name.empty()) return;
+    if (ReadNamedLayout(save.name) &&
+        ShowMessage(Hwnd(), text::kLayoutReplaceQuestion, text::kProductName, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return;
+    }
+    if (RunCommand(save) != kExitDone)
+        ShowMessage(Hwnd(), text::kLayoutNotSaved, text::kProductName, MB_OK | MB_ICONEXCLAMATION);
+}
 
 void frmMain::Exit() {
     // Unloaded once the control that asked has finished with the message that destroys it.

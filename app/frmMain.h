@@ -78,6 +78,8 @@ public:
     void ChooseViewMode(int16_t mode, ViewModeChoice how) override;
     void RedrawDesktop() override { keeper_->Redraw(); }
     void ShowSettings() override;
+    void RestoreLayout(const std::wstring& name) override;
+    void SaveLayoutAs() override;
     void Exit() override;
     ShellSession& Shell() override { return *session_; }
 
@@ -95,6 +97,7 @@ public:
 
 private:
     bool WaitingForShell() const { return session_ && session_->RequestInFlight(); }
+    bool askingName_ = false;  // the name box is open: the menu's save does not open a second
     void NoticeScreen() {
         if (keeper_) keeper_->OnScreenMayHaveChanged(GetTickCount64());
     }

@@ -44,6 +44,11 @@ HWND DialogWindow::CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND owner)
     return hwnd_;
 }
 
+INT_PTR DialogWindow::RunModal(const DLGTEMPLATE* dialogTemplate, HWND owner) {
+    return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialogTemplate, owner, DialogProc,
+                                   reinterpret_cast<LPARAM>(this));
+}
+
 INT_PTR CALLBACK DialogWindow::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_INITDIALOG) {
         auto* self = reinterpret_cast<DialogWindow*>(lParam);

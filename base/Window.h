@@ -49,6 +49,8 @@ protected:
 
     // Creates a modeless dialog from an in-memory template for this object.
     HWND CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND owner);
+    // The same as a modal dialog: returns the code given to EndDialog once it is closed.
+    INT_PTR RunModal(const DLGTEMPLATE* dialogTemplate, HWND owner);
 
     // Every message the dialog procedure sees from WM_INITDIALOG on; WM_NCDESTROY is the last.
     virtual INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) = 0;

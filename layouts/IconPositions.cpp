@@ -87,8 +87,8 @@ PlanGeometry PlanGeometryOf(const IconGeometry& geometry, const ScreenShape& scr
 // One pass: read, plan, move. A first pass reads in batches and moves without reading names again
 // (each way proves that its pairing held); any later pass is careful.
 Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, const StoredLayout& layout,
-                 const RestoreRequest& request, const Identities& identities, UndoRecord& undo,
-                 RestoreHistory& history, bool careful) {
+                 const RestoreRequest& request, const Identities& identities, UndoRecord& undo, RestoreHistory& history,
+                 bool careful) {
     std::vector<DesktopIcon> icons;
     const Pass read = way.ReadPass(icons, careful);
     if (read == Pass::Failed) return read;

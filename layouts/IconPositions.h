@@ -51,10 +51,10 @@ enum class LayoutSource { Current, Previous, Undo };
 
 // What a restore would do, counted without moving anything.
 struct RestoreCounts {
-    size_t move = 0;      // icons it would move
-    size_t inPlace = 0;   // icons with a stored place that stand there already
-    size_t noPlace = 0;   // icons on the desktop without a stored place
-    size_t noIcon = 0;    // stored places that no icon on the desktop takes
+    size_t move = 0;     // icons it would move
+    size_t inPlace = 0;  // icons with a stored place that stand there already
+    size_t noPlace = 0;  // icons on the desktop without a stored place
+    size_t noIcon = 0;   // stored places that no icon on the desktop takes
 };
 
 struct RestoreRequest {

@@ -26,6 +26,17 @@ inline constexpr wchar_t kExitTip[] = L"終了";
 inline constexpr wchar_t kMenuSettings[] = L"設定(&S)";
 inline constexpr wchar_t kMenuRedraw[] = L"ﾃﾞｽｸﾄｯﾌﾟの再描画(&R)";
 inline constexpr wchar_t kMenuExit[] = L"終了(&X)";
+// The tray menu's layouts: a submenu of the named ones (a click restores one) and a save under a
+// new name, in a small box of its own.
+inline constexpr wchar_t kMenuLayouts[] = L"ﾚｲｱｳﾄ(&Y)";
+inline constexpr wchar_t kMenuNoLayouts[] = L"(なし)";
+inline constexpr wchar_t kMenuSaveLayoutAs[] = L"名前を付けて保存(&N)...";
+inline constexpr wchar_t kLayoutNameCaption[] = L"名前を付けて保存";
+inline constexpr wchar_t kLayoutNameLabel[] = L"ﾚｲｱｳﾄの名前(&N):";
+inline constexpr wchar_t kLayoutNameRefused[] =
+    L"この名前は使えません。\n空白だけの名前、\\ を含む名前、previous、# と数字だけの名前は使えません。";
+inline constexpr wchar_t kLayoutReplaceQuestion[] = L"同じ名前のﾚｲｱｳﾄがあります。置き換えますか？";
+inline constexpr wchar_t kLayoutNotSaved[] = L"ﾚｲｱｳﾄを保存できませんでした。";
 
 // The settings dialog.
 inline constexpr wchar_t kSettingsCaption[] = L"設定";

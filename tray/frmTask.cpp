@@ -1,5 +1,6 @@
 #include "tray/frmTask.h"
 
+#include "layouts/KeptLayouts.h"
 #include "res/texts.h"
 
 namespace iv {
@@ -50,7 +51,7 @@ void frmTask::SetMenuIconVisible(int index, bool visible) { visible_[index] = vi
 
 void frmTask::SetMenuIconChecked(int index, bool checked) { checked_[index] = checked; }
 
-HMENU frmTask::BuildMenu() const {
+HMENU frmTask::BuildMenu() {
     HMENU menu = CreatePopupMenu();
     // A menu has no hidden items: the items of modes that do not cycle are left out.
     for (int k = 0; k < 4; ++k) {
@@ -58,6 +59,21 @@ HMENU frmTask::BuildMenu() const {
         const UINT flags = MF_STRING | static_cast<UINT>(checked_[k] ? MF_CHECKED : MF_UNCHECKED);
         AppendMenuW(menu, flags, kMenuIcon + static_cast<UINT>(k), text::kMenuViewModes[k]);
     }
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    // The submenu belongs to the menu once appended, and goes with it.
+    const HMENU layouts = CreatePopupMenu();
+    layouts_ = NamedLayoutNames();
+    if (layouts_.size() > kMenuLayoutsShown) layouts_.resize(kMenuLayoutsShown);
+    for (size_t i = 0; i < layouts_.size(); ++i) {
+        // A name is shown as it is: an ampersand in it is no mnemonic.
+        std::wstring shown;
+        for (const wchar_t c : layouts_[i]) shown += c == L'&' ? std::wstring(L"&&") : std::wstring(1, c);
+        AppendMenuW(layouts, MF_STRING, kMenuLayout + i, shown.c_str());
+    }
+    if (layouts_.empty()) AppendMenuW(layouts, MF_STRING | MF_GRAYED, 0, text::kMenuNoLayouts);
+    AppendMenuW(layouts, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(layouts, MF_STRING, kMenuSaveLayoutAs, text::kMenuSaveLayoutAs);
+    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(layouts), text::kMenuLayouts);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING, kMenuSetting, text::kMenuSettings);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
@@ -88,6 +104,12 @@ void frmTask::menuRedraw_Click() { host_.RedrawDesktop(); }
 
 void frmTask::menuExit_Click() { host_.Exit(); }
 
+void frmTask::menuLayout_Click(size_t index) {
+    if (index < layouts_.size()) host_.RestoreLayout(layouts_[index]);
+}
+
+void frmTask::menuSaveLayoutAs_Click() { host_.SaveLayoutAs(); }
+
 LRESULT frmTask::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_COMMAND: {
@@ -101,6 +123,10 @@ LRESULT frmTask::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 menuRedraw_Click();
             } else if (id == kMenuExit) {
                 menuExit_Click();
+            } else if (id == kMenuSaveLayoutAs) {
+                menuSaveLayoutAs_Click();
+            } else if (id >= kMenuLayout && id < kMenuLayout + kMenuLayoutsShown) {
+                menuLayout_Click(id - kMenuLayout);
             }
             return 0;
         }

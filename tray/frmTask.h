@@ -2,6 +2,9 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "base/ScopedWin.h"
 #include "base/Window.h"
 #include "tray/IconTray.h"
@@ -16,6 +19,10 @@ public:
     static constexpr UINT kMenuSetting = 110;
     static constexpr UINT kMenuRedraw = 111;
     static constexpr UINT kMenuExit = 112;
+    static constexpr UINT kMenuSaveLayoutAs = 113;
+    // The named layouts in the submenu: kMenuLayout + their place in it.
+    static constexpr UINT kMenuLayout = 200;
+    static constexpr size_t kMenuLayoutsShown = 100;
 
     explicit frmTask(TrayHost& host, IconTray::Notifier notifier = nullptr);
     ~frmTask();
@@ -35,13 +42,15 @@ public:
     bool MenuIconVisible(int index) const { return visible_[index]; }
     bool MenuIconChecked(int index) const { return checked_[index]; }
 
-    // The popup as it would open now (built afresh from the items' state).
-    HMENU BuildMenu() const;
+    // The popup as it would open now (built afresh from the items' state and the named layouts).
+    HMENU BuildMenu();
 
     void ucTask_LeftDblClick();
     void ucTask_MouseRightUp();
     void menuIcon_Click(int index);
     void menuRedraw_Click();
+    void menuLayout_Click(size_t index);
+    void menuSaveLayoutAs_Click();
     void menuExit_Click();
 
 private:
@@ -52,6 +61,7 @@ private:
     ScopedIcon picture_;
     bool visible_[4] = {true, true, true, true};
     bool checked_[4] = {};
+    std::vector<std::wstring> layouts_;  // the names the submenu showed last
 };
 
 }  // namespace iv

@@ -4,9 +4,13 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <optional>
+#include <thread>
 #include <utility>
 
 #include "app/frmMain.h"
+#include "dialogs/frmLayoutName.h"
+#include "layouts/KeptLayouts.h"
 #include "settings/Settings.h"
 #include "tests/stand-in/StandIn.h"
 #include "tests/support/Processes.h"
@@ -196,14 +200,14 @@ protected:
 
 TEST_F(frmTaskTest, MenuShowsCyclingModesWithOneCheckMark) {
     Load();
-    EXPECT_EQ(MenuTexts(),
-              (std::vector<std::wstring>{L"* 大きいｱｲｺﾝ(&G)", L"小さいｱｲｺﾝ(&M)", L"一覧(&L)", L"詳細(&D)", L"-",
-                                         L"設定(&S)", L"-", L"ﾃﾞｽｸﾄｯﾌﾟの再描画(&R)", L"-", L"終了(&X)"}));
+    EXPECT_EQ(MenuTexts(), (std::vector<std::wstring>{L"* 大きいｱｲｺﾝ(&G)", L"小さいｱｲｺﾝ(&M)", L"一覧(&L)", L"詳細(&D)",
+                                                      L"-", L"ﾚｲｱｳﾄ(&Y)", L"-", L"設定(&S)", L"-",
+                                                      L"ﾃﾞｽｸﾄｯﾌﾟの再描画(&R)", L"-", L"終了(&X)"}));
     form_.reset();
     WriteString(kSettingsKey, L"Change Style", L"1001");
     Load();
-    EXPECT_EQ(MenuTexts(), (std::vector<std::wstring>{L"* 大きいｱｲｺﾝ(&G)", L"詳細(&D)", L"-", L"設定(&S)", L"-",
-                                                      L"ﾃﾞｽｸﾄｯﾌﾟの再描画(&R)", L"-", L"終了(&X)"}));
+    EXPECT_EQ(MenuTexts(), (std::vector<std::wstring>{L"* 大きいｱｲｺﾝ(&G)", L"詳細(&D)", L"-", L"ﾚｲｱｳﾄ(&Y)", L"-",
+                                                      L"設定(&S)", L"-", L"ﾃﾞｽｸﾄｯﾌﾟの再描画(&R)", L"-", L"終了(&X)"}));
     // Choosing details switches the desktop and moves the mark.
     form_->Task().menuIcon_Click(3);
     EXPECT_EQ(form_->Settings().CurrentViewMode, 4);
@@ -240,6 +244,60 @@ TEST_F(frmTaskTest, ACommandSetsAModeOutsideTheCycleAndTheMarkFollows) {
     EXPECT_EQ(form_->RunCommand({Command::View, 2, false, false, {}, {}}), kExitDone);
     EXPECT_EQ(MenuTexts()[1], L"* 小さいｱｲｺﾝ(&M)");
     EXPECT_EQ(MenuTexts()[0], L"大きいｱｲｺﾝ(&G)");
+}
+
+// The submenu lists the named layouts as they are called (an ampersand is no mnemonic); a click
+// restores one, and the save under a new name asks for it in a box that refuses a reserved name.
+TEST_F(frmTaskTest, TheLayoutsSubmenuRestoresANamedLayoutAndSavesUnderANewName) {
+    standin::Options options;
+    options.items = {{L"Readme", 40, 40}};
+    desktop_.reset();
+    desktop_ = standin::Desktop::Create(options);
+    ASSERT_TRUE(desktop_);
+    Load();
+    const auto submenu = [&] {
+        ScopedMenu menu(form_->Task().BuildMenu());
+        std::vector<std::wstring> texts;
+        const HMENU layouts = GetSubMenu(menu.Get(), 5);
+        for (int i = 0; layouts && i < GetMenuItemCount(layouts); ++i) {
+            wchar_t text[64] = {};
+            GetMenuStringW(layouts, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+            texts.push_back(GetMenuState(layouts, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED ? L"~" : text);
+        }
+        return texts;
+    };
+    // "~": grayed, as the separator is too.
+    EXPECT_EQ(submenu(), (std::vector<std::wstring>{L"~", L"~", L"名前を付けて保存(&N)..."}));
+    ASSERT_TRUE(
+        WriteNamedLayout(LayoutOfIcons(L"Tom & Jerry", form_->Shell().CurrentScreen(), {{L"Readme", L"", 300, 200}})));
+    ASSERT_TRUE(WriteNamedLayout(LayoutOfIcons(L"a", form_->Shell().CurrentScreen(), {})));
+    EXPECT_EQ(submenu(), (std::vector<std::wstring>{L"a", L"Tom && Jerry", L"~", L"名前を付けて保存(&N)..."}));
+    SendMessageW(form_->Task().Hwnd(), WM_COMMAND, frmTask::kMenuLayout + 1, 0);
+    POINT at = {};
+    ListView_GetItemPosition(desktop_->ListView(), 0, &at);
+    EXPECT_EQ(at.x, 300);
+
+    // The box is answered from another thread while its own loop runs: first a reserved name,
+    // whose refusal is dismissed, then one of the user's own.
+    std::thread user([] {
+        HWND box = nullptr;
+        for (const wchar_t* name : {L"#3", L"仕事"}) {
+            ASSERT_TRUE(
+                WaitUntil([&] { return (box = FindWindowW(L"#32770", L"名前を付けて保存")) != nullptr; }, 5000));
+            SetDlgItemTextW(box, frmLayoutName::kNameBox, name);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            if (name[0] != L'#') break;
+            HWND refusal = nullptr;
+            ASSERT_TRUE(WaitUntil([&] { return (refusal = FindWindowW(L"#32770", L"Iconvale")) != nullptr; }, 5000));
+            PostMessageW(refusal, WM_COMMAND, IDOK, 0);
+        }
+    });
+    SendMessageW(form_->Task().Hwnd(), WM_COMMAND, frmTask::kMenuSaveLayoutAs, 0);
+    user.join();
+    const std::optional<LayoutFile> saved = ReadNamedLayout(L"仕事");
+    ASSERT_TRUE(saved && saved->icons.size() == 1);
+    EXPECT_EQ(saved->icons[0].x, 300);
+    EXPECT_EQ(NamedLayoutNames().size(), 3u);
 }
 
 TEST_F(frmTaskTest, TrayModeAddsTheIconOnceAndExitRemovesIt) {

@@ -41,8 +41,8 @@ protected:
     DWORD RunPrinting(const std::vector<std::wstring>& args, std::string& printed) const {
         SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
         const std::wstring path = TempFile(L"output.txt");
-        iv::ScopedHandle out(iv::FileOrNull(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                                        &inherited, CREATE_ALWAYS, 0, nullptr)));
+        iv::ScopedHandle out(iv::FileOrNull(
+            CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr)));
         ChildProcess command;
         DWORD code = 99;
         if (!out || !command.Start(iconvalePath_, args, nullptr, out.Get()) || !command.WaitForExit(40000, &code)) {
@@ -57,8 +57,8 @@ protected:
         return std::wstring(folder) + name;
     }
     static std::string ReadFileText(const std::wstring& path) {
-        iv::ScopedHandle in(iv::FileOrNull(
-            CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)));
+        iv::ScopedHandle in(iv::FileOrNull(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                       nullptr, OPEN_EXISTING, 0, nullptr)));
         std::string text(1 << 16, '\0');
         DWORD got = 0;
         if (!in || !ReadFile(in.Get(), text.data(), static_cast<DWORD>(text.size()), &got, nullptr)) return {};
@@ -217,7 +217,8 @@ TEST_F(CommandLineTest, HelpShowsTheUsage) {
         iv::FileOrNull(CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr)));
     ASSERT_TRUE(help.Start(iconvalePath_, {L"/?"}, nullptr, nul.Get()));
     HWND box = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessWindow(help.Id(), L"#32770", L"Iconvale")) != nullptr; }, 20000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return (box = FindProcessWindow(help.Id(), L"#32770", L"Iconvale")) != nullptr; }, 20000));
     wchar_t text[4096] = {};
     GetDlgItemTextW(box, 0xFFFF, text, 4096);
     EXPECT_EQ(std::wstring(text).rfind(L"使い方: iconvale.exe", 0), 0u) << text;
@@ -267,8 +268,12 @@ TEST_F(CommandLineTest, NamedLayoutsAndTheHistoryComeBackByName) {
 // place without an icon; nothing moves.
 TEST_F(CommandLineTest, ADryRunCountsWhatARestoreWouldDo) {
     StartStandIn({L"--scripted", L"--item=Readme@40,40", L"--item=Data@140,40", L"--item=New@240,40"});
-    for (const auto& [name, value] : {std::pair{L"Readme.X", L"300"}, {L"Readme.Y", L"200"}, {L"Data.X", L"140"},
-                                      {L"Data.Y", L"40"}, {L"Gone.X", L"400"}, {L"Gone.Y", L"300"}}) {
+    for (const auto& [name, value] : {std::pair{L"Readme.X", L"300"},
+                                      {L"Readme.Y", L"200"},
+                                      {L"Data.X", L"140"},
+                                      {L"Data.Y", L"40"},
+                                      {L"Gone.X", L"400"},
+                                      {L"Gone.Y", L"300"}}) {
         WriteString(key_, name, value);
     }
     std::string counts;

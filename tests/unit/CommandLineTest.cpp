@@ -81,24 +81,24 @@ TEST(ParseCommandLine, NamedLayoutsKeepTheNameAsTyped) {
 }
 
 TEST(ParseCommandLine, AnythingElseIsBad) {
-    for (const wchar_t* line : {L"save",          L"/",
-                                L"/sav",          L"/save /restore",
-                                L"/save /save",   L"/quiet",
-                                L"/save /quiet",  L"/view",
-                                L"/view:",        L"/view:0",
-                                L"/view:5",       L"/view:huge",
-                                L"/view large",   L"/view:largeicons",
-                                L"//save",        L"/uninstall /quiet /quiet",
-                                L"/save extra",   L"/restore:",
-                                L"/view:list /x", L"/undo /undo",
-                                L"/save:",        L"/save:previous",
-                                L"/save:#3",      L"/delete:#3",
-                                L"/save:a\\b",    L"/restore:a\\b",
+    for (const wchar_t* line : {L"save",           L"/",
+                                L"/sav",           L"/save /restore",
+                                L"/save /save",    L"/quiet",
+                                L"/save /quiet",   L"/view",
+                                L"/view:",         L"/view:0",
+                                L"/view:5",        L"/view:huge",
+                                L"/view large",    L"/view:largeicons",
+                                L"//save",         L"/uninstall /quiet /quiet",
+                                L"/save extra",    L"/restore:",
+                                L"/view:list /x",  L"/undo /undo",
+                                L"/save:",         L"/save:previous",
+                                L"/save:#3",       L"/delete:#3",
+                                L"/save:a\\b",     L"/restore:a\\b",
                                 L"/save:\"  \"",   L"/import:#3 f",
-                                L"/export",       L"/import:x",
-                                L"/dry-run",      L"/save /dry-run",
+                                L"/export",        L"/import:x",
+                                L"/dry-run",       L"/save /dry-run",
                                 L"/undo /dry-run", L"/restore /dry-run /dry-run",
-                                L"/layouts x",    L"/export:previous f"}) {
+                                L"/layouts x",     L"/export:previous f"}) {
         EXPECT_EQ(ParseCommandLine(line).command, Command::Bad) << line;
     }
 }
@@ -145,12 +145,13 @@ TEST(CommandRecord, ForeignOrDamagedBlocksAreRefused) {
     bad[0] = 0;
     EXPECT_FALSE(Decode(bad));
     // What only the starting process does never crosses.
-    for (const Command command : {Command::Start, Command::Help, Command::Uninstall, Command::Bad,
-                                  Command::ListLayouts, Command::Export, Command::Import}) {
+    for (const Command command : {Command::Start, Command::Help, Command::Uninstall, Command::Bad, Command::ListLayouts,
+                                  Command::Export, Command::Import}) {
         EXPECT_FALSE(Decode(EncodeCommand(Line(command)))) << static_cast<int>(command);
     }
     EXPECT_FALSE(Decode(EncodeCommand(Line(Command::DeleteNamed, 0, L"Work"))));
-    for (const int16_t mode : {int16_t{0}, int16_t{5}, int16_t{-1}}) EXPECT_FALSE(Decode(EncodeCommand(Line(Command::View, mode)))) << mode;
+    for (const int16_t mode : {int16_t{0}, int16_t{5}, int16_t{-1}})
+        EXPECT_FALSE(Decode(EncodeCommand(Line(Command::View, mode)))) << mode;
     // A name is checked as strictly as the record: its length against the block, and its text.
     const std::vector<uint8_t> named = EncodeCommand(Line(Command::SaveNamed, 0, L"Work"));
     for (const uint32_t units : {0u, 3u, 5u, 0xFFFFFFFFu}) {

@@ -197,9 +197,10 @@ TEST(LayoutNameAllowedTest, NotEmptyNorBlankShortAndNoBackslashOrControlCharacte
         EXPECT_EQ(LayoutNameAllowed(name), allowed) << testing::PrintToString(name);
     // A person's names leave out those of the layout before the last save and of the history.
     const std::tuple<std::wstring, bool, uint32_t> kept[] = {
-        {L"Work", true, 0},      {L"PREVIOUS", false, 0}, {L"previous 2", true, 0},   {L"#12", false, 12},
-        {L"#0", false, 0},       {L"#", true, 0},         {L"#1a", true, 0},          {L"# 1", true, 0},
-        {L"#4294967295", false, 4294967295u},             {L"#4294967296", false, 0}, {L"a\\b", false, 0},
+        {L"Work", true, 0},         {L"PREVIOUS", false, 0}, {L"previous 2", true, 0},
+        {L"#12", false, 12},        {L"#0", false, 0},       {L"#", true, 0},
+        {L"#1a", true, 0},          {L"# 1", true, 0},       {L"#4294967295", false, 4294967295u},
+        {L"#4294967296", false, 0}, {L"a\\b", false, 0},
     };
     for (const auto& [name, personal, number] : kept) {
         EXPECT_EQ(PersonalLayoutName(name), personal) << testing::PrintToString(name);
@@ -214,8 +215,8 @@ TEST(HistoryToDropTest, AllButTheNewestAndThePinnedOne) {
         std::vector<uint32_t> dropped;
     };
     const Case cases[] = {
-        {{1, 2, 3}, 0, {1}},        {{3, 1, 2}, 1, {}},         {{1, 2, 3, 4}, 3, {2, 1}},
-        {{1, 2}, 0, {}},            {{5, 9, 7, 8}, 5, {7}},     {{}, 0, {}},
+        {{1, 2, 3}, 0, {1}}, {{3, 1, 2}, 1, {}},     {{1, 2, 3, 4}, 3, {2, 1}},
+        {{1, 2}, 0, {}},     {{5, 9, 7, 8}, 5, {7}}, {{}, 0, {}},
     };
     for (const Case& c : cases) EXPECT_EQ(HistoryToDrop(c.numbers, c.pinned, 2), c.dropped);
 }
