@@ -5,6 +5,9 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,51 +33,38 @@ protected:
     void StartDesktop() {
         StartStandIn({L"--scripted", L"--log-paint", L"--item=Readme@40,40", L"--item=Data@140,40"});
     }
-    // Starts the program with a command line and returns its exit code.
-    DWORD Run(const std::vector<std::wstring>& args) const {
+    // Starts the program with a command line (its standard output `output` when given) and
+    // returns its exit code.
+    DWORD Run(const std::vector<std::wstring>& args, HANDLE output = nullptr) const {
         ChildProcess command;
         DWORD code = 99;
-        if (!command.Start(iconvalePath_, args) || !command.WaitForExit(40000, &code)) return 99;
+        if (!command.Start(iconvalePath_, args, nullptr, output) || !command.WaitForExit(40000, &code)) return 99;
         return code;
     }
-    // Runs the program with its standard output in a file; `printed` receives what it wrote there.
+    // The same with its standard output in a file, which `printed` receives.
     DWORD RunPrinting(const std::vector<std::wstring>& args, std::string& printed) const {
-        SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
         const std::wstring path = TempFile(L"output.txt");
+        SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
         iv::ScopedHandle out(iv::FileOrNull(
             CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr)));
-        ChildProcess command;
-        DWORD code = 99;
-        if (!out || !command.Start(iconvalePath_, args, nullptr, out.Get()) || !command.WaitForExit(40000, &code)) {
-            return 99;
-        }
+        const DWORD code = out ? Run(args, out.Get()) : 99;
         printed = ReadFileText(path);
         return code;
     }
     static std::wstring TempFile(const wchar_t* name) {
-        wchar_t folder[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, folder);
-        return std::wstring(folder) + name;
+        return (std::filesystem::temp_directory_path() / name).wstring();
     }
     static std::string ReadFileText(const std::wstring& path) {
-        iv::ScopedHandle in(iv::FileOrNull(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                       nullptr, OPEN_EXISTING, 0, nullptr)));
-        std::string text(1 << 16, '\0');
-        DWORD got = 0;
-        if (!in || !ReadFile(in.Get(), text.data(), static_cast<DWORD>(text.size()), &got, nullptr)) return {};
-        text.resize(got);
-        return text;
+        std::ifstream in(std::filesystem::path(path), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
     }
     static void WriteFileText(const std::wstring& path, const std::string& text) {
-        iv::ScopedHandle out(
-            iv::FileOrNull(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)));
-        DWORD written = 0;
-        ASSERT_TRUE(out && WriteFile(out.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
+        std::ofstream(std::filesystem::path(path), std::ios::binary) << text;
     }
     // Starts the program with a command line that shows a message box and returns the box.
-    HWND StartForBox(ChildProcess& process, const std::vector<std::wstring>& args) const {
+    HWND StartForBox(ChildProcess& process, const std::vector<std::wstring>& args, HANDLE output = nullptr) const {
         HWND box = nullptr;
-        EXPECT_TRUE(process.Start(iconvalePath_, args));
+        EXPECT_TRUE(process.Start(iconvalePath_, args, nullptr, output));
         EXPECT_TRUE(WaitUntil(
             [&] { return (box = FindProcessWindow(process.Id(), L"#32770", L"Iconvale")) != nullptr; }, 20000));
         return box;
@@ -213,12 +203,8 @@ TEST_F(CommandLineTest, HelpShowsTheUsage) {
 
     ChildProcess help;
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-    iv::ScopedHandle nul(
-        iv::FileOrNull(CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr)));
-    ASSERT_TRUE(help.Start(iconvalePath_, {L"/?"}, nullptr, nul.Get()));
-    HWND box = nullptr;
-    ASSERT_TRUE(
-        WaitUntil([&] { return (box = FindProcessWindow(help.Id(), L"#32770", L"Iconvale")) != nullptr; }, 20000));
+    iv::ScopedHandle nul(CreateFileW(L"NUL", GENERIC_WRITE, 0, &inherited, OPEN_EXISTING, 0, nullptr));
+    const HWND box = StartForBox(help, {L"/?"}, nul.Get());
     wchar_t text[4096] = {};
     GetDlgItemTextW(box, 0xFFFF, text, 4096);
     EXPECT_EQ(std::wstring(text).rfind(L"使い方: iconvale.exe", 0), 0u) << text;
