@@ -45,13 +45,16 @@ int Export(ShellSession& session, const CommandLine& line) {
     if (line.name.empty()) {
         const ScreenShape screen = session.CurrentScreen();
         const std::vector<SavedIcon> icons = StoredIcons(LayoutKey(screen));
-        if (!icons.empty()) layout = LayoutOfIcons(LayoutKeyName(screen), screen, icons);
+        // Named after the screen it was kept for, which an import then keeps it as.
+        const std::wstring name = LayoutKeyName(screen);
+        if (!icons.empty()) layout = LayoutOfIcons(PersonalLayoutName(name) ? name : L"screen", screen, icons);
     } else {
         layout = KeptLayout(session, line.name);
     }
     if (!layout)
         return Refuse(L"no layout " + (line.name.empty() ? L"is stored for this screen" : L"is named " + line.name));
-    if (!line.name.empty() && HistoryNumber(line.name)) layout->name = line.name;
+    // An entry's own name says what replaced it; the file is named so that an import can keep it.
+    if (HistoryNumber(line.name)) layout->name = L"history " + line.name;
     const std::string text = WriteLayoutFile(*layout);
     ScopedHandle file(FileOrNull(
         CreateFileW(line.file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));

@@ -121,7 +121,9 @@ protected:
 // changes nothing that is stored.
 TEST_F(ShellFaultsTest, ALateAnswerNeverLandsInFreedOrReusedMemory) {
     WriteString(kSettingsKey, L"Icon Position", L"01");
-    StartDesktop({L"--slow=getpos:1500@2"});
+    StartDesktop({L"--slow=getpos:1500@2", L"--log-paint"});
+    // Counted once the desktop has painted: what painting allocates is not the program's.
+    ASSERT_TRUE(WaitUntil([&] { return Logged(L"LV WM_PAINT"); }, 5000));
     const size_t blocks = CommittedAllocations(standin_.Handle());
     StartIconvale();
     PlaceItems();

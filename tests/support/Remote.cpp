@@ -41,20 +41,25 @@ bool RemoteItemPosition(HWND listView, int index, POINT& point) {
 }
 
 size_t CommittedAllocations(HANDLE process) {
+    // A block a program reserves in another process is committed whole; the process's own heaps
+    // reserve more than they commit, and grow as it paints: those are not counted.
     size_t allocations = 0;
-    const void* lastBase = nullptr;
+    const void* base = nullptr;
+    bool whole = false;
     MEMORY_BASIC_INFORMATION info = {};
     for (uintptr_t at = 0;
          VirtualQueryEx(process, reinterpret_cast<const void*>(at), &info, sizeof info) == sizeof info;) {
-        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE && info.AllocationBase != lastBase) {
-            ++allocations;
-            lastBase = info.AllocationBase;
+        if (info.State != MEM_FREE && info.AllocationBase != base) {
+            allocations += whole;
+            base = info.AllocationBase;
+            whole = true;
         }
+        if (info.State != MEM_FREE) whole = whole && info.State == MEM_COMMIT && info.Type == MEM_PRIVATE;
         const uintptr_t next = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
         if (next <= at) break;  // the end of what this process can address
         at = next;
     }
-    return allocations;
+    return allocations + whole;
 }
 
 }  // namespace testing_support
