@@ -48,6 +48,7 @@ logged() {
   fi
 }
 
+installed=("${missing[@]}")
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -69,7 +70,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     for p in "${missing[@]}"; do [[ $p == *:i386 ]] || rest+=("$p"); done
     [ ${#rest[@]} -lt ${#missing[@]} ] || { tail -n 20 "$log" >&2; exit 1; }
     echo "setup: the 32-bit packages could not be installed (see $log); installing the rest" >&2
-    logged $SUDO apt-get install -y --no-install-recommends "${rest[@]}"
+    [ ${#rest[@]} -eq 0 ] || logged $SUDO apt-get install -y --no-install-recommends "${rest[@]}"
+    installed=("${rest[@]}")
   fi
 fi
 
@@ -81,6 +83,10 @@ if [ "$need_locale" = 1 ]; then
   logged $SUDO locale-gen ja_JP.UTF-8
 fi
 
-done_items=("${missing[@]}")
+done_items=("${installed[@]}")
 [ "$need_locale" = 0 ] || done_items+=("the Japanese locale")
-echo "setup: installed ${done_items[*]} (log: $log)"
+if [ ${#done_items[@]} -gt 0 ]; then
+  echo "setup: installed ${done_items[*]} (log: $log)"
+else
+  echo "setup: nothing more could be installed (log: $log)"
+fi
