@@ -333,18 +333,24 @@ void frmMain::ArmUpkeep() {
         upkeep_.Stop();
         return;
     }
+    // A timer that fires again just when the next duty is due is left as it is: each arming is a
+    // round trip to the window server.
     if (upkeep_.Running() && due == upkeepDue_) return;
     upkeepDue_ = due;
     // The longest wait a window timer takes; a duty further off is armed again on the way.
     constexpr ULONGLONG kLongestWaitMs = 0x7FFFFFFF;
-    upkeep_.Start(Hwnd(), due > now ? static_cast<UINT>(std::min(due - now, kLongestWaitMs)) : USER_TIMER_MINIMUM);
+    upkeepPeriod_ = due > now ? static_cast<UINT>(std::min(due - now, kLongestWaitMs)) : USER_TIMER_MINIMUM;
+    upkeep_.Start(Hwnd(), upkeepPeriod_);
 }
 
 void frmMain::RunUpkeep() {
-    upkeep_.Stop();
     // None runs inside a wait for the shell: it runs once the wait is over.
     if (session_->DeferWhileWaiting(Hwnd(), WM_TIMER, kUpkeepTimer, 0)) return;
-    keeper_->Tick(GetTickCount64());
+    const ULONGLONG now = GetTickCount64();
+    // Until armed again, the timer fires once more a period from now, and is stopped unless a
+    // duty is due then.
+    upkeepDue_ = now + upkeepPeriod_;
+    keeper_->Tick(now);
 }
 
 void frmMain::barBtn_ButtonClick(int index) {

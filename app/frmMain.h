@@ -166,6 +166,7 @@ private:
     WindowTimer timer1_{kTimer1};
     WindowTimer upkeep_{kUpkeepTimer};
     ULONGLONG upkeepDue_ = kNeverDue;
+    UINT upkeepPeriod_ = USER_TIMER_MINIMUM;
     bool upkeepStarted_ = false;
     ScopedSubclass barSubclass_;
     // The broadcast of a shell that (re)built its taskbar.

@@ -41,18 +41,23 @@ DesktopEvents::~DesktopEvents() {
 }
 
 void DesktopEvents::Watch(const DesktopWindowHandles& windows) {
+    // Asked after every look at the desktop: only another list view costs a question.
+    if (windows.ListView == windows_.ListView && windows.DefView == windows_.DefView && attempted_) return;
     windows_ = windows;
+    attempted_ = true;
     DWORD process = 0;
-    const DWORD thread = windows.ListView ? GetWindowThreadProcessId(windows.ListView, &process) : 0;
-    if (thread == thread_ && Hooked()) return;
+    if (windows.ListView) GetWindowThreadProcessId(windows.ListView, &process);
+    if (process == process_ && Hooked()) return;
     for (ScopedWinEventHook& hook : hooks_) hook.Reset();
-    thread_ = thread;
-    if (!thread) return;
+    process_ = process;
+    if (!process) return;
+    // The whole process: a hook on one thread of another process needs a module to load into it
+    // on some platforms (Wine refuses it without one).
     constexpr DWORD flags = WINEVENT_OUTOFCONTEXT;
-    hooks_[0].Reset(SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_DESTROY, nullptr, Proc, process, thread, flags));
-    hooks_[1].Reset(SetWinEventHook(EVENT_OBJECT_REORDER, EVENT_OBJECT_REORDER, nullptr, Proc, process, thread, flags));
-    hooks_[2].Reset(
-        SetWinEventHook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr, Proc, process, thread, flags));
+    const auto hook = [&](DWORD first, DWORD last) { return SetWinEventHook(first, last, nullptr, Proc, process, 0, flags); };
+    hooks_[0].Reset(hook(EVENT_OBJECT_CREATE, EVENT_OBJECT_DESTROY));
+    hooks_[1].Reset(hook(EVENT_OBJECT_REORDER, EVENT_OBJECT_REORDER));
+    hooks_[2].Reset(hook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE));
 }
 
 void CALLBACK DesktopEvents::Proc(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {

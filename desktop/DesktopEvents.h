@@ -23,7 +23,7 @@ enum class DesktopEvent : WPARAM {
 std::optional<DesktopEvent> MeaningOf(DWORD event, HWND hwnd, LONG object, LONG child,
                                       const DesktopWindowHandles& windows);
 
-// Listens to the thread of the desktop's list view, and sends each event that means something to
+// Listens to the process of the desktop's list view, and sends each event that means something to
 // `target` (a window of this thread) as `message`, with the DesktopEvent in wParam. One listens
 // per thread at a time: the hooks' procedure has no context of its own.
 class DesktopEvents {
@@ -33,7 +33,7 @@ public:
     DesktopEvents(const DesktopEvents&) = delete;
     DesktopEvents& operator=(const DesktopEvents&) = delete;
 
-    // Follows these windows; a list view of another thread is hooked anew, a missing one is not.
+    // Follows these windows; a list view of another process is hooked anew, a missing one is not.
     void Watch(const DesktopWindowHandles& windows);
     // Whether some of the platform's hooks are set.
     bool Hooked() const { return hooks_[0] || hooks_[1] || hooks_[2]; }
@@ -45,7 +45,8 @@ private:
     HWND target_;
     UINT message_;
     DesktopWindowHandles windows_;
-    DWORD thread_ = 0;
+    bool attempted_ = false;
+    DWORD process_ = 0;
     // The item events, the window and reorder events, the scroll events: three ranges, so that the
     // shell's other events (a tool tip shown, an icon moved) do not wake the program.
     std::array<ScopedWinEventHook, 3> hooks_;

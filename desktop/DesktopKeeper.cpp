@@ -75,19 +75,21 @@ ULONGLONG DesktopKeeper::NextDue(ULONGLONG now) const {
 void DesktopKeeper::Tick(ULONGLONG now) {
     // Every look at the shell's desktop is a round trip to another process: each runs only when
     // it is due.
+    // A look due within half its period runs with the one that woke the program: the slow looks
+    // share one wake-up.
     const UpkeepFacts facts = Facts(now);
-    if (now >= ScrollDue(facts)) {
+    if (DueSoon(ScrollDue(facts), ScrollCheckPeriod(facts), now)) {
         lastScrollLook_ = now;
         scrollAsked_ = kNeverDue;
         watcher_.FollowScroll(desktop_);
     }
-    if (now >= LabelDue(facts)) {
+    if (DueSoon(LabelDue(facts), LabelCheckPeriod(facts), now)) {
         lastLabelLook_ = now;
         labelAsked_ = kNeverDue;
         label_.TryRead(session_, desktop_.ListView, kWatcherTimeoutMs);
         watcher_.KeepTextTransparent(session_, desktop_, facts.transparentLabels);
     }
-    if (now >= CountDue(facts)) {
+    if (DueSoon(CountDue(facts), CountCheckPeriod(facts), now)) {
         lastCountLook_ = now;
         countAsked_ = kNeverDue;
         const int32_t before = watcher_.LastItemCount();

@@ -42,6 +42,10 @@ UINT ScrollCheckPeriod(const UpkeepFacts& facts);
 // The next due time of a look that ran last at `last`; kNeverDue for a period of 0.
 constexpr ULONGLONG NextLook(ULONGLONG last, UINT period) { return period ? last + period : kNeverDue; }
 
+// Whether a look of this period that is due at `due` runs at `now`: once due, or when it would be
+// due within half its period, so that looks due close together share one wake-up.
+constexpr bool DueSoon(ULONGLONG due, UINT period, ULONGLONG now) { return due <= now || due - now <= period / 2; }
+
 // What the screen's duties wait for: the settle of a change of the screen, a retry of a layout
 // still due, the next calm save.
 struct ScreenDuties {
