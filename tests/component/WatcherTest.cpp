@@ -134,18 +134,29 @@ TEST_F(WatcherTest, AChangeToTheTrayHidesTheToolbarAtTheNextLook) {
 }
 
 TEST_F(WatcherTest, TheFirstCountRepaintsTheDesktopOnceAndIdleLooksNever) {
+    // Only the timers run, so that a repaint asked for stays to be seen.
+    const auto timers = [](DWORD ms, auto until) {
+        const ULONGLONG end = GetTickCount64() + ms;
+        while (!until() && GetTickCount64() < end) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageW(&msg);
+            Sleep(5);
+        }
+        return until();
+    };
     Load(0);
     // The upkeep runs only from the message loop; nothing has run yet.
     ValidateRect(desktop_->ListView(), nullptr);
     desktop_->ClearLog();
+    ASSERT_TRUE(timers(1000, [&] { return form_->Keeper().Watcher().LastItemCount() > 0; }));
     RECT r = {};
-    EXPECT_TRUE(WaitUntil([&] { return GetUpdateRect(desktop_->ListView(), &r, FALSE) != FALSE; }, 1000));
-    // Settled, the desktop is looked at only by the slow check.
-    EXPECT_TRUE(WaitUntil([&] { return !form_->Keeper().IsSettling(); }, 3000));
-    PumpMessages(50);
+    EXPECT_TRUE(GetUpdateRect(desktop_->ListView(), &r, FALSE));
+    // Settled, the desktop is looked at only by the slow check, and idle looks never repaint.
+    ASSERT_TRUE(timers(3000, [&] { return !form_->Keeper().IsSettling(); }));
+    timers(50, [] { return false; });
     ValidateRect(desktop_->ListView(), nullptr);
     EXPECT_GE(form_->UpkeepArmedFor(), GetTickCount64() + kSlowCheckMs / 2);
-    PumpMessages(1500);
+    timers(1500, [] { return false; });
     EXPECT_FALSE(GetUpdateRect(desktop_->ListView(), &r, FALSE));
     // Idle looks ask nothing of the desktop beyond reading it.
     EXPECT_TRUE(ProgramMessages(desktop_->Log()).empty());
@@ -303,7 +314,7 @@ TEST_F(KeeperTest, IdleNothingButTheSlowCheckIsDue) {
     settings_.StyleFlags[kTextColorFlag] = 0;
     EXPECT_EQ(keeper_.NextDue(now_), kNeverDue);
     keeper_.OnFolderChanged(now_);
-    EXPECT_EQ(keeper_.NextDue(now_), now_);
+    EXPECT_LE(keeper_.NextDue(now_), now_);
 }
 
 // A shell that does not answer the count is not taken for a settled desktop.
