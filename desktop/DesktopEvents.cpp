@@ -31,9 +31,7 @@ std::optional<DesktopEvent> MeaningOf(DWORD event, HWND hwnd, LONG object, LONG 
     }
 }
 
-DesktopEvents::DesktopEvents(HWND target, UINT message) : target_(target), message_(message) {
-    t_listening = this;
-}
+DesktopEvents::DesktopEvents(HWND target, UINT message) : target_(target), message_(message) { t_listening = this; }
 
 DesktopEvents::~DesktopEvents() {
     for (ScopedWinEventHook& hook : hooks_) hook.Reset();
@@ -54,7 +52,9 @@ void DesktopEvents::Watch(const DesktopWindowHandles& windows) {
     // The whole process: a hook on one thread of another process needs a module to load into it
     // on some platforms (Wine refuses it without one).
     constexpr DWORD flags = WINEVENT_OUTOFCONTEXT;
-    const auto hook = [&](DWORD first, DWORD last) { return SetWinEventHook(first, last, nullptr, Proc, process, 0, flags); };
+    const auto hook = [&](DWORD first, DWORD last) {
+        return SetWinEventHook(first, last, nullptr, Proc, process, 0, flags);
+    };
     hooks_[0].Reset(hook(EVENT_OBJECT_CREATE, EVENT_OBJECT_DESTROY));
     hooks_[1].Reset(hook(EVENT_OBJECT_REORDER, EVENT_OBJECT_REORDER));
     hooks_[2].Reset(hook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE));
