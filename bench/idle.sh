@@ -43,8 +43,8 @@ declare -A pids
 start() {
   local name=$1 pattern=$2 pid=""
   shift 2
-  wine "$@" >/dev/null &
-  disown
+  # In a subshell of its own, so that its end is no job of this shell's to report.
+  (wine "$@" >/dev/null 2>&1 &)
   for _ in $(seq 1 50); do
     pid=$(prefix_pid "$pattern")
     [ -n "$pid" ] && break

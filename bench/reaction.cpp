@@ -32,12 +32,15 @@ Desktop FindDesktop() {
     return d;
 }
 
-template <typename Condition>
-double MsUntil(Condition condition) {
+// From before `act` (nothing by default) until the condition holds.
+template <typename Condition, typename Act = void (*)()>
+double MsUntil(
+    Condition condition, Act act = [] {}) {
     const ULONGLONG start = GetTickCount64();
     LARGE_INTEGER f, t0, t1;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t0);
+    act();
     while (!condition()) {
         if (GetTickCount64() - start > kGiveUpMs) return -1;
         Sleep(1);
@@ -139,11 +142,12 @@ int wmain(int argc, wchar_t** argv) {
     for (int round = 0; round < kRounds; ++round) {
         MoveMouse(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2);
         Sleep(300);
-        MoveMouse(1, (tucked.top + tucked.bottom) / 2);
-        slide.push_back(MsUntil([] { return ToolbarRect().left == 0; }));
+        slide.push_back(
+            MsUntil([] { return ToolbarRect().left == 0; }, [&] { MoveMouse(1, (tucked.top + tucked.bottom) / 2); }));
         Sleep(300);
-        MoveMouse(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2);
-        tuck.push_back(MsUntil([&] { return ToolbarRect().left == tucked.left; }));
+        tuck.push_back(
+            MsUntil([&] { return ToolbarRect().left == tucked.left; },
+                    [] { MoveMouse(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2); }));
     }
 
     std::vector<double> file, shown, label, restart;
