@@ -156,6 +156,9 @@ void frmMain::ApplySettings(const SharedSettings& edited) {
     const bool turnedOn = edited.ScreenFollow == 1 && settings_.ScreenFollow != 1;
     settings_.ScreenFollow = edited.ScreenFollow;
     if (turnedOn) keeper_->StartFollowingScreen();
+    // The corner, the order and the toolbar/tray switch take effect now.
+    FollowMouse();
+    ArmUpkeep();
 }
 
 void frmMain::MeasureScreen() { screenPixels_ = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
@@ -165,6 +168,8 @@ bool frmMain::CreateToolbar() {
     barBtn_ = CreateBarButtons(Hwnd(), {TwipsToPixels(kBarWidthTwips, tppX_), TwipsToPixels(kBarHeightTwips, tppY_)},
                                static_cast<int>(1440.0 / tppX_ + 0.5), imageList1_.Get());
     if (!barBtn_) return false;
+    // The toolbar covers the whole window: the mouse's messages are its own.
+    barSubclass_.Set(barBtn_, BarProc, kTimer1, reinterpret_cast<DWORD_PTR>(this));
     toolTips_[kSettingsButton] = text::kSettingsTip;
     toolTips_[kRedrawButton] = text::kRedrawTip;
     toolTips_[kExitButton] = text::kExitTip;
@@ -206,9 +211,12 @@ void frmMain::Form_Load() {
     // The record holds the stored mode minus one: the choice lands on the stored mode, or the
     // next one that cycles.
     ChooseViewMode(static_cast<int16_t>(settings_.CurrentViewMode + 1), ViewModeChoice::ThisOrNextCycling);
-    keeper_->Start(Hwnd(), kFolderChanged);
-    // As often as the system's timer allows.
-    SetTimer(Hwnd(), kTimer1, 1, nullptr);
+    taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    keeper_->Start(Hwnd(), kFolderChanged, kDesktopEvent);
+    upkeepStarted_ = true;
+    ArmUpkeep();
+    // The mouse may rest on the strip already: no message of its own would tell.
+    FollowMouse();
 }
 
 void frmMain::TakeIcons() {
@@ -233,7 +241,9 @@ void frmMain::FitToToolbar() {
 }
 
 void frmMain::Form_Unload() {
-    KillTimer(Hwnd(), kTimer1);
+    timer1_.Stop();
+    upkeepStarted_ = false;
+    upkeep_.Stop();
     keeper_->Stop();
     SaveAtExit();
     // The tray icon goes with its host.
@@ -256,6 +266,7 @@ void frmMain::ChooseViewMode(int16_t mode, ViewModeChoice how) {
     ShowModesInTrayMenu();
     keeper_->ShowViewMode(settings_.CurrentViewMode, previous);
     InvalidateWindow(keeper_->Desktop().ListView);
+    ArmUpkeep();
 }
 
 int frmMain::RunCommand(const CommandLine& command) {
@@ -305,35 +316,70 @@ void frmMain::MoveTo(double leftTwips, double topTwips) {
     left_ = leftTwips;
     top_ = topTwips;
     const POINT to = {TwipsToPixels(leftTwips, tppX_), TwipsToPixels(topTwips, tppY_)};
-    // Runs on every watcher tick: the window only moves when it lands somewhere else.
+    // Runs on every look at the mouse: the window only moves when it lands somewhere else.
     if (placed_ && to.x == placedAt_.x && to.y == placedAt_.y) return;
     SetWindowPos(Hwnd(), nullptr, to.x, to.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     placed_ = true;
     placedAt_ = to;
 }
 
-void frmMain::Timer1_Timer() {
-    // Each tick only places the toolbar as the mouse was last seen; every look at the mouse is a
-    // round trip to another process, so it runs when it is due, as the desktop's checks do.
-    const ULONGLONG now = GetTickCount64();
-    if (Due(nextMouseCheck_, now, kMouseCheckMs)) {
-        FollowMouse();
-    } else {
-        PlaceToolbar(mouseOver_);
-    }
-    keeper_->Tick(now);
-}
+void frmMain::Timer1_Timer() { FollowMouse(); }
 
 void frmMain::FollowMouse() {
+    following_ = true;
     POINT mouse = {};
     GetCursorPos(&mouse);
     mouseOver_ = IsPointOverWindow(mouse.x, mouse.y, left_, top_, width_, height_, tppX_, tppY_);
     PlaceToolbar(mouseOver_);
+    following_ = false;
+    // Out: its timer and the mouse's leave message tell when to tuck it away. Tucked, or hidden
+    // for the tray: nothing runs until the mouse comes.
+    if (!mouseOver_ || settings_.TaskTray == 1) {
+        timer1_.Stop();
+        return;
+    }
+    if (!timer1_.Running()) timer1_.Start(Hwnd(), kMouseCheckMs);
+    TRACKMOUSEEVENT leave = {sizeof leave, TME_LEAVE, barBtn_, 0};
+    if (barBtn_) TrackMouseEvent(&leave);
     // The toolbar under the mouse takes the focus, but not from the program's own dialogs, which
     // would lose Enter and Esc to it.
-    if (!mouseOver_) return;
     const HWND active = GetActiveWindow();
     if (IsWindowVisible(Hwnd()) && GetFocus() != Hwnd() && (!active || active == Hwnd())) SetFocus(Hwnd());
+}
+
+LRESULT CALLBACK frmMain::BarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    auto* self = reinterpret_cast<frmMain*>(data);
+    if (msg == WM_NCHITTEST || msg == WM_MOUSEMOVE) self->MouseCame();
+    if (msg == WM_MOUSELEAVE && self->mouseOver_ && !self->following_) self->FollowMouse();
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+void frmMain::ArmUpkeep() {
+    if (!upkeepStarted_ || !Hwnd()) return;
+    const ULONGLONG now = GetTickCount64();
+    const ULONGLONG due = keeper_->NextDue(now);
+    if (due == kNeverDue) {
+        upkeep_.Stop();
+        return;
+    }
+    // A timer that fires again just when the next duty is due is left as it is: each arming is a
+    // round trip to the window server.
+    if (upkeep_.Running() && due == upkeepDue_) return;
+    upkeepDue_ = due;
+    // The longest wait a window timer takes; a duty further off is armed again on the way.
+    constexpr ULONGLONG kLongestWaitMs = 0x7FFFFFFF;
+    upkeepPeriod_ = due > now ? static_cast<UINT>(std::min(due - now, kLongestWaitMs)) : USER_TIMER_MINIMUM;
+    upkeep_.Start(Hwnd(), upkeepPeriod_);
+}
+
+void frmMain::RunUpkeep() {
+    // None runs inside a wait for the shell: it runs once the wait is over.
+    if (session_->DeferWhileWaiting(Hwnd(), WM_TIMER, kUpkeepTimer, 0)) return;
+    const ULONGLONG now = GetTickCount64();
+    // Until armed again, the timer fires once more a period from now, and is stopped unless a
+    // duty is due then.
+    upkeepDue_ = now + upkeepPeriod_;
+    keeper_->Tick(now);
 }
 
 void frmMain::barBtn_ButtonClick(int index) {
@@ -360,15 +406,32 @@ LRESULT frmMain::OnNotify(const NMHDR& header, LPARAM lParam) {
 }
 
 LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    const LRESULT result = Handle(msg, wParam, lParam);
+    // Whatever a message changed may bring a duty of the upkeep closer, or end it.
+    ArmUpkeep();
+    return result;
+}
+
+LRESULT frmMain::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == taskbarCreated_ && msg && keeper_) {
+        keeper_->OnShellRestarted(GetTickCount64());
+        return 0;
+    }
     switch (msg) {
         case WM_CREATE: MeasureScreen(); return CreateToolbar() ? 0 : -1;
         case WM_DISPLAYCHANGE:
             MeasureScreen();
             NoticeScreen();
+            NoticeLook();
+            // The corner moved with the screen's size.
+            if (loaded_) FollowMouse();
             break;
         case WM_SETTINGCHANGE:
             if (wParam == SPI_SETWORKAREA) NoticeScreen();
+            NoticeLook();
             break;
+        case WM_SYSCOLORCHANGE:
+        case WM_THEMECHANGED: NoticeLook(); break;
         case kDpiChanged: NoticeScreen(); break;
         case WM_POWERBROADCAST:
             if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) NoticeScreen();
@@ -387,15 +450,21 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_NOTIFY: return OnNotify(*reinterpret_cast<const NMHDR*>(lParam), lParam);
         case kFolderChanged: keeper_->OnFolderChanged(GetTickCount64()); return 0;
+        case kDesktopEvent: keeper_->OnDesktopEvent(static_cast<DesktopEvent>(wParam), GetTickCount64()); return 0;
         case kRunDeferred: session_->RunDeferred(); return 0;
         case WM_SETCURSOR:
-            // The mouse moves over the toolbar or its button bar: out at once, not at the next check.
-            if (HIWORD(lParam) == WM_MOUSEMOVE && !mouseOver_) FollowMouse();
+            if (HIWORD(lParam) == WM_MOUSEMOVE) MouseCame();
             break;
+        case WM_NCHITTEST:
+        case WM_MOUSEMOVE: MouseCame(); break;
         case WM_TIMER:
             if (wParam == kTimer1) {
                 // The next tick comes soon enough; none runs inside a wait for the shell.
                 if (!WaitingForShell()) Timer1_Timer();
+                return 0;
+            }
+            if (wParam == kUpkeepTimer) {
+                RunUpkeep();
                 return 0;
             }
             break;
@@ -406,6 +475,10 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (wParam) EndSession();
             return 0;
         case WM_DESTROY:
+            timer1_.Stop();
+            upkeepStarted_ = false;
+            upkeep_.Stop();
+            barSubclass_.Reset();
             WTSUnRegisterSessionNotification(Hwnd());
             barBtn_ = nullptr;
             if (quitOnDestroy_) PostQuitMessage(0);

@@ -48,10 +48,16 @@ public:
     // Puts the toolbar into its corner, slid out or tucked away, or hides it for the tray.
     void PlaceToolbar(bool showFully);
     void barBtn_ButtonClick(int index);
-    // The watcher's tick: slides the toolbar out under the mouse and keeps the desktop in shape.
+    // The tick of the toolbar's timer, which runs only while the toolbar is out: keeps it out
+    // while the mouse is over it, or tucks it away (and the timer stops).
     void Timer1_Timer();
     // Reads the mouse and slides the toolbar out while it is over it, or tucks it away.
     void FollowMouse();
+    // Whether the toolbar's timer runs (the toolbar is out).
+    bool Timer1Running() const { return timer1_.Running(); }
+    // When the desktop's upkeep is next due, as its one-shot timer is armed; kNeverDue when no
+    // timer is armed.
+    ULONGLONG UpkeepArmedFor() const { return upkeep_.Running() ? upkeepDue_ : kNeverDue; }
 
     HWND Toolbar() const { return barBtn_; }
     HIMAGELIST ImageList1() const { return imageList1_.Get(); }
@@ -76,7 +82,10 @@ public:
 
     // TrayHost.
     void ChooseViewMode(int16_t mode, ViewModeChoice how) override;
-    void RedrawDesktop() override { keeper_->Redraw(); }
+    void RedrawDesktop() override {
+        keeper_->Redraw();
+        ArmUpkeep();
+    }
     void ShowSettings() override;
     void RestoreLayout(const std::wstring& name) override;
     void SaveLayoutAs() override;
@@ -101,7 +110,19 @@ private:
     void NoticeScreen() {
         if (keeper_) keeper_->OnScreenMayHaveChanged(GetTickCount64());
     }
+    void NoticeLook() {
+        if (keeper_) keeper_->OnLookMayHaveChanged(GetTickCount64());
+    }
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
+    // The mouse came over the window or its toolbar (a message of theirs told): out at once.
+    void MouseCame() {
+        if (!mouseOver_ && !following_) FollowMouse();
+    }
+    static LRESULT CALLBACK BarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
+    // Arms the upkeep's one-shot timer for the keeper's next due duty, or stops it.
+    void ArmUpkeep();
+    void RunUpkeep();
     LRESULT OnCopyData(const COPYDATASTRUCT* data);
     LRESULT OnNotify(const NMHDR& header, LPARAM lParam);
 
@@ -115,8 +136,8 @@ private:
     void SaveAtExit();
     // Log-off: ends the program, or, inside a wait for the shell, saves at once and ends after it.
     void EndSession();
-    // Shows the window left of the screen in the order ToolTopMost asks for; the watcher's next
-    // tick puts it back into its corner, or hides it for the tray.
+    // Shows the window left of the screen in the order ToolTopMost asks for; the next placement
+    // puts it back into its corner, or hides it for the tray.
     void ApplyTopMost();
     bool CreateToolbar();
     void MoveTo(double leftTwips, double topTwips);
@@ -134,15 +155,25 @@ private:
     ScopedImageList imageList1_;
     std::wstring toolTips_[kButtonCount + 1];
     static constexpr UINT_PTR kTimer1 = 1;
+    static constexpr UINT_PTR kUpkeepTimer = 2;
     static constexpr UINT kFolderChanged = WM_APP + 1;
     static constexpr UINT kRunDeferred = WM_APP + 2;
+    static constexpr UINT kDesktopEvent = WM_APP + 3;
     // WM_DPICHANGED, which reaches per-monitor-aware windows of Windows 8.1 and later.
     static constexpr UINT kDpiChanged = 0x02E0;
-    // The mouse is looked at this often; the toolbar's placement runs on every tick.
+    // While the toolbar is out, the mouse is looked at this often, besides its leave message.
     static constexpr UINT kMouseCheckMs = 50;
 
-    ULONGLONG nextMouseCheck_ = 0;
     bool mouseOver_ = false;
+    bool following_ = false;
+    WindowTimer timer1_{kTimer1};
+    WindowTimer upkeep_{kUpkeepTimer};
+    ULONGLONG upkeepDue_ = kNeverDue;
+    UINT upkeepPeriod_ = USER_TIMER_MINIMUM;
+    bool upkeepStarted_ = false;
+    ScopedSubclass barSubclass_;
+    // The broadcast of a shell that (re)built its taskbar.
+    UINT taskbarCreated_ = 0;
 
     // Where the window was last put, in pixels.
     bool placed_ = false;
@@ -158,8 +189,7 @@ private:
     double top_ = 0;
     double width_ = kBarWidthTwips;
     double height_ = kBarHeightTwips;
-    // The primary screen in pixels; the placement runs on every tick, the size changes only with
-    // the display settings.
+    // The primary screen in pixels; it changes only with the display settings.
     SIZE screenPixels_ = {};
 };
 

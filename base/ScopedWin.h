@@ -68,6 +68,9 @@ struct ModuleFreer {
 struct WindowCloser {
     void operator()(HWND hwnd) const { DestroyWindow(hwnd); }
 };
+struct WinEventUnhooker {
+    void operator()(HWINEVENTHOOK hook) const { UnhookWinEvent(hook); }
+};
 
 using ScopedRegKey = Scoped<HKEY, nullptr, RegKeyCloser>;
 using ScopedHandle = Scoped<HANDLE, nullptr, HandleCloser>;
@@ -84,6 +87,63 @@ using ScopedMenu = Scoped<HMENU, nullptr, MenuCloser>;
 using ScopedModule = Scoped<HMODULE, nullptr, ModuleFreer>;
 using ScopedWindow = Scoped<HWND, nullptr, WindowCloser>;
 using ScopedImageList = Scoped<HIMAGELIST, nullptr, ImageListDestroyer>;
+using ScopedWinEventHook = Scoped<HWINEVENTHOOK, nullptr, WinEventUnhooker>;
+
+// A window timer of one id, killed with its owner: a periodic timer runs until Stop, a one-shot
+// one is stopped by its handler.
+class WindowTimer {
+public:
+    explicit WindowTimer(UINT_PTR id) : id_(id) {}
+    ~WindowTimer() { Stop(); }
+    WindowTimer(const WindowTimer&) = delete;
+    WindowTimer& operator=(const WindowTimer&) = delete;
+
+    // (Re)starts the timer with this period; false when the system refused it.
+    bool Start(HWND window, UINT ms) {
+        if (running_ && window != window_) Stop();
+        window_ = window;
+        running_ = SetTimer(window_, id_, ms, nullptr) != 0;
+        return running_;
+    }
+    void Stop() {
+        if (running_) KillTimer(window_, id_);
+        running_ = false;
+    }
+    bool Running() const { return running_; }
+    UINT_PTR Id() const { return id_; }
+
+private:
+    HWND window_ = nullptr;
+    UINT_PTR id_;
+    bool running_ = false;
+};
+
+// A procedure put in front of a window's own, taken out again with the owner (or the window).
+class ScopedSubclass {
+public:
+    ScopedSubclass() = default;
+    ~ScopedSubclass() { Reset(); }
+    ScopedSubclass(const ScopedSubclass&) = delete;
+    ScopedSubclass& operator=(const ScopedSubclass&) = delete;
+
+    bool Set(HWND window, SUBCLASSPROC proc, UINT_PTR id, DWORD_PTR data) {
+        Reset();
+        if (!SetWindowSubclass(window, proc, id, data)) return false;
+        window_ = window;
+        proc_ = proc;
+        id_ = id;
+        return true;
+    }
+    void Reset() {
+        if (window_ && IsWindow(window_)) RemoveWindowSubclass(window_, proc_, id_);
+        window_ = nullptr;
+    }
+
+private:
+    HWND window_ = nullptr;
+    SUBCLASSPROC proc_ = nullptr;
+    UINT_PTR id_ = 0;
+};
 
 // A screen device context borrowed for the lifetime of the object.
 class ScreenDc {

@@ -1,4 +1,5 @@
-// How soon Iconvale reacts to what happens on the desktop, 20 times each: a file added to the
+// How soon Iconvale reacts, 20 times each: the mouse entering the toolbar's strip (until the
+// toolbar has slid out), and leaving it (until it is tucked away again); a file added to the
 // Desktop folder (until Iconvale reads the new item count, which it repaints on at once), the
 // shell resetting the label background (until it is transparent again), and a restarted desktop
 // (until the stored styles and transparent labels are back).
@@ -31,12 +32,15 @@ Desktop FindDesktop() {
     return d;
 }
 
-template <typename Condition>
-double MsUntil(Condition condition) {
+// From before `act` (nothing by default) until the condition holds.
+template <typename Condition, typename Act = void (*)()>
+double MsUntil(
+    Condition condition, Act act = [] {}) {
     const ULONGLONG start = GetTickCount64();
     LARGE_INTEGER f, t0, t1;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t0);
+    act();
     while (!condition()) {
         if (GetTickCount64() - start > kGiveUpMs) return -1;
         Sleep(1);
@@ -74,6 +78,23 @@ void Report(const char* what, std::vector<double> ms) {
     printf("%-44s %10s %10s", what, medianText, worstText);
     if (never > 0 && median < 1e9) printf("  (%d of %zu never)", static_cast<int>(never), ms.size());
     printf("\n");
+}
+
+// Moves the mouse as a user does (an input event), and puts it there.
+void MoveMouse(int x, int y) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+    SetCursorPos(x, y);
+}
+
+RECT ToolbarRect() {
+    RECT r = {};
+    GetWindowRect(FindWindowW(L"IconvaleToolbarWindow", nullptr), &r);
+    return r;
 }
 
 bool Start(const std::wstring& commandLine) {
@@ -115,6 +136,20 @@ int wmain(int argc, wchar_t** argv) {
     if (MsUntil(transparent) < 0) return 1;
     Sleep(1500);
 
+    // The toolbar is tucked at the top-left corner, a strip of it on screen.
+    std::vector<double> slide, tuck;
+    const RECT tucked = ToolbarRect();
+    for (int round = 0; round < kRounds; ++round) {
+        MoveMouse(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2);
+        Sleep(300);
+        slide.push_back(
+            MsUntil([] { return ToolbarRect().left == 0; }, [&] { MoveMouse(1, (tucked.top + tucked.bottom) / 2); }));
+        Sleep(300);
+        tuck.push_back(
+            MsUntil([&] { return ToolbarRect().left == tucked.left; },
+                    [] { MoveMouse(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2); }));
+    }
+
     std::vector<double> file, shown, label, restart;
     for (int round = 0; round < kRounds; ++round) {
         // Calm first: the previous round's file is gone from the view.
@@ -149,6 +184,8 @@ int wmain(int argc, wchar_t** argv) {
         Sleep(300);
     }
     printf("%-44s %10s %10s\n", "reaction, ms (20 each)", "median", "worst");
+    Report("mouse onto the strip -> toolbar out", slide);
+    Report("mouse away -> toolbar tucked", tuck);
     Report("file added to the Desktop -> repaint", file);
     Report("  of which item in the view -> repaint", shown);
     Report("label background reset -> transparent", label);

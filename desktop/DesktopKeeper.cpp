@@ -13,7 +13,7 @@ bool DesktopKeeper::ActiveDesktopOn() const {
     return desktop_.DefView && FindWindowExW(desktop_.DefView, nullptr, L"Internet Explorer_Server", nullptr);
 }
 
-void DesktopKeeper::Start(HWND window, UINT folderMessage) {
+void DesktopKeeper::Start(HWND window, UINT folderMessage, UINT eventMessage) {
     const ULONGLONG now = GetTickCount64();
     appliedListView_ = desktop_.ListView;
     session_.NoticeScreen(now);
@@ -21,29 +21,111 @@ void DesktopKeeper::Start(HWND window, UINT folderMessage) {
     session_.FolderChanges().Begin(now);
     BeginSettling(Settling::Start, now);
     folderWatch_ = std::make_unique<DesktopFolderWatch>(window, folderMessage);
+    if (eventMessage) {
+        events_ = std::make_unique<DesktopEvents>(window, eventMessage);
+        events_->Watch(desktop_);
+    }
+}
+
+UpkeepFacts DesktopKeeper::Facts(ULONGLONG now) const {
+    UpkeepFacts facts;
+    facts.desktopFound = desktop_.ListView != nullptr;
+    facts.settling = IsSettling();
+    facts.countBurst = now < countBurstUntil_;
+    facts.itemEventsRaised = itemEventsRaised_;
+    facts.labelBurst = now < labelBurstUntil_;
+    facts.transparentLabels = settings_.StyleFlags[kTextColorFlag] == 1;
+    facts.labelToRead = label_.ToRead();
+    facts.smallIcons = watcher_.ScrollWatch();
+    return facts;
+}
+
+ScreenDuties DesktopKeeper::Duties() const {
+    ScreenDuties duties;
+    duties.screenSettlesAt = session_.Screen().SettlesAt().value_or(kNeverDue);
+    duties.desktopSettling = IsSettling();
+    duties.savesAllowed = session_.Screen().SavesAllowed();
+    duties.layoutDue = phase_ == DesktopPhase::Restoring || phase_ == DesktopPhase::Placing;
+    duties.nextRetry = nextRetry_;
+    duties.calmSaves = Following() && phase_ == DesktopPhase::Owned;
+    duties.nextCalmSave = nextCalmSave_;
+    duties.burstUntil = countBurstUntil_;
+    return duties;
+}
+
+ULONGLONG DesktopKeeper::CountDue(const UpkeepFacts& facts) const {
+    return EarliestDue({NextLook(lastCountLook_, CountCheckPeriod(facts)), countAsked_});
+}
+
+ULONGLONG DesktopKeeper::LabelDue(const UpkeepFacts& facts) const {
+    const ULONGLONG asked = LabelCheckPeriod(facts) ? labelAsked_ : kNeverDue;
+    return EarliestDue({NextLook(lastLabelLook_, LabelCheckPeriod(facts)), asked});
+}
+
+ULONGLONG DesktopKeeper::ScrollDue(const UpkeepFacts& facts) const {
+    const ULONGLONG asked = ScrollCheckPeriod(facts) ? scrollAsked_ : kNeverDue;
+    return EarliestDue({NextLook(lastScrollLook_, ScrollCheckPeriod(facts)), asked});
+}
+
+ULONGLONG DesktopKeeper::NextDue(ULONGLONG now) const {
+    const UpkeepFacts facts = Facts(now);
+    return EarliestDue({ScrollDue(facts), LabelDue(facts), CountDue(facts), ScreenDutiesDue(Duties())});
 }
 
 void DesktopKeeper::Tick(ULONGLONG now) {
-    // Every look at the shell's desktop is a round trip to another process: each check runs when
+    // Every look at the shell's desktop is a round trip to another process: each runs only when
     // it is due.
-    if (Due(nextScrollCheck_, now, kScrollCheckMs)) watcher_.FollowScroll(desktop_);
-    if (Due(nextLabelCheck_, now, kLabelCheckMs)) {
-        label_.TryRead(session_, desktop_.ListView, kWatcherTimeoutMs);
-        watcher_.KeepTextTransparent(session_, desktop_, settings_.StyleFlags[kTextColorFlag] == 1);
+    // A look due within half its period runs with the one that woke the program: the slow looks
+    // share one wake-up.
+    const UpkeepFacts facts = Facts(now);
+    if (DueSoon(ScrollDue(facts), ScrollCheckPeriod(facts), now)) {
+        lastScrollLook_ = now;
+        scrollAsked_ = kNeverDue;
+        watcher_.FollowScroll(desktop_);
     }
-    const bool eager = now < countBurstUntil_ || IsSettling();
-    if (Due(nextCountCheck_, now, eager ? kEagerCountCheckMs : kCountCheckMs)) {
+    if (DueSoon(LabelDue(facts), LabelCheckPeriod(facts), now)) {
+        lastLabelLook_ = now;
+        labelAsked_ = kNeverDue;
+        label_.TryRead(session_, desktop_.ListView, kWatcherTimeoutMs);
+        watcher_.KeepTextTransparent(session_, desktop_, facts.transparentLabels);
+    }
+    if (DueSoon(CountDue(facts), CountCheckPeriod(facts), now)) {
+        lastCountLook_ = now;
+        countAsked_ = kNeverDue;
         const int32_t before = watcher_.LastItemCount();
         const bool answered = watcher_.CheckItemCount(session_, desktop_);
+        if (events_) events_->Watch(desktop_);
         WatchForNewDesktop(now, answered, before);
     }
-    if (Due(nextScreenCheck_, now, kScreenCheckMs)) FollowScreen(now);
+    if (now >= ScreenDutiesDue(Duties())) FollowScreen(now);
 }
 
 void DesktopKeeper::OnFolderChanged(ULONGLONG now) {
     if (folderWatch_) folderWatch_->Acknowledge();
-    countBurstUntil_ = now + kEagerCountMs;
-    nextCountCheck_ = 0;
+    countBurstUntil_ = now + kEagerMs;
+    countAsked_ = now;
+}
+
+void DesktopKeeper::OnDesktopEvent(DesktopEvent event, ULONGLONG now) {
+    switch (event) {
+        case DesktopEvent::Items:
+            itemEventsRaised_ = true;
+            // Items come in runs: one look once the run has paused, not one per item.
+            countAsked_ = std::min(countAsked_, now + kEagerCountCheckMs);
+            break;
+        case DesktopEvent::Gone: LookForDesktop(now); break;
+        case DesktopEvent::Scrolled: scrollAsked_ = now; break;
+    }
+}
+
+void DesktopKeeper::LookForDesktop(ULONGLONG now) {
+    countBurstUntil_ = now + kEagerMs;
+    countAsked_ = now;
+}
+
+void DesktopKeeper::OnLookMayHaveChanged(ULONGLONG now) {
+    labelBurstUntil_ = now + kEagerMs;
+    labelAsked_ = now;
 }
 
 void DesktopKeeper::ShowViewMode(int16_t mode, int16_t previousMode) {
@@ -134,6 +216,8 @@ void DesktopKeeper::ApplyToNewDesktop(ULONGLONG now) {
     label_ = LabelBackground{};
     viewCommands_ = ViewCommands::Unknown;
     ApplyStyles();
+    // A shell still building its desktop may reset the background once more.
+    OnLookMayHaveChanged(now);
     host_.ChooseViewMode(settings_.CurrentViewMode, ViewModeChoice::ThisOrNextCycling);
     // A new desktop lost the layout (a restarted shell puts the icons on its own grid): with the
     // screen followed it comes back like a new screen's.

@@ -9,8 +9,10 @@
 #include <optional>
 
 #include "shell/DesktopFolders.h"
+#include "desktop/DesktopEvents.h"
 #include "desktop/DesktopWatcher.h"
 #include "desktop/KeeperRules.h"
+#include "desktop/UpkeepRules.h"
 #include "shell/DesktopWindows.h"
 #include "layouts/IconPositions.h"
 #include "shell/ListViewStyles.h"
@@ -58,17 +60,30 @@ public:
     // shell too busy to answer (at log-on) leaves it unknown, to be read later: never black.
     void ReadLabelBackground() { label_.TryRead(session_, desktop_.ListView); }
     // Once the load has set the styles and the view mode: the desktop is watched (a change of the
-    // Desktop folders posts folderMessage to window), and settles like a new one before its layout
+    // Desktop folders posts folderMessage to window, an event of the shell's desktop sends
+    // eventMessage with a DesktopEvent, when given), and settles like a new one before its layout
     // is restored or saved (at log-on the shell may still be filling it).
-    void Start(HWND window, UINT folderMessage);
-    // No more ticks follow: the folders are no longer watched.
-    void Stop() { folderWatch_.reset(); }
+    void Start(HWND window, UINT folderMessage, UINT eventMessage = 0);
+    // Nothing more is due: the folders and the desktop are no longer watched.
+    void Stop() {
+        folderWatch_.reset();
+        events_.reset();
+    }
 
-    // The watcher's checks, each when it is due.
+    // Runs the duties that are due at `now`.
     void Tick(ULONGLONG now);
+    // When the next duty is due (kNeverDue when none is pending); nothing needs to run before.
+    ULONGLONG NextDue(ULONGLONG now) const;
     // An entry of a Desktop folder came, went or was renamed: the count is looked at often for a
     // while.
     void OnFolderChanged(ULONGLONG now);
+    // What the shell's desktop told of itself (see DesktopEvents).
+    void OnDesktopEvent(DesktopEvent event, ULONGLONG now);
+    // The shell announced its taskbar anew (TaskbarCreated): it restarted, and builds a desktop.
+    void OnShellRestarted(ULONGLONG now) { LookForDesktop(now); }
+    // The colours, the theme, the display or a system setting changed: the shell may reset the
+    // label background, now or a little later.
+    void OnLookMayHaveChanged(ULONGLONG now);
     // The monitors, the work area or the scale may have changed (WM_DISPLAYCHANGE, a work area
     // setting, WM_DPICHANGED, resume from sleep, a session connected again): when they did, saves
     // wait from now until the change has settled.
@@ -79,8 +94,12 @@ public:
     // Switches the desktop to a mode (see SetDesktopViewMode) and follows the scroll position in
     // small icons.
     void ShowViewMode(int16_t mode, int16_t previousMode);
-    // Finds the desktop afresh and repaints it.
-    void Redraw() { RedrawDesktop(desktop_); }
+    // Finds the desktop afresh and repaints it; the count is looked at next, in case it is
+    // another desktop.
+    void Redraw() {
+        RedrawDesktop(desktop_);
+        countAsked_ = GetTickCount64();
+    }
     // The screen-follow option was just turned on: the current layout is saved now (or once the
     // desktop has settled).
     void StartFollowingScreen();
@@ -102,6 +121,14 @@ private:
     enum class Settling { Start, New };
 
     KeeperMoment Moment(bool optionOn, bool viewFits) const;
+    UpkeepFacts Facts(ULONGLONG now) const;
+    ScreenDuties Duties() const;
+    ULONGLONG CountDue(const UpkeepFacts& facts) const;
+    ULONGLONG LabelDue(const UpkeepFacts& facts) const;
+    ULONGLONG ScrollDue(const UpkeepFacts& facts) const;
+    // The desktop may be gone or rebuilt: the count, which finds it, is looked at often for a
+    // while.
+    void LookForDesktop(ULONGLONG now);
     void WatchForNewDesktop(ULONGLONG now, bool answered, int32_t countBefore);
     void BeginSettling(Settling kind, ULONGLONG now);
     void SetUpAtStart(ULONGLONG now);
@@ -139,33 +166,33 @@ private:
     ViewCommands viewCommands_ = ViewCommands::Unknown;
     std::unique_ptr<DesktopFolderWatch> folderWatch_;
 
-    // How often each check runs, in ms.
-    static constexpr UINT kScrollCheckMs = 50;
-    static constexpr UINT kLabelCheckMs = 100;
-    static constexpr UINT kCountCheckMs = 500;
-    // After a change of the Desktop folders, and while a new desktop settles, the count is checked
-    // this often, for this long.
-    static constexpr UINT kEagerCountCheckMs = 25;
-    static constexpr UINT kEagerCountMs = 2000;
+    // After a change of the Desktop folders, a restarted shell or a change of the look, the count
+    // or the label background is looked at often for this long.
+    static constexpr UINT kEagerMs = 2000;
     // A desktop whose item count has held this long (as the shell answered it) has settled.
     static constexpr UINT kSettleMs = 1000;
     // With only the restore at start on, items that come this soon after the last ones (a desktop
     // that fills slowly at log-on) are still put at their stored places.
     static constexpr UINT kFillQuietMs = 10000;
     static constexpr UINT kPlacementQuietMs = 300;
-    // The screen size is looked at this often (a change also arrives as WM_DISPLAYCHANGE), and a
-    // restore that failed is tried again after this long, then twice as long each time. A calm
+    // A restore that failed is tried again after this long, then twice as long each time. A calm
     // desktop's positions are read at most every CalmSaveSeconds (about 1.5 ms per item here).
-    static constexpr UINT kScreenCheckMs = 250;
     static constexpr UINT kRetryMs = 1000;
     static constexpr UINT kLongestRetryMs = 30000;
     UINT CalmSaveMs() const { return static_cast<UINT>(settings_.CalmSaveSeconds) * 1000; }
 
-    ULONGLONG nextScrollCheck_ = 0;
-    ULONGLONG nextLabelCheck_ = 0;
-    ULONGLONG nextCountCheck_ = 0;
+    // Each look ran last at its time, and is asked for sooner by an event at its asked time.
+    ULONGLONG lastScrollLook_ = 0;
+    ULONGLONG scrollAsked_ = kNeverDue;
+    ULONGLONG lastLabelLook_ = 0;
+    ULONGLONG labelAsked_ = kNeverDue;
+    ULONGLONG labelBurstUntil_ = 0;
+    ULONGLONG lastCountLook_ = 0;
+    ULONGLONG countAsked_ = kNeverDue;
     ULONGLONG countBurstUntil_ = 0;
-    ULONGLONG nextScreenCheck_ = 0;
+    // The list view told of an item of its own: its events tell of items from now on.
+    bool itemEventsRaised_ = false;
+    std::unique_ptr<DesktopEvents> events_;
     ULONGLONG nextCalmSave_ = 0;
     ULONGLONG nextRetry_ = 0;
     UINT retryMs_ = kRetryMs;

@@ -7,11 +7,19 @@
 namespace iv {
 
 bool DesktopWatcher::CheckItemCount(ShellSession& session, DesktopWindowHandles& windows) {
-    RefreshDesktopWindows(windows);
-    const HWND listView = windows.ListView;
+    // The list view found last answers for itself; only one that does not is looked for afresh
+    // (every look at a window of another process is a round trip).
     LRESULT count = 0;
-    // A shell that does not answer in time tells nothing; a missing desktop counts as empty.
-    if (listView && !session.Send(listView, LVM_GETITEMCOUNT, 0, 0, &count, kWatcherTimeoutMs)) return false;
+    const HWND before = windows.ListView;
+    if (!before || !session.Send(before, LVM_GETITEMCOUNT, 0, 0, &count, kWatcherTimeoutMs)) {
+        RefreshDesktopWindows(windows);
+        // A shell that does not answer in time tells nothing; a missing desktop counts as empty.
+        if (windows.ListView && windows.ListView == before) return false;
+        if (windows.ListView && !session.Send(windows.ListView, LVM_GETITEMCOUNT, 0, 0, &count, kWatcherTimeoutMs)) {
+            return false;
+        }
+    }
+    const HWND listView = windows.ListView;
     if (static_cast<int32_t>(count) != lastItemCount_) {
         lastItemCount_ = static_cast<int32_t>(count);
         InvalidateWindow(listView);

@@ -33,6 +33,8 @@ public:
     // Sets the background the flags ask for, if any.
     void Apply(ShellSession& session, HWND listView, const int16_t* styleFlags);
     std::optional<COLORREF> Saved() const { return saved_; }
+    // Unknown and still readable.
+    bool ToRead() const { return !saved_ && !setByProgram_; }
 
 private:
     std::optional<COLORREF> saved_;

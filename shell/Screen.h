@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <optional>
 #include <vector>
 
 namespace iv {
@@ -54,6 +55,11 @@ public:
     // True once per change, when it has settled: the caller then restores the new screen's layout.
     // Saves are allowed again from then on.
     bool TakeSettled(ULONGLONG now);
+    // When the change waiting to be taken settles, if one does.
+    std::optional<ULONGLONG> SettlesAt() const {
+        if (!pending_) return std::nullopt;
+        return changedAt_ + kScreenSettleMs;
+    }
 
 private:
     bool known_ = false;

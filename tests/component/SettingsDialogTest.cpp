@@ -457,8 +457,7 @@ TEST_F(SettingsDialogTest, ApplySetsTheToolbarOrderWithoutTakingTheFocus) {
     EXPECT_EQ(State().ToolTopMost, 1);
     EXPECT_NE(GetWindowLongW(main_->Hwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
     EXPECT_EQ(GetActiveWindow(), Dialog().Hwnd());
-    // The next tick puts the toolbar back into its corner.
-    main_->Timer1_Timer();
+    // Apply puts the toolbar back into its corner.
     RECT r = {};
     GetWindowRect(main_->Hwnd(), &r);
     EXPECT_GE(r.right, 0);

@@ -6,9 +6,12 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "app/ToolbarRules.h"
 #include "shell/DesktopFolders.h"
 #include "desktop/DesktopKeeper.h"
+#include "desktop/UpkeepRules.h"
 #include "layouts/IconPositions.h"
 #include "shell/Screen.h"
 #include "app/frmMain.h"
@@ -78,14 +81,18 @@ TEST_F(WatcherTest, InEveryCornerTheToolbarSlidesOutUnderTheMouseAndTucksAway) {
         ASSERT_TRUE(Tucked(corner)) << corner;
         const RECT r = WindowRect();
         // Onto the strip that stays on screen.
+        // Tucked, nothing of the toolbar's runs until the mouse comes.
+        EXPECT_FALSE(form_->Timer1Running()) << corner;
         SetCursorPos(corner < 2 ? 1 : Width() - 2, (r.top + r.bottom) / 2);
         EXPECT_TRUE(WaitUntil([&] { return Shown(corner); }, 3000)) << corner;
         // Moving over the whole toolbar keeps it out.
         SetCursorPos(corner < 2 ? 20 : Width() - 20, (r.top + r.bottom) / 2);
         PumpMessages(50);
         EXPECT_TRUE(Shown(corner)) << corner;
+        EXPECT_TRUE(form_->Timer1Running()) << corner;
         SetCursorPos(Width() / 2, Height() / 2);
         EXPECT_TRUE(WaitUntil([&] { return Tucked(corner); }, 3000)) << corner;
+        EXPECT_TRUE(WaitUntil([&] { return !form_->Timer1Running(); }, 3000)) << corner;
         form_.reset();
     }
 }
@@ -126,18 +133,32 @@ TEST_F(WatcherTest, AChangeToTheTrayHidesTheToolbarAtTheNextLook) {
     EXPECT_TRUE(Tucked(2));
 }
 
-TEST_F(WatcherTest, TheFirstTickRepaintsTheDesktopOnceAndIdleTicksNever) {
+TEST_F(WatcherTest, TheFirstCountRepaintsTheDesktopOnceAndIdleLooksNever) {
+    // Only the timers run, so that a repaint asked for stays to be seen.
+    const auto timers = [](DWORD ms, auto until) {
+        const ULONGLONG end = GetTickCount64() + ms;
+        while (!until() && GetTickCount64() < end) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageW(&msg);
+            Sleep(5);
+        }
+        return until();
+    };
     Load(0);
-    // Ticks run only from the message loop; none has run yet.
+    // The upkeep runs only from the message loop; nothing has run yet.
     ValidateRect(desktop_->ListView(), nullptr);
     desktop_->ClearLog();
-    form_->Timer1_Timer();
+    ASSERT_TRUE(timers(1000, [&] { return form_->Keeper().Watcher().LastItemCount() > 0; }));
     RECT r = {};
     EXPECT_TRUE(GetUpdateRect(desktop_->ListView(), &r, FALSE));
+    // Settled, the desktop is looked at only by the slow check, and idle looks never repaint.
+    ASSERT_TRUE(timers(3000, [&] { return !form_->Keeper().IsSettling(); }));
+    timers(50, [] { return false; });
     ValidateRect(desktop_->ListView(), nullptr);
-    for (int i = 0; i < 20; ++i) form_->Timer1_Timer();
+    EXPECT_GE(form_->UpkeepArmedFor(), GetTickCount64() + kSlowCheckMs / 2);
+    timers(1500, [] { return false; });
     EXPECT_FALSE(GetUpdateRect(desktop_->ListView(), &r, FALSE));
-    // Idle ticks ask nothing of the desktop beyond reading it.
+    // Idle looks ask nothing of the desktop beyond reading it.
     EXPECT_TRUE(ProgramMessages(desktop_->Log()).empty());
 }
 
@@ -161,8 +182,16 @@ protected:
         ASSERT_TRUE(desktop_);
     }
     void TearDown() override { DeleteKeyTree(kSettingsKey); }
+    // Runs each duty when it comes due, as the program's one-shot timer does, for `ms`.
     void Ticks(ULONGLONG ms) {
-        for (ULONGLONG t = 0; t < ms; t += 25) keeper_.Tick(now_ += 25);
+        const ULONGLONG end = now_ + ms;
+        int runs = 0;
+        for (ULONGLONG due = keeper_.NextDue(now_); due <= end; due = keeper_.NextDue(now_)) {
+            ASSERT_LT(++runs, 10000) << "a duty stays due";
+            now_ = std::max(now_, due);
+            keeper_.Tick(now_);
+        }
+        now_ = end;
     }
     void StartAndSettle() {
         keeper_.FindDesktop();
@@ -199,7 +228,9 @@ TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
 TEST_F(KeeperTest, ASettledChangeOfTheScreenIsTakenWithTheOptionOff) {
     StartAndSettle();
     session_.Screen().Notice({{{{0, 0, 1, 1}, {0, 0, 1, 1}, true}}, 96}, now_);
-    Ticks(300);  // the size seen again: a change, settling from now
+    // The program's message about the screen: the size seen again is a change, settling from now.
+    keeper_.OnScreenMayHaveChanged(now_);
+    Ticks(300);
     EXPECT_EQ(SaveIconPositions(session_), SaveResult::NotSaved);
     Ticks(kScreenSettleMs + 300);
     EXPECT_EQ(SaveIconPositions(session_), SaveResult::Saved);
@@ -236,6 +267,7 @@ TEST_F(KeeperTest, UndockingKeepsTheDockedLayout) {
     StartAndSettle();
     ASSERT_EQ(ReadString(LayoutKey(docked), L"Data.X"), L"90");
     now = undocked;
+    keeper_.OnScreenMayHaveChanged(now_);
     ListView_SetItemPosition(desktop_->ListView(), 1, 500, 300);
     Ticks(kScreenSettleMs + 2000);
     EXPECT_EQ(ReadString(LayoutKey(undocked), L"Data.X"), L"500");
@@ -266,6 +298,23 @@ TEST_F(KeeperTest, ARetryRunsOnlyWhileItsOptionIsStillOn) {
     EXPECT_EQ(keeper_.Phase(), DesktopPhase::Foreign);
     EXPECT_EQ(Position(1).x, 90);
     EXPECT_EQ(ReadString(UndoKey(key_), L"Kept.X"), L"1");
+}
+
+// Idle, only the slow check is due, and only while it can matter; an event brings a look forward.
+TEST_F(KeeperTest, IdleNothingButTheSlowCheckIsDue) {
+    settings_.CurrentViewMode = kLargeIconsMode;
+    settings_.StyleFlags[kTextColorFlag] = 1;
+    StartAndSettle();
+    EXPECT_GT(keeper_.NextDue(now_), now_ + kEagerCountCheckMs);
+    EXPECT_LE(keeper_.NextDue(now_), now_ + kSlowCheckMs);
+    // A list view that tells of its items is counted on its events alone.
+    keeper_.OnDesktopEvent(DesktopEvent::Items, now_);
+    EXPECT_LE(keeper_.NextDue(now_), now_ + kEagerCountCheckMs);
+    Ticks(100);
+    settings_.StyleFlags[kTextColorFlag] = 0;
+    EXPECT_EQ(keeper_.NextDue(now_), kNeverDue);
+    keeper_.OnFolderChanged(now_);
+    EXPECT_LE(keeper_.NextDue(now_), now_);
 }
 
 // A shell that does not answer the count is not taken for a settled desktop.

@@ -64,7 +64,7 @@ TEST_F(SettingsDialogTest, OkChangesTheDesktopAndTheToolbarAtOnceAndExitStoresIt
     EXPECT_TRUE(WaitForType(LVS_SMALLICON));
     EXPECT_EQ(static_cast<DWORD>(SendMessageW(listView_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0)),
               static_cast<DWORD>(LVS_EX_GRIDLINES | LVS_EX_INFOTIP));
-    // The toolbar moves to the top-right corner on the watcher's next tick.
+    // The toolbar moves to the top-right corner as the settings are applied.
     const int width = GetSystemMetrics(SM_CXSCREEN);
     EXPECT_TRUE(WaitUntil(
         [&] {

@@ -106,7 +106,7 @@ TEST_F(ToolbarTest, StoredStylesAndTransparentLabelsStayOnTheDesktop) {
     EXPECT_EQ(static_cast<DWORD>(SendMessageW(listView_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0)),
               static_cast<DWORD>(LVS_EX_INFOTIP | LVS_EX_GRIDLINES));
 
-    // The shell puts a background back, as after a wallpaper change: the next tick removes it.
+    // The shell puts a background back by itself, and tells no one: the slow check removes it.
     SendMessageW(listView_, LVM_SETTEXTBKCOLOR, 0, RGB(255, 255, 255));
     EXPECT_TRUE(WaitUntil(
         [&] { return static_cast<COLORREF>(SendMessageW(listView_, LVM_GETTEXTBKCOLOR, 0, 0)) == CLR_NONE; }, 5000));

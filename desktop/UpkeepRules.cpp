@@ -1,0 +1,32 @@
+#include "desktop/UpkeepRules.h"
+
+#include <algorithm>
+
+namespace iv {
+
+UINT CountCheckPeriod(const UpkeepFacts& facts) {
+    // A desktop missing keeps nothing settling: a shell that builds one announces it, or the slow
+    // check finds it.
+    if (!facts.desktopFound) return facts.countBurst ? kEagerCountCheckMs : kSlowCheckMs;
+    if (facts.settling || facts.countBurst) return kEagerCountCheckMs;
+    return facts.itemEventsRaised ? 0 : kSlowCheckMs;
+}
+
+UINT LabelCheckPeriod(const UpkeepFacts& facts) {
+    if (!facts.desktopFound || !(facts.transparentLabels || facts.labelToRead)) return 0;
+    return facts.labelBurst ? kEagerLabelCheckMs : kSlowCheckMs;
+}
+
+UINT ScrollCheckPeriod(const UpkeepFacts& facts) { return facts.desktopFound && facts.smallIcons ? kSlowCheckMs : 0; }
+
+ULONGLONG ScreenDutiesDue(const ScreenDuties& duties) {
+    // The settle is taken even while the desktop settles, so that saves are allowed again.
+    if (duties.desktopSettling || !duties.savesAllowed) return duties.screenSettlesAt;
+    if (duties.layoutDue) return EarliestDue({duties.screenSettlesAt, duties.nextRetry});
+    if (duties.calmSaves) {
+        return EarliestDue({duties.screenSettlesAt, std::max(duties.nextCalmSave, duties.burstUntil)});
+    }
+    return duties.screenSettlesAt;
+}
+
+}  // namespace iv
