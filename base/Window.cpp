@@ -38,6 +38,13 @@ HWND Window::Create(DWORD exStyle, const wchar_t* className, const wchar_t* titl
     return hwnd_;
 }
 
+HFONT CreateMessageFont() {
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return nullptr;
+    return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
 HWND DialogWindow::CreateIndirect(const DLGTEMPLATE* dialogTemplate, HWND owner) {
     CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialogTemplate, owner, DialogProc,
                                reinterpret_cast<LPARAM>(this));

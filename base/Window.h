@@ -34,6 +34,10 @@ private:
     HWND hwnd_ = nullptr;
 };
 
+// A new font of the system's message font, as dialogs and message boxes show their text; null when
+// the system tells none. The caller owns it.
+HFONT CreateMessageFont();
+
 // The same for a dialog, which the dialog manager creates: the object is taken at
 // WM_INITDIALOG (its lParam), so the dialog keeps what the dialog manager gives it.
 class DialogWindow {

@@ -79,11 +79,7 @@ bool frmAbout::Load() {
     tppX_ = tpp.x;
     tppY_ = tpp.y;
     const int dpiY = static_cast<int>(1440.0 / tppY_ + 0.5);
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof metrics;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-        messageFont_.Reset(CreateFontIndirectW(&metrics.lfMessageFont));
-    }
+    messageFont_.Reset(CreateMessageFont());
     linkFont_.Reset(CreateFontW(-MulDiv(kLinkPoints, dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE,
                                 SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                 DEFAULT_PITCH | FF_DONTCARE, text::kLinkFace));

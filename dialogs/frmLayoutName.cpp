@@ -32,10 +32,7 @@ std::wstring frmLayoutName::Ask(HWND owner) {
 
 void frmLayoutName::CreateControls() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof metrics;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    font_.Reset(CreateFontIndirectW(&metrics.lfMessageFont));
+    font_.Reset(CreateMessageFont());
     const TwipsScale scale = ScreenTwipsPerPixel();
     const double tppX = scale.x;
     const double tppY = scale.y;

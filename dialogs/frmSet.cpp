@@ -72,10 +72,7 @@ void frmSet::Unload() {
 
 void frmSet::CreateControls() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof metrics;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    font_.Reset(CreateFontIndirectW(&metrics.lfMessageFont));
+    font_.Reset(CreateMessageFont());
 
     const auto create = [&](const wchar_t* cls, const wchar_t* text, DWORD style, DWORD exStyle, int left, int top,
                             int width, int height, int id) {
