@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -54,6 +55,44 @@ struct RestoreHistory {
     }
 };
 
+// A restore's layout: the one given, or the stored one, read beside the desktop's first read. A
+// screen with no layout of its own yet takes what earlier versions kept for its primary's size.
+class LayoutToRestore {
+public:
+    LayoutToRestore(const RestoreRequest& request, const std::wstring& key, const ScreenShape& screen)
+        : older_(request.source == LayoutSource::Current && !request.layout
+                     ? std::wstring(kSettingsKey) + L"\\" + PrimaryKeyName(screen)
+                     : std::wstring()) {
+        if (request.layout) {
+            layout_ = *request.layout;
+        } else if (const std::wstring from = SourceKey(request.source, key);
+                   RegKeys::HasValues(HKEY_CURRENT_USER, from)) {
+            ahead_.emplace(from);
+        } else {
+            TakeOlder();
+        }
+    }
+    // Nothing is stored for the restore (known before the desktop is read).
+    bool NothingStored() const { return !ahead_ && layout_.Empty(); }
+    const StoredLayout& Get() {
+        if (ahead_) {
+            layout_ = ahead_->Layout();
+            ahead_.reset();
+            if (layout_.Empty()) TakeOlder();
+        }
+        return layout_;
+    }
+
+private:
+    void TakeOlder() {
+        if (!older_.empty() && !WrittenByThisVersion(older_)) layout_ = ReadStoredLayout(older_);
+    }
+
+    std::wstring older_;
+    std::optional<LayoutReadAhead> ahead_;
+    StoredLayout layout_;
+};
+
 // The undo record's side of the moves: the places of the icons about to move are kept, and a
 // place kept for an icon that a move did not reach is forgotten.
 class UndoMoves final : public MoveRecord {
@@ -86,12 +125,12 @@ PlanGeometry PlanGeometryOf(const IconGeometry& geometry, const ScreenShape& scr
 
 // One pass: read, plan, move. A first pass reads in batches and moves without reading names again
 // (each way proves that its pairing held); any later pass is careful.
-Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, const StoredLayout& layout,
-                 const RestoreRequest& request, const Identities& identities, UndoRecord& undo, RestoreHistory& history,
-                 bool careful) {
+Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, LayoutToRestore& stored, const RestoreRequest& request,
+                 const Identities& identities, UndoRecord& undo, RestoreHistory& history, bool careful) {
     std::vector<DesktopIcon> icons;
     const Pass read = way.ReadPass(icons, careful);
     if (read == Pass::Failed) return read;
+    const StoredLayout& layout = stored.Get();
     std::vector<PlanIcon> planned;
     for (const DesktopIcon& icon : icons) planned.push_back({icon.text, identities.Of(icon), icon.at, icon.placeKnown});
     if (request.seen) {
@@ -137,6 +176,7 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) 
     const ScreenShape shape = session.NoticeScreen(GetTickCount64());
     const std::wstring key = LayoutKey(shape);
     if (!screen.SavesAllowed()) return SaveResult::NotSaved;
+    LayoutReadAhead storedNow(key);
     const std::unique_ptr<DesktopIcons> way = OpenDesktopIcons(session);
     if (!way) return SaveResult::NotSaved;
     std::vector<DesktopIcon> icons;
@@ -152,7 +192,7 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) 
     if (count == 0 && !request.asked) return SaveResult::NotSaved;
 
     const Identities identities(way->KnowsItems());
-    const StoredLayout stored = request.known ? ReadStoredLayout(key) : StoredLayout{};
+    const StoredLayout stored = request.known ? storedNow.Layout() : StoredLayout{};
     std::vector<SavedIcon> saved;
     IconKeySet keys;
     for (const DesktopIcon& icon : icons) {
@@ -173,7 +213,7 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) 
             }
         }
     }
-    if (SaveLayout(key, saved, deletions, way->KnowsItems(), {&shape, request.asked}) == LayoutWrite::Failed) {
+    if (SaveLayout(storedNow, saved, deletions, way->KnowsItems(), {&shape, request.asked}) == LayoutWrite::Failed) {
         return SaveResult::Failed;
     }
     if (request.seen) *request.seen = std::move(keys);
@@ -204,13 +244,8 @@ SaveResult SaveNamedLayout(ShellSession& session, const std::wstring& name) {
 RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& request) {
     const ScreenShape screen = session.CurrentScreen();
     const std::wstring key = LayoutKey(screen);
-    StoredLayout layout = request.layout ? *request.layout : ReadStoredLayout(SourceKey(request.source, key));
-    // A screen with no layout of its own yet takes what earlier versions kept for its primary's size.
-    if (const std::wstring older = std::wstring(kSettingsKey) + L"\\" + PrimaryKeyName(screen);
-        layout.Empty() && !request.layout && request.source == LayoutSource::Current && !WrittenByThisVersion(older)) {
-        layout = ReadStoredLayout(older);
-    }
-    if (layout.Empty() && !request.seen && !request.counts) return RestoreResult::NothingStored;
+    LayoutToRestore layout(request, key, screen);
+    if (layout.NothingStored() && !request.seen && !request.counts) return RestoreResult::NothingStored;
     const ShellSession::RestoreScope restoring(session);
     const std::unique_ptr<DesktopIcons> way = OpenDesktopIcons(session);
     if (!way) return RestoreResult::Failed;
@@ -225,7 +260,7 @@ RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& 
         if (done == Pass::Failed) return RestoreResult::Failed;
         if (done == Pass::Changed) continue;
         if (done == Pass::Incomplete) return RestoreResult::Partial;
-        return layout.Empty() ? RestoreResult::NothingStored : RestoreResult::Done;
+        return layout.Get().Empty() ? RestoreResult::NothingStored : RestoreResult::Done;
     }
     return RestoreResult::Failed;
 }

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <optional>
 #include <utility>
 
+#include "base/SideThread.h"
 #include "layouts/KeptLayouts.h"
 #include "layouts/LayoutKeys.h"
 #include "settings/Settings.h"
@@ -165,13 +167,25 @@ Doomed DoomedValues(const KeyValues& stored, const KeyValues& storedIds, const L
     return doomed;
 }
 
+// Writes a layout's display-text values and its identities' values, the two keys side by side: a
+// registry write spends most of its time waiting for its answer. False when one could not be.
+bool WriteBoth(const std::wstring& key, const std::vector<RegKeys::NamedText>& text,
+               const std::vector<RegKeys::NamedText>& ids) {
+    const std::wstring idsKey = IdsKey(key);
+    bool idsWritten = true;
+    std::optional<SideThread> side;
+    if (!ids.empty()) side.emplace([&] { idsWritten = RegKeys::SetRegValues(HKEY_CURRENT_USER, idsKey, ids); });
+    const bool textWritten = text.empty() || RegKeys::SetRegValues(HKEY_CURRENT_USER, key, text);
+    side.reset();
+    return textWritten && idsWritten;
+}
+
 // Keeps a layout that a save is about to change as the previous one, identities and all.
 void KeepAsPrevious(const std::wstring& key, const std::vector<RegKeys::NamedText>& values,
                     const std::vector<RegKeys::NamedText>& ids) {
     const std::wstring previous = PreviousLayoutKey(key);
     RegKeys::DeleteRegTree(HKEY_CURRENT_USER, previous);
-    RegKeys::SetRegValues(HKEY_CURRENT_USER, previous, values);
-    if (!ids.empty()) RegKeys::SetRegValues(HKEY_CURRENT_USER, IdsKey(previous), ids);
+    WriteBoth(previous, values, ids);
 }
 
 // The icons of a layout's values, with their names as stored: those known by identity (and the
@@ -254,12 +268,23 @@ bool WrittenByThisVersion(const std::wstring& key) {
     return IdsCurrent(ReadKeyValues(key).places, ReadKeyValues(IdsKey(key)).folded);
 }
 
-StoredLayout ReadStoredLayout(const std::wstring& key, bool identities) {
-    const KeyValues values = ReadKeyValues(key);
+struct LayoutReadAhead::Values {
+    KeyValues text;
+    KeyValues ids;
+};
+
+namespace {
+
+LayoutReadAhead::Values ReadLayoutValues(const std::wstring& key) {
+    return {ReadKeyValues(key), ReadKeyValues(IdsKey(key))};
+}
+
+StoredLayout LayoutOfValues(const LayoutReadAhead::Values& stored, bool identities) {
+    const KeyValues& values = stored.text;
     StoredLayout layout;
     layout.byText = Pairs(values.places);
     if (!identities) return layout;
-    const KeyValues ids = ReadKeyValues(IdsKey(key));
+    const KeyValues& ids = stored.ids;
     if (!IdsCurrent(values.places, ids.folded)) return layout;
     for (const auto& [id, place] : Pairs(ids.places)) {
         const auto text = ids.folded.find(id + L".TEXT");
@@ -268,16 +293,49 @@ StoredLayout ReadStoredLayout(const std::wstring& key, bool identities) {
     return layout;
 }
 
+}  // namespace
+
+StoredLayout ReadStoredLayout(const std::wstring& key, bool identities) {
+    if (!identities) return LayoutOfValues({ReadKeyValues(key), {}}, false);
+    return LayoutOfValues(ReadLayoutValues(key), true);
+}
+
+LayoutReadAhead::LayoutReadAhead(std::wstring key) : key_(std::move(key)), values_(std::make_unique<Values>()) {
+    // Read ahead only what a change since would be told of.
+    changed_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!changed_ ||
+        RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_NOTIFY, watched_.Receive()) != ERROR_SUCCESS ||
+        RegNotifyChangeKeyValue(watched_.Get(), TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                changed_.Get(), TRUE) != ERROR_SUCCESS) {
+        watched_.Reset();
+        return;
+    }
+    reader_ = std::make_unique<SideThread>([this] { *values_ = ReadLayoutValues(key_); });
+}
+
+LayoutReadAhead::~LayoutReadAhead() = default;
+
+const LayoutReadAhead::Values& LayoutReadAhead::Now() {
+    if (reader_) reader_->Join();
+    if (!watched_ || WaitForSingleObject(changed_.Get(), 0) != WAIT_TIMEOUT) *values_ = ReadLayoutValues(key_);
+    return *values_;
+}
+
+StoredLayout LayoutReadAhead::Layout(bool identities) { return LayoutOfValues(Now(), identities); }
+
 std::vector<SavedIcon> StoredIcons(const std::wstring& key) {
     const KeyValues stored = ReadKeyValues(key);
     const KeyValues ids = ReadKeyValues(IdsKey(key));
     return IconsOfValues(stored, ids, IdsCurrent(stored.places, ids.folded));
 }
 
-LayoutWrite SaveLayout(const std::wstring& key, const std::vector<SavedIcon>& icons, const Deletions& deletions,
-                       bool withIds, const HistoryNote& history) {
-    const KeyValues stored = ReadKeyValues(key);
-    const KeyValues storedIds = ReadKeyValues(IdsKey(key));
+namespace {
+
+LayoutWrite SaveOver(const std::wstring& key, const LayoutReadAhead::Values& values,
+                     const std::vector<SavedIcon>& icons, const Deletions& deletions, bool withIds,
+                     const HistoryNote& history) {
+    const KeyValues& stored = values.text;
+    const KeyValues& storedIds = values.ids;
     const bool idsCurrent = IdsCurrent(stored.places, storedIds.folded);
     const Wanted text = TextValues(icons);
     const Wanted ids = withIds ? IdValues(icons) : Wanted{};
@@ -322,6 +380,18 @@ LayoutWrite SaveLayout(const std::wstring& key, const std::vector<SavedIcon>& ic
     return written ? LayoutWrite::Written : LayoutWrite::Failed;
 }
 
+}  // namespace
+
+LayoutWrite SaveLayout(const std::wstring& key, const std::vector<SavedIcon>& icons, const Deletions& deletions,
+                       bool withIds, const HistoryNote& history) {
+    return SaveOver(key, ReadLayoutValues(key), icons, deletions, withIds, history);
+}
+
+LayoutWrite SaveLayout(LayoutReadAhead& stored, const std::vector<SavedIcon>& icons, const Deletions& deletions,
+                       bool withIds, const HistoryNote& history) {
+    return SaveOver(stored.Key(), stored.Now(), icons, deletions, withIds, history);
+}
+
 std::vector<bool> UndoRecord::Keep(const std::vector<SavedIcon>& places) {
     std::vector<bool> keptNow;
     std::vector<RegKeys::NamedText> text;
@@ -356,9 +426,8 @@ void UndoRecord::Forget(const SavedIcon& icon) {
 }
 
 void UndoRecord::Write(const std::vector<RegKeys::NamedText>& text, const std::vector<RegKeys::NamedText>& ids) {
-    if (!text.empty()) RegKeys::SetRegValues(HKEY_CURRENT_USER, key_, text);
+    WriteBoth(key_, text, ids);
     for (const auto& [name, value] : text) text_[FoldCase(name)] = value;
-    if (!ids.empty()) RegKeys::SetRegValues(HKEY_CURRENT_USER, IdsKey(key_), ids);
     hasIds_ = hasIds_ || !ids.empty();
     if (hasIds_) RegKeys::SetRegValue(HKEY_CURRENT_USER, IdsKey(key_), kStampName, LayoutStamp(text_));
 }

@@ -8,10 +8,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "base/ScopedWin.h"
 #include "layouts/Identity.h"
 #include "settings/RegKeys.h"
 #include "shell/Screen.h"
@@ -58,6 +60,35 @@ struct StoredLayout {
 // `identities` false, or when they are not current, it holds display texts only.
 StoredLayout ReadStoredLayout(const std::wstring& key, bool identities = true);
 
+class SideThread;
+
+// A layout's stored values read ahead, on a thread of their own, while the desktop is read: a save
+// then waits for the slower of the two reads rather than for both in turn. What was read ahead
+// counts only while nothing under the settings key has changed since the read began (the registry
+// tells); otherwise the values are read again when they are needed.
+class LayoutReadAhead {
+public:
+    explicit LayoutReadAhead(std::wstring key);
+    ~LayoutReadAhead();
+    LayoutReadAhead(const LayoutReadAhead&) = delete;
+    LayoutReadAhead& operator=(const LayoutReadAhead&) = delete;
+
+    const std::wstring& Key() const { return key_; }
+    // The layout as it is stored now (see ReadStoredLayout).
+    StoredLayout Layout(bool identities = true);
+
+    struct Values;
+    // The values as they are stored now.
+    const Values& Now();
+
+private:
+    std::wstring key_;
+    std::unique_ptr<Values> values_;
+    ScopedRegKey watched_;
+    ScopedHandle changed_;
+    std::unique_ptr<SideThread> reader_;
+};
+
 // An icon as a save keeps it.
 struct SavedIcon {
     std::wstring text;
@@ -89,6 +120,9 @@ struct HistoryNote {
     bool asked = false;
 };
 LayoutWrite SaveLayout(const std::wstring& key, const std::vector<SavedIcon>& icons, const Deletions& deletions,
+                       bool withIds, const HistoryNote& history = {});
+// The same, compared with the values read ahead.
+LayoutWrite SaveLayout(LayoutReadAhead& stored, const std::vector<SavedIcon>& icons, const Deletions& deletions,
                        bool withIds, const HistoryNote& history = {});
 
 // The icons of a stored layout as they were saved (display texts as shown, identities while they

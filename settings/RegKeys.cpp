@@ -124,6 +124,15 @@ std::vector<NamedText> GetValues(HKEY root, const std::wstring& path) {
     return values;
 }
 
+bool HasValues(HKEY root, const std::wstring& path) {
+    ScopedRegKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) return false;
+    DWORD count = 0;
+    return RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                            nullptr, nullptr) == ERROR_SUCCESS &&
+           count > 0;
+}
+
 std::vector<std::wstring> GetValueNames(HKEY root, const std::wstring& path) {
     std::vector<std::wstring> names;
     ScopedRegKey key;

@@ -38,6 +38,9 @@ std::wstring GetRegValue(HKEY root, const std::wstring& path, const std::wstring
 // key is missing.
 std::vector<NamedText> GetValues(HKEY root, const std::wstring& path);
 
+// Whether a key holds any value (one request, however many it holds).
+bool HasValues(HKEY root, const std::wstring& path);
+
 // The names of a key's values; empty when the key is missing.
 std::vector<std::wstring> GetValueNames(HKEY root, const std::wstring& path);
 

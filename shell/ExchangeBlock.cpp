@@ -217,10 +217,15 @@ bool ExchangeBlock::Read(uint32_t offset, void* data, size_t bytes) {
     return ReadProcessMemory(process_, at, data, bytes, &read) && read == bytes;
 }
 
+int32_t ItemCountOf(LRESULT answer) {
+    if (answer < 0) return -1;
+    return answer > kMaxDesktopItems ? kMaxDesktopItems : static_cast<int32_t>(answer);
+}
+
 int32_t GetItemCount(ShellSession& session, HWND listView) {
     LRESULT count = 0;
-    if (!session.Send(listView, LVM_GETITEMCOUNT, 0, 0, &count) || count < 0) return -1;
-    return count > kMaxDesktopItems ? kMaxDesktopItems : static_cast<int32_t>(count);
+    if (!session.Send(listView, LVM_GETITEMCOUNT, 0, 0, &count)) return -1;
+    return ItemCountOf(count);
 }
 
 Answer GetItemText(ExchangeBlock& block, int32_t index, std::wstring& text) {

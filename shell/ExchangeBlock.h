@@ -115,6 +115,8 @@ private:
 
 // -1 when the list view does not answer; at most kMaxDesktopItems.
 int32_t GetItemCount(ShellSession& session, HWND listView);
+// A list view's answer to LVM_GETITEMCOUNT as GetItemCount reads it.
+int32_t ItemCountOf(LRESULT answer);
 Answer GetItemText(ExchangeBlock& block, int32_t index, std::wstring& text);
 Answer GetItemPosition(ExchangeBlock& block, int32_t index, POINT& point);
 // What a read of one item found. Name and position are NoAnswer until asked and answered.

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "base/ScopedWin.h"
+#include "base/SideThread.h"
 #include "shell/DesktopIcons.h"
 #include "shell/ShellSession.h"
 
@@ -172,15 +173,25 @@ FolderAnswer ReadItems(Route& route, FolderTask& task, HWND defView, FolderRead&
     if (ListItems(route, task, static_cast<size_t>(std::max(count, 0)), read.items) != FolderAnswer::Done) {
         return FolderAnswer::Failed;
     }
-    for (FolderItem& item : read.items) {
+    // The names come from this process's own desktop folder: read beside the calls into the
+    // shell, not after each of them.
+    IShellFolder* desktop = route.desktop.Get();
+    std::vector<FolderItem>& items = read.items;
+    SideThread names([desktop, &items] {
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        for (FolderItem& item : items) {
+            item.text = NameOf(desktop, IdOf(item.id), SHGDN_INFOLDER);
+            item.parsingName = NameOf(desktop, IdOf(item.id), SHGDN_FORPARSING);
+        }
+        if (SUCCEEDED(com)) CoUninitialize();
+    });
+    for (FolderItem& item : items) {
         POINT at = {};
         hr = view->GetItemPosition(IdOf(item.id), &at);
         task.Answered();
         if (ViewGone(hr)) return Failure(route);
         item.placed = SUCCEEDED(hr);
         item.at = at;
-        item.text = NameOf(route.desktop.Get(), IdOf(item.id), SHGDN_INFOLDER);
-        item.parsingName = NameOf(route.desktop.Get(), IdOf(item.id), SHGDN_FORPARSING);
     }
     hr = view->GetSpacing(&read.spacing);
     task.Answered();

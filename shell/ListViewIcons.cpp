@@ -198,13 +198,19 @@ Pass ListViewIcons::Move(const std::vector<DesktopIcon>& icons, const std::vecto
     // What the batches paired may be wrong once items came or went: a careful pass reads again.
     if (!careful && !Unchanged()) return Pass::Changed;
     record.BeforeMoves();
-    const Pass moved = careful ? MoveCarefully(icons, moves, record) : MoveQuickly(icons, moves);
+    int32_t countAfter = passCount_;
+    const Pass moved = careful ? MoveCarefully(icons, moves, record) : MoveQuickly(icons, moves, countAfter);
     if (moved == Pass::Failed || moved == Pass::Changed) return moved;
-    if (careful ? GetItemCount(session_, listView_) != passCount_ : !Unchanged()) return Pass::Changed;
+    if (careful) countAfter = GetItemCount(session_, listView_);
+    if (countAfter != passCount_ || (!careful && !session_.FolderChanges().Quiet())) return Pass::Changed;
     return moved;
 }
 
-Pass ListViewIcons::MoveQuickly(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves) {
+Pass ListViewIcons::MoveQuickly(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves,
+                                int32_t& countAfter) {
+    // Nothing to move: the desktop is neither held nor painted again.
+    if (moves.empty()) return Pass::Done;
+    std::unique_ptr<RequestCompletion> count;
     {
         // The painting is held only while the moves are queued, which waits for nothing: the hold,
         // the moves and its end reach the list view in that order, and a program ended at any
@@ -216,9 +222,14 @@ Pass ListViewIcons::MoveQuickly(const std::vector<DesktopIcon>& icons, const std
                 return Pass::Incomplete;
             }
         }
+        // Lined up behind the moves and ahead of the painting's return: its answer proves every
+        // move carried out and counts the items they were made among, and comes before the repaint
+        // that the moves cause (a count asked after it would wait for the whole desktop's paint).
+        count = session_.SendLater(listView_, LVM_GETITEMCOUNT, 0, 0);
     }
-    // The list view answers once it has carried out every move queued before.
-    return session_.Responds(listView_, TimeoutForIcons(moves.size())) ? Pass::Done : Pass::Incomplete;
+    if (!count || !session_.AwaitCompletion(count, TimeoutForIcons(moves.size()))) return Pass::Incomplete;
+    countAfter = ItemCountOf(count->result);
+    return Pass::Done;
 }
 
 Pass ListViewIcons::MoveCarefully(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves,

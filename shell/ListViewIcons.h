@@ -37,7 +37,8 @@ private:
     // does not keep the others where they are); null once the shell let too many requests go.
     ExchangeBlock* Block();
     bool Unchanged();
-    Pass MoveQuickly(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves);
+    // The moves queued at once; `countAfter`: the items the list view held once it had made them.
+    Pass MoveQuickly(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves, int32_t& countAfter);
     Pass MoveCarefully(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves, MoveRecord& record);
 
     ShellSession& session_;

@@ -163,16 +163,34 @@ bool ShellSession::Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESU
 
 std::unique_ptr<RequestCompletion> ShellSession::SendTracked(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                                              UINT timeoutMs) {
+    std::unique_ptr<RequestCompletion> completion = SendLater(hwnd, msg, wParam, lParam);
+    if (completion) WaitFor(*completion, timeoutMs);
+    return completion;
+}
+
+std::unique_ptr<RequestCompletion> ShellSession::SendLater(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!hwnd) return nullptr;
     auto completion = std::make_unique<RequestCompletion>();
-    InFlight wait(*this);
     if (!SendMessageCallbackW(hwnd, msg, wParam, lParam, Completed, reinterpret_cast<ULONG_PTR>(completion.get()))) {
         return nullptr;
     }
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (!completion->done && WaitHandlingSentMessages(nullptr, end)) {
-    }
     return completion;
+}
+
+void ShellSession::WaitFor(const RequestCompletion& completion, UINT timeoutMs) {
+    InFlight wait(*this);
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (!completion.done && WaitHandlingSentMessages(nullptr, end)) {
+    }
+}
+
+bool ShellSession::AwaitCompletion(std::unique_ptr<RequestCompletion>& completion, UINT timeoutMs) {
+    WaitFor(*completion, timeoutMs);
+    if (completion->done) return true;
+    SetAsideBlock owed;
+    owed.completion = std::move(completion);
+    SetAside(std::move(owed));
+    return false;
 }
 
 bool ShellSession::Responds(HWND hwnd, UINT timeoutMs) { return Send(hwnd, WM_NULL, 0, 0, nullptr, timeoutMs); }

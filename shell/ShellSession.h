@@ -72,6 +72,12 @@ public:
     // when the request could not be sent at all (nothing is owed then).
     std::unique_ptr<RequestCompletion> SendTracked(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                                    UINT timeoutMs = kShellTimeoutMs);
+    // The same request sent without waiting: it lines up behind what was sent before and its
+    // record is done once answered. Null when it could not be sent.
+    std::unique_ptr<RequestCompletion> SendLater(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // Waits for such a request as SendTracked does; true once it is done. A request not answered in
+    // time is kept, with its record, until its answer comes.
+    bool AwaitCompletion(std::unique_ptr<RequestCompletion>& completion, UINT timeoutMs);
     // True when the window's thread answers a null message in time.
     bool Responds(HWND hwnd, UINT timeoutMs = kShellTimeoutMs);
     // Waits as a request to the shell does (in flight, handling the messages other threads send)
@@ -151,6 +157,7 @@ public:
 private:
     friend class InFlight;
     void WaitEnded();
+    void WaitFor(const RequestCompletion& completion, UINT timeoutMs);
 
     WindowsFamily family_;
     int requestsInFlight_ = 0;

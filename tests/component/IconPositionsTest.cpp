@@ -266,6 +266,19 @@ TEST_F(IconPositionsTest, IdentitiesAreKeptBesideTheTextsAndRetiredByAWriterThat
     EXPECT_EQ(layout.byText.size(), 0u);
 }
 
+// A layout read ahead, while the desktop is read, no longer counts once another writer changed the
+// store: the save compares with what is stored now, and writes what it read.
+TEST_F(IconPositionsTest, ALayoutReadAheadGivesWayToAChangeMadeMeanwhile) {
+    WriteString(key_, L"Readme.X", L"10");
+    WriteString(key_, L"Readme.Y", L"20");
+    LayoutReadAhead ahead(key_);
+    EXPECT_EQ(ahead.Layout().byText[L"README"].x, 10);
+    WriteString(key_, L"Readme.X", L"30");
+    EXPECT_EQ(ahead.Layout().byText[L"README"].x, 30);
+    ASSERT_EQ(SaveLayout(ahead, {{L"Readme", L"", 10, 20}}, {}, false), LayoutWrite::Written);
+    EXPECT_EQ(ReadString(key_, L"Readme.X"), L"10");
+}
+
 // Every changing save keeps what it replaced, the last 20 per screen; the layout of the last save a
 // person asked for outlives any number of automatic ones, until the next asked-for save.
 TEST_F(IconPositionsTest, TheHistoryKeepsTwentyAndTheLastAskedForArrangement) {

@@ -35,14 +35,23 @@ PCUITEMID_CHILD ItemIdList(HWND list, int index) {
 }
 
 void ItemIndex::Build(HWND list) {
+    lists_.clear();
     indexes_.clear();
     const int count = ListView_GetItemCount(list);
     indexes_.reserve(static_cast<size_t>(count));
     texts_.assign(static_cast<size_t>(count), std::nullopt);
     for (int i = 0; i < count; ++i) {
-        if (PCUITEMID_CHILD item = ItemIdList(list, i)) indexes_.emplace(IdListBytes(item), i);
+        if (PCUITEMID_CHILD item = ItemIdList(list, i)) {
+            lists_.push_back(IdListBytes(item));
+            indexes_.emplace(lists_.back(), i);
+        }
     }
     built_ = true;
+}
+
+const std::vector<std::string>& ItemIndex::Lists(HWND list) {
+    if (!built_) Build(list);
+    return lists_;
 }
 
 const std::wstring& ItemIndex::Text(HWND list, int index) {
@@ -407,11 +416,14 @@ public:
         auto lists = std::make_shared<std::vector<std::string>>();
         {
             const Desktop::Impl::Quiet quietly(desktop);
-            const UINT state = which == SVGIO_SELECTION ? LVNI_SELECTED : LVNI_ALL;
-            for (int i = ListView_GetNextItem(desktop.listView, -1, state); i >= 0;
-                 i = ListView_GetNextItem(desktop.listView, i, state)) {
-                std::string bytes = IdListBytes(ItemIdList(desktop.listView, i));
-                if (!bytes.empty()) lists->push_back(std::move(bytes));
+            if (which == SVGIO_ALLVIEW) {
+                *lists = desktop.itemIndex.Lists(desktop.listView);
+            } else {
+                for (int i = ListView_GetNextItem(desktop.listView, -1, LVNI_SELECTED); i >= 0;
+                     i = ListView_GetNextItem(desktop.listView, i, LVNI_SELECTED)) {
+                    std::string bytes = IdListBytes(ItemIdList(desktop.listView, i));
+                    if (!bytes.empty()) lists->push_back(std::move(bytes));
+                }
             }
         }
         desktop.Append(L"FV ITEMS " + std::to_wstring(lists->size()));

@@ -35,9 +35,13 @@ public:
     // The item's text, asked of the list view once per build: a shell view answers it by callback,
     // from the item's display name, at a cost many times that of any other request.
     const std::wstring& Text(HWND list, int index);
+    // Every item's list, in the view's order: what a shell keeps of its items, not asked of its
+    // list view item by item.
+    const std::vector<std::string>& Lists(HWND list);
 
 private:
     void Build(HWND list);
+    std::vector<std::string> lists_;
     std::unordered_map<std::string, int> indexes_;
     std::vector<std::optional<std::wstring>> texts_;
     bool built_ = false;
