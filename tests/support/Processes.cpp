@@ -56,9 +56,17 @@ bool ChildProcess::Start(const std::wstring& exe, const std::vector<std::wstring
         si.hStdOutput = output;
     }
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr, &si,
-                        &pi)) {
-        return false;
+    // Under a busy Wine a process now and then cannot be created at the first go; that is the
+    // machine's, not the program's under test, so it is said and tried again.
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr, &si,
+                           &pi)) {
+            break;
+        }
+        std::fprintf(stderr, "starting %ls failed (error %lu, attempt %d)\n", commandLine.c_str(), GetLastError(),
+                     attempt);
+        if (attempt == 3) return false;
+        Sleep(250);
     }
     CloseHandle(pi.hThread);
     process_.Reset(pi.hProcess);
@@ -74,7 +82,10 @@ bool ChildProcess::Attach(DWORD pid) {
 
 bool ChildProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
     if (!process_) return true;
-    if (WaitForSingleObject(process_.Get(), timeoutMs) != WAIT_OBJECT_0) return false;
+    const DWORD waited = WaitForSingleObject(process_.Get(), timeoutMs);
+    if (waited == WAIT_FAILED)
+        std::fprintf(stderr, "waiting for process %lu failed (error %lu)\n", id_, GetLastError());
+    if (waited != WAIT_OBJECT_0) return false;
     if (exitCode) GetExitCodeProcess(process_.Get(), exitCode);
     return true;
 }
