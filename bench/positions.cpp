@@ -201,7 +201,7 @@ int FolderViewWay(const std::wstring& standIn, iv::ShellSession& session) {
         for (const iv::DesktopIcon& icon : icons) places.push_back(icon.at);
         const int shown = static_cast<int>(places.size());
         const auto nothing = [] {};
-        const int rounds = std::max(3, 1000 / items);
+        const int rounds = std::max(5, 1000 / items);
         double floor = 1e30;
         double save = 1e30;
         double inPlace = 1e30;

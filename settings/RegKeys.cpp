@@ -1,8 +1,12 @@
 #include "settings/RegKeys.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <memory>
 
 #include "base/ScopedWin.h"
+#include "base/SideThread.h"
 
 namespace iv::RegKeys {
 namespace {
@@ -51,9 +55,26 @@ bool SetRegValue(HKEY root, const std::wstring& path, const std::wstring& name, 
 bool SetRegValues(HKEY root, const std::wstring& path, const std::vector<NamedText>& values) {
     ScopedRegKey key;
     if (!CreateKey(root, path, key)) return false;
-    bool all = true;
-    for (const auto& [name, text] : values) all = SetText(key.Get(), name, text) && all;
-    return all;
+    // Each write spends most of its time waiting for its answer, not being carried out: a long
+    // list goes in slices side by side through the one key (under Wine about four times as fast).
+    constexpr size_t kValuesPerSlice = 64;
+    constexpr size_t kMostSlices = 4;
+    const size_t slices = std::clamp<size_t>(values.size() / kValuesPerSlice, 1, kMostSlices);
+    std::array<bool, kMostSlices> written;
+    written.fill(true);
+    const auto writeSlice = [&](size_t slice) {
+        bool all = true;
+        for (size_t i = values.size() * slice / slices, end = values.size() * (slice + 1) / slices; i < end; ++i)
+            all = SetText(key.Get(), values[i].first, values[i].second) && all;
+        written[slice] = all;
+    };
+    {
+        std::vector<std::unique_ptr<SideThread>> beside;
+        for (size_t slice = 1; slice < slices; ++slice)
+            beside.push_back(std::make_unique<SideThread>([&writeSlice, slice] { writeSlice(slice); }));
+        writeSlice(0);
+    }
+    return std::find(written.begin(), written.end(), false) == written.end();
 }
 
 bool DeleteRegKey(HKEY root, const std::wstring& path) { return RegDeleteKeyW(root, path.c_str()) == ERROR_SUCCESS; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/SideThread.h"
 #include "shell/DesktopWindows.h"
 #include "shell/FolderView.h"
 #include "shell/ListViewIcons.h"
@@ -55,14 +56,19 @@ public:
 
     Pass Move(const std::vector<DesktopIcon>& icons, const std::vector<IconMove>& moves, bool,
               MoveRecord& record) override {
-        record.BeforeMoves();
-        if (moves.empty()) return Pass::Done;
+        if (moves.empty()) {
+            record.BeforeMoves();
+            return Pass::Done;
+        }
         std::vector<ItemIdList> items;
         std::vector<POINT> places;
         for (const IconMove& move : moves) {
             items.push_back(ids_[static_cast<size_t>(icons[move.icon].index)]);
             places.push_back(move.to);
         }
+        // Nothing is taken back icon by icon here: the record is written while the shell carries
+        // out the one call that moves them all, and is complete before the pass goes on.
+        SideThread recorded([&record] { record.BeforeMoves(); });
         // Not answered in time, the moves may still be carried out later: the restore cannot say
         // where the icons end.
         return session_.Folder().Move(session_, windows_.DefView, items, places) == FolderAnswer::Done ? Pass::Done

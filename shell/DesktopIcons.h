@@ -50,7 +50,8 @@ struct IconMove {
 // What the moves tell the undo record as they go.
 class MoveRecord {
 public:
-    // The moves are about to start (the pass proved what it read): where the icons stand is kept.
+    // The moves are about to start, or are under way in one call (the pass proved what it read):
+    // where the icons stand is kept. Called once, on any one thread.
     virtual void BeforeMoves() = 0;
     // A move hit another icon than the one planned (icons shifted since the read): the place kept
     // for the planned one is no place it left.

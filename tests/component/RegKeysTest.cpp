@@ -41,6 +41,23 @@ TEST_F(RegKeysTest, WritesAndReadsTextCreatingEveryParentKey) {
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 }
 
+// A long list goes in slices side by side: every value once, whatever the count, and a write that
+// fails in any slice makes the whole call fail while the others still land.
+TEST_F(RegKeysTest, ManyValuesAreEachWrittenOnceAndAFailureInAnySliceCounts) {
+    for (const size_t count : {size_t{1}, size_t{127}, size_t{128}, size_t{257}, size_t{1000}}) {
+        DeleteKeyTree(kRoot);
+        std::vector<RegKeys::NamedText> values;
+        for (size_t i = 0; i < count; ++i) values.emplace_back(L"V" + std::to_wstring(i), L"t" + std::to_wstring(i));
+        ASSERT_TRUE(RegKeys::SetRegValues(HKEY_CURRENT_USER, kRoot, values)) << count;
+        EXPECT_EQ(RegKeys::GetValueNames(HKEY_CURRENT_USER, kRoot).size(), count);
+        for (const size_t i : {size_t{0}, count / 2, count - 1})
+            EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, values[i].first), values[i].second) << count;
+        // A name longer than any the registry takes, last of all.
+        values.emplace_back(std::wstring(20000, L'n'), L"x");
+        EXPECT_FALSE(RegKeys::SetRegValues(HKEY_CURRENT_USER, kRoot, values)) << count;
+    }
+}
+
 TEST_F(RegKeysTest, EmptyTextIsStoredAsOneSpace) {
     ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, kRoot, L"Empty", L""));
     EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"Empty"), L" ");
