@@ -26,18 +26,25 @@ std::string IdListBytes(PCUIDLIST_RELATIVE list) {
     return std::string(reinterpret_cast<const char*>(list), ILGetSize(list));
 }
 
+LRESULT ListViewCall(HWND list, UINT msg, WPARAM wParam, LPARAM lParam) {
+    const auto proc = reinterpret_cast<WNDPROC>(GetClassLongPtrW(list, GCLP_WNDPROC));
+    if (proc == nullptr || GetWindowThreadProcessId(list, nullptr) != GetCurrentThreadId())
+        return SendMessageW(list, msg, wParam, lParam);
+    return CallWindowProcW(proc, list, msg, wParam, lParam);
+}
+
 PCUITEMID_CHILD ItemIdList(HWND list, int index) {
     LVITEMW item = {};
     item.mask = LVIF_PARAM;
     item.iItem = index;
-    if (!ListView_GetItem(list, &item)) return nullptr;
+    if (!ListViewCall(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
     return reinterpret_cast<PCUITEMID_CHILD>(item.lParam);
 }
 
 void ItemIndex::Build(HWND list) {
     lists_.clear();
     indexes_.clear();
-    const int count = ListView_GetItemCount(list);
+    const auto count = static_cast<int>(ListViewCall(list, LVM_GETITEMCOUNT));
     indexes_.reserve(static_cast<size_t>(count));
     texts_.assign(static_cast<size_t>(count), std::nullopt);
     for (int i = 0; i < count; ++i) {
@@ -61,7 +68,10 @@ const std::wstring& ItemIndex::Text(HWND list, int index) {
     std::optional<std::wstring>& text = texts_[static_cast<size_t>(index)];
     if (!text) {
         wchar_t answer[MAX_PATH] = {};
-        ListView_GetItemText(list, index, 0, answer, MAX_PATH);
+        LVITEMW item = {};
+        item.pszText = answer;
+        item.cchTextMax = MAX_PATH;
+        ListViewCall(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
         text = answer;
     }
     return *text;
@@ -399,7 +409,7 @@ public:
         const HWND list = server_->Desktop().listView;
         const Desktop::Impl::Quiet quietly(server_->Desktop());
         switch (flags & SVGIO_TYPE_MASK) {
-            case SVGIO_ALLVIEW: *count = ListView_GetItemCount(list); return S_OK;
+            case SVGIO_ALLVIEW: *count = static_cast<int>(ListViewCall(list, LVM_GETITEMCOUNT)); return S_OK;
             case SVGIO_SELECTION: *count = static_cast<int>(ListView_GetSelectedCount(list)); return S_OK;
             default: return E_INVALIDARG;
         }
@@ -442,7 +452,10 @@ public:
         {
             const Desktop::Impl::Quiet quietly(desktop);
             const int index = desktop.itemIndex.Find(desktop.listView, IdListBytes(item));
-            if (index < 0 || !ListView_GetItemPosition(desktop.listView, index, point)) return E_INVALIDARG;
+            if (index < 0 || !ListViewCall(desktop.listView, LVM_GETITEMPOSITION, static_cast<WPARAM>(index),
+                                           reinterpret_cast<LPARAM>(point))) {
+                return E_INVALIDARG;
+            }
             if (desktop.options.logGetPos) name = desktop.TextOf(index);
         }
         if (desktop.options.logGetPos)
@@ -477,7 +490,8 @@ public:
                 if ((flags & SVSI_POSITIONITEM) != 0) {
                     line += L" " + std::to_wstring(points[i].x) + L" " + std::to_wstring(points[i].y);
                     if (index >= 0) {
-                        ListView_SetItemPosition32(list, index, points[i].x, points[i].y);
+                        ListViewCall(list, LVM_SETITEMPOSITION32, static_cast<WPARAM>(index),
+                                     reinterpret_cast<LPARAM>(&points[i]));
                         desktop.Remember(index);
                     }
                 }

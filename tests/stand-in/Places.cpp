@@ -46,7 +46,8 @@ void Desktop::Impl::RecordNewPlaces() {
 void Desktop::Impl::Remember(int index) {
     POINT at = {};
     const Quiet quietly(*this);
-    if (options.since1809 && listView != nullptr && ListView_GetItemPosition(listView, index, &at))
+    if (options.since1809 && listView != nullptr &&
+        ListViewCall(listView, LVM_GETITEMPOSITION, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&at)))
         places[IdListOf(index)] = at;
 }
 
