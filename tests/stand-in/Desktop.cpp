@@ -285,6 +285,7 @@ bool Desktop::Impl::Build() {
     }
     UpdateWindow(progman);
     if (viewWorker != nullptr) UpdateWindow(viewWorker);
+    if (generation > 0) RaiseOtherWindows();
     // What the shell does on Windows; under Wine GetShellWindow() is NULL until someone does it.
     // Not in every SDK's headers, hence looked up.
     using SetShellWindowFn = BOOL(WINAPI*)(HWND);
@@ -297,6 +298,27 @@ bool Desktop::Impl::Build() {
         if (!tray) return false;
     }
     return true;
+}
+
+// Wine only ever raises a window in X, so a desktop built again lies above every window there
+// and, once the pointer passes over it, takes their mouse messages as well. Each other program's
+// window is raised in turn, bottom-most first, which leaves X in the order Windows keeps.
+void Desktop::Impl::RaiseOtherWindows() {
+    std::vector<HWND> above;
+    EnumWindows(
+        [](HWND hwnd, LPARAM list) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(hwnd, &owner);
+            if (owner != GetCurrentProcessId() && IsWindowVisible(hwnd))
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&above));
+    // Sent on, not waited for: the owner may itself be waiting for this desktop.
+    for (auto it = above.rbegin(); it != above.rend(); ++it) {
+        SetWindowPos(*it, HWND_TOP, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_ASYNCWINDOWPOS);
+    }
 }
 
 void Desktop::Impl::Teardown() {

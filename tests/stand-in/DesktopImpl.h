@@ -147,6 +147,7 @@ struct Desktop::Impl {
     HWND AddScriptedView(HWND host, HINSTANCE instance, size_t items);
     int InsertScriptedItem(HWND list, size_t item, int at);
     POINT ScriptedPlace(size_t item) const;
+    void RaiseOtherWindows();
     void Teardown();
     void Restart();
     void RefreshShellKeepingPositions();
