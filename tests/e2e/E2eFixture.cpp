@@ -153,10 +153,13 @@ void E2eTest::PointAtToolbar() {
     // when it is out already).
     const int width = GetSystemMetrics(SM_CXSCREEN);
     MoveMouse(r.left < width / 2 ? 1 : width - 2, (r.top + r.bottom) / 2);
+    if (WaitUntil([&] { return ToolbarShown(); }, 5000)) return;
     POINT mouse = {};
-    ASSERT_TRUE(WaitUntil([&] { return ToolbarShown(); }, 5000))
-        << "the toolbar did not slide out: window " << r.left << "," << r.top << " mouse "
-        << (GetCursorPos(&mouse), mouse.x) << "," << mouse.y;
+    GetCursorPos(&mouse);
+    wchar_t under[64] = L"nothing";
+    if (const HWND hwnd = WindowFromPoint(mouse)) GetClassNameW(hwnd, under, 64);
+    FAIL() << "the toolbar did not slide out: window " << r.left << "," << r.top << " mouse " << mouse.x << ","
+           << mouse.y << " over " << under;
 }
 
 void E2eTest::PointAway() { MoveMouse(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2); }
