@@ -307,6 +307,15 @@ TEST_F(TodaysShellTest, ALayoutOfAnEarlierVersionRestoresAndTheTextsAreWrittenAs
     EXPECT_EQ(ReadString(key_, L"Alpha.txt.X"), L"500");
     EXPECT_EQ(ValueNames(key_).size(), 2 * static_cast<size_t>(SendMessageW(listView_, LVM_GETITEMCOUNT, 0, 0)));
     EXPECT_EQ(ReadString(iv::IdsKey(key_), L"Desktop\\Alpha.txt.Y"), L"250");
+
+    // A running instance names again what the setting of extensions changed.
+    StartIconvale();
+    ASSERT_EQ(Run({L"/save"}), 0u);
+    const DWORD hide = 1;
+    RegSetKeyValueW(HKEY_CURRENT_USER, kAdvanced, L"HideFileExt", REG_DWORD, &hide, sizeof hide);
+    ASSERT_EQ(Run({L"/save"}), 0u);
+    EXPECT_NE(ReadString(key_, L"Alpha.X"), L"<absent>") << "the name before the setting was stored";
+    Exit();
 }
 
 // A folder view that never answers: a save gives up at the time limit and changes nothing, the
