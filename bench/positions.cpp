@@ -5,7 +5,7 @@
 // platform's shell view reached by the route): the floor is one bare IFolderView::GetItemPosition
 // across the process boundary per item, the ID lists listed beforehand. Restores are timed twice:
 // with every icon already in place, and with every icon elsewhere (each on the next one's place).
-// Each figure is the fastest of several rounds.
+// Each figure is the fastest of several rounds; the ratios of the rounds' medians stand beside.
 // Usage: positions.exe STANDIN_EXE
 #include <windows.h>
 #include <commctrl.h>
@@ -143,6 +143,34 @@ std::vector<POINT> Places(int items) {
     return places;
 }
 
+// Rounds of the four parts, interleaved so that the floor and what is compared with it see the
+// same moments of a shared machine; each part's time per item, round by round.
+struct Rounds {
+    std::vector<double> floor, save, inPlace, restore;
+
+    static double Fastest(std::vector<double> times) { return *std::min_element(times.begin(), times.end()); }
+    static double Median(std::vector<double> times) {
+        std::sort(times.begin(), times.end());
+        const size_t n = times.size();
+        return n % 2 == 1 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+    }
+    // One line of figures: each part's fastest round and, beside the ratios of those, the ratios of
+    // the medians (the fastest floor round can be luckier than any round of a longer part).
+    void Print(int items) const {
+        const double f = Fastest(floor);
+        const double fm = Median(floor);
+        printf("%6d %9.1f %9.1f %9.1f %9.1f %12.2f %12.2f %14.2f %12.2f %14.2f\n", items, f, Fastest(save),
+               Fastest(inPlace), Fastest(restore), Fastest(inPlace) / f, Fastest(save) / f, Fastest(restore) / f,
+               Median(save) / fm, Median(restore) / fm);
+        fflush(stdout);
+    }
+};
+
+void PrintHeading(const char* way) {
+    printf("%s\n%6s %9s %9s %9s %9s %12s %12s %14s %12s %14s\n", way, "items", "floor us", "save us", "in place",
+           "restore", "place/floor", "save/floor", "restore/floor", "median save", "median restore");
+}
+
 }  // namespace
 
 // The stand-in program with its arguments; its process.
@@ -173,8 +201,7 @@ std::wstring DesktopFolder() {
 // The folder view's way: `items` files on the Desktop folder, the stand-in's shell view with its
 // route; the same four figures, the floor GetItemPosition alone.
 int FolderViewWay(const std::wstring& standIn, iv::ShellSession& session) {
-    printf("folder view\n%6s %9s %9s %9s %9s %12s %12s %14s\n", "items", "floor us", "save us", "in place", "restore",
-           "place/floor", "save/floor", "restore/floor");
+    PrintHeading("folder view");
     const std::wstring self = iv::ModulePath();
     const std::wstring proxy = self.substr(0, self.find_last_of(L'\\') + 1) + L"standin_proxy.dll";
     const std::wstring folder = DesktopFolder();
@@ -201,23 +228,19 @@ int FolderViewWay(const std::wstring& standIn, iv::ShellSession& session) {
         for (const iv::DesktopIcon& icon : icons) places.push_back(icon.at);
         const int shown = static_cast<int>(places.size());
         const auto nothing = [] {};
-        const int rounds = std::max(5, 1000 / items);
-        double floor = 1e30;
-        double save = 1e30;
-        double inPlace = 1e30;
-        double restore = 1e30;
+        // Short runs take more rounds to find their fastest.
+        const int rounds = std::max(8, 2000 / items);
+        Rounds times;
         for (int round = 0; round < rounds; ++round) {
             Settle(listView);
-            floor = std::min(floor, FolderFloor(defView));
-            save = std::min(save, PerItem(listView, shown, nothing, [&] { iv::SaveIconPositions(session); }));
-            inPlace = std::min(inPlace, PerItem(listView, shown, nothing, [&] { iv::RestoreIconPositions(session); }));
-            restore = std::min(restore, PerItem(
-                                            listView, shown, [&] { ShiftEveryIcon(listView, places); },
-                                            [&] { iv::RestoreIconPositions(session); }));
+            times.floor.push_back(FolderFloor(defView));
+            times.save.push_back(PerItem(listView, shown, nothing, [&] { iv::SaveIconPositions(session); }));
+            times.inPlace.push_back(PerItem(listView, shown, nothing, [&] { iv::RestoreIconPositions(session); }));
+            times.restore.push_back(PerItem(
+                listView, shown, [&] { ShiftEveryIcon(listView, places); },
+                [&] { iv::RestoreIconPositions(session); }));
         }
-        printf("%6d %9.1f %9.1f %9.1f %9.1f %12.2f %12.2f %14.2f\n", items, floor, save, inPlace, restore,
-               inPlace / floor, save / floor, restore / floor);
-        fflush(stdout);
+        times.Print(items);
         StopStandIn(listView, pi);
         for (const std::wstring& file : files) DeleteFileW(file.c_str());
     }
@@ -226,8 +249,7 @@ int FolderViewWay(const std::wstring& standIn, iv::ShellSession& session) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
-    printf("list view\n%6s %9s %9s %9s %9s %12s %12s %14s\n", "items", "floor us", "save us", "in place", "restore",
-           "place/floor", "save/floor", "restore/floor");
+    PrintHeading("list view");
     iv::ShellSession session;
     for (int items : {100, 1000, 5000}) {
         PROCESS_INFORMATION pi = StartStandIn(argv[1], L"--scripted --grid-rows=60 --items=" + std::to_wstring(items));
@@ -238,24 +260,18 @@ int wmain(int argc, wchar_t** argv) {
         const std::vector<POINT> places = Places(items);
         const auto nothing = [] {};
 
-        // Rounds of all four, the fastest of each: the floor and what is compared with it see the
-        // same moments of a shared machine. Short runs take more rounds to find their fastest.
+        // Short runs take more rounds to find their fastest.
         const int rounds = std::max(5, 2500 / items);
-        double floor = 1e30;
-        double save = 1e30;
-        double inPlace = 1e30;
-        double restore = 1e30;
+        Rounds times;
         for (int round = 0; round < rounds; ++round) {
-            floor = std::min(floor, PerItem(listView, items, nothing, [&] { BareReads(listView, items); }));
-            save = std::min(save, PerItem(listView, items, nothing, [&] { iv::SaveIconPositions(session); }));
-            inPlace = std::min(inPlace, PerItem(listView, items, nothing, [&] { iv::RestoreIconPositions(session); }));
-            restore = std::min(restore, PerItem(
-                                            listView, items, [&] { ShiftEveryIcon(listView, places); },
-                                            [&] { iv::RestoreIconPositions(session); }));
+            times.floor.push_back(PerItem(listView, items, nothing, [&] { BareReads(listView, items); }));
+            times.save.push_back(PerItem(listView, items, nothing, [&] { iv::SaveIconPositions(session); }));
+            times.inPlace.push_back(PerItem(listView, items, nothing, [&] { iv::RestoreIconPositions(session); }));
+            times.restore.push_back(PerItem(
+                listView, items, [&] { ShiftEveryIcon(listView, places); },
+                [&] { iv::RestoreIconPositions(session); }));
         }
-        printf("%6d %9.1f %9.1f %9.1f %9.1f %12.2f %12.2f %14.2f\n", items, floor, save, inPlace, restore,
-               inPlace / floor, save / floor, restore / floor);
-        fflush(stdout);
+        times.Print(items);
 
         StopStandIn(listView, pi);
     }
