@@ -9,8 +9,15 @@
 #include <utility>
 #include <vector>
 
+#include "base/ScopedWin.h"
+
 namespace standin::detail {
 namespace {
+
+struct ChangeCloser {
+    void operator()(HANDLE change) const { FindCloseChangeNotification(change); }
+};
+using ScopedChange = iv::Scoped<HANDLE, nullptr, ChangeCloser>;
 
 // The least a shell view asks of its browser. Everything else it may query is refused; in
 // particular ICommDlgBrowser, whose presence turns the view into a file dialog's view.
@@ -116,6 +123,9 @@ struct ShellHost::Impl {
     HWND viewWindow = nullptr;
     std::vector<std::wstring> folders;
     std::vector<std::wstring> snapshot;
+    // Told of every name that comes or goes in the folders, as the shell is: only then are they
+    // listed again (listing thousands of files at every poll would hold up the desktop's thread).
+    std::vector<ScopedChange> changes;
 
     ~Impl() {
         Close();
@@ -144,6 +154,15 @@ std::unique_ptr<ShellHost> ShellHost::Create(HWND progman, const RECT& bounds) {
     for (const int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY}) {
         std::wstring path = FolderPath(csidl);
         if (!path.empty()) impl->folders.push_back(std::move(path));
+    }
+    for (const std::wstring& folder : impl->folders) {
+        const HANDLE change = FindFirstChangeNotificationW(folder.c_str(), FALSE,
+                                                           FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
+        if (change == INVALID_HANDLE_VALUE) {
+            impl->changes.clear();
+            break;
+        }
+        impl->changes.emplace_back(change);
     }
     impl->snapshot = Snapshot(impl->folders);
 
@@ -186,6 +205,16 @@ void ShellHost::Resize(const RECT& bounds) {
 }
 
 bool ShellHost::FolderChanged() {
+    // Without the notifications every poll lists the folders.
+    if (!impl_->changes.empty()) {
+        bool told = false;
+        for (const ScopedChange& change : impl_->changes) {
+            if (WaitForSingleObject(change.Get(), 0) != WAIT_OBJECT_0) continue;
+            told = true;
+            FindNextChangeNotification(change.Get());
+        }
+        if (!told) return false;
+    }
     std::vector<std::wstring> now = Snapshot(impl_->folders);
     if (now == impl_->snapshot) return false;
     impl_->snapshot = std::move(now);
