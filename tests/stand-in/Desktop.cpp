@@ -300,20 +300,25 @@ bool Desktop::Impl::Build() {
     return true;
 }
 
+namespace {
+
+// Top-level windows of other processes that show, from the top down.
+BOOL CALLBACK CollectOthersShown(HWND hwnd, LPARAM list) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner != GetCurrentProcessId() && IsWindowVisible(hwnd))
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
+    return TRUE;
+}
+
+}  // namespace
+
 // Wine only ever raises a window in X, so a desktop built again lies above every window there
 // and, once the pointer passes over it, takes their mouse messages as well. Each other program's
 // window is raised in turn, bottom-most first, which leaves X in the order Windows keeps.
 void Desktop::Impl::RaiseOtherWindows() {
     std::vector<HWND> above;
-    EnumWindows(
-        [](HWND hwnd, LPARAM list) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hwnd, &owner);
-            if (owner != GetCurrentProcessId() && IsWindowVisible(hwnd))
-                reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&above));
+    EnumWindows(CollectOthersShown, reinterpret_cast<LPARAM>(&above));
     // Sent on, not waited for: the owner may itself be waiting for this desktop.
     for (auto it = above.rbegin(); it != above.rend(); ++it) {
         SetWindowPos(*it, HWND_TOP, 0, 0, 0, 0,
