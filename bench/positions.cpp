@@ -166,6 +166,23 @@ struct Rounds {
     }
 };
 
+// `rounds` rounds of the floor, a save, a restore in place and a restore that moves every icon
+// (each first shifted onto the next one's place), per item of `items`.
+template <typename Floor>
+Rounds Measure(int rounds, HWND listView, int items, const std::vector<POINT>& places, iv::ShellSession& session,
+               Floor floor) {
+    const auto nothing = [] {};
+    Rounds times;
+    for (int round = 0; round < rounds; ++round) {
+        times.floor.push_back(floor());
+        times.save.push_back(PerItem(listView, items, nothing, [&] { iv::SaveIconPositions(session); }));
+        times.inPlace.push_back(PerItem(listView, items, nothing, [&] { iv::RestoreIconPositions(session); }));
+        times.restore.push_back(PerItem(
+            listView, items, [&] { ShiftEveryIcon(listView, places); }, [&] { iv::RestoreIconPositions(session); }));
+    }
+    return times;
+}
+
 void PrintHeading(const char* way) {
     printf("%s\n%6s %9s %9s %9s %9s %12s %12s %14s %12s %14s\n", way, "items", "floor us", "save us", "in place",
            "restore", "place/floor", "save/floor", "restore/floor", "median save", "median restore");
@@ -227,19 +244,11 @@ int FolderViewWay(const std::wstring& standIn, iv::ShellSession& session) {
         std::vector<POINT> places;
         for (const iv::DesktopIcon& icon : icons) places.push_back(icon.at);
         const int shown = static_cast<int>(places.size());
-        const auto nothing = [] {};
         // Short runs take more rounds to find their fastest.
-        const int rounds = std::max(8, 2000 / items);
-        Rounds times;
-        for (int round = 0; round < rounds; ++round) {
+        const Rounds times = Measure(std::max(8, 2000 / items), listView, shown, places, session, [&] {
             Settle(listView);
-            times.floor.push_back(FolderFloor(defView));
-            times.save.push_back(PerItem(listView, shown, nothing, [&] { iv::SaveIconPositions(session); }));
-            times.inPlace.push_back(PerItem(listView, shown, nothing, [&] { iv::RestoreIconPositions(session); }));
-            times.restore.push_back(PerItem(
-                listView, shown, [&] { ShiftEveryIcon(listView, places); },
-                [&] { iv::RestoreIconPositions(session); }));
-        }
+            return FolderFloor(defView);
+        });
         times.Print(items);
         StopStandIn(listView, pi);
         for (const std::wstring& file : files) DeleteFileW(file.c_str());
@@ -258,19 +267,11 @@ int wmain(int argc, wchar_t** argv) {
         if (!listView) return 1;
         RegDeleteTreeW(HKEY_CURRENT_USER, iv::kSettingsKey);
         const std::vector<POINT> places = Places(items);
-        const auto nothing = [] {};
-
         // Short runs take more rounds to find their fastest.
-        const int rounds = std::max(5, 2500 / items);
-        Rounds times;
-        for (int round = 0; round < rounds; ++round) {
-            times.floor.push_back(PerItem(listView, items, nothing, [&] { BareReads(listView, items); }));
-            times.save.push_back(PerItem(listView, items, nothing, [&] { iv::SaveIconPositions(session); }));
-            times.inPlace.push_back(PerItem(listView, items, nothing, [&] { iv::RestoreIconPositions(session); }));
-            times.restore.push_back(PerItem(
-                listView, items, [&] { ShiftEveryIcon(listView, places); },
-                [&] { iv::RestoreIconPositions(session); }));
-        }
+        const Rounds times = Measure(std::max(5, 2500 / items), listView, items, places, session, [&] {
+            return PerItem(
+                listView, items, [] {}, [&] { BareReads(listView, items); });
+        });
         times.Print(items);
 
         StopStandIn(listView, pi);
