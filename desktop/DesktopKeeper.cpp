@@ -169,6 +169,10 @@ SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn) 
 
 void DesktopKeeper::BeginSettling(Settling kind, ULONGLONG now) {
     phase_ = DesktopPhase::Settling;
+    // A desktop built anew has none of the icons seen so far: one not there yet has not gone.
+    seenKeys_.clear();
+    knownKeys_.clear();
+    keysKnown_ = false;
     settlingKind_ = kind;
     settlingCount_ = -1;
     settlingSince_ = now;
@@ -204,6 +208,7 @@ void DesktopKeeper::SetUpAtStart(ULONGLONG now) {
     fillUntil_ = now + kFillQuietMs;
     if (RestoresAtStart()) {
         phase_ = DesktopPhase::Restoring;
+        restoreAsker_ = RestoreAsker::Start;
         RestoreLayout(now);
         return;
     }
@@ -224,6 +229,7 @@ void DesktopKeeper::ApplyToNewDesktop(ULONGLONG now) {
     fillUntil_ = now + kFillQuietMs;
     nextCalmSave_ = now + CalmSaveMs();
     phase_ = RestoresAtStart() || Following() ? DesktopPhase::Restoring : DesktopPhase::Owned;
+    restoreAsker_ = RestoreAsker::NewDesktop;
     if (phase_ == DesktopPhase::Restoring) RestoreLayout(now);
     InvalidateWindow(desktop_.ListView);
 }
@@ -269,8 +275,7 @@ void DesktopKeeper::RetryDue(ULONGLONG now) {
     const bool placing = phase_ == DesktopPhase::Placing;
     // The option that asked may have been turned off, or the icons taken out of an icon view,
     // since: what was due is dropped, and the undo record stays as it was.
-    const bool optionOn = placing ? Following() || (RestoresAtStart() && now < fillUntil_)
-                                  : RestoresAtStart() || settings_.ScreenFollow == 1;
+    const bool optionOn = placing ? Following() || (RestoresAtStart() && now < fillUntil_) : RestoreStillAsked();
     const KeeperAction action = placing ? KeeperAction::PlaceNew : KeeperAction::Restore;
     if (!Permitted(action, Moment(optionOn, settings_.InIconView())).runs) {
         if (!optionOn || !settings_.InIconView()) phase_ = DesktopPhase::Foreign;
@@ -292,8 +297,12 @@ void DesktopKeeper::FollowScreen(ULONGLONG now) {
     session_.NoticeScreen(now);
     if (screen.TakeSettled(now) && !IsSettling()) {
         // The layout kept for the new screen, if any; otherwise the shell's arrangement stays and
-        // becomes that screen's layout at the next calm save.
-        phase_ = Following() ? DesktopPhase::Restoring : DesktopPhase::Owned;
+        // becomes that screen's layout at the next calm save. Unfollowed, the phase stays: a
+        // restore still due is still due, and an arrangement not the user's does not become it.
+        if (Following()) {
+            phase_ = DesktopPhase::Restoring;
+            restoreAsker_ = RestoreAsker::Screen;
+        }
         nextRetry_ = now;
         retryMs_ = kRetryMs;
     }
@@ -312,6 +321,15 @@ void DesktopKeeper::FollowScreen(ULONGLONG now) {
 void DesktopKeeper::SaveFollowedLayout() {
     nextCalmSave_ = GetTickCount64() + CalmSaveMs();
     SaveAutomatically(KeeperAction::CalmSave, settings_.ScreenFollow == 1);
+}
+
+bool DesktopKeeper::RestoreStillAsked() const {
+    switch (restoreAsker_) {
+        case RestoreAsker::Start: return RestoresAtStart();
+        case RestoreAsker::Screen: return Following();
+        case RestoreAsker::NewDesktop: break;
+    }
+    return RestoresAtStart() || Following();
 }
 
 bool DesktopKeeper::Restored(RestoreResult result) {

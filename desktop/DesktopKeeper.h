@@ -148,6 +148,8 @@ private:
     void RestoreLayout(ULONGLONG now);
     // Tries again what is due, while the option that asked for it is still on.
     void RetryDue(ULONGLONG now);
+    // Whether the option that made the due restore due is still on.
+    bool RestoreStillAsked() const;
     // Whether a restore left the layout on screen as stored.
     static bool Restored(RestoreResult result);
     // An automatic save, as the phase permits; keeps the icons it read.
@@ -201,6 +203,9 @@ private:
     HWND appliedListView_ = nullptr;
     DesktopPhase phase_ = DesktopPhase::Settling;
     Settling settlingKind_ = Settling::Start;
+    // What made the restore due: the start's option, the followed screen, or either for a new desktop.
+    enum class RestoreAsker { Start, Screen, NewDesktop };
+    RestoreAsker restoreAsker_ = RestoreAsker::Start;
     int32_t settlingCount_ = -1;
     ULONGLONG settlingSince_ = 0;
     // The icons on the desktop at the last read (an icon not among them is new), and every icon

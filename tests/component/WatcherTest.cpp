@@ -275,7 +275,9 @@ TEST_F(KeeperTest, UndockingKeepsTheDockedLayout) {
 }
 
 // A restore at start that came back partial is tried again only while the option that asked for
-// it is on: turned off meanwhile, the retry is dropped and the undo record stays as it was.
+// it is on: turned off meanwhile, the retry is dropped and the undo record stays as it was, though
+// another option that restores is on. A moved taskbar meanwhile leaves the restore due: the half-
+// restored desktop is not the user's, and the exit save writes nothing of it.
 TEST_F(KeeperTest, ARetryRunsOnlyWhileItsOptionIsStillOn) {
     desktop_.reset();
     standin::Options options;
@@ -288,16 +290,46 @@ TEST_F(KeeperTest, ARetryRunsOnlyWhileItsOptionIsStillOn) {
         WriteString(key_, name + std::wstring(L".X"), x);
         WriteString(key_, name + std::wstring(L".Y"), L"200");
     }
+    settings_.StyleFlags[kSaveAtExitFlag] = 1;
     StartAndSettle();
     ASSERT_EQ(keeper_.Phase(), DesktopPhase::Restoring);
     ASSERT_EQ(Position(1).x, 300);
+    ScreenShape screen = session_.CurrentScreen();
+    screen.monitors[0].work.bottom -= 40;
+    session_.SetScreenSource([&] { return screen; });
+    keeper_.OnScreenMayHaveChanged(now_);
+    Ticks(kScreenSettleMs + 500);
+    EXPECT_EQ(keeper_.Phase(), DesktopPhase::Restoring);
     ListView_SetItemPosition(desktop_->ListView(), 1, 90, 10);
+    keeper_.SaveAtExit();
+    EXPECT_EQ(ReadString(key_, L"Data.X"), L"300");
     WriteString(UndoKey(key_), L"Kept.X", L"1");
+    settings_.ScreenFollow = 1;
     settings_.StyleFlags[kRestoreAtStartFlag] = 0;
     Ticks(3000);
     EXPECT_EQ(keeper_.Phase(), DesktopPhase::Foreign);
     EXPECT_EQ(Position(1).x, 90);
     EXPECT_EQ(ReadString(UndoKey(key_), L"Kept.X"), L"1");
+}
+
+// A restarted shell builds its desktop again, item by item: an icon not there yet keeps its stored
+// place, and goes there when it comes.
+TEST_F(KeeperTest, ADesktopBuiltAgainSlowlyLosesNoStoredPlace) {
+    settings_.ScreenFollow = 1;
+    settings_.CurrentViewMode = kLargeIconsMode;
+    StartAndSettle();
+    ListView_SetItemPosition(desktop_->ListView(), 1, 300, 200);
+    ASSERT_EQ(SaveIconPositions(session_), SaveResult::Saved);
+    desktop_.reset();
+    standin::Options options;
+    options.items = {{L"Readme", 10, 10}};
+    desktop_ = standin::Desktop::Create(options);
+    keeper_.OnDesktopEvent(DesktopEvent::Gone, now_);
+    Ticks(3000);
+    EXPECT_EQ(ReadString(key_, L"Data.X"), L"300");
+    ASSERT_EQ(InsertItem(desktop_->ListView(), 1, L"Data"), 1);
+    Ticks(3000);
+    EXPECT_EQ(Position(1).x, 300);
 }
 
 // Idle, only the slow check is due, and only while it can matter; an event brings a look forward.
