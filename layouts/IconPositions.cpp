@@ -195,12 +195,16 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) 
     const StoredLayout stored = request.known ? storedNow.Layout() : StoredLayout{};
     std::vector<SavedIcon> saved;
     IconKeySet keys;
+    // An icon due at its stored place is left as stored: it is on the desktop, not gone.
+    IconKeySet due;
     for (const DesktopIcon& icon : icons) {
         SavedIcon kept = identities.Saved(icon);
         std::wstring iconKey = IconKey(kept.text, kept.id);
-        const bool due = request.known && !request.known->contains(iconKey) &&
-                         (stored.byId.contains(FoldCase(kept.id)) || stored.byText.contains(FoldCase(kept.text)));
-        if (due) continue;
+        if (request.known && !request.known->contains(iconKey) &&
+            (stored.byId.contains(FoldCase(kept.id)) || stored.byText.contains(FoldCase(kept.text)))) {
+            due.insert(std::move(iconKey));
+            continue;
+        }
         keys.insert(std::move(iconKey));
         saved.push_back(std::move(kept));
     }
@@ -209,7 +213,7 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) 
         deletions.allNotRead = request.asked;
         if (!request.asked && request.seenBefore) {
             for (const std::wstring& seen : *request.seenBefore) {
-                if (!keys.contains(seen)) deletions.gone.insert(seen);
+                if (!keys.contains(seen) && !due.contains(seen)) deletions.gone.insert(seen);
             }
         }
     }

@@ -181,11 +181,10 @@ bool WriteBoth(const std::wstring& key, const std::vector<RegKeys::NamedText>& t
 }
 
 // Keeps a layout that a save is about to change as the previous one, identities and all.
-void KeepAsPrevious(const std::wstring& key, const std::vector<RegKeys::NamedText>& values,
+bool KeepAsPrevious(const std::wstring& key, const std::vector<RegKeys::NamedText>& values,
                     const std::vector<RegKeys::NamedText>& ids) {
     const std::wstring previous = PreviousLayoutKey(key);
-    RegKeys::DeleteRegTree(HKEY_CURRENT_USER, previous);
-    WriteBoth(previous, values, ids);
+    return RegKeys::DeleteRegTree(HKEY_CURRENT_USER, previous) && WriteBoth(previous, values, ids);
 }
 
 // The icons of a layout's values, with their names as stored: those known by identity (and the
@@ -353,9 +352,10 @@ LayoutWrite SaveOver(const std::wstring& key, const LayoutReadAhead::Values& val
         if (history.screen && history.asked) MarkAskedSave(key, LayoutStamp(stored.places));
         return LayoutWrite::Unchanged;
     }
-    // The arrangement it replaces is kept; a save that only stamps the values replaces none.
+    // The arrangement it replaces is kept, or nothing is replaced; a save that only stamps the
+    // values replaces none.
     if (placesChange && !stored.all.empty()) {
-        KeepAsPrevious(key, stored.all, storedIds.all);
+        if (!KeepAsPrevious(key, stored.all, storedIds.all)) return LayoutWrite::Failed;
         if (history.screen) {
             // Until the next asked-for save, the layout of the last one outlives what follows it.
             const bool pin = !history.asked && AskedSaveStamp(key) == LayoutStamp(stored.places);
@@ -367,7 +367,9 @@ LayoutWrite SaveOver(const std::wstring& key, const LayoutReadAhead::Values& val
     written = DeleteValues(key, doomed.text) && written;
     const std::wstring idsKey = IdsKey(key);
     // Identities a save cannot tell anew no longer belong to the values it writes.
-    if (!idsCurrent || (!withIds && textChanges)) RegKeys::DeleteRegTree(HKEY_CURRENT_USER, idsKey);
+    if (!idsCurrent || (!withIds && textChanges)) {
+        written = RegKeys::DeleteRegTree(HKEY_CURRENT_USER, idsKey) && written;
+    }
     if (withIds) {
         written = WriteChanged(idsKey, ids, idsKept) && written;
         written = DeleteValues(idsKey, doomed.ids) && written;

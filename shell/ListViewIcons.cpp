@@ -48,7 +48,8 @@ ReadResult ReadItems(ShellSession& session, ExchangeBlock& block, HWND listView,
         icons.push_back(std::move(icon));
         return true;
     };
-    for (int32_t i = 0; i < count;) {
+    int32_t i = 0;
+    while (i < count) {
         std::vector<ItemAnswer> answers =
             careful ? std::vector<ItemAnswer>{ReadItem(block, i)} : ReadItemBatch(block, i, count - i);
         if (answers.empty()) break;
@@ -60,7 +61,8 @@ ReadResult ReadItems(ShellSession& session, ExchangeBlock& block, HWND listView,
         }
         if (!goOn) break;
     }
-    const bool answered = block.Ok();
+    // A read that stopped before the last item was cut short, however the block stands.
+    const bool answered = block.Ok() && i == count;
     if (answered && GetItemCount(session, listView) != count) changed = true;
     const bool whole = answered && !partial && !changed && static_cast<int32_t>(icons.size()) == count;
     if (icons.empty()) {
@@ -265,7 +267,10 @@ Pass ListViewIcons::MoveCarefully(const std::vector<DesktopIcon>& icons, const s
         now[moves[m].icon] = moves[m].to;
         check = nameAt(icon.index, there);
         if (check == Answer::Done && there == icon.text) continue;
-        if (check == Answer::NoAnswer && !Block()) return Pass::Failed;
+        if (check == Answer::NoAnswer) {
+            // Not told: the icon checked before the move most likely moved, and keeps its undo place.
+            return Block() ? Pass::Incomplete : Pass::Failed;
+        }
         // Icons shifted between the check and the move, and the move hit another icon: that one
         // goes back where it stood, when this pass read it; the place kept for the planned one is
         // no place it left.

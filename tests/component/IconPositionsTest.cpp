@@ -197,6 +197,13 @@ TEST_F(IconPositionsTest, SaveDropsItemsThatAreGoneAndLeavesOtherScreenSizes) {
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
     EXPECT_EQ(ValueNames(key_).size(), 2u);
     EXPECT_EQ(ReadString(other, L"Readme.X"), L"1");
+    // An automatic save deletes the place of an icon seen before only when it is gone: one that
+    // has just come back and is due at its stored place is there.
+    const IconKeySet seen = {IconKey(L"Readme", L"")}, known;
+    SaveRequest automatic = {false, &seen, &known};
+    Move(0, 60, 60);
+    SaveIconPositions(session_, automatic);
+    EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
 }
 
 TEST_F(IconPositionsTest, AnEmptyDesktopStoresTheBlankRecord) {
@@ -208,6 +215,13 @@ TEST_F(IconPositionsTest, AnEmptyDesktopStoresTheBlankRecord) {
     EXPECT_EQ(ValueNames(key_).size(), 2u);
 }
 
+LRESULT CALLBACK GoneAtThirdText(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR texts) {
+    const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+    if (msg == LVM_GETITEMW && ++*reinterpret_cast<int*>(texts) == 3) DestroyWindow(hwnd);
+    return result;
+}
+
+// Nor does a desktop that goes during the read (the shell ends): what was read is not written.
 TEST_F(IconPositionsTest, ASaveWithoutADesktopLeavesTheStoreAlone) {
     WriteString(key_, L"Readme.X", L"20");
     WriteString(key_, L"Readme.Y", L"30");
@@ -215,6 +229,11 @@ TEST_F(IconPositionsTest, ASaveWithoutADesktopLeavesTheStoreAlone) {
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
     EXPECT_EQ(ValueNames(key_).size(), 2u);
     RestoreIconPositions(session_);  // nothing to move, nothing fails
+    Desktop({{L"Readme", 200, 30}, {L"Notes", 120, 30}});
+    int texts = 0;
+    SetWindowSubclass(desktop_->ListView(), GoneAtThirdText, 0, reinterpret_cast<DWORD_PTR>(&texts));
+    EXPECT_EQ(SaveIconPositions(session_), SaveResult::NotSaved);
+    EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
 }
 
 // Identities live beside the display-text values, count only while those are the values written
