@@ -236,6 +236,17 @@ TEST_F(IconPositionsTest, ASaveWithoutADesktopLeavesTheStoreAlone) {
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
 }
 
+// A layout that cannot be written (a policy made it read-only) fails the save.
+TEST_F(IconPositionsTest, AStoreThatCannotBeWrittenFailsTheSave) {
+    WriteString(key_, L"Readme.X", L"20");
+    Desktop({{L"Readme", 200, 30}});
+    ASSERT_TRUE(SetKeyAccess(key_, KEY_READ));
+    const SaveResult saved = SaveIconPositions(session_);
+    ASSERT_TRUE(SetKeyAccess(key_, KEY_ALL_ACCESS));
+    EXPECT_EQ(saved, SaveResult::Failed);
+    EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
+}
+
 // Identities live beside the display-text values, count only while those are the values written
 // with them, and go along into the previous layout and the undo record.
 TEST_F(IconPositionsTest, IdentitiesAreKeptBesideTheTextsAndRetiredByAWriterThatKnowsNone) {

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <aclapi.h>
 
 #include "settings/RegKeys.h"
 #include "tests/support/Processes.h"
@@ -133,25 +132,12 @@ TEST_F(RegKeysTest, DeletesAKeyOnlyWhenItExists) {
 // A key that a policy made read-only for the user still yields its values and their names.
 TEST_F(RegKeysTest, AReadOnlyKeyIsStillRead) {
     ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, kRoot, L"Name", L"kept"));
-    const auto allow = [](DWORD access) {
-        ScopedRegKey key;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, kRoot.c_str(), 0, WRITE_DAC, key.Receive()) != ERROR_SUCCESS) return false;
-        EXPLICIT_ACCESSW entry = {};
-        BuildExplicitAccessWithNameW(&entry, const_cast<wchar_t*>(L"EVERYONE"), access, SET_ACCESS, NO_INHERITANCE);
-        PACL acl = nullptr;
-        if (SetEntriesInAclW(1, &entry, nullptr, &acl) != ERROR_SUCCESS) return false;
-        const DWORD set =
-            SetSecurityInfo(key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                            nullptr, nullptr, acl, nullptr);
-        LocalFree(acl);
-        return set == ERROR_SUCCESS;
-    };
-    ASSERT_TRUE(allow(KEY_READ));
+    ASSERT_TRUE(SetKeyAccess(kRoot, KEY_READ));
     ScopedRegKey writable;
     const LSTATUS opened = RegOpenKeyExW(HKEY_CURRENT_USER, kRoot.c_str(), 0, KEY_SET_VALUE, writable.Receive());
     const std::wstring value = GetRegValue(HKEY_CURRENT_USER, kRoot, L"Name");
     const std::vector<std::wstring> names = RegKeys::GetValueNames(HKEY_CURRENT_USER, kRoot);
-    ASSERT_TRUE(allow(KEY_ALL_ACCESS));
+    ASSERT_TRUE(SetKeyAccess(kRoot, KEY_ALL_ACCESS));
     EXPECT_EQ(opened, ERROR_ACCESS_DENIED) << "the key was not read-only";
     EXPECT_EQ(value, L"kept");
     EXPECT_EQ(names, std::vector<std::wstring>{L"Name"});

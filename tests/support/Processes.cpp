@@ -1,5 +1,7 @@
 #include "tests/support/Processes.h"
 
+#include <aclapi.h>
+
 #include <cstdio>
 
 namespace testing_support {
@@ -217,6 +219,20 @@ void WriteString(const std::wstring& path, const std::wstring& name, const std::
         RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     }
+}
+
+bool SetKeyAccess(const std::wstring& path, DWORD access) {
+    iv::ScopedRegKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC, key.Receive()) != ERROR_SUCCESS) return false;
+    EXPLICIT_ACCESSW entry = {};
+    BuildExplicitAccessWithNameW(&entry, const_cast<wchar_t*>(L"EVERYONE"), access, SET_ACCESS, NO_INHERITANCE);
+    PACL acl = nullptr;
+    if (SetEntriesInAclW(1, &entry, nullptr, &acl) != ERROR_SUCCESS) return false;
+    const DWORD set = SetSecurityInfo(key.Get(), SE_REGISTRY_KEY,
+                                      DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                      nullptr, acl, nullptr);
+    LocalFree(acl);
+    return set == ERROR_SUCCESS;
 }
 
 std::vector<std::wstring> ValueNames(const std::wstring& path) {
