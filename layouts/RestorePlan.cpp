@@ -116,13 +116,20 @@ std::vector<POINT> PlaceRestoredIcons(const std::vector<POINT>& stored, const Ic
     const SIZE cell = {std::max(spacing.cx, box.width), std::max(spacing.cy, box.height)};
     PlacedIcons placed(box, cell);
     std::vector<POINT> places;
+    std::vector<const RECT*> areas;
     places.reserve(stored.size());
+    // An icon that shows goes exactly where it was stored, overlapping others or not; only one
+    // moved into view gives way, to every icon that shows and to those moved before it.
     for (const POINT want : stored) {
-        const RECT& area = NearestArea(BoxAt(want, box), workAreas);
-        POINT place = Clamped(want, box, area);
-        if (placed.Overlaps(place)) place = FreePlace(place, box, spacing, area, placed).value_or(place);
+        areas.push_back(&NearestArea(BoxAt(want, box), workAreas));
+        places.push_back(Clamped(want, box, *areas.back()));
+        if (places.back().x == want.x && places.back().y == want.y) placed.Add(want);
+    }
+    for (size_t i = 0; i < places.size(); ++i) {
+        POINT& place = places[i];
+        if (place.x == stored[i].x && place.y == stored[i].y) continue;
+        if (placed.Overlaps(place)) place = FreePlace(place, box, spacing, *areas[i], placed).value_or(place);
         placed.Add(place);
-        places.push_back(place);
     }
     return places;
 }

@@ -228,9 +228,9 @@ bool SetKeyAccess(const std::wstring& path, DWORD access) {
     BuildExplicitAccessWithNameW(&entry, const_cast<wchar_t*>(L"EVERYONE"), access, SET_ACCESS, NO_INHERITANCE);
     PACL acl = nullptr;
     if (SetEntriesInAclW(1, &entry, nullptr, &acl) != ERROR_SUCCESS) return false;
-    const DWORD set = SetSecurityInfo(key.Get(), SE_REGISTRY_KEY,
-                                      DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                                      nullptr, acl, nullptr);
+    const DWORD set =
+        SetSecurityInfo(key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                        nullptr, nullptr, acl, nullptr);
     LocalFree(acl);
     return set == ERROR_SUCCESS;
 }

@@ -166,6 +166,12 @@ TEST(PlaceRestoredIconsTest, EveryIconLandsWhollyOnTheNearestMonitor) {
         const POINT at = Place({want}, one)[0];
         EXPECT_EQ(std::pair(at.x, at.y), std::pair(got.x, got.y)) << want.x << "," << want.y;
     }
+    // Icons that show stay where they were stored, overlapping or not; one moved into view gives
+    // way to them, though it comes first.
+    const std::vector<POINT> stored = {{1100, 620}, {880, 620}, {890, 630}, {992, 620}};
+    const auto kept = Place(stored, one);
+    for (size_t i = 1; i < stored.size(); ++i) EXPECT_TRUE(kept[i].x == stored[i].x && kept[i].y == stored[i].y) << i;
+    EXPECT_FALSE(kept[0].x == 992 && kept[0].y == 620) << "moved into view onto an icon that shows";
 
     // Stacked with a negative origin, and two monitors with a gap between them.
     const ScreenShape stacked = Monitors({{0, -1024, 1280, 0}, {0, 0, 1920, 1080}});
@@ -188,8 +194,8 @@ TEST(PlaceRestoredIconsTest, IconsThatWouldLandOnOneSpotAreSpreadOnTheGrid) {
     }
     EXPECT_EQ(placed[1].x % 75, placed[0].x % 75) << "spread off the grid";
     // No room left: the icon stays where it would land.
-    const auto full = PlaceRestoredIcons({{0, 0}, {0, 0}}, {0, 0, 32, 32}, {75, 75}, {{0, 0, 40, 40}});
-    EXPECT_EQ(full[1].x, 0);
+    const auto full = PlaceRestoredIcons({{0, 0}, {100, 100}}, {0, 0, 32, 32}, {75, 75}, {{0, 0, 40, 40}});
+    EXPECT_EQ(full[1].x, 8);
 }
 
 TEST(IconIdentityTest, RelativeToTheDesktopFoldersAndNeverAUsersOwnPath) {
