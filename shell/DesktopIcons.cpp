@@ -40,9 +40,6 @@ public:
             case ReadResult::NoListView:
             case ReadResult::Unreadable: return Pass::Failed;
             case ReadResult::Partial: return Pass::Incomplete;
-            // Its moves cannot reach another icon, but an icon that came meanwhile was not read:
-            // the pass is done again.
-            case ReadResult::Changed: return Pass::Changed;
             default: return Pass::Done;
         }
     }
