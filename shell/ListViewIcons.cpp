@@ -267,10 +267,9 @@ Pass ListViewIcons::MoveCarefully(const std::vector<DesktopIcon>& icons, const s
         now[moves[m].icon] = moves[m].to;
         check = nameAt(icon.index, there);
         if (check == Answer::Done && there == icon.text) continue;
-        if (check == Answer::NoAnswer) {
-            // Not told: the icon checked before the move most likely moved, and keeps its undo place.
-            return Block() ? Pass::Incomplete : Pass::Failed;
-        }
+        // Not told: the icon checked before the move most likely moved, and keeps its undo place;
+        // the next pass sees where it stands.
+        if (check == Answer::NoAnswer) return Block() ? Pass::Changed : Pass::Failed;
         // Icons shifted between the check and the move, and the move hit another icon: that one
         // goes back where it stood, when this pass read it; the place kept for the planned one is
         // no place it left.

@@ -159,6 +159,18 @@ TEST_F(ShellFaultsTest, AnItemThatComesDuringTheSaveShiftsNothing) {
     ExpectOnlyOwnPlaces(false);
 }
 
+// The name read again after a move answered too late: the icon most likely moved and keeps its
+// place before in the undo record; the next pass finds it at its place.
+TEST_F(ShellFaultsTest, AMoveWhoseCheckComesLateKeepsItsUndoPlace) {
+    StartDesktop({L"--slow=gettext:1500@1#8"});  // Data's name after its move, in a careful pass
+    PlaceItems();
+    for (size_t i = 0; i < places_.size(); ++i) Store(places_[i].first, {static_cast<LONG>(300 + 90 * i), 300});
+    iv::ShellSession session;
+    EXPECT_EQ(iv::RestoreIconPositions(session), iv::RestoreResult::Done);
+    ASSERT_TRUE(Logged(L"LV SLOW gettext 1 1500"));
+    EXPECT_EQ(ReadString(iv::UndoKey(key_), L"Data.X"), L"140");
+}
+
 // Ten saves and restores against a shell that answers one item too late every time, and
 // meanwhile answers what is sent to it later (as inside a COM call, so that each late request
 // waits inside the next): only a request's own completion frees its block.
