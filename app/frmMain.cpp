@@ -275,8 +275,13 @@ int frmMain::RunCommand(const CommandLine& command) {
         case Command::Restore:
         case Command::RestorePrevious:
         case Command::Undo:
-        case Command::SaveNamed:
-        case Command::RestoreNamed: return RunPositionsCommand(*session_, settings_.InIconView(), command);
+        case Command::RestoreNamed: {
+            const int code = RunPositionsCommand(*session_, settings_.InIconView(), command);
+            PositionsAsked(code == kExitDone);
+            return code;
+        }
+        // A layout kept under a name changes nothing of the screen's own.
+        case Command::SaveNamed: return RunPositionsCommand(*session_, settings_.InIconView(), command);
         case Command::View:
             ChooseViewMode(command.viewMode, ViewModeChoice::Exactly);
             return ExitCode(ShownViewMode(*session_, keeper_->Desktop().ListView) == command.viewMode);

@@ -96,6 +96,10 @@ public:
     const SharedSettings& CurrentSettings() const override { return settings_; }
     void ApplySettings(const SharedSettings& edited) override;
     HWND MainWindow() const override { return Hwnd(); }
+    void PositionsAsked(bool done) override {
+        keeper_->PositionsAsked(done);
+        ArmUpkeep();
+    }
     // The program's icon (the system's application icon when the program file has none).
     HICON Icon() const override { return icon_ ? icon_.Get() : LoadIconW(nullptr, IDI_APPLICATION); }
 

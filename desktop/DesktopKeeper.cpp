@@ -139,6 +139,19 @@ void DesktopKeeper::StartFollowingScreen() {
     if (phase_ == DesktopPhase::Owned) SaveFollowedLayout();
 }
 
+void DesktopKeeper::PositionsAsked(bool done) {
+    if (!done || IsSettling()) return;
+    phase_ = DesktopPhase::Owned;
+    retryMs_ = kRetryMs;
+    nextCalmSave_ = GetTickCount64() + CalmSaveMs();
+}
+
+void DesktopKeeper::BeginRestore(RestoreAsker asker) {
+    phase_ = DesktopPhase::Restoring;
+    restoreAsker_ = asker;
+    tries_ = {};
+}
+
 void DesktopKeeper::SaveAtExit() {
     SaveAutomatically(KeeperAction::ExitSave, settings_.StyleFlags[kSaveAtExitFlag] == 1);
 }
@@ -207,8 +220,7 @@ void DesktopKeeper::WatchForNewDesktop(ULONGLONG now, bool answered, int32_t cou
 void DesktopKeeper::SetUpAtStart(ULONGLONG now) {
     fillUntil_ = now + kFillQuietMs;
     if (RestoresAtStart()) {
-        phase_ = DesktopPhase::Restoring;
-        restoreAsker_ = RestoreAsker::Start;
+        BeginRestore(RestoreAsker::Start);
         RestoreLayout(now);
         return;
     }
@@ -228,9 +240,11 @@ void DesktopKeeper::ApplyToNewDesktop(ULONGLONG now) {
     // screen followed it comes back like a new screen's.
     fillUntil_ = now + kFillQuietMs;
     nextCalmSave_ = now + CalmSaveMs();
-    phase_ = RestoresAtStart() || Following() ? DesktopPhase::Restoring : DesktopPhase::Owned;
-    restoreAsker_ = RestoreAsker::NewDesktop;
-    if (phase_ == DesktopPhase::Restoring) RestoreLayout(now);
+    phase_ = DesktopPhase::Owned;
+    if (RestoresAtStart() || Following()) {
+        BeginRestore(RestoreAsker::NewDesktop);
+        RestoreLayout(now);
+    }
     InvalidateWindow(desktop_.ListView);
 }
 
@@ -240,6 +254,7 @@ void DesktopKeeper::NoticeItemsAdded(ULONGLONG now) {
     if (filling) fillUntil_ = now + kFillQuietMs;
     // Placed once the shell has stopped adding for a moment; no calm save runs before.
     phase_ = DesktopPhase::Placing;
+    tries_ = {};
     nextRetry_ = now + kPlacementQuietMs;
     retryMs_ = kRetryMs;
 }
@@ -249,6 +264,7 @@ void DesktopKeeper::PlaceNewItems() {
     RestoreRequest request;
     request.leave = &knownKeys_;
     request.seen = &seen;
+    request.tries = &tries_;
     if (!Restored(RestoreIconPositions(session_, request))) return;
     seenKeys_.insert(seen.begin(), seen.end());
     knownKeys_ = std::move(seen);
@@ -259,6 +275,7 @@ void DesktopKeeper::RestoreLayout(ULONGLONG now) {
     IconKeySet seen;
     RestoreRequest request;
     request.seen = &seen;
+    request.tries = &tries_;
     if (!Restored(RestoreIconPositions(session_, request))) {
         nextRetry_ = now + retryMs_;
         return;
@@ -299,10 +316,7 @@ void DesktopKeeper::FollowScreen(ULONGLONG now) {
         // The layout kept for the new screen, if any; otherwise the shell's arrangement stays and
         // becomes that screen's layout at the next calm save. Unfollowed, the phase stays: a
         // restore still due is still due, and an arrangement not the user's does not become it.
-        if (Following()) {
-            phase_ = DesktopPhase::Restoring;
-            restoreAsker_ = RestoreAsker::Screen;
-        }
+        if (Following()) BeginRestore(RestoreAsker::Screen);
         nextRetry_ = now;
         retryMs_ = kRetryMs;
     }

@@ -107,6 +107,10 @@ public:
     // screen is the user's arrangement (not while the desktop settles, waits for its layout, or
     // is half moved by a restore the session's end came into).
     void SaveAtExit();
+    // A save or restore a person asked for ran (`done`: in full): what is on screen is theirs from
+    // now on, so nothing due is tried any more and the calm and exit saves keep it. A desktop
+    // still being built settles first.
+    void PositionsAsked(bool done);
 
     DesktopWindowHandles& Desktop() { return desktop_; }
     const DesktopWatcher& Watcher() const { return watcher_; }
@@ -119,6 +123,8 @@ private:
     // What a settled desktop is set up for: the one found at start (styles and view already set)
     // or one the shell built anew.
     enum class Settling { Start, New };
+    // What made the restore due: the start's option, the followed screen, or either for a new desktop.
+    enum class RestoreAsker { Start, Screen, NewDesktop };
 
     KeeperMoment Moment(bool optionOn, bool viewFits) const;
     UpkeepFacts Facts(ULONGLONG now) const;
@@ -143,6 +149,8 @@ private:
     // Restores the layout of a new screen once the change has settled, and keeps the current
     // layout up to date while the desktop is calm.
     void FollowScreen(ULONGLONG now);
+    // What `asker` asked for is due: a restore of its own, whose tries share one undo record.
+    void BeginRestore(RestoreAsker asker);
     // Restores the current layout: the desktop is Owned once it is on screen (or nothing was
     // stored), else the restore stays due.
     void RestoreLayout(ULONGLONG now);
@@ -203,9 +211,8 @@ private:
     HWND appliedListView_ = nullptr;
     DesktopPhase phase_ = DesktopPhase::Settling;
     Settling settlingKind_ = Settling::Start;
-    // What made the restore due: the start's option, the followed screen, or either for a new desktop.
-    enum class RestoreAsker { Start, Screen, NewDesktop };
     RestoreAsker restoreAsker_ = RestoreAsker::Start;
+    RestoreTries tries_;
     int32_t settlingCount_ = -1;
     ULONGLONG settlingSince_ = 0;
     // The icons on the desktop at the last read (an icon not among them is new), and every icon

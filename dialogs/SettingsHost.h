@@ -18,6 +18,8 @@ public:
     virtual void ApplySettings(const SharedSettings& edited) = 0;
     // The conversation with the shell, for the commands that act at once.
     virtual ShellSession& Shell() = 0;
+    // The dialog ran a save or restore (`done`: in full): what is on screen is the user's now.
+    virtual void PositionsAsked(bool done) = 0;
     // The window that owns the program's other windows and any UI the shell shows for them.
     virtual HWND MainWindow() const = 0;
     // The program's icon.

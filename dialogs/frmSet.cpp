@@ -263,10 +263,11 @@ void frmSet::tvwStyle_NodeClick(HTREEITEM node) {
     const bool iconView = host_.CurrentSettings().InIconView();
     if (key == kRestoreNowKey || key == kUndoKey) {
         WaitCursor wait;
-        RestoreCommand(host_.Shell(), iconView, key == kUndoKey ? LayoutSource::Undo : LayoutSource::Current);
+        const LayoutSource source = key == kUndoKey ? LayoutSource::Undo : LayoutSource::Current;
+        host_.PositionsAsked(RestoreCommand(host_.Shell(), iconView, source));
     } else if (key == kSaveNowKey) {
         WaitCursor wait;
-        SaveCommand(host_.Shell(), iconView);
+        host_.PositionsAsked(SaveCommand(host_.Shell(), iconView));
     }
 }
 

@@ -254,19 +254,25 @@ RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& 
     const std::unique_ptr<DesktopIcons> way = OpenDesktopIcons(session);
     if (!way) return RestoreResult::Failed;
     const Identities identities(way->KnowsItems());
-    UndoRecord undo(UndoKey(key));
-    RestoreHistory history{key, screen};
+    RestoreTries tries = request.tries ? *request.tries : RestoreTries{};
+    UndoRecord undo(UndoKey(key), tries.undoStarted);
+    RestoreHistory history{key, screen, tries.historyKept};
     // When icons came or went, the pass starts again, so that every icon with a stored place ends
     // there: the quick pass, then up to three careful ones.
-    constexpr int kPasses = 4;
-    for (int pass = 0; pass < kPasses; ++pass) {
-        const Pass done = RestorePass(*way, screen, layout, request, identities, undo, history, pass > 0);
-        if (done == Pass::Failed) return RestoreResult::Failed;
-        if (done == Pass::Changed) continue;
-        if (done == Pass::Incomplete) return RestoreResult::Partial;
-        return layout.Get().Empty() ? RestoreResult::NothingStored : RestoreResult::Done;
-    }
-    return RestoreResult::Failed;
+    const auto passes = [&] {
+        constexpr int kPasses = 4;
+        for (int pass = 0; pass < kPasses; ++pass) {
+            const Pass done = RestorePass(*way, screen, layout, request, identities, undo, history, pass > 0);
+            if (done == Pass::Failed) return RestoreResult::Failed;
+            if (done == Pass::Changed) continue;
+            if (done == Pass::Incomplete) return RestoreResult::Partial;
+            return layout.Get().Empty() ? RestoreResult::NothingStored : RestoreResult::Done;
+        }
+        return RestoreResult::Failed;
+    };
+    const RestoreResult result = passes();
+    if (request.tries) *request.tries = {undo.Started(), history.kept};
+    return result;
 }
 
 bool SaveCommand(ShellSession& session, bool inIconView) {

@@ -57,6 +57,14 @@ struct RestoreCounts {
     size_t noIcon = 0;   // stored places that no icon on the desktop takes
 };
 
+// What the tries of one restore share, when it is tried again while it comes back partial: the
+// first try that moves an icon starts the undo record and keeps the arrangement in the history;
+// a later one adds to that record only the icons not in it yet, and keeps no other arrangement.
+struct RestoreTries {
+    bool undoStarted = false;
+    bool historyKept = false;
+};
+
 struct RestoreRequest {
     LayoutSource source = LayoutSource::Current;
     // A kept layout (named, from the history) to restore instead of the source.
@@ -67,6 +75,8 @@ struct RestoreRequest {
     const IconKeySet* leave = nullptr;
     // Receives the keys of the icons the restore read (null: not wanted).
     IconKeySet* seen = nullptr;
+    // The tries so far of the restore this one tries again (null: a restore of its own).
+    RestoreTries* tries = nullptr;
 };
 
 // Done: the desktop was read to the end and every icon with a stored place is there (or as near

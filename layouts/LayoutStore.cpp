@@ -394,6 +394,17 @@ LayoutWrite SaveLayout(LayoutReadAhead& stored, const std::vector<SavedIcon>& ic
     return SaveOver(stored.Key(), stored.Now(), icons, deletions, withIds, history);
 }
 
+UndoRecord::UndoRecord(std::wstring key, bool carriedOn) : key_(std::move(key)), cleared_(carriedOn) {
+    if (!carriedOn) return;
+    const KeyValues text = ReadKeyValues(key_);
+    const KeyValues ids = ReadKeyValues(IdsKey(key_));
+    for (const SavedIcon& icon : IconsOfValues(text, ids, IdsCurrent(text.places, ids.folded))) {
+        kept_.insert(IconKey(icon.text, icon.id));
+    }
+    text_ = text.places;
+    hasIds_ = !ids.all.empty();
+}
+
 std::vector<bool> UndoRecord::Keep(const std::vector<SavedIcon>& places) {
     std::vector<bool> keptNow;
     std::vector<RegKeys::NamedText> text;

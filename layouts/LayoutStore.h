@@ -133,7 +133,11 @@ std::vector<SavedIcon> StoredIcons(const std::wstring& key);
 // first one replaces what was kept there, and an icon moved twice keeps its first place.
 class UndoRecord {
 public:
-    explicit UndoRecord(std::wstring key) : key_(std::move(key)) {}
+    // Carried on, the record a try before started stays: only icons not in it yet are kept.
+    explicit UndoRecord(std::wstring key, bool carriedOn = false);
+
+    // Whether this record replaced what was kept before (a record carried on has).
+    bool Started() const { return cleared_; }
 
     // Keeps the places of icons about to move (an icon's first place only) in one write; whether
     // each was kept now.

@@ -277,7 +277,8 @@ TEST_F(KeeperTest, UndockingKeepsTheDockedLayout) {
 // A restore at start that came back partial is tried again only while the option that asked for
 // it is on: turned off meanwhile, the retry is dropped and the undo record stays as it was, though
 // another option that restores is on. A moved taskbar meanwhile leaves the restore due: the half-
-// restored desktop is not the user's, and the exit save writes nothing of it.
+// restored desktop is not the user's, and the exit save writes nothing of it. Every try adds to
+// the first one's undo record.
 TEST_F(KeeperTest, ARetryRunsOnlyWhileItsOptionIsStillOn) {
     desktop_.reset();
     standin::Options options;
@@ -300,6 +301,10 @@ TEST_F(KeeperTest, ARetryRunsOnlyWhileItsOptionIsStillOn) {
     keeper_.OnScreenMayHaveChanged(now_);
     Ticks(kScreenSettleMs + 500);
     EXPECT_EQ(keeper_.Phase(), DesktopPhase::Restoring);
+    ListView_SetItemPosition(desktop_->ListView(), 1, 150, 10);  // back on the shell's grid
+    Ticks(4500);
+    ASSERT_EQ(Position(1).x, 300);
+    EXPECT_EQ(ReadString(UndoKey(key_), L"Data.X"), L"90") << "a retry replaced the first try's undo record";
     ListView_SetItemPosition(desktop_->ListView(), 1, 90, 10);
     keeper_.SaveAtExit();
     EXPECT_EQ(ReadString(key_, L"Data.X"), L"300");
@@ -310,6 +315,10 @@ TEST_F(KeeperTest, ARetryRunsOnlyWhileItsOptionIsStillOn) {
     EXPECT_EQ(keeper_.Phase(), DesktopPhase::Foreign);
     EXPECT_EQ(Position(1).x, 90);
     EXPECT_EQ(ReadString(UndoKey(key_), L"Kept.X"), L"1");
+    keeper_.PositionsAsked(false);
+    EXPECT_EQ(keeper_.Phase(), DesktopPhase::Foreign);
+    keeper_.PositionsAsked(true);  // a person's save or restore makes the arrangement theirs
+    EXPECT_EQ(keeper_.Phase(), DesktopPhase::Owned);
 }
 
 // A restarted shell builds its desktop again, item by item: an icon not there yet keeps its stored
