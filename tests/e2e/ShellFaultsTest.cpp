@@ -193,10 +193,12 @@ TEST_F(ShellFaultsTest, RepeatedSavesAndRestoresAgainstASlowShell) {
 
 // An item comes while a restore reads: the count tells, and a careful pass reads again. Then, as
 // that pass reads its last item, one item comes and another goes: the count holds, and only the
-// name read again after the first move finds that it hit the wrong item; the pass starts over.
-// Every icon ends at its own place, and the undo keeps each icon's own place.
+// name read again before the first move finds that it would hit the wrong item; the pass starts
+// over. Last comes between the next pass's check of its first icon and that icon's move: the move
+// hits New, which goes back. Every icon ends at its own place, and the undo keeps each icon's own.
 TEST_F(ShellFaultsTest, AnItemThatComesDuringARestoreMovesNoIconAstray) {
-    StartDesktop({L"--insert-after=2:New@300,300", L"--insert-after=9:Later@300,200", L"--remove-after=9:5"});
+    StartDesktop({L"--insert-after=2:New@300,300", L"--insert-after=9:Later@300,200", L"--remove-after=9:5",
+                  L"--insert-after=15p:Last@300,100"});
     PlaceItems();
     const auto stored = [](size_t i) { return POINT{static_cast<LONG>(100 + 100 * i), 400}; };
     for (size_t i = 0; i < places_.size(); ++i) Store(places_[i].first, stored(i));
@@ -204,9 +206,10 @@ TEST_F(ShellFaultsTest, AnItemThatComesDuringARestoreMovesNoIconAstray) {
     EXPECT_EQ(iv::RestoreIconPositions(session), iv::RestoreResult::Done);
     ASSERT_TRUE(Logged(L"LV INSERT New at 0"));
     ASSERT_TRUE(Logged(L"LV REMOVE 5 Photos"));
+    ASSERT_TRUE(Logged(L"LV INSERT Last at 0"));
     for (size_t i = 0; i + 1 < places_.size(); ++i) {
         POINT p = {};
-        RemoteItemPosition(listView_, static_cast<int>(i + 2), p);
+        RemoteItemPosition(listView_, static_cast<int>(i + 3), p);
         EXPECT_TRUE(p.x == stored(i).x && p.y == stored(i).y)
             << testing::PrintToString(places_[i].first) << " at " << p.x;
     }
@@ -214,7 +217,8 @@ TEST_F(ShellFaultsTest, AnItemThatComesDuringARestoreMovesNoIconAstray) {
     // The icons that came have no stored place: whatever shifted under the moves, they stand where
     // they came, and the undo keeps nothing of theirs.
     for (const auto& [index, name, at] :
-         {std::tuple(0, L"Later", POINT{300, 200}), std::tuple(1, L"New", POINT{300, 300})}) {
+         {std::tuple(0, L"Last", POINT{300, 100}), std::tuple(1, L"Later", POINT{300, 200}),
+          std::tuple(2, L"New", POINT{300, 300})}) {
         POINT p = {};
         RemoteItemPosition(listView_, index, p);
         EXPECT_TRUE(p.x == at.x && p.y == at.y)

@@ -156,7 +156,7 @@ struct Desktop::Impl {
     LRESULT AnswerRequest(Request kind, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT CarryOut(Request kind, int index, int nth, const std::wstring& what, HWND hwnd, UINT msg, WPARAM wParam,
                      LPARAM lParam);
-    void ApplyChanges(HWND hwnd, int textRequest);
+    void ApplyChanges(HWND hwnd, Request kind, int nth);
     void Hang();
     // Holds the thread up for a slow request; with Slow::pump it answers sent messages meanwhile.
     void Busy(const Options::Slow& slow, const std::wstring& what);

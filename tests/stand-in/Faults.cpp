@@ -112,7 +112,7 @@ LRESULT Desktop::Impl::AnswerRequest(Request kind, HWND hwnd, UINT msg, WPARAM w
         result = CarryOut(kind, index, nth, what, hwnd, msg, wParam, lParam);
     }
     // A refused request counts too: it was answered.
-    if (kind == Request::GetText) ApplyChanges(hwnd, nth);
+    if (kind == Request::GetText || kind == Request::GetPos) ApplyChanges(hwnd, kind, nth);
     if (kind == Request::Count && options.logCount && InSendMessage()) Record(L"LV COUNT " + std::to_wstring(result));
     return result;
 }
@@ -201,15 +201,15 @@ LRESULT Desktop::Impl::AnswerRedirected(HWND hwnd, WPARAM wParam, LPARAM lParam,
     return TRUE;
 }
 
-void Desktop::Impl::ApplyChanges(HWND hwnd, int textRequest) {
+void Desktop::Impl::ApplyChanges(HWND hwnd, Request kind, int nth) {
     for (const Options::Change& change : options.changes) {
-        if (change.afterText != textRequest) continue;
+        if (change.kind != kind || change.after != nth) continue;
         std::wstring line;
         {
             Quiet quietly(*this);
             if (change.insert) {
                 const std::wstring name =
-                    change.item.name.empty() ? L"Inserted " + std::to_wstring(textRequest) : change.item.name;
+                    change.item.name.empty() ? L"Inserted " + std::to_wstring(nth) : change.item.name;
                 LVITEMW item = {};
                 item.mask = LVIF_TEXT | LVIF_IMAGE;
                 item.pszText = const_cast<wchar_t*>(name.c_str());

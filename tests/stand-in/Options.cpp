@@ -107,9 +107,14 @@ bool ParseSlow(const std::wstring& text, Options::Slow& slow) {
 bool ParseChange(const std::wstring& text, bool insert, Options::Change& change) {
     change.insert = insert;
     const size_t colon = text.find(L':');
+    std::wstring after = text.substr(0, colon);
+    if (!after.empty() && after.back() == L'p') {
+        change.kind = Request::GetPos;
+        after.pop_back();
+    }
     long number = 0;
-    if (!ParseInt(text.substr(0, colon), 1, INT_MAX, number)) return false;
-    change.afterText = static_cast<int>(number);
+    if (!ParseInt(after, 1, INT_MAX, number)) return false;
+    change.after = static_cast<int>(number);
     if (colon == std::wstring::npos) return true;
     const std::wstring rest = text.substr(colon + 1);
     if (!insert) return ParseCount(rest, change.index);

@@ -55,10 +55,12 @@ struct Options {
     // LVM_GETITEM / LVM_GETITEMPOSITION for these indices answer FALSE and write nothing.
     std::vector<int> failText;
     std::vector<int> failPos;
-    // Items come or go right after the k-th item-text request has been answered, so that the
-    // caller's next request (typically the same item's position) already sees the change.
+    // Items come or go right after the k-th item-text request (or item-position request) has been
+    // answered, so that the caller's next request (the same item's position, or its move) already
+    // sees the change.
     struct Change {
-        int afterText = 0;
+        int after = 0;
+        Request kind = Request::GetText;
         bool insert = true;
         Item item;            // insert: the new item, placed at index 0
         bool placed = false;  // insert: item.x and item.y were given

@@ -46,9 +46,10 @@
 //                    repeated; the first rule that matches applies.
 //   --fail-text=I,.. LVM_GETITEMW/A for these items answer FALSE and write nothing
 //   --fail-pos=I,..  LVM_GETITEMPOSITION for these items answer FALSE and write nothing
-//   --insert-after=K[:NAME[@X,Y]]  right after answering the K-th item-text request, insert an
-//                    item at index 0 (default name "Inserted K"), so that the caller's next
-//                    request (the same item's position) already sees it
+//   --insert-after=K[:NAME[@X,Y]]  right after answering the K-th item-text request (Kp: the
+//                    K-th item-position request), insert an item at index 0 (default name
+//                    "Inserted K"), so that the caller's next request (the same item's position,
+//                    or its move) already sees it
 //   --remove-after=K[:INDEX]       likewise remove item INDEX (default 0)
 //   --grid-rows=N    the default grid's rows (6), for --items given after it and a restart
 //   --fill-ms=MS     scripted: the list view comes up empty and the items are added one by one,
