@@ -60,11 +60,11 @@ struct Options {
     // sees the change.
     struct Change {
         int after = 0;
-        Request kind = Request::GetText;
         bool insert = true;
-        Item item;            // insert: the new item, placed at index 0
-        bool placed = false;  // insert: item.x and item.y were given
-        int index = 0;        // remove: the item removed
+        Item item;                        // insert: the new item, placed at index 0
+        bool placed = false;              // insert: item.x and item.y were given
+        int index = 0;                    // remove: the item removed
+        Request kind = Request::GetText;  // the kind of request counted
     };
     std::vector<Change> changes;
     // Scripted desktop, > 0: the list view comes up empty and the items are added one by one,
