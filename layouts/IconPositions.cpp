@@ -254,7 +254,7 @@ RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& 
     const std::unique_ptr<DesktopIcons> way = OpenDesktopIcons(session);
     if (!way) return RestoreResult::Failed;
     const Identities identities(way->KnowsItems());
-    RestoreTries tries = request.tries ? *request.tries : RestoreTries{};
+    const RestoreTries tries = request.tries ? *request.tries : RestoreTries{};
     UndoRecord undo(UndoKey(key), tries.undoStarted);
     RestoreHistory history{key, screen, tries.historyKept};
     // When icons came or went, the pass starts again, so that every icon with a stored place ends
