@@ -20,8 +20,9 @@ UINT LabelCheckPeriod(const UpkeepFacts& facts) {
 UINT ScrollCheckPeriod(const UpkeepFacts& facts) { return facts.desktopFound && facts.smallIcons ? kSlowCheckMs : 0; }
 
 ULONGLONG ScreenDutiesDue(const ScreenDuties& duties) {
-    // The settle is taken even while the desktop settles, so that saves are allowed again.
-    if (duties.desktopSettling || !duties.savesAllowed) return duties.screenSettlesAt;
+    // A change of the screen is taken once the desktop being built is set up.
+    if (duties.desktopSettling) return kNeverDue;
+    if (!duties.savesAllowed) return duties.screenSettlesAt;
     if (duties.layoutDue) return EarliestDue({duties.screenSettlesAt, duties.nextRetry});
     if (duties.calmSaves) {
         return EarliestDue({duties.screenSettlesAt, std::max(duties.nextCalmSave, duties.burstUntil)});
