@@ -171,6 +171,9 @@ SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn) 
     request.seenBefore = &seenKeys_;
     request.known = keysKnown_ ? &knownKeys_ : nullptr;
     request.seen = &seen;
+    // Until a look has seen that the shell built the desktop anew, a save would take every icon
+    // not rebuilt yet for gone.
+    request.listView = appliedListView_;
     const SaveResult saved = SaveIconPositions(session_, request);
     if (saved == SaveResult::Saved || saved == SaveResult::Partial) {
         seenKeys_.insert(seen.begin(), seen.end());

@@ -177,7 +177,7 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) 
     const std::wstring key = LayoutKey(shape);
     if (!screen.SavesAllowed()) return SaveResult::NotSaved;
     LayoutReadAhead storedNow(key);
-    const std::unique_ptr<DesktopIcons> way = OpenDesktopIcons(session);
+    const std::unique_ptr<DesktopIcons> way = OpenDesktopIcons(session, request.listView);
     if (!way) return SaveResult::NotSaved;
     std::vector<DesktopIcon> icons;
     int32_t count = 0;

@@ -32,6 +32,9 @@ struct SaveRequest {
     const IconKeySet* known = nullptr;
     // Receives the keys of the icons read (when the save wrote or found nothing to change).
     IconKeySet* seen = nullptr;
+    // Automatic: the list view those icons were seen on. A desktop the shell built anew since holds
+    // none of them yet, and is not saved.
+    HWND listView = nullptr;
 };
 
 // Writes the desktop's icons under the current screen's key: the values that change, and

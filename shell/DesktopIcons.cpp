@@ -121,9 +121,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<DesktopIcons> OpenDesktopIcons(ShellSession& session) {
+std::unique_ptr<DesktopIcons> OpenDesktopIcons(ShellSession& session, HWND expected) {
     const DesktopWindowHandles windows = FindDesktopWindows(nullptr);
-    if (!windows.ListView) return nullptr;
+    if (!windows.ListView || (expected && windows.ListView != expected)) return nullptr;
     // Windows 95 and 98 have no folder view to reach from another process.
     if (session.Family().winNT && session.Folder().Open(session, windows.DefView) == FolderAnswer::Done) {
         return std::make_unique<FolderViewIcons>(session, windows);

@@ -86,7 +86,8 @@ public:
 };
 
 // The way an operation takes to the desktop found now: its folder view where that answers for it,
-// else its list view's messages; null when there is no desktop.
-std::unique_ptr<DesktopIcons> OpenDesktopIcons(ShellSession& session);
+// else its list view's messages; null when there is no desktop, or when it is not the list view
+// `expected` (when given): the shell built it anew since.
+std::unique_ptr<DesktopIcons> OpenDesktopIcons(ShellSession& session, HWND expected = nullptr);
 
 }  // namespace iv

@@ -344,7 +344,7 @@ TEST_F(KeeperTest, ARetryRunsOnlyWhileItsOptionIsStillOn) {
 }
 
 // A restarted shell builds its desktop again, item by item: an icon not there yet keeps its stored
-// place, and goes there when it comes.
+// place, even from a save before a look has seen the desktop is new, and goes there when it comes.
 TEST_F(KeeperTest, ADesktopBuiltAgainSlowlyLosesNoStoredPlace) {
     settings_.ScreenFollow = 1;
     settings_.CurrentViewMode = kLargeIconsMode;
@@ -355,6 +355,9 @@ TEST_F(KeeperTest, ADesktopBuiltAgainSlowlyLosesNoStoredPlace) {
     standin::Options options;
     options.items = {{L"Readme", 10, 10}};
     desktop_ = standin::Desktop::Create(options);
+    settings_.StyleFlags[kSaveAtExitFlag] = 1;
+    keeper_.SaveAtExit();  // before any look has seen that the desktop is new
+    EXPECT_EQ(ReadString(key_, L"Data.X"), L"300");
     keeper_.OnDesktopEvent(DesktopEvent::Gone, now_);
     Ticks(3000);
     EXPECT_EQ(ReadString(key_, L"Data.X"), L"300");
