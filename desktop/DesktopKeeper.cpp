@@ -129,9 +129,24 @@ void DesktopKeeper::OnLookMayHaveChanged(ULONGLONG now) {
 }
 
 void DesktopKeeper::ShowViewMode(int16_t mode, int16_t previousMode) {
+    // The list view lays its icons out afresh in every other view: with the screen followed, the
+    // layout is kept as large icons are left, and put back as an icon view comes.
+    if (shownMode_ == kLargeIconsMode && mode != kLargeIconsMode) {
+        SaveAutomatically(KeeperAction::CalmSave, settings_.ScreenFollow == 1, true);
+    }
+    const bool anotherView = shownMode_ != 0 && mode != shownMode_;
+    shownMode_ = mode;
     watcher_.StopScrollFollow();
     SetDesktopViewMode(session_, desktop_, viewCommands_, mode, previousMode);
     if (mode == kSmallIconsMode) watcher_.StartScrollFollow(desktop_.ListView);
+    if (anotherView && Following() && phase_ == DesktopPhase::Owned) {
+        BeginRestore(RestoreAsker::Screen);
+        // The shell's own layout of the icons is no arrangement to keep: the undo record and the
+        // history stay as they are.
+        tries_ = {true, true};
+        nextRetry_ = GetTickCount64();
+        retryMs_ = kRetryMs;
+    }
 }
 
 void DesktopKeeper::StartFollowingScreen() {
@@ -153,16 +168,17 @@ void DesktopKeeper::BeginRestore(RestoreAsker asker) {
 }
 
 void DesktopKeeper::SaveAtExit() {
-    SaveAutomatically(KeeperAction::ExitSave, settings_.StyleFlags[kSaveAtExitFlag] == 1);
+    SaveAutomatically(KeeperAction::ExitSave, settings_.StyleFlags[kSaveAtExitFlag] == 1,
+                      settings_.CurrentViewMode == kLargeIconsMode);
 }
 
 KeeperMoment DesktopKeeper::Moment(bool optionOn, bool viewFits) const {
     return {phase_, session_.Screen().SavesAllowed(), optionOn, viewFits, session_.InRestore()};
 }
 
-SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn) {
+SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn, bool largeIcons) {
     // Automatic saves keep a large-icon layout: a small-icon arrangement is no layout to keep.
-    if (!Permitted(action, Moment(optionOn, settings_.CurrentViewMode == kLargeIconsMode)).runs) {
+    if (!Permitted(action, Moment(optionOn, largeIcons)).runs) {
         return SaveResult::NotSaved;
     }
     IconKeySet seen;
@@ -334,12 +350,13 @@ void DesktopKeeper::FollowScreen(ULONGLONG now) {
     // be put back.
     if (!Following() || now < nextCalmSave_ || now < countBurstUntil_) return;
     nextCalmSave_ = now + CalmSaveMs();
-    SaveAutomatically(KeeperAction::CalmSave, true);
+    SaveAutomatically(KeeperAction::CalmSave, true, settings_.CurrentViewMode == kLargeIconsMode);
 }
 
 void DesktopKeeper::SaveFollowedLayout() {
     nextCalmSave_ = GetTickCount64() + CalmSaveMs();
-    SaveAutomatically(KeeperAction::CalmSave, settings_.ScreenFollow == 1);
+    SaveAutomatically(KeeperAction::CalmSave, settings_.ScreenFollow == 1,
+                      settings_.CurrentViewMode == kLargeIconsMode);
 }
 
 bool DesktopKeeper::RestoreStillAsked() const {

@@ -92,7 +92,8 @@ public:
     // Applies the extended styles and the label background of the settings and repaints.
     void ApplyStyles() { ApplyListViewStyles(session_, desktop_, settings_.StyleFlags, label_); }
     // Switches the desktop to a mode (see SetDesktopViewMode) and follows the scroll position in
-    // small icons.
+    // small icons. With the screen followed, the layout is saved as large icons are left and
+    // restored as an icon view comes.
     void ShowViewMode(int16_t mode, int16_t previousMode);
     // Finds the desktop afresh and repaints it; the count is looked at next, in case it is
     // another desktop.
@@ -160,8 +161,8 @@ private:
     bool RestoreStillAsked() const;
     // Whether a restore left the layout on screen as stored.
     static bool Restored(RestoreResult result);
-    // An automatic save, as the phase permits; keeps the icons it read.
-    SaveResult SaveAutomatically(KeeperAction action, bool optionOn);
+    // An automatic save, as the phase permits (`largeIcons`: shown as it reads); keeps the icons it read.
+    SaveResult SaveAutomatically(KeeperAction action, bool optionOn, bool largeIcons);
     // With the screen-follow option on, in large icons: the layout on screen under its key now.
     void SaveFollowedLayout();
     bool Following() const { return settings_.ScreenFollow == 1 && settings_.InIconView(); }
@@ -209,6 +210,8 @@ private:
     ULONGLONG fillUntil_ = 0;
     // The list view the settings were applied to; any other is a new desktop.
     HWND appliedListView_ = nullptr;
+    // The view mode the desktop was last switched to (0 before the first switch).
+    int16_t shownMode_ = 0;
     DesktopPhase phase_ = DesktopPhase::Settling;
     Settling settlingKind_ = Settling::Start;
     RestoreAsker restoreAsker_ = RestoreAsker::Start;

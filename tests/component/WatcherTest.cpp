@@ -221,8 +221,18 @@ TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
     keeper_.StartFollowingScreen();
     EXPECT_TRUE(ValueNames(key_).empty());
     settings_.CurrentViewMode = kLargeIconsMode;
+    keeper_.ShowViewMode(kLargeIconsMode, kSmallIconsMode);
     keeper_.StartFollowingScreen();
     EXPECT_EQ(ValueNames(key_).size(), 4u);
+    // The list view lays the icons out afresh in another view: the layout is kept as large icons
+    // are left, and comes back with them.
+    ListView_SetItemPosition(desktop_->ListView(), 1, 400, 300);
+    for (const int16_t mode : {kListMode, kLargeIconsMode}) {
+        settings_.CurrentViewMode = mode;
+        keeper_.ShowViewMode(mode, kLargeIconsMode);
+    }
+    Ticks(100);
+    EXPECT_EQ(Position(1).x, 400);
 }
 
 TEST_F(KeeperTest, ASettledChangeOfTheScreenIsTakenWithTheOptionOff) {
