@@ -328,12 +328,10 @@ void DesktopKeeper::RetryDue(ULONGLONG now) {
 }
 
 void DesktopKeeper::FollowScreen(ULONGLONG now) {
-    // Taken with the option off too, so that saves are allowed again once the change settled. A
-    // change that settles while the desktop is being built waits until it is set up: the set-up's
-    // save would keep the shell's arrangement as the new screen's layout.
+    // Taken with the option off too, so that saves are allowed again once the change settled.
     ScreenSettle& screen = session_.Screen();
     session_.NoticeScreen(now);
-    if (!IsSettling() && screen.TakeSettled(now)) {
+    if (screen.TakeSettled(now) && !IsSettling()) {
         // The layout kept for the new screen, if any; otherwise the shell's arrangement stays and
         // becomes that screen's layout at the next calm save. Unfollowed, the phase stays: a
         // restore still due is still due, and an arrangement not the user's does not become it.

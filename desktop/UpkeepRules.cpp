@@ -20,7 +20,9 @@ UINT LabelCheckPeriod(const UpkeepFacts& facts) {
 UINT ScrollCheckPeriod(const UpkeepFacts& facts) { return facts.desktopFound && facts.smallIcons ? kSlowCheckMs : 0; }
 
 ULONGLONG ScreenDutiesDue(const ScreenDuties& duties) {
-    // A change of the screen is taken once the desktop being built is set up.
+    // A change of the screen that settles while the desktop is being built is taken once it is set
+    // up: the set-up's save would keep the shell's arrangement as the new screen's layout, and a
+    // followed screen gets its own layout back then.
     if (duties.desktopSettling) return kNeverDue;
     if (!duties.savesAllowed) return duties.screenSettlesAt;
     if (duties.layoutDue) return EarliestDue({duties.screenSettlesAt, duties.nextRetry});

@@ -246,28 +246,6 @@ TEST_F(KeeperTest, ASettledChangeOfTheScreenIsTakenWithTheOptionOff) {
     EXPECT_EQ(SaveIconPositions(session_), SaveResult::Saved);
 }
 
-// Followed, a screen that changes while the desktop is still being built gets its own layout back
-// once the desktop is set up, rather than the shell's arrangement saved over it.
-TEST_F(KeeperTest, AScreenChangedWhileTheDesktopFillsGetsItsLayoutBack) {
-    settings_.ScreenFollow = 1;
-    settings_.CurrentViewMode = kLargeIconsMode;
-    ScreenShape scaled = session_.CurrentScreen();
-    scaled.dpi = 144;
-    WriteString(LayoutKey(scaled), L"Data.X", L"300");
-    WriteString(LayoutKey(scaled), L"Data.Y", L"200");
-    keeper_.FindDesktop();
-    keeper_.Start(nullptr, 0);
-    session_.SetScreenSource([&] { return scaled; });
-    keeper_.OnScreenMayHaveChanged(now_);
-    for (const wchar_t* late : {L"One", L"Two", L"Three"}) {
-        Ticks(700);
-        InsertItem(desktop_->ListView(), 2, late);
-    }
-    Ticks(2000);
-    EXPECT_EQ(ReadString(LayoutKey(scaled), L"Data.X"), L"300");
-    EXPECT_EQ(Position(1).x, 300);
-}
-
 // With the restore at start on, an item that comes while the desktop still fills goes to its
 // stored place; an icon the user moved meanwhile stays where the user put it.
 TEST_F(KeeperTest, ItemsThatComeLaterGoToTheirStoredPlaces) {
