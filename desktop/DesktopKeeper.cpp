@@ -129,18 +129,16 @@ void DesktopKeeper::OnLookMayHaveChanged(ULONGLONG now) {
 }
 
 void DesktopKeeper::ShowViewMode(int16_t mode, int16_t previousMode) {
-    // The list view lays its icons out afresh in every other view: with the screen followed, the
-    // layout is kept as large icons are left, and put back as an icon view comes.
-    if (shownMode_ == kLargeIconsMode && mode != kLargeIconsMode) {
-        SaveAutomatically(KeeperAction::CalmSave, settings_.ScreenFollow == 1, true);
-    }
-    const bool anotherView = shownMode_ != 0 && mode != shownMode_;
+    // The list view lays its icons out afresh in every other view: while icon positions are kept,
+    // the arrangement shown as an icon view is left comes back with the next one.
+    const bool keep = KeepsPositions() && phase_ == DesktopPhase::Owned && mode != shownMode_;
+    if (keep && IsIconMode(shownMode_)) arrangement_ = ReadShownArrangement(session_);
     shownMode_ = mode;
     watcher_.StopScrollFollow();
     SetDesktopViewMode(session_, desktop_, viewCommands_, mode, previousMode);
     if (mode == kSmallIconsMode) watcher_.StartScrollFollow(desktop_.ListView);
-    if (anotherView && Following() && phase_ == DesktopPhase::Owned) {
-        BeginRestore(RestoreAsker::Screen);
+    if (keep && arrangement_ && IsIconMode(mode)) {
+        BeginRestore(RestoreAsker::ViewMode);
         // The shell's own layout of the icons is no arrangement to keep: the undo record and the
         // history stay as they are.
         tries_ = {true, true};
@@ -165,20 +163,20 @@ void DesktopKeeper::BeginRestore(RestoreAsker asker) {
     phase_ = DesktopPhase::Restoring;
     restoreAsker_ = asker;
     tries_ = {};
+    if (asker != RestoreAsker::ViewMode) arrangement_.reset();
 }
 
 void DesktopKeeper::SaveAtExit() {
-    SaveAutomatically(KeeperAction::ExitSave, settings_.StyleFlags[kSaveAtExitFlag] == 1,
-                      settings_.CurrentViewMode == kLargeIconsMode);
+    SaveAutomatically(KeeperAction::ExitSave, settings_.StyleFlags[kSaveAtExitFlag] == 1);
 }
 
 KeeperMoment DesktopKeeper::Moment(bool optionOn, bool viewFits) const {
     return {phase_, session_.Screen().SavesAllowed(), optionOn, viewFits, session_.InRestore()};
 }
 
-SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn, bool largeIcons) {
+SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn) {
     // Automatic saves keep a large-icon layout: a small-icon arrangement is no layout to keep.
-    if (!Permitted(action, Moment(optionOn, largeIcons)).runs) {
+    if (!Permitted(action, Moment(optionOn, settings_.CurrentViewMode == kLargeIconsMode)).runs) {
         return SaveResult::NotSaved;
     }
     IconKeySet seen;
@@ -201,6 +199,7 @@ SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn, 
 
 void DesktopKeeper::BeginSettling(Settling kind, ULONGLONG now) {
     phase_ = DesktopPhase::Settling;
+    arrangement_.reset();
     // A desktop built anew has none of the icons seen so far: one not there yet has not gone.
     seenKeys_.clear();
     knownKeys_.clear();
@@ -295,10 +294,12 @@ void DesktopKeeper::RestoreLayout(ULONGLONG now) {
     RestoreRequest request;
     request.seen = &seen;
     request.tries = &tries_;
+    request.layout = arrangement_ ? &*arrangement_ : nullptr;
     if (!Restored(RestoreIconPositions(session_, request))) {
         nextRetry_ = now + retryMs_;
         return;
     }
+    arrangement_.reset();
     seenKeys_.insert(seen.begin(), seen.end());
     knownKeys_ = std::move(seen);
     keysKnown_ = true;
@@ -348,19 +349,19 @@ void DesktopKeeper::FollowScreen(ULONGLONG now) {
     // be put back.
     if (!Following() || now < nextCalmSave_ || now < countBurstUntil_) return;
     nextCalmSave_ = now + CalmSaveMs();
-    SaveAutomatically(KeeperAction::CalmSave, true, settings_.CurrentViewMode == kLargeIconsMode);
+    SaveAutomatically(KeeperAction::CalmSave, true);
 }
 
 void DesktopKeeper::SaveFollowedLayout() {
     nextCalmSave_ = GetTickCount64() + CalmSaveMs();
-    SaveAutomatically(KeeperAction::CalmSave, settings_.ScreenFollow == 1,
-                      settings_.CurrentViewMode == kLargeIconsMode);
+    SaveAutomatically(KeeperAction::CalmSave, settings_.ScreenFollow == 1);
 }
 
 bool DesktopKeeper::RestoreStillAsked() const {
     switch (restoreAsker_) {
         case RestoreAsker::Start: return RestoresAtStart();
         case RestoreAsker::Screen: return Following();
+        case RestoreAsker::ViewMode: return KeepsPositions();
         case RestoreAsker::NewDesktop: break;
     }
     return RestoresAtStart() || Following();

@@ -92,8 +92,8 @@ public:
     // Applies the extended styles and the label background of the settings and repaints.
     void ApplyStyles() { ApplyListViewStyles(session_, desktop_, settings_.StyleFlags, label_); }
     // Switches the desktop to a mode (see SetDesktopViewMode) and follows the scroll position in
-    // small icons. With the screen followed, the layout is saved as large icons are left and
-    // restored as an icon view comes.
+    // small icons. While icon positions are kept, the icons' places are read as an icon view is
+    // left and put back as one comes.
     void ShowViewMode(int16_t mode, int16_t previousMode);
     // Finds the desktop afresh and repaints it; the count is looked at next, in case it is
     // another desktop.
@@ -124,8 +124,9 @@ private:
     // What a settled desktop is set up for: the one found at start (styles and view already set)
     // or one the shell built anew.
     enum class Settling { Start, New };
-    // What made the restore due: the start's option, the followed screen, or either for a new desktop.
-    enum class RestoreAsker { Start, Screen, NewDesktop };
+    // What made the restore due: the start's option, the followed screen, either for a new desktop,
+    // or a switch of the view mode (any option that keeps positions).
+    enum class RestoreAsker { Start, Screen, NewDesktop, ViewMode };
 
     KeeperMoment Moment(bool optionOn, bool viewFits) const;
     UpkeepFacts Facts(ULONGLONG now) const;
@@ -161,12 +162,17 @@ private:
     bool RestoreStillAsked() const;
     // Whether a restore left the layout on screen as stored.
     static bool Restored(RestoreResult result);
-    // An automatic save, as the phase permits (`largeIcons`: shown as it reads); keeps the icons it read.
-    SaveResult SaveAutomatically(KeeperAction action, bool optionOn, bool largeIcons);
+    // An automatic save, as the phase permits; keeps the icons it read.
+    SaveResult SaveAutomatically(KeeperAction action, bool optionOn);
     // With the screen-follow option on, in large icons: the layout on screen under its key now.
     void SaveFollowedLayout();
     bool Following() const { return settings_.ScreenFollow == 1 && settings_.InIconView(); }
     bool RestoresAtStart() const { return settings_.StyleFlags[kRestoreAtStartFlag] == 1 && settings_.InIconView(); }
+    bool KeepsPositions() const {
+        return settings_.StyleFlags[kRestoreAtStartFlag] == 1 || settings_.StyleFlags[kSaveAtExitFlag] == 1 ||
+               settings_.ScreenFollow == 1;
+    }
+    static bool IsIconMode(int16_t mode) { return mode == kLargeIconsMode || mode == kSmallIconsMode; }
 
     SharedSettings& settings_;
     ShellSession& session_;
@@ -210,8 +216,10 @@ private:
     ULONGLONG fillUntil_ = 0;
     // The list view the settings were applied to; any other is a new desktop.
     HWND appliedListView_ = nullptr;
-    // The view mode the desktop was last switched to (0 before the first switch).
+    // The view mode the desktop was last switched to (0 before the first switch), and the
+    // arrangement read as it left an icon view, until an icon view has it back.
     int16_t shownMode_ = 0;
+    std::optional<StoredLayout> arrangement_;
     DesktopPhase phase_ = DesktopPhase::Settling;
     Settling settlingKind_ = Settling::Start;
     RestoreAsker restoreAsker_ = RestoreAsker::Start;

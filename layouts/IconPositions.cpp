@@ -224,25 +224,43 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) 
     return read == ReadResult::Read ? SaveResult::Saved : SaveResult::Partial;
 }
 
-SaveResult SaveNamedLayout(ShellSession& session, const std::wstring& name) {
-    ScreenSettle& screen = session.Screen();
-    const ScreenShape shape = session.NoticeScreen(GetTickCount64());
-    if (!screen.SavesAllowed()) return SaveResult::NotSaved;
+namespace {
+
+// Every icon of the desktop, read to the end while the screen, received in `shape`, stood settled.
+std::optional<std::vector<SavedIcon>> ReadWholeDesktop(ShellSession& session, ScreenShape& shape) {
+    shape = session.NoticeScreen(GetTickCount64());
+    if (!session.Screen().SavesAllowed()) return std::nullopt;
     const std::unique_ptr<DesktopIcons> way = OpenDesktopIcons(session);
-    if (!way) return SaveResult::NotSaved;
+    if (!way) return std::nullopt;
     std::vector<DesktopIcon> icons;
     int32_t count = 0;
-    if (way->ReadAll(icons, count) != ReadResult::Read) return SaveResult::NotSaved;
-    if (!screen.SavesAllowed() || !SameScreen(session.NoticeScreen(GetTickCount64()), shape)) {
-        return SaveResult::NotSaved;
+    if (way->ReadAll(icons, count) != ReadResult::Read) return std::nullopt;
+    if (!session.Screen().SavesAllowed() || !SameScreen(session.NoticeScreen(GetTickCount64()), shape)) {
+        return std::nullopt;
     }
     const Identities identities(way->KnowsItems());
     std::vector<SavedIcon> saved;
     for (const DesktopIcon& icon : icons) saved.push_back(identities.Saved(icon));
+    return saved;
+}
+
+}  // namespace
+
+SaveResult SaveNamedLayout(ShellSession& session, const std::wstring& name) {
+    ScreenShape shape;
+    const std::optional<std::vector<SavedIcon>> saved = ReadWholeDesktop(session, shape);
+    if (!saved) return SaveResult::NotSaved;
     if (const std::optional<LayoutFile> old = ReadNamedLayout(name)) {
         KeepInHistory(LayoutKey(shape), shape, IconsOf(*old), kReplacedBySave, false);
     }
-    return WriteNamedLayout(LayoutOfIcons(name, shape, saved)) ? SaveResult::Saved : SaveResult::Failed;
+    return WriteNamedLayout(LayoutOfIcons(name, shape, *saved)) ? SaveResult::Saved : SaveResult::Failed;
+}
+
+std::optional<StoredLayout> ReadShownArrangement(ShellSession& session) {
+    ScreenShape shape;
+    const std::optional<std::vector<SavedIcon>> shown = ReadWholeDesktop(session, shape);
+    if (!shown) return std::nullopt;
+    return StoredLayoutOf(LayoutOfIcons(L"", shape, *shown));
 }
 
 RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& request) {

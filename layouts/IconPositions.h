@@ -3,6 +3,7 @@
 // replaced, so that no action leaves a user without the arrangement they had a moment ago. Both
 // take whichever way to the icons answers (see DesktopIcons.h) and do the same on either.
 #pragma once
+#include <optional>
 #include <string>
 
 #include "layouts/Identity.h"
@@ -48,6 +49,10 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request =
 // read of the whole desktop only; a layout of that name is replaced, and kept in the current
 // screen's history first.
 SaveResult SaveNamedLayout(ShellSession& session, const std::wstring& name);
+
+// The arrangement on screen, read whole, to be put back from memory (a restore's `layout`); none
+// when the desktop could not be read to the end or the screen is changing.
+std::optional<StoredLayout> ReadShownArrangement(ShellSession& session);
 
 // Which stored places a restore puts the icons at.
 enum class LayoutSource { Current, Previous, Undo };

@@ -224,8 +224,8 @@ TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
     keeper_.ShowViewMode(kLargeIconsMode, kSmallIconsMode);
     keeper_.StartFollowingScreen();
     EXPECT_EQ(ValueNames(key_).size(), 4u);
-    // The list view lays the icons out afresh in another view: the layout is kept as large icons
-    // are left, and comes back with them.
+    // The list view lays the icons out afresh in another view: the arrangement is read as large
+    // icons are left, and comes back with them.
     ListView_SetItemPosition(desktop_->ListView(), 1, 400, 300);
     for (const int16_t mode : {kListMode, kLargeIconsMode}) {
         settings_.CurrentViewMode = mode;
