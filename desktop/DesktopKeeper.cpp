@@ -139,9 +139,6 @@ void DesktopKeeper::ShowViewMode(int16_t mode, int16_t previousMode) {
     if (mode == kSmallIconsMode) watcher_.StartScrollFollow(desktop_.ListView);
     if (keep && arrangement_ && IsIconMode(mode)) {
         BeginRestore(RestoreAsker::ViewMode);
-        // The shell's own layout of the icons is no arrangement to keep: the undo record and the
-        // history stay as they are.
-        tries_ = {true, true};
         nextRetry_ = GetTickCount64();
         retryMs_ = kRetryMs;
     }
@@ -295,6 +292,7 @@ void DesktopKeeper::RestoreLayout(ULONGLONG now) {
     request.seen = &seen;
     request.tries = &tries_;
     request.layout = arrangement_ ? &*arrangement_ : nullptr;
+    request.keepsRecords = !arrangement_;
     if (!Restored(RestoreIconPositions(session_, request))) {
         nextRetry_ = now + retryMs_;
         return;

@@ -98,10 +98,16 @@ private:
 class UndoMoves final : public MoveRecord {
 public:
     UndoMoves(UndoRecord& undo, std::vector<SavedIcon> moving, RestoreHistory& history,
-              std::vector<SavedIcon> arrangement)
-        : undo_(undo), moving_(std::move(moving)), history_(history), arrangement_(std::move(arrangement)) {}
+              std::vector<SavedIcon> arrangement, bool keeps)
+        : undo_(undo),
+          moving_(std::move(moving)),
+          history_(history),
+          arrangement_(std::move(arrangement)),
+          keeps_(keeps) {}
 
     void BeforeMoves() override {
+        keptNow_.assign(moving_.size(), false);
+        if (!keeps_) return;
         if (!moving_.empty()) history_.Keep(arrangement_);
         keptNow_ = undo_.Keep(moving_);
     }
@@ -114,6 +120,7 @@ private:
     std::vector<SavedIcon> moving_;
     RestoreHistory& history_;
     std::vector<SavedIcon> arrangement_;
+    bool keeps_;
     std::vector<bool> keptNow_;
 };
 
@@ -160,7 +167,7 @@ Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, LayoutToRestore& 
     if (!history.kept && !moves.empty()) {
         for (const DesktopIcon& icon : icons) arrangement.push_back(identities.Saved(icon));
     }
-    UndoMoves record(undo, std::move(moving), history, std::move(arrangement));
+    UndoMoves record(undo, std::move(moving), history, std::move(arrangement), request.keepsRecords);
     const Pass moved = way.Move(icons, moves, careful, record);
     if (moved != Pass::Done) return moved;
     return plan.placeUnknown > 0 ? Pass::Incomplete : read;

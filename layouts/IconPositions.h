@@ -85,6 +85,9 @@ struct RestoreRequest {
     IconKeySet* seen = nullptr;
     // The tries so far of the restore this one tries again (null: a restore of its own).
     RestoreTries* tries = nullptr;
+    // False: a put-back of what was on screen a moment ago, which keeps no undo record and no
+    // history entry.
+    bool keepsRecords = true;
 };
 
 // Done: the desktop was read to the end and every icon with a stored place is there (or as near

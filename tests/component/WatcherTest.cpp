@@ -233,6 +233,7 @@ TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
     }
     Ticks(100);
     EXPECT_EQ(Position(1).x, 400);
+    EXPECT_TRUE(ValueNames(UndoKey(key_)).empty()) << "a put-back keeps no undo record";
 }
 
 TEST_F(KeeperTest, ASettledChangeOfTheScreenIsTakenWithTheOptionOff) {
