@@ -129,9 +129,10 @@ void DesktopKeeper::OnLookMayHaveChanged(ULONGLONG now) {
 }
 
 void DesktopKeeper::ShowViewMode(int16_t mode, int16_t previousMode) {
-    // The list view lays its icons out afresh in every other view: while icon positions are kept,
-    // the arrangement shown as an icon view is left comes back with the next one.
-    const bool keep = KeepsPositions() && phase_ == DesktopPhase::Owned && mode != shownMode_;
+    // The list view lays its icons out afresh at every switch, to the same view too (Apply in the
+    // settings): while icon positions are kept, the arrangement shown as an icon view is left comes
+    // back with the next one.
+    const bool keep = KeepsPositions() && phase_ == DesktopPhase::Owned;
     if (keep && IsIconMode(shownMode_)) arrangement_ = ReadShownArrangement(session_);
     shownMode_ = mode;
     watcher_.StopScrollFollow();

@@ -234,6 +234,10 @@ TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
     Ticks(100);
     EXPECT_EQ(Position(1).x, 400);
     EXPECT_TRUE(ValueNames(UndoKey(key_)).empty()) << "a put-back keeps no undo record";
+    ListView_SetItemPosition(desktop_->ListView(), 1, 450, 300);
+    keeper_.ShowViewMode(kLargeIconsMode, kLargeIconsMode);  // the same view again, as Apply does
+    Ticks(100);
+    EXPECT_EQ(Position(1).x, 450);
 }
 
 TEST_F(KeeperTest, ASettledChangeOfTheScreenIsTakenWithTheOptionOff) {
