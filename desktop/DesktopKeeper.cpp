@@ -133,12 +133,12 @@ void DesktopKeeper::ShowViewMode(int16_t mode, int16_t previousMode) {
     // settings): while icon positions are kept, the arrangement shown as an icon view is left comes
     // back with the next one.
     const bool keep = KeepsPositions() && phase_ == DesktopPhase::Owned;
-    if (keep && IsIconMode(shownMode_)) arrangement_ = ReadShownArrangement(session_);
+    if (keep && IsIconViewMode(shownMode_)) arrangement_ = ReadShownArrangement(session_);
     shownMode_ = mode;
     watcher_.StopScrollFollow();
     SetDesktopViewMode(session_, desktop_, viewCommands_, mode, previousMode);
     if (mode == kSmallIconsMode) watcher_.StartScrollFollow(desktop_.ListView);
-    if (keep && arrangement_ && IsIconMode(mode)) {
+    if (keep && arrangement_ && IsIconViewMode(mode)) {
         BeginRestore(RestoreAsker::ViewMode);
         nextRetry_ = GetTickCount64();
         retryMs_ = kRetryMs;

@@ -172,7 +172,6 @@ private:
         return settings_.StyleFlags[kRestoreAtStartFlag] == 1 || settings_.StyleFlags[kSaveAtExitFlag] == 1 ||
                settings_.ScreenFollow == 1;
     }
-    static bool IsIconMode(int16_t mode) { return mode == kLargeIconsMode || mode == kSmallIconsMode; }
 
     SharedSettings& settings_;
     ShellSession& session_;

@@ -164,7 +164,7 @@ Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, LayoutToRestore& 
     }
     // Before any icon moves (once the way proved its read): where each one stood.
     std::vector<SavedIcon> arrangement;
-    if (!history.kept && !moves.empty()) {
+    if (request.keepsRecords && !history.kept && !moves.empty()) {
         for (const DesktopIcon& icon : icons) arrangement.push_back(identities.Saved(icon));
     }
     UndoMoves record(undo, std::move(moving), history, std::move(arrangement), request.keepsRecords);

@@ -38,6 +38,8 @@ enum DesktopViewMode : int16_t { kLargeIcons = 0, kSmallIcons = 1, kList = 2, kD
 // CurrentViewMode numbers, 1..4.
 inline constexpr int16_t kLargeIconsMode = kLargeIcons + 1;
 inline constexpr int16_t kSmallIconsMode = kSmallIcons + 1;
+// Large or small icons, where the list view's positions are icon places.
+constexpr bool IsIconViewMode(int16_t mode) { return mode == kLargeIconsMode || mode == kSmallIconsMode; }
 
 // Indexes of StyleFlags: 0..10 "Tool Tips" .. "Text Color" in setting order, then the two
 // icon-position flags of "Icon Position".
@@ -76,8 +78,7 @@ struct SharedSettings {
     // read but never written (an expert's setting; tests shorten it).
     int32_t CalmSaveSeconds = kDefaultCalmSaveSeconds;
 
-    // In large or small icons, where the list view's positions are icon places.
-    bool InIconView() const { return CurrentViewMode == kLargeIconsMode || CurrentViewMode == kSmallIconsMode; }
+    bool InIconView() const { return IsIconViewMode(CurrentViewMode); }
 };
 
 // The stored text of one value; empty when the key or the value is missing or unreadable.
