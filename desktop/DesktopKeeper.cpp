@@ -133,16 +133,26 @@ void DesktopKeeper::ShowViewMode(int16_t mode, int16_t previousMode) {
     // settings): while icon positions are kept, the arrangement shown as an icon view is left comes
     // back with the next one.
     const bool keep = KeepsPositions() && phase_ == DesktopPhase::Owned;
-    if (keep && IsIconViewMode(shownMode_)) arrangement_ = ReadShownArrangement(session_);
+    if (keep && IsIconViewMode(shownMode_)) {
+        arrangement_ = ReadShownArrangement(session_);
+        arrangementKey_ = CurrentLayoutKey(session_);
+    }
     shownMode_ = mode;
     watcher_.StopScrollFollow();
     SetDesktopViewMode(session_, desktop_, viewCommands_, mode, previousMode);
     if (mode == kSmallIconsMode) watcher_.StartScrollFollow(desktop_.ListView);
-    if (keep && arrangement_ && IsIconViewMode(mode)) {
+    if (!keep || !IsIconViewMode(mode)) return;
+    // Out of an icon view a followed screen's change, or a desktop built anew, was not followed:
+    // what comes back is the layout stored for the screen as it is now.
+    if (Following() && !(arrangement_ && arrangementKey_ == CurrentLayoutKey(session_))) {
+        BeginRestore(RestoreAsker::Screen);
+    } else if (arrangement_) {
         BeginRestore(RestoreAsker::ViewMode);
-        nextRetry_ = GetTickCount64();
-        retryMs_ = kRetryMs;
+    } else {
+        return;
     }
+    nextRetry_ = GetTickCount64();
+    retryMs_ = kRetryMs;
 }
 
 void DesktopKeeper::StartFollowingScreen() {

@@ -216,9 +216,11 @@ private:
     // The list view the settings were applied to; any other is a new desktop.
     HWND appliedListView_ = nullptr;
     // The view mode the desktop was last switched to (0 before the first switch), and the
-    // arrangement read as it left an icon view, until an icon view has it back.
+    // arrangement read as it left an icon view, with its screen's key, until an icon view has it
+    // back.
     int16_t shownMode_ = 0;
     std::optional<StoredLayout> arrangement_;
+    std::wstring arrangementKey_;
     DesktopPhase phase_ = DesktopPhase::Settling;
     Settling settlingKind_ = Settling::Start;
     RestoreAsker restoreAsker_ = RestoreAsker::Start;

@@ -180,6 +180,7 @@ protected:
     void SetUp() override {
         desktop_ = FreshDesktop();
         ASSERT_TRUE(desktop_);
+        settings_.CurrentViewMode = kLargeIconsMode;
     }
     void TearDown() override { DeleteKeyTree(kSettingsKey); }
     // Runs each duty when it comes due, as the program's one-shot timer does, for `ms`.
@@ -198,6 +199,12 @@ protected:
         keeper_.Start(nullptr, 0);
         Ticks(1500);
         ASSERT_FALSE(keeper_.IsSettling());
+    }
+    // The program's switch: the setting first, then the desktop.
+    void ShowView(int16_t mode) {
+        const int16_t shown = settings_.CurrentViewMode;
+        settings_.CurrentViewMode = mode;
+        keeper_.ShowViewMode(mode, shown);
     }
     POINT Position(int index) const {
         POINT p = {};
@@ -220,22 +227,19 @@ TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
     StartAndSettle();
     keeper_.StartFollowingScreen();
     EXPECT_TRUE(ValueNames(key_).empty());
-    settings_.CurrentViewMode = kLargeIconsMode;
-    keeper_.ShowViewMode(kLargeIconsMode, kSmallIconsMode);
-    keeper_.StartFollowingScreen();
+    ShowView(kLargeIconsMode);
+    Ticks(100);
     EXPECT_EQ(ValueNames(key_).size(), 4u);
     // The list view lays the icons out afresh in another view: the arrangement is read as large
     // icons are left, and comes back with them.
     ListView_SetItemPosition(desktop_->ListView(), 1, 400, 300);
-    for (const int16_t mode : {kListMode, kLargeIconsMode}) {
-        settings_.CurrentViewMode = mode;
-        keeper_.ShowViewMode(mode, kLargeIconsMode);
-    }
+    ShowView(kListMode);
+    ShowView(kLargeIconsMode);
     Ticks(100);
     EXPECT_EQ(Position(1).x, 400);
     EXPECT_TRUE(ValueNames(UndoKey(key_)).empty()) << "a put-back keeps no undo record";
     ListView_SetItemPosition(desktop_->ListView(), 1, 450, 300);
-    keeper_.ShowViewMode(kLargeIconsMode, kLargeIconsMode);  // the same view again, as Apply does
+    ShowView(kLargeIconsMode);  // the same view again, as Apply does
     Ticks(100);
     EXPECT_EQ(Position(1).x, 450);
 }
@@ -254,7 +258,6 @@ TEST_F(KeeperTest, ASettledChangeOfTheScreenIsTakenWithTheOptionOff) {
 // With the restore at start on, an item that comes while the desktop still fills goes to its
 // stored place; an icon the user moved meanwhile stays where the user put it.
 TEST_F(KeeperTest, ItemsThatComeLaterGoToTheirStoredPlaces) {
-    settings_.CurrentViewMode = kLargeIconsMode;
     settings_.StyleFlags[kRestoreAtStartFlag] = 1;
     WriteString(key_, L"New.X", L"300");
     WriteString(key_, L"New.Y", L"200");
@@ -272,7 +275,6 @@ TEST_F(KeeperTest, ItemsThatComeLaterGoToTheirStoredPlaces) {
 // squeezed onto one monitor is another screen's, and the docked one stays for the dock's return.
 TEST_F(KeeperTest, UndockingKeepsTheDockedLayout) {
     settings_.ScreenFollow = 1;
-    settings_.CurrentViewMode = kLargeIconsMode;
     settings_.CalmSaveSeconds = 1;
     const Monitor panel = {{0, 0, 1024, 768}, {0, 0, 1024, 728}, true};
     const ScreenShape docked = {{panel, {{1024, 0, 2304, 1024}, {1024, 0, 2304, 1024}, false}}, 96};
@@ -281,11 +283,19 @@ TEST_F(KeeperTest, UndockingKeepsTheDockedLayout) {
     session_.SetScreenSource([&] { return now; });
     StartAndSettle();
     ASSERT_EQ(ReadString(LayoutKey(docked), L"Data.X"), L"90");
+    ShowView(kLargeIconsMode);  // Apply in the settings
     now = undocked;
     keeper_.OnScreenMayHaveChanged(now_);
     ListView_SetItemPosition(desktop_->ListView(), 1, 500, 300);
     Ticks(kScreenSettleMs + 2000);
     EXPECT_EQ(ReadString(LayoutKey(undocked), L"Data.X"), L"500");
+    // Docked again in list view: large icons bring the dock's layout back, not the undocked one.
+    ShowView(kListMode);
+    now = docked;
+    keeper_.OnScreenMayHaveChanged(now_);
+    Ticks(kScreenSettleMs + 500);
+    ShowView(kLargeIconsMode);
+    Ticks(2000);
     EXPECT_EQ(ReadString(LayoutKey(docked), L"Data.X"), L"90");
 }
 
@@ -300,7 +310,6 @@ TEST_F(KeeperTest, ARetryRunsOnlyWhileItsOptionIsStillOn) {
     options.items = {{L"Readme", 10, 10}, {L"Data", 90, 10}};
     options.failPos = {0};  // Readme's place is never told: every restore comes back partial
     desktop_ = standin::Desktop::Create(options);
-    settings_.CurrentViewMode = kLargeIconsMode;
     settings_.StyleFlags[kRestoreAtStartFlag] = 1;
     for (const auto& [name, x] : {std::pair(L"Readme", L"200"), std::pair(L"Data", L"300")}) {
         WriteString(key_, name + std::wstring(L".X"), x);
@@ -340,7 +349,6 @@ TEST_F(KeeperTest, ARetryRunsOnlyWhileItsOptionIsStillOn) {
 // place, even from a save before a look has seen the desktop is new, and goes there when it comes.
 TEST_F(KeeperTest, ADesktopBuiltAgainSlowlyLosesNoStoredPlace) {
     settings_.ScreenFollow = 1;
-    settings_.CurrentViewMode = kLargeIconsMode;
     StartAndSettle();
     ListView_SetItemPosition(desktop_->ListView(), 1, 300, 200);
     ASSERT_EQ(SaveIconPositions(session_), SaveResult::Saved);
@@ -361,7 +369,6 @@ TEST_F(KeeperTest, ADesktopBuiltAgainSlowlyLosesNoStoredPlace) {
 
 // Idle, only the slow check is due, and only while it can matter; an event brings a look forward.
 TEST_F(KeeperTest, IdleNothingButTheSlowCheckIsDue) {
-    settings_.CurrentViewMode = kLargeIconsMode;
     settings_.StyleFlags[kTextColorFlag] = 1;
     StartAndSettle();
     EXPECT_GT(keeper_.NextDue(now_), now_ + kEagerCountCheckMs);
