@@ -163,6 +163,7 @@ void DesktopKeeper::StartFollowingScreen() {
 void DesktopKeeper::PositionsAsked(bool done) {
     if (!done || IsSettling()) return;
     phase_ = DesktopPhase::Owned;
+    held_.clear();
     retryMs_ = kRetryMs;
     nextCalmSave_ = GetTickCount64() + CalmSaveMs();
 }
@@ -196,6 +197,7 @@ SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn) 
     // Until a look has seen that the shell built the desktop anew, a save would take every icon
     // not rebuilt yet for gone.
     request.listView = appliedListView_;
+    request.held = &held_;
     const SaveResult saved = SaveIconPositions(session_, request);
     if (saved == SaveResult::Saved || saved == SaveResult::Partial) {
         seenKeys_.insert(seen.begin(), seen.end());
@@ -212,6 +214,7 @@ void DesktopKeeper::BeginSettling(Settling kind, ULONGLONG now) {
     seenKeys_.clear();
     knownKeys_.clear();
     keysKnown_ = false;
+    held_.clear();
     settlingKind_ = kind;
     settlingCount_ = -1;
     settlingSince_ = now;
@@ -304,6 +307,8 @@ void DesktopKeeper::RestoreLayout(ULONGLONG now) {
     request.tries = &tries_;
     request.layout = arrangement_ ? &*arrangement_ : nullptr;
     request.keepsRecords = !arrangement_;
+    // A put-back restores what was on screen, icons moved into view among it: they stay held.
+    request.held = arrangement_ ? nullptr : &held_;
     if (!Restored(RestoreIconPositions(session_, request))) {
         nextRetry_ = now + retryMs_;
         return;

@@ -124,6 +124,13 @@ private:
     std::vector<bool> keptNow_;
 };
 
+// Whether a restore moved the icon into view and it stands where it was put.
+bool StillHeld(const IconPlaces* held, const std::wstring& key, const SavedIcon& icon) {
+    if (!held) return false;
+    const auto found = held->find(key);
+    return found != held->end() && found->second.x == icon.x && found->second.y == icon.y;
+}
+
 PlanGeometry PlanGeometryOf(const IconGeometry& geometry, const ScreenShape& screen) {
     return {{geometry.box.left, geometry.box.top, geometry.box.right, geometry.box.bottom},
             geometry.spacing,
@@ -155,6 +162,12 @@ Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, LayoutToRestore& 
     if (request.counts) {
         *request.counts = {plan.moves.size(), plan.inPlace, plan.noPlace, plan.unclaimed};
         return plan.placeUnknown > 0 ? Pass::Incomplete : read;
+    }
+    if (request.held) {
+        request.held->clear();
+        for (const RestorePlan::Move& held : plan.held) {
+            (*request.held)[IconKey(planned[held.icon].text, planned[held.icon].id)] = held.to;
+        }
     }
     std::vector<IconMove> moves;
     std::vector<SavedIcon> moving;
@@ -212,8 +225,9 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) 
             due.insert(std::move(iconKey));
             continue;
         }
+        const bool held = StillHeld(request.held, iconKey, kept);
         keys.insert(std::move(iconKey));
-        saved.push_back(std::move(kept));
+        if (!held) saved.push_back(std::move(kept));
     }
     Deletions deletions;
     if (read == ReadResult::Read) {

@@ -36,6 +36,9 @@ struct SaveRequest {
     // Automatic: the list view those icons were seen on. A desktop the shell built anew since holds
     // none of them yet, and is not saved.
     HWND listView = nullptr;
+    // Automatic: icons a restore moved into view (see RestoreRequest::held). One still where it
+    // was put keeps its stored place, for a screen where that place shows again.
+    const IconPlaces* held = nullptr;
 };
 
 // Writes the desktop's icons under the current screen's key: the values that change, and
@@ -85,6 +88,8 @@ struct RestoreRequest {
     IconKeySet* seen = nullptr;
     // The tries so far of the restore this one tries again (null: a restore of its own).
     RestoreTries* tries = nullptr;
+    // Receives the icons whose stored place did not show, and where they were put instead.
+    IconPlaces* held = nullptr;
     // False: a put-back of what was on screen a moment ago, which keeps no undo record and no
     // history entry.
     bool keepsRecords = true;

@@ -2,6 +2,9 @@
 // Windows default) "Report.txt" and "Report.bat" both show "Report", and a file of the user's
 // Desktop folder and one of the Public Desktop may share a name.
 #pragma once
+#include <windows.h>
+
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -25,5 +28,7 @@ std::wstring IconIdentity(std::wstring_view parsingName, std::wstring_view userD
 // text; folded.
 std::wstring IconKey(const std::wstring& text, const std::wstring& identity);
 using IconKeySet = std::set<std::wstring>;
+// Icons by key, each with a place on the desktop.
+using IconPlaces = std::map<std::wstring, POINT>;
 
 }  // namespace iv

@@ -50,6 +50,8 @@ struct RestorePlan {
         POINT to;
     };
     std::vector<Move> moves;
+    // Icons that cannot go to their stored place (it does not show), and where they go instead.
+    std::vector<Move> held;
     size_t inPlace = 0;       // icons with a stored place that stand there already
     size_t noPlace = 0;       // icons without a stored place of their own
     size_t unclaimed = 0;     // stored places that no icon on the desktop takes

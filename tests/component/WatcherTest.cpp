@@ -273,7 +273,7 @@ TEST_F(KeeperTest, ItemsThatComeLaterGoToTheirStoredPlaces) {
 
 // A laptop undocked with its own panel primary: the primary's size is the same, yet the layout
 // squeezed onto one monitor is another screen's, and the docked one stays for the dock's return.
-TEST_F(KeeperTest, UndockingKeepsTheDockedLayout) {
+TEST_F(KeeperTest, AChangedScreenKeepsEveryStoredLayout) {
     settings_.ScreenFollow = 1;
     settings_.CalmSaveSeconds = 1;
     const Monitor panel = {{0, 0, 1024, 768}, {0, 0, 1024, 728}, true};
@@ -297,6 +297,19 @@ TEST_F(KeeperTest, UndockingKeepsTheDockedLayout) {
     ShowView(kLargeIconsMode);
     Ticks(2000);
     EXPECT_EQ(ReadString(LayoutKey(docked), L"Data.X"), L"90");
+    // A taskbar grown over an icon: moved into view, it keeps its stored place for the taskbar's
+    // return, across a switch of the view too.
+    ListView_SetItemPosition(desktop_->ListView(), 1, 300, 600);
+    Ticks(1500);
+    for (const LONG taskbar : {300, 0}) {
+        now.monitors[0].work.bottom = panel.work.bottom - taskbar;
+        keeper_.OnScreenMayHaveChanged(now_);
+        Ticks(kScreenSettleMs + 2000);
+        ShowView(kListMode);
+        ShowView(kLargeIconsMode);
+        Ticks(2500);
+        EXPECT_EQ(ReadString(LayoutKey(docked), L"Data.Y"), L"600") << "a taskbar of " << taskbar;
+    }
 }
 
 // A restore at start that came back partial is tried again only while the option that asked for
