@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "app/ToolbarRules.h"
 #include "shell/DesktopFolders.h"
@@ -201,11 +202,7 @@ protected:
         ASSERT_FALSE(keeper_.IsSettling());
     }
     // The program's switch: the setting first, then the desktop.
-    void ShowView(int16_t mode) {
-        const int16_t shown = settings_.CurrentViewMode;
-        settings_.CurrentViewMode = mode;
-        keeper_.ShowViewMode(mode, shown);
-    }
+    void ShowView(int16_t mode) { keeper_.ShowViewMode(mode, std::exchange(settings_.CurrentViewMode, mode)); }
     POINT Position(int index) const {
         POINT p = {};
         ListView_GetItemPosition(desktop_->ListView(), index, &p);
