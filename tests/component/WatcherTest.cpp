@@ -278,30 +278,30 @@ TEST_F(KeeperTest, AChangedScreenKeepsEveryStoredLayout) {
     const ScreenShape undocked = {{panel}, 96};
     ScreenShape now = docked;
     session_.SetScreenSource([&] { return now; });
+    const auto settle = [&](const ScreenShape& to) {
+        now = to;
+        keeper_.OnScreenMayHaveChanged(now_);
+        Ticks(kScreenSettleMs + 2000);
+    };
     StartAndSettle();
     ASSERT_EQ(ReadString(LayoutKey(docked), L"Data.X"), L"90");
     ShowView(kLargeIconsMode);  // Apply in the settings
-    now = undocked;
-    keeper_.OnScreenMayHaveChanged(now_);
     ListView_SetItemPosition(desktop_->ListView(), 1, 500, 300);
-    Ticks(kScreenSettleMs + 2000);
+    settle(undocked);
     EXPECT_EQ(ReadString(LayoutKey(undocked), L"Data.X"), L"500");
     // Docked again in list view: large icons bring the dock's layout back, not the undocked one.
     ShowView(kListMode);
-    now = docked;
-    keeper_.OnScreenMayHaveChanged(now_);
-    Ticks(kScreenSettleMs + 500);
+    settle(docked);
     ShowView(kLargeIconsMode);
     Ticks(2000);
     EXPECT_EQ(ReadString(LayoutKey(docked), L"Data.X"), L"90");
-    // A taskbar grown over an icon: moved into view, it keeps its stored place for the taskbar's
-    // return, across a switch of the view too.
+    // A taskbar grown over an icon, a view switch, the taskbar back: the icon's place stays stored.
     ListView_SetItemPosition(desktop_->ListView(), 1, 300, 600);
     Ticks(1500);
     for (const LONG taskbar : {300, 0}) {
-        now.monitors[0].work.bottom = panel.work.bottom - taskbar;
-        keeper_.OnScreenMayHaveChanged(now_);
-        Ticks(kScreenSettleMs + 2000);
+        ScreenShape shrunk = docked;
+        shrunk.monitors[0].work.bottom -= taskbar;
+        settle(shrunk);
         ShowView(kListMode);
         ShowView(kLargeIconsMode);
         Ticks(2500);
