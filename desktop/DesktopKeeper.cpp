@@ -163,7 +163,6 @@ void DesktopKeeper::StartFollowingScreen() {
 void DesktopKeeper::PositionsAsked(bool done) {
     if (!done || IsSettling()) return;
     phase_ = DesktopPhase::Owned;
-    held_.clear();
     retryMs_ = kRetryMs;
     nextCalmSave_ = GetTickCount64() + CalmSaveMs();
 }
