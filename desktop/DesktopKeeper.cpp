@@ -143,9 +143,13 @@ void DesktopKeeper::ShowViewMode(int16_t mode, int16_t previousMode) {
     if (mode == kSmallIconsMode) watcher_.StartScrollFollow(desktop_.ListView);
     if (!keep || !IsIconViewMode(mode)) return;
     // Out of an icon view a followed screen's change, or a desktop built anew, was not followed:
-    // what comes back is the layout stored for the screen as it is now.
+    // what comes back is the layout stored for the screen as it is now. So it does, with the
+    // restore at start on, when nothing shown is held (a start in list or details, a read that
+    // failed): the view's fresh grid is nobody's layout, and the exit save would keep it.
     if (Following() && !(arrangement_ && arrangementKey_ == CurrentLayoutKey(session_))) {
         BeginRestore(RestoreAsker::Screen);
+    } else if (!arrangement_ && RestoresAtStart()) {
+        BeginRestore(RestoreAsker::Start);
     } else if (arrangement_) {
         BeginRestore(RestoreAsker::ViewMode);
     } else {

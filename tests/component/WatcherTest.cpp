@@ -266,6 +266,12 @@ TEST_F(KeeperTest, ItemsThatComeLaterGoToTheirStoredPlaces) {
     Ticks(1000);
     EXPECT_EQ(Position(2).x, 300);
     EXPECT_EQ(Position(0).x, 150);
+    // An icon view that comes with nothing read to put back (as after a start in list or details)
+    // brings the stored layout, not the view's fresh grid.
+    ShowView(kListMode);
+    ShowView(kLargeIconsMode);
+    Ticks(100);
+    EXPECT_EQ(Position(2).x, 300);
 }
 
 // A laptop undocked with its own panel primary: the primary's size is the same, yet the layout
