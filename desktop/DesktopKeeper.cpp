@@ -200,7 +200,6 @@ SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn) 
     // Until a look has seen that the shell built the desktop anew, a save would take every icon
     // not rebuilt yet for gone.
     request.listView = appliedListView_;
-    request.held = &held_;
     const SaveResult saved = SaveIconPositions(session_, request);
     if (saved == SaveResult::Saved || saved == SaveResult::Partial) {
         seenKeys_.insert(seen.begin(), seen.end());
@@ -217,7 +216,7 @@ void DesktopKeeper::BeginSettling(Settling kind, ULONGLONG now) {
     seenKeys_.clear();
     knownKeys_.clear();
     keysKnown_ = false;
-    held_.clear();
+    session_.Held() = {};
     settlingKind_ = kind;
     settlingCount_ = -1;
     settlingSince_ = now;
@@ -309,17 +308,20 @@ void DesktopKeeper::RestoreLayout(ULONGLONG now) {
     request.seen = &seen;
     request.tries = &tries_;
     request.layout = arrangement_ ? &*arrangement_ : nullptr;
-    request.keepsRecords = !arrangement_;
     // A put-back restores what was on screen, icons moved into view among it: they stay held.
-    request.held = arrangement_ ? nullptr : &held_;
+    request.keepsRecords = !arrangement_;
     if (!Restored(RestoreIconPositions(session_, request))) {
         nextRetry_ = now + retryMs_;
         return;
     }
-    arrangement_.reset();
     seenKeys_.insert(seen.begin(), seen.end());
-    knownKeys_ = std::move(seen);
-    keysKnown_ = true;
+    // The icons known are still those of the arrangement put back: one that came since has no
+    // place in it, and is still due at its stored place.
+    if (!arrangement_) {
+        knownKeys_ = std::move(seen);
+        keysKnown_ = true;
+    }
+    arrangement_.reset();
     phase_ = DesktopPhase::Owned;
     retryMs_ = kRetryMs;
     SaveFollowedLayout();

@@ -232,8 +232,6 @@ private:
     IconKeySet knownKeys_;
     bool keysKnown_ = false;
     IconKeySet seenKeys_;
-    // The icons the last restore moved into view, whose stored places the automatic saves keep.
-    IconPlaces held_;
 };
 
 }  // namespace iv

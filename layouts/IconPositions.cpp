@@ -124,11 +124,28 @@ private:
     std::vector<bool> keptNow_;
 };
 
-// Whether a restore moved the icon into view and it stands where it was put.
-bool StillHeld(const IconPlaces* held, const std::wstring& key, const SavedIcon& icon) {
-    if (!held) return false;
-    const auto found = held->find(key);
-    return found != held->end() && found->second.x == icon.x && found->second.y == icon.y;
+// The icons a pass moves into view, in place of what was held of those it plans for: of every
+// icon when it restores the whole layout (one of another screen's layout is held no more).
+void Hold(HeldIcons& held, const std::wstring& layout, const std::vector<PlanIcon>& planned, const RestorePlan& plan,
+          const IconKeySet* leave) {
+    if (!leave || held.layout != layout) {
+        held = {layout, {}};
+    } else {
+        for (const PlanIcon& icon : planned) {
+            if (const std::wstring key = IconKey(icon.text, icon.id); !leave->contains(key)) held.byKey.erase(key);
+        }
+    }
+    for (const RestorePlan::Held& icon : plan.held) {
+        held.byKey[IconKey(planned[icon.icon].text, planned[icon.icon].id)] = {icon.to, icon.stored};
+    }
+}
+
+// Where an automatic save writes the icon: the place it stands for while a restore holds it.
+void TakeHeldPlace(const HeldIcons& held, const std::wstring& key, SavedIcon& icon) {
+    const auto found = held.byKey.find(key);
+    if (found == held.byKey.end() || found->second.at.x != icon.x || found->second.at.y != icon.y) return;
+    icon.x = found->second.stored.x;
+    icon.y = found->second.stored.y;
 }
 
 PlanGeometry PlanGeometryOf(const IconGeometry& geometry, const ScreenShape& screen) {
@@ -140,7 +157,8 @@ PlanGeometry PlanGeometryOf(const IconGeometry& geometry, const ScreenShape& scr
 // One pass: read, plan, move. A first pass reads in batches and moves without reading names again
 // (each way proves that its pairing held); any later pass is careful.
 Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, LayoutToRestore& stored, const RestoreRequest& request,
-                 const Identities& identities, UndoRecord& undo, RestoreHistory& history, bool careful) {
+                 const Identities& identities, UndoRecord& undo, RestoreHistory& history, HeldIcons* held,
+                 bool careful) {
     std::vector<DesktopIcon> icons;
     const Pass read = way.ReadPass(icons, careful);
     if (read == Pass::Failed) return read;
@@ -163,12 +181,7 @@ Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, LayoutToRestore& 
         *request.counts = {plan.moves.size(), plan.inPlace, plan.noPlace, plan.unclaimed};
         return plan.placeUnknown > 0 ? Pass::Incomplete : read;
     }
-    if (request.held) {
-        request.held->clear();
-        for (const RestorePlan::Move& held : plan.held) {
-            (*request.held)[IconKey(planned[held.icon].text, planned[held.icon].id)] = held.to;
-        }
-    }
+    if (held) Hold(*held, history.layoutKey, planned, plan, request.leave);
     std::vector<IconMove> moves;
     std::vector<SavedIcon> moving;
     for (const RestorePlan::Move& move : plan.moves) {
@@ -213,6 +226,7 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) 
 
     const Identities identities(way->KnowsItems());
     const StoredLayout stored = request.known ? storedNow.Layout() : StoredLayout{};
+    const bool holds = !request.asked && session.Held().layout == key;
     std::vector<SavedIcon> saved;
     IconKeySet keys;
     // An icon due at its stored place is left as stored: it is on the desktop, not gone.
@@ -225,9 +239,9 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) 
             due.insert(std::move(iconKey));
             continue;
         }
-        const bool held = StillHeld(request.held, iconKey, kept);
+        if (holds) TakeHeldPlace(session.Held(), iconKey, kept);
         keys.insert(std::move(iconKey));
-        if (!held) saved.push_back(std::move(kept));
+        saved.push_back(std::move(kept));
     }
     Deletions deletions;
     if (read == ReadResult::Read) {
@@ -241,6 +255,7 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) 
     if (SaveLayout(storedNow, saved, deletions, way->KnowsItems(), {&shape, request.asked}) == LayoutWrite::Failed) {
         return SaveResult::Failed;
     }
+    if (request.asked) session.Held() = {};
     if (request.seen) *request.seen = std::move(keys);
     return read == ReadResult::Read ? SaveResult::Saved : SaveResult::Partial;
 }
@@ -296,12 +311,13 @@ RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& 
     const RestoreTries tries = request.tries ? *request.tries : RestoreTries{};
     UndoRecord undo(UndoKey(key), tries.undoStarted);
     RestoreHistory history{key, screen, tries.historyKept};
+    HeldIcons* held = request.keepsRecords ? &session.Held() : nullptr;
     // When icons came or went, the pass starts again, so that every icon with a stored place ends
     // there: the quick pass, then up to three careful ones.
     const auto passes = [&] {
         constexpr int kPasses = 4;
         for (int pass = 0; pass < kPasses; ++pass) {
-            const Pass done = RestorePass(*way, screen, layout, request, identities, undo, history, pass > 0);
+            const Pass done = RestorePass(*way, screen, layout, request, identities, undo, history, held, pass > 0);
             if (done == Pass::Failed) return RestoreResult::Failed;
             if (done == Pass::Changed) continue;
             if (done == Pass::Incomplete) return RestoreResult::Partial;

@@ -36,14 +36,14 @@ struct SaveRequest {
     // Automatic: the list view those icons were seen on. A desktop the shell built anew since holds
     // none of them yet, and is not saved.
     HWND listView = nullptr;
-    // Automatic: icons a restore moved into view (see RestoreRequest::held). One still where it
-    // was put keeps its stored place, for a screen where that place shows again.
-    const IconPlaces* held = nullptr;
 };
 
 // Writes the desktop's icons under the current screen's key: the values that change, and
 // deletions as the request allows, only after a read of the whole desktop; a read that stopped
-// part-way writes nothing. The layout it replaces is kept as the previous one. NotSaved while a
+// part-way writes nothing. The layout it replaces is kept as the previous one. An automatic save
+// writes an icon that a restore moved into view, and that stands where it was put, at the place it
+// stands for (the session's Held()), for a screen where that place shows again; a person's save
+// takes every icon as it stands, and the session then holds none. NotSaved while a
 // change of the screen has not settled (the session's Screen()), and when the screen changed
 // during the read: the layout on screen then belongs to no screen.
 SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request = {});
@@ -88,10 +88,8 @@ struct RestoreRequest {
     IconKeySet* seen = nullptr;
     // The tries so far of the restore this one tries again (null: a restore of its own).
     RestoreTries* tries = nullptr;
-    // Receives the icons whose stored place did not show, and where they were put instead.
-    IconPlaces* held = nullptr;
     // False: a put-back of what was on screen a moment ago, which keeps no undo record and no
-    // history entry.
+    // history entry, and leaves the icons the session holds as they are.
     bool keepsRecords = true;
 };
 
@@ -103,7 +101,8 @@ struct RestoreRequest {
 enum class RestoreResult { Done, NothingStored, Partial, Failed };
 
 // Moves every desktop icon that has a place stored in the source there (see PlanRestore), or to
-// the nearest place where the whole icon shows on a monitor. Before the first icon moves, the
+// the nearest place where the whole icon shows on a monitor; the icons so moved replace what the
+// session held of the icons the restore planned for. Before the first icon moves, the
 // places of the icons it moves are kept under the undo key (replacing what was kept there), so
 // that restoring from LayoutSource::Undo puts them back and keeps the places it replaced in turn.
 RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& request = {});

@@ -4,7 +4,6 @@
 #pragma once
 #include <windows.h>
 
-#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -28,7 +27,5 @@ std::wstring IconIdentity(std::wstring_view parsingName, std::wstring_view userD
 // text; folded.
 std::wstring IconKey(const std::wstring& text, const std::wstring& identity);
 using IconKeySet = std::set<std::wstring>;
-// Icons by key, each with a place on the desktop.
-using IconPlaces = std::map<std::wstring, POINT>;
 
 }  // namespace iv

@@ -185,7 +185,8 @@ RestorePlan PlanRestore(const std::vector<PlanIcon>& icons, const StoredLayout& 
     const std::vector<POINT> targets = PlaceRestoredIcons(stored, geometry.box, geometry.spacing, geometry.workAreas);
     for (size_t k = 0; k < placed.size(); ++k) {
         const POINT at = icons[placed[k]].at;
-        if (targets[k].x != stored[k].x || targets[k].y != stored[k].y) plan.held.push_back({placed[k], targets[k]});
+        if (targets[k].x != stored[k].x || targets[k].y != stored[k].y)
+            plan.held.push_back({placed[k], targets[k], stored[k]});
         if (targets[k].x == at.x && targets[k].y == at.y) {
             ++plan.inPlace;
         } else {

@@ -51,7 +51,12 @@ struct RestorePlan {
     };
     std::vector<Move> moves;
     // Icons that cannot go to their stored place (it does not show), and where they go instead.
-    std::vector<Move> held;
+    struct Held {
+        size_t icon;
+        POINT to;
+        POINT stored;
+    };
+    std::vector<Held> held;
     size_t inPlace = 0;       // icons with a stored place that stand there already
     size_t noPlace = 0;       // icons without a stored place of their own
     size_t unclaimed = 0;     // stored places that no icon on the desktop takes

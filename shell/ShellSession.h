@@ -6,7 +6,9 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "shell/DesktopFolders.h"
@@ -47,6 +49,18 @@ struct SetAsideBlock {
     HANDLE mapping = nullptr;  // 9x: the mapping and its view, kept until the program ends
     void* view = nullptr;
     bool shareMemory = false;  // 9x: the mapping is the named one every block opens
+};
+
+// Icons that a restore could not put at their places, on the layout of one screen: a place that
+// would not show (a taskbar over it, a smaller monitor) was taken for one that does. Each by its
+// icon's key: where it was put, and the place it stands for while it stays there.
+struct HeldIcons {
+    struct Place {
+        POINT at;
+        POINT stored;
+    };
+    std::wstring layout;
+    std::map<std::wstring, Place> byKey;
 };
 
 class HeaderWorker;
@@ -153,6 +167,8 @@ public:
     DesktopFolderChanges& FolderChanges() { return folderChanges_; }
     // The desktop's folder view, on the NT family the first way to its icons.
     FolderView& Folder() { return folderView_; }
+    // Written by the restores, read by the automatic saves (see SaveIconPositions).
+    HeldIcons& Held() { return held_; }
 
 private:
     friend class InFlight;
@@ -167,6 +183,7 @@ private:
     ScreenSettle screen_;
     std::function<ScreenShape()> screenSource_;
     DesktopFolderChanges folderChanges_;
+    HeldIcons held_;
     HeaderWorker* header_ = nullptr;
     FolderView folderView_;
 

@@ -301,8 +301,11 @@ TEST_F(KeeperTest, AChangedScreenKeepsEveryStoredLayout) {
     ShowView(kLargeIconsMode);
     Ticks(2000);
     EXPECT_EQ(ReadString(LayoutKey(docked), L"Data.X"), L"90");
-    // A taskbar grown over an icon, a view switch, the taskbar back: the icon's place stays stored.
+    // A taskbar grown over an icon, a view switch, an icon that comes, the taskbar back: the icons'
+    // places stay stored.
     ListView_SetItemPosition(desktop_->ListView(), 1, 300, 600);
+    WriteString(LayoutKey(docked), L"Notes.X", L"400");
+    WriteString(LayoutKey(docked), L"Notes.Y", L"650");
     Ticks(1500);
     for (const LONG taskbar : {300, 0}) {
         ScreenShape shrunk = docked;
@@ -310,8 +313,10 @@ TEST_F(KeeperTest, AChangedScreenKeepsEveryStoredLayout) {
         settle(shrunk);
         ShowView(kListMode);
         ShowView(kLargeIconsMode);
+        if (taskbar) InsertItem(desktop_->ListView(), 2, L"Notes");
         Ticks(2500);
         EXPECT_EQ(ReadString(LayoutKey(docked), L"Data.Y"), L"600") << "a taskbar of " << taskbar;
+        EXPECT_EQ(ReadString(LayoutKey(docked), L"Notes.Y"), L"650") << "a taskbar of " << taskbar;
     }
 }
 
