@@ -167,13 +167,10 @@ TEST_F(IconPositionsTest, TwoItemsWithOneNameKeepTheLaterPositionAndStayAtAResto
 
 TEST_F(IconPositionsTest, RestoreNeedsBothValuesAndReadsNumbersLikeSettings) {
     Desktop({{L"Both", 20, 30}, {L"OnlyX", 120, 30}, {L"Text", 220, 30}, {L"Negative", 320, 30}, {L"None", 420, 30}});
-    WriteString(key_, L"Both.X", L"50");
-    WriteString(key_, L"Both.Y", L"60");
+    WritePlace(key_, L"Both", L"50", L"60");
     WriteString(key_, L"OnlyX.X", L"500");
-    WriteString(key_, L"Text.X", L"abc");
-    WriteString(key_, L"Text.Y", L"70");
-    WriteString(key_, L"Negative.X", L"-20");
-    WriteString(key_, L"Negative.Y", L" 180.5");
+    WritePlace(key_, L"Text", L"abc", L"70");
+    WritePlace(key_, L"Negative", L"-20", L" 180.5");
     RestoreIconPositions(session_);
     EXPECT_EQ(Position(0).x, 50);
     EXPECT_EQ(Position(0).y, 60);
@@ -188,8 +185,7 @@ TEST_F(IconPositionsTest, RestoreNeedsBothValuesAndReadsNumbersLikeSettings) {
 TEST_F(IconPositionsTest, SaveDropsItemsThatAreGoneAndLeavesOtherScreenSizes) {
     const std::wstring other = IconPositionKey(640, 480);
     WriteString(other, L"Readme.X", L"1");
-    WriteString(key_, L"Gone.X", L"5");
-    WriteString(key_, L"Gone.Y", L"5");
+    WritePlace(key_, L"Gone", L"5", L"5");
     WriteString(key_, L"README.X", L"7");
     Desktop({{L"Readme", 20, 30}});
     SaveIconPositions(session_);
@@ -223,8 +219,7 @@ LRESULT CALLBACK GoneAtThirdText(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 
 // Nor does a desktop that goes during the read (the shell ends): what was read is not written.
 TEST_F(IconPositionsTest, ASaveWithoutADesktopLeavesTheStoreAlone) {
-    WriteString(key_, L"Readme.X", L"20");
-    WriteString(key_, L"Readme.Y", L"30");
+    WritePlace(key_, L"Readme", L"20", L"30");
     SaveIconPositions(session_);
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"20");
     EXPECT_EQ(ValueNames(key_).size(), 2u);
@@ -277,10 +272,8 @@ TEST_F(IconPositionsTest, IdentitiesAreKeptBesideTheTextsAndRetiredByAWriterThat
     EXPECT_EQ(ReadStoredLayout(key_).byId.size(), 2u);
 
     // An automatic save deletes the place only of an icon it saw go, never of one not there yet.
-    WriteString(key_, L"Late.X", L"1");
-    WriteString(key_, L"Late.Y", L"1");
-    WriteString(key_, L"Left.X", L"2");
-    WriteString(key_, L"Left.Y", L"2");
+    WritePlace(key_, L"Late", L"1", L"1");
+    WritePlace(key_, L"Left", L"2", L"2");
     ASSERT_EQ(SaveLayout(key_, icons, {false, {IconKey(L"Left", L""), IconKey(L"x", L"Desktop\\same.txt")}}, true),
               LayoutWrite::Written);
     EXPECT_EQ(ReadString(key_, L"Late.X"), L"1");
@@ -299,8 +292,7 @@ TEST_F(IconPositionsTest, IdentitiesAreKeptBesideTheTextsAndRetiredByAWriterThat
 // A layout read ahead, while the desktop is read, no longer counts once another writer changed the
 // store: the save compares with what is stored now, and writes what it read.
 TEST_F(IconPositionsTest, ALayoutReadAheadGivesWayToAChangeMadeMeanwhile) {
-    WriteString(key_, L"Readme.X", L"10");
-    WriteString(key_, L"Readme.Y", L"20");
+    WritePlace(key_, L"Readme", L"10", L"20");
     LayoutReadAhead ahead(key_);
     EXPECT_EQ(ahead.Layout().byText[L"README"].x, 10);
     WriteString(key_, L"Readme.X", L"30");
@@ -360,10 +352,8 @@ TEST_F(IconPositionsTest, TheHistoryKeepsTwentyAndTheLastAskedForArrangement) {
 // takes it as it stands.
 TEST_F(IconPositionsTest, AnIconMovedIntoViewKeepsItsPlaceForTheAutomaticSaves) {
     Desktop({{L"Readme", 20, 30}});
-    WriteString(key_, L"Readme.X", L"20");
-    WriteString(key_, L"Readme.Y", L"5000");
-    WriteString(PreviousLayoutKey(key_), L"Readme.X", L"20");
-    WriteString(PreviousLayoutKey(key_), L"Readme.Y", L"6000");
+    WritePlace(key_, L"Readme", L"20", L"5000");
+    WritePlace(PreviousLayoutKey(key_), L"Readme", L"20", L"6000");
     SaveRequest automatic;
     automatic.asked = false;
     for (const auto& [source, stored] :
@@ -386,8 +376,7 @@ TEST_F(IconPositionsTest, OnlyAnEarlierVersionsPlainLayoutStandsInForAnotherScre
     const ScreenShape screen = session_.CurrentScreen();
     ScreenShape scaled = screen;
     scaled.dpi = 144;
-    WriteString(key_, L"Readme.X", L"200");
-    WriteString(key_, L"Readme.Y", L"200");
+    WritePlace(key_, L"Readme", L"200", L"200");
     session_.SetScreenSource([&] { return scaled; });
     for (const LayoutSource source : {LayoutSource::Undo, LayoutSource::Previous}) {
         RestoreRequest request;

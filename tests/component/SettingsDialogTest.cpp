@@ -380,8 +380,7 @@ TEST_F(SettingsDialogTest, IconCommandsSaveAndRestoreAtOnce) {
     DeleteKeyTree(key);
     Click(Style(), L"Icon NowLoad");
     EXPECT_TRUE(ValueNames(key).empty());
-    WriteString(key, L"Readme.X", L"300");
-    WriteString(key, L"Readme.Y", L"300");
+    WritePlace(key, L"Readme", L"300", L"300");
     ListView_GetItemPosition(list, 0, &saved);
     Click(Style(), L"Icon NowSave");
     ListView_GetItemPosition(list, 0, &at);

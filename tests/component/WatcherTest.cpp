@@ -256,10 +256,8 @@ TEST_F(KeeperTest, ASettledChangeOfTheScreenIsTakenWithTheOptionOff) {
 // stored place; an icon the user moved meanwhile stays where the user put it.
 TEST_F(KeeperTest, ItemsThatComeLaterGoToTheirStoredPlaces) {
     settings_.StyleFlags[kRestoreAtStartFlag] = 1;
-    WriteString(key_, L"New.X", L"300");
-    WriteString(key_, L"New.Y", L"200");
-    WriteString(key_, L"Readme.X", L"10");
-    WriteString(key_, L"Readme.Y", L"10");
+    WritePlace(key_, L"New", L"300", L"200");
+    WritePlace(key_, L"Readme", L"10", L"10");
     StartAndSettle();
     ListView_SetItemPosition(desktop_->ListView(), 0, 150, 150);
     ASSERT_EQ(InsertItem(desktop_->ListView(), 2, L"New"), 2);
@@ -304,8 +302,7 @@ TEST_F(KeeperTest, AChangedScreenKeepsEveryStoredLayout) {
     // A taskbar grown over an icon, a view switch, an icon that comes, the taskbar back: the icons'
     // places stay stored.
     ListView_SetItemPosition(desktop_->ListView(), 1, 300, 600);
-    WriteString(LayoutKey(docked), L"Notes.X", L"400");
-    WriteString(LayoutKey(docked), L"Notes.Y", L"650");
+    WritePlace(LayoutKey(docked), L"Notes", L"400", L"650");
     Ticks(1500);
     for (const LONG taskbar : {300, 0}) {
         ScreenShape shrunk = docked;
@@ -332,10 +329,8 @@ TEST_F(KeeperTest, ARetryRunsOnlyWhileItsOptionIsStillOn) {
     options.failPos = {0};  // Readme's place is never told: every restore comes back partial
     desktop_ = standin::Desktop::Create(options);
     settings_.StyleFlags[kRestoreAtStartFlag] = 1;
-    for (const auto& [name, x] : {std::pair(L"Readme", L"200"), std::pair(L"Data", L"300")}) {
-        WriteString(key_, name + std::wstring(L".X"), x);
-        WriteString(key_, name + std::wstring(L".Y"), L"200");
-    }
+    WritePlace(key_, L"Readme", L"200", L"200");
+    WritePlace(key_, L"Data", L"300", L"200");
     settings_.StyleFlags[kSaveAtExitFlag] = 1;
     StartAndSettle();
     ASSERT_EQ(keeper_.Phase(), DesktopPhase::Restoring);

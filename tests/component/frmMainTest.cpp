@@ -336,8 +336,7 @@ TEST_F(BusyShellTest, ALogOffInsideTheLoadSavesNothing) {
 TEST_F(BusyShellTest, ALogOffInsideARestoreSavesNothingOfTheHalfMovedDesktop) {
     WriteString(kSettingsKey, L"Icon Position", L"01");
     const std::wstring key = IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    WriteString(key, L"Readme.X", L"300");
-    WriteString(key, L"Readme.Y", L"200");
+    WritePlace(key, L"Readme", L"300", L"200");
     standin::Options options;
     // A busy shell answers what it is sent meanwhile, as inside a COM call of its own.
     options.slow = {{standin::Request::SetPos, 1500, -1, 0, true}};

@@ -84,8 +84,7 @@ protected:
 
 TEST_F(CommandLineTest, WithoutAnInstanceTheCallerActsAndWritesNoSettings) {
     StartDesktop();
-    WriteString(key_, L"Readme.X", L"300");
-    WriteString(key_, L"Readme.Y", L"200");
+    WritePlace(key_, L"Readme", L"300", L"200");
     EXPECT_EQ(Run({L"/restore"}), 0u);
     EXPECT_TRUE(At(0, 300, 200));
     Move(1, 220, 120);

@@ -45,8 +45,7 @@ protected:
         return false;
     }
     void Store(const wchar_t* name, int x, int y) const {
-        WriteString(key_, name + std::wstring(L".X"), std::to_wstring(x));
-        WriteString(key_, name + std::wstring(L".Y"), std::to_wstring(y));
+        WritePlace(key_, name, std::to_wstring(x), std::to_wstring(y));
     }
     void Move(int index, int x, int y) const {
         SendMessageW(listView_, LVM_SETITEMPOSITION, static_cast<WPARAM>(index), MAKELPARAM(x, y));
@@ -295,8 +294,7 @@ TEST_F(TodaysShellTest, TwoIconsOfOneTextEachKeepTheirOwnPlaceAndUndo) {
 // display-text values exactly as before, the identities beside them.
 TEST_F(TodaysShellTest, ALayoutOfAnEarlierVersionRestoresAndTheTextsAreWrittenAsBefore) {
     Files({L"Alpha.txt"});
-    WriteString(key_, L"Alpha.txt.X", L"300");
-    WriteString(key_, L"Alpha.txt.Y", L"200");
+    WritePlace(key_, L"Alpha.txt", L"300", L"200");
     StartShell(true);
     const std::vector<int> alpha = Showing(L"Alpha.txt");
     ASSERT_EQ(alpha.size(), 1u);
@@ -323,8 +321,7 @@ TEST_F(TodaysShellTest, ALayoutOfAnEarlierVersionRestoresAndTheTextsAreWrittenAs
 // of a save fails that save only.
 TEST_F(TodaysShellTest, AFolderViewThatHangsOrRestartsFailsOnlyTheSaveItHappensIn) {
     Files({L"Alpha.txt"});
-    WriteString(key_, L"Alpha.txt.X", L"7");
-    WriteString(key_, L"Alpha.txt.Y", L"7");
+    WritePlace(key_, L"Alpha.txt", L"7", L"7");
     StartShell(true, {L"--fv-hang=1"});
     StartIconvale();
     const ULONGLONG start = GetTickCount64();

@@ -76,8 +76,7 @@ TEST_F(ModernDesktopTest, ARestartedDesktopGetsTheSettingsBack) {
     WriteString(kSettingsKey, L"Icon Position", L"10");
     const std::wstring key = L"Software\\Marun soft\\Kivo\\" + std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L"*" +
                              std::to_wstring(GetSystemMetrics(SM_CYSCREEN));
-    WriteString(key, L"Readme.X", L"300");
-    WriteString(key, L"Readme.Y", L"200");
+    WritePlace(key, L"Readme", L"300", L"200");
     StartStandIn({L"--scripted", L"--item=Readme@10,10", L"--item=Data@90,10"});
     StartIconvale();
     ASSERT_TRUE(WaitUntil([&] { return View() == LV_VIEW_SMALLICON && At(0, 300, 200); }, 5000));

@@ -29,10 +29,7 @@ protected:
     static std::wstring Key(const std::wstring& name) { return L"Software\\Marun soft\\Kivo\\" + name; }
     static std::wstring CurrentKey() { return iv::LayoutKey(iv::ReadScreenShape()); }
     static void Store(const std::wstring& key, LONG x) {
-        for (int i = 0; i < 3; ++i) {
-            WriteString(key, kNames[i] + std::wstring(L".X"), std::to_wstring(x + 100 * i));
-            WriteString(key, kNames[i] + std::wstring(L".Y"), L"300");
-        }
+        for (int i = 0; i < 3; ++i) WritePlace(key, kNames[i], std::to_wstring(x + 100 * i), L"300");
     }
     POINT Position(int index) const {
         POINT p = {-1, -1};
@@ -71,8 +68,7 @@ TEST_F(MonitorsTest, FarOffPlacesLandOnAMonitorAndApart) {
     const std::wstring key = CurrentKey();
     for (const auto& [name, x, y] :
          {std::tuple{L"Readme", 5000, 5000}, {L"Data", 5000, 5000}, {L"Notes", -3000, 200}}) {
-        WriteString(key, name + std::wstring(L".X"), std::to_wstring(x));
-        WriteString(key, name + std::wstring(L".Y"), std::to_wstring(y));
+        WritePlace(key, name, std::to_wstring(x), std::to_wstring(y));
     }
     EXPECT_EQ(Run(L"/restore"), 0u);
     const iv::ScreenShape screen = iv::ReadScreenShape();

@@ -105,8 +105,7 @@ TEST_F(ScreenFollowTest, SmallerScreenAndBackPutsEveryIconWhereItWas) {
 }
 
 TEST_F(ScreenFollowTest, WithTheOptionOffNothingMovesByItself) {
-    WriteString(large_, L"Far.X", L"900");
-    WriteString(large_, L"Far.Y", L"650");
+    WritePlace(large_, L"Far", L"900", L"650");
     StartIconvaleHere();
     const POINT squeezed = Squeeze();
     ASSERT_TRUE(SetScreen(1024, 768));

@@ -30,8 +30,7 @@ protected:
     }
 
     void Store(const std::wstring& name, POINT at) const {
-        WriteString(key_, name + L".X", std::to_wstring(at.x));
-        WriteString(key_, name + L".Y", std::to_wstring(at.y));
+        WritePlace(key_, name, std::to_wstring(at.x), std::to_wstring(at.y));
     }
     POINT Stored(const std::wstring& name) const {
         const std::wstring x = ReadString(key_, name + L".X");

@@ -221,6 +221,11 @@ void WriteString(const std::wstring& path, const std::wstring& name, const std::
     }
 }
 
+void WritePlace(const std::wstring& path, const std::wstring& name, const std::wstring& x, const std::wstring& y) {
+    WriteString(path, name + L".X", x);
+    WriteString(path, name + L".Y", y);
+}
+
 bool SetKeyAccess(const std::wstring& path, DWORD access) {
     iv::ScopedRegKey key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC, key.Receive()) != ERROR_SUCCESS) return false;

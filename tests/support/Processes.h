@@ -66,6 +66,8 @@ void DeleteKeyTree(const std::wstring& path);
 bool KeyExists(const std::wstring& path);
 std::wstring ReadString(const std::wstring& path, const std::wstring& name, DWORD* type = nullptr);
 void WriteString(const std::wstring& path, const std::wstring& name, const std::wstring& value);
+// An icon's stored place: the values "<name>.X" and "<name>.Y".
+void WritePlace(const std::wstring& path, const std::wstring& name, const std::wstring& x, const std::wstring& y);
 // Lets everyone only `access` to an existing key, as a policy may (KEY_ALL_ACCESS undoes it).
 bool SetKeyAccess(const std::wstring& path, DWORD access);
 std::vector<std::wstring> ValueNames(const std::wstring& path);
