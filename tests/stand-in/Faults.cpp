@@ -41,7 +41,6 @@ std::atomic<int> faultCount{0};
 LONG CALLBACK ReportFault(EXCEPTION_POINTERS* info) {
     const EXCEPTION_RECORD* record = info->ExceptionRecord;
     if (record->ExceptionCode != EXCEPTION_ACCESS_VIOLATION) return EXCEPTION_CONTINUE_SEARCH;
-    ++faultCount;
     const ULONG_PTR how = record->NumberParameters >= 2 ? record->ExceptionInformation[0] : 0;
     const ULONG_PTR where = record->NumberParameters >= 2 ? record->ExceptionInformation[1] : 0;
     const wchar_t* verb = how == 1 ? L" writing " : how == 8 ? L" executing " : L" reading ";
@@ -49,6 +48,8 @@ LONG CALLBACK ReportFault(EXCEPTION_POINTERS* info) {
         impl->Append(L"FAULT access violation at " + HexPointer(reinterpret_cast<ULONG_PTR>(record->ExceptionAddress)) +
                      verb + HexPointer(where));
     }
+    // Counted once logged: a caller that waits for the count finds the line there.
+    ++faultCount;
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
