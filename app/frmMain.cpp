@@ -151,10 +151,11 @@ void frmMain::ApplySettings(const SharedSettings& edited) {
     std::copy(std::begin(edited.ChangeStyleFlags), std::end(edited.ChangeStyleFlags), settings_.ChangeStyleFlags);
     ShowModesInTrayMenu();
     keeper_->ApplyStyles();
-    ChooseViewMode(settings_.CurrentViewMode, ViewModeChoice::ThisOrNextCycling);
-    // Saved in the view just applied: from now on the layout on screen is kept for its size.
+    // On before the view is applied, so that the icons' places are read and put back around its
+    // switch; then saved: from now on the layout on screen is kept for its size.
     const bool turnedOn = edited.ScreenFollow == 1 && settings_.ScreenFollow != 1;
     settings_.ScreenFollow = edited.ScreenFollow;
+    ChooseViewMode(settings_.CurrentViewMode, ViewModeChoice::ThisOrNextCycling);
     if (turnedOn) keeper_->StartFollowingScreen();
     // The corner, the order and the toolbar/tray switch take effect now.
     FollowMouse();

@@ -471,13 +471,15 @@ TEST_F(SettingsDialogTest, ApplySetsTheToolbarOrderWithoutTakingTheFocus) {
 TEST_F(SettingsDialogTest, CancelAndTheCloseBoxDropEditsButKeepWhatWasApplied) {
     const std::wstring key = IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     ASSERT_TRUE(WaitUntil([&] { return !main_->Keeper().IsSettling(); }, 5000));
+    ListView_SetItemPosition(desktop_->ListView(), 0, 300, 200);
     Open();
     Click(Style(), L"Row Select");
     Click(Style(), L"Icon Follow");
     Command(frmSet::kApply);
-    // Following starts with a save of the layout on screen.
+    // Following starts with a save of the layout on screen, not of the grid Apply's switch lays out.
     EXPECT_EQ(State().ScreenFollow, 1);
-    EXPECT_FALSE(ValueNames(key).empty());
+    EXPECT_TRUE(WaitUntil([&] { return ReadString(key, L"Readme.X") == L"300"; }, 3000))
+        << ReadString(key, L"Readme.X");
     Click(Style(), L"Grid Line");
     Click(Style(), L"Icon Follow");
     Command(frmSet::kCancel);
