@@ -132,17 +132,23 @@ void Hold(HeldIcons& held, const std::wstring& layout, const std::vector<PlanIco
         held = {layout, {}};
     } else {
         for (const PlanIcon& icon : planned) {
-            if (const std::wstring key = IconKey(icon.text, icon.id); !leave->contains(key)) held.byKey.erase(key);
+            if (HasIconKeys(*leave, icon.text, icon.id)) continue;
+            held.byKey.erase(IconKey(icon.text, icon.id));
+            held.byKey.erase(IconKey(icon.text, L""));
         }
     }
     for (const RestorePlan::Held& icon : plan.held) {
-        held.byKey[IconKey(planned[icon.icon].text, planned[icon.icon].id)] = {icon.to, icon.stored};
+        const PlanIcon& moved = planned[icon.icon];
+        held.byKey[IconKey(moved.text, moved.id)] = {icon.to, icon.stored};
+        held.byKey[IconKey(moved.text, L"")] = {icon.to, icon.stored};
     }
 }
 
-// Where an automatic save writes the icon: the place it stands for while a restore holds it.
-void TakeHeldPlace(const HeldIcons& held, const std::wstring& key, SavedIcon& icon) {
-    const auto found = held.byKey.find(key);
+// Where an automatic save writes the icon: the place it stands for while a restore holds it (by
+// its identity, else by its text: the restore may have taken the other way to the icons).
+void TakeHeldPlace(const HeldIcons& held, SavedIcon& icon) {
+    auto found = held.byKey.find(IconKey(icon.text, icon.id));
+    if (found == held.byKey.end()) found = held.byKey.find(IconKey(icon.text, L""));
     if (found == held.byKey.end() || found->second.at.x != icon.x || found->second.at.y != icon.y) return;
     icon.x = found->second.stored.x;
     icon.y = found->second.stored.y;
@@ -167,7 +173,7 @@ Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, LayoutToRestore& 
     for (const DesktopIcon& icon : icons) planned.push_back({icon.text, identities.Of(icon), icon.at, icon.placeKnown});
     if (request.seen) {
         request.seen->clear();
-        for (const PlanIcon& icon : planned) request.seen->insert(IconKey(icon.text, icon.id));
+        for (const PlanIcon& icon : planned) AddIconKeys(*request.seen, icon.text, icon.id);
     }
     // The geometry costs requests to the shell: asked only when some icon has a place to go to.
     RestorePlan plan = PlanRestore(planned, layout, {}, request.leave);
@@ -233,14 +239,13 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) 
     IconKeySet due;
     for (const DesktopIcon& icon : icons) {
         SavedIcon kept = identities.Saved(icon);
-        std::wstring iconKey = IconKey(kept.text, kept.id);
-        if (request.known && !request.known->contains(iconKey) &&
+        if (request.known && !HasIconKeys(*request.known, kept.text, kept.id) &&
             (stored.byId.contains(FoldCase(kept.id)) || stored.byText.contains(FoldCase(kept.text)))) {
-            due.insert(std::move(iconKey));
+            AddIconKeys(due, kept.text, kept.id);
             continue;
         }
-        if (holds) TakeHeldPlace(session.Held(), iconKey, kept);
-        keys.insert(std::move(iconKey));
+        if (holds) TakeHeldPlace(session.Held(), kept);
+        AddIconKeys(keys, kept.text, kept.id);
         saved.push_back(std::move(kept));
     }
     Deletions deletions;

@@ -37,4 +37,15 @@ std::wstring IconKey(const std::wstring& text, const std::wstring& identity) {
     return identity.empty() ? L"T:" + FoldCase(text) : L"I:" + FoldCase(identity);
 }
 
+void AddIconKeys(IconKeySet& keys, const std::wstring& text, const std::wstring& identity) {
+    keys.insert(IconKey(text, L""));
+    if (!identity.empty()) keys.insert(IconKey(text, identity));
+}
+
+bool HasIconKeys(const IconKeySet& keys, const std::wstring& text, const std::wstring& identity) {
+    const auto first = keys.lower_bound(L"I:");
+    const bool identities = first != keys.end() && first->starts_with(L"I:");
+    return keys.contains(IconKey(text, identities ? identity : L""));
+}
+
 }  // namespace iv

@@ -27,5 +27,10 @@ std::wstring IconIdentity(std::wstring_view parsingName, std::wstring_view userD
 // text; folded.
 std::wstring IconKey(const std::wstring& text, const std::wstring& identity);
 using IconKeySet = std::set<std::wstring>;
+// Sets of icons seen are gathered by either way to the icons, one that knows identities and one
+// that does not, and looked at by the other: an icon goes in by its text as well as its identity,
+// and is looked for by its identity only in a set that holds identities.
+void AddIconKeys(IconKeySet& keys, const std::wstring& text, const std::wstring& identity);
+bool HasIconKeys(const IconKeySet& keys, const std::wstring& text, const std::wstring& identity);
 
 }  // namespace iv

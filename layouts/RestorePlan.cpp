@@ -165,7 +165,7 @@ RestorePlan PlanRestore(const std::vector<PlanIcon>& icons, const StoredLayout& 
             place = &byText->second;
             usedTexts.insert(text);
         }
-        if (leave && leave->contains(IconKey(icon.text, icon.id))) continue;
+        if (leave && HasIconKeys(*leave, icon.text, icon.id)) continue;
         if (!place) {
             ++plan.noPlace;
         } else if (!icon.placeKnown) {

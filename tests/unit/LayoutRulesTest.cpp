@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -217,6 +218,17 @@ TEST(IconIdentityTest, RelativeToTheDesktopFoldersAndNeverAUsersOwnPath) {
     EXPECT_EQ(IconIdentity(L"C:\\x\\a", L"", L""), L"");
     EXPECT_EQ(IconKey(L"Same", L"Desktop\\same.txt"), IconKey(L"other", L"DESKTOP\\SAME.TXT"));
     EXPECT_NE(IconKey(L"Same", L""), IconKey(L"Same", L"Desktop\\same.txt"));
+    // Icons seen by one way to the icons, looked for by the other.
+    IconKeySet byFolderView, byListView;
+    AddIconKeys(byFolderView, L"Same", L"Desktop\\same.txt");
+    AddIconKeys(byListView, L"Same", L"");
+    const std::tuple<const IconKeySet*, const wchar_t*, const wchar_t*, bool> looks[] = {
+        {&byFolderView, L"same", L"DESKTOP\\SAME.TXT", true},
+        {&byFolderView, L"Same", L"", true},
+        {&byFolderView, L"Same", L"Desktop\\same.bat", false},
+        {&byListView, L"Same", L"Desktop\\same.bat", true},
+        {&byListView, L"Other", L"", false}};
+    for (const auto& [keys, text, id, found] : looks) EXPECT_EQ(HasIconKeys(*keys, text, id), found) << text << id;
 }
 
 TEST(ItemIdListBytesTest, AWholeListEndsAtItsTerminatorAndABrokenOneIsNone) {
@@ -293,7 +305,7 @@ TEST(PlanRestoreTest, CountsWhatWouldMoveWhatStandsWhatHasNoPlaceAndWhatNoIconTa
         {L"A", L"", {100, 100}},  {L"B", L"", {200, 10}},    {L"C", L"Desktop\\C.txt", {10, 90}},
         {L"New", L"", {10, 170}}, {L"Left", L"", {10, 250}}, {L"Unplaced", L"", {}, false},
         {L"GONE", L"", {}, false}};
-    const IconKeySet leave = {IconKey(L"Left", L"")};
+    IconKeySet leave = {IconKey(L"Left", L"")};
     const RestorePlan plan = Plan(icons, layout, &leave);
     EXPECT_EQ(plan.moves.size(), 2u);  // B (off its place along one axis only) and C
     EXPECT_EQ(plan.inPlace, 1u);       // A
@@ -301,6 +313,9 @@ TEST(PlanRestoreTest, CountsWhatWouldMoveWhatStandsWhatHasNoPlaceAndWhatNoIconTa
     EXPECT_EQ(plan.placeUnknown, 1u);  // GONE: stored, but the shell did not say where it stands
     EXPECT_EQ(plan.unclaimed, 1u);     // LOST; Left's place is taken by an icon left where it is
     EXPECT_EQ(Targets(icons, plan)[4], std::pair(10L, 250L));
+    // Icons to leave that the list view's way saw, known by their texts: C, seen so, stays too.
+    AddIconKeys(leave, L"C", L"");
+    EXPECT_EQ(Plan(icons, layout, &leave).moves.size(), 1u);
 }
 
 // What the keeper may do by itself, by phase: a save writes only an arrangement that is the user's,
