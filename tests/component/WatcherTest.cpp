@@ -264,8 +264,7 @@ TEST_F(KeeperTest, ItemsThatComeLaterGoToTheirStoredPlaces) {
     Ticks(1000);
     EXPECT_EQ(Position(2).x, 300);
     EXPECT_EQ(Position(0).x, 150);
-    // An icon view that comes with nothing read to put back (as after a start in list or details)
-    // brings the stored layout, not the view's fresh grid.
+    // An icon view with nothing read to put back (a start in list or details) brings the stored layout.
     ShowView(kListMode);
     ShowView(kLargeIconsMode);
     Ticks(100);
