@@ -7,6 +7,7 @@
 #include "shell/DesktopWindows.h"
 #include "shell/FolderView.h"
 #include "shell/ListViewIcons.h"
+#include "shell/ViewModes.h"
 
 namespace iv {
 namespace {
@@ -49,8 +50,13 @@ public:
         geometry.listView = windows_.ListView;
         geometry.spacing = {last_.spacing.x, last_.spacing.y};
         geometry.autoArrange = last_.autoArrange;
-        // The view tells no icon's rectangle: the system's icon size at the item's position.
-        geometry.box = {0, 0, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)};
+        // The view tells no icon's rectangle; its list view does, of its first item (the icons'
+        // size is the shell's: larger than the system's icon size at the usual settings).
+        ExchangeBlock block(session_, windows_.ListView);
+        POINT first = {};
+        const bool placed = block.Ok() && GetItemPosition(block, 0, first) == Answer::Done;
+        const bool smallIcons = ShownViewMode(session_, windows_.ListView) == kSmallIconsMode;
+        geometry.box = ShownIconBox(placed ? &block : nullptr, 0, first, smallIcons);
         return geometry;
     }
 

@@ -175,19 +175,19 @@ IconGeometry ListViewIcons::Geometry(const std::vector<DesktopIcon>& icons) {
     LRESULT spacing = 0;
     session_.Send(listView_, LVM_GETITEMSPACING, smallIcons ? TRUE : FALSE, 0, &spacing);
     geometry.spacing = {LOWORD(spacing), HIWORD(spacing)};
-    // The icon's rectangle relative to its item's position, as the shell draws it; the system's
-    // icon size where the shell does not tell.
-    geometry.box = {0, 0, GetSystemMetrics(smallIcons ? SM_CXSMICON : SM_CXICON),
-                    GetSystemMetrics(smallIcons ? SM_CYSMICON : SM_CYICON)};
     const auto known = std::find_if(icons.begin(), icons.end(), [](const DesktopIcon& i) { return i.placeKnown; });
-    RECT icon = {};
-    if (ExchangeBlock* block = Block(); block && known != icons.end() &&
-                                        GetItemIconRect(*block, known->index, icon) == Answer::Done &&
-                                        icon.right > icon.left) {
-        geometry.box = {icon.left - known->at.x, icon.top - known->at.y, icon.right - icon.left,
-                        icon.bottom - icon.top};
-    }
+    geometry.box = known == icons.end() ? ShownIconBox(nullptr, 0, {}, smallIcons)
+                                        : ShownIconBox(Block(), known->index, known->at, smallIcons);
     return geometry;
+}
+
+RECT ShownIconBox(ExchangeBlock* block, int32_t index, POINT at, bool smallIcons) {
+    RECT icon = {};
+    if (block && GetItemIconRect(*block, index, icon) == Answer::Done && icon.right > icon.left) {
+        return {icon.left - at.x, icon.top - at.y, icon.right - icon.left, icon.bottom - icon.top};
+    }
+    return {0, 0, GetSystemMetrics(smallIcons ? SM_CXSMICON : SM_CXICON),
+            GetSystemMetrics(smallIcons ? SM_CYSMICON : SM_CYICON)};
 }
 
 bool ListViewIcons::Unchanged() {

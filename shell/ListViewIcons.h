@@ -49,6 +49,11 @@ private:
     bool passCareful_ = false;
 };
 
+// The icon's rectangle relative to item `index`'s position `at`, as the list view draws it (the
+// same for every item; see IconGeometry::box); the system's icon size where the shell does not
+// tell (no block).
+RECT ShownIconBox(ExchangeBlock* block, int32_t index, POINT at, bool smallIcons);
+
 // The list view's way to every icon of the desktop found now (ListViewIcons::ReadAll).
 ReadResult ReadDesktopItems(ShellSession& session, std::vector<DesktopIcon>& icons, int32_t* itemCount = nullptr);
 

@@ -290,6 +290,21 @@ TEST_F(TodaysShellTest, TwoIconsOfOneTextEachKeepTheirOwnPlaceAndUndo) {
     EXPECT_FALSE(At(again[0], saved[0]) || At(again[0], saved[1]));
 }
 
+// An icon stored beyond the screen's edge comes wholly into view at one place by either way: the
+// icon's size is the list view's, through the folder view too.
+TEST_F(TodaysShellTest, AnIconStoredOffTheScreenLandsAlikeByEitherWay) {
+    Files({L"Alpha.txt"});
+    std::vector<LONG> landed;
+    for (const bool route : {false, true}) {
+        WritePlace(key_, L"Alpha.txt", L"5000", L"200");
+        StartShell(route, {L"--icon-size=48"});
+        ASSERT_EQ(Run({L"/restore"}), 0u);
+        landed.push_back(At(Showing(L"Alpha.txt")[0]).x);
+        StopStandIn();
+    }
+    EXPECT_EQ(landed[0], landed[1]);
+}
+
 // A layout of an earlier version knows display texts only: it restores, and a save writes the
 // display-text values exactly as before, the identities beside them.
 TEST_F(TodaysShellTest, ALayoutOfAnEarlierVersionRestoresAndTheTextsAreWrittenAsBefore) {

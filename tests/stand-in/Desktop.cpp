@@ -207,6 +207,12 @@ bool Desktop::Impl::BuildShell(HWND host) {
     listView = FindWindowExW(view, nullptr, WC_LISTVIEWW, nullptr);
     if (listView == nullptr) return false;
     SetWindowSubclass(listView, ListViewSubclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    if (options.iconSize > 0) {
+        // The view shares its lists (the system's): this one lasts as long as the stand-in.
+        const HIMAGELIST large = ImageList_Create(options.iconSize, options.iconSize, ILC_COLOR32 | ILC_MASK, 1, 1);
+        ImageList_AddIcon(large, LoadIconW(nullptr, IDI_APPLICATION));
+        ListView_SetImageList(listView, large, LVSIL_NORMAL);
+    }
     ClearAutoArrange();
     if (ListView_GetItemCount(listView) > 0) ListView_GetItemPosition(listView, 0, &gridOrigin);
     ApplyDesktopColours(listView);

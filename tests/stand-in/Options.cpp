@@ -254,6 +254,7 @@ const OptionRule kRules[] = {
          return true;
      }},
     {L"--fill-ms=", [](V value, P p) { return ParseCount(value, p.options.fillMs); }},
+    {L"--icon-size=", [](V value, P p) { return ParseCount(value, p.options.iconSize); }},
     {L"--grid-rows=",
      [](V value, P p) {
          long rows = 0;

@@ -73,6 +73,9 @@ struct Options {
     // Rows of the grid that generated items (--items, given after this) and a restarted desktop's
     // items take.
     int gridRows = 6;
+    // > 0, with the platform's view: its large icons are that many pixels wide and high, as the
+    // shell's are larger than the system's icon size (48 at its usual "medium" size).
+    int iconSize = 0;
     // > 0: after a change of the screen size, icons left outside the smaller view are pulled in
     // over this time in steps, instead of at once inside WM_DISPLAYCHANGE.
     int squeezeMs = 0;
