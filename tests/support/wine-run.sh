@@ -35,18 +35,14 @@ run_wine() {
 
 # Sourced with --source-only, it only sets the slot up (for scripts that run several programs).
 if [ "${1:-}" != --source-only ]; then
-  errors=$(mktemp)
-  trap 'rm -f "$errors"' EXIT
-  run_wine "$@" 2>"$errors"
-  status=$?
+  errors=$(mktemp) && trap 'rm -f "$errors"' EXIT
+  run_wine "$@" 2>"$errors"; status=$?
   cat "$errors" >&2
-  # Wine's X11 driver ends the whole process on an X protocol error it did not expect (seen:
-  # BadWindow for a window the X server had already let go); that is no result of the tests, and
-  # the run is made once more, saying so.
+  # Wine's X11 driver ends the whole process on an X protocol error it did not expect (BadWindow
+  # for a window the X server had let go): no result of the tests; run once more, saying so.
   if [ "$status" -ne 0 ] && grep -q '^X Error of failed request' "$errors"; then
     echo "wine-run: an X protocol error ended Wine's process; running it once more"
-    run_wine "$@"
-    status=$?
+    run_wine "$@"; status=$?
   fi
   exit "$status"
 fi
