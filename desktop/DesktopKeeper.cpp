@@ -131,12 +131,13 @@ void DesktopKeeper::OnLookMayHaveChanged(ULONGLONG now) {
 void DesktopKeeper::ShowViewMode(int16_t mode, int16_t previousMode) {
     // The list view lays its icons out afresh at every switch, to the same view too (Apply in the
     // settings): while icon positions are kept, the arrangement shown as an icon view is left comes
-    // back with the next one.
-    const bool keep = KeepsPositions() && phase_ == DesktopPhase::Owned;
+    // back with the next one, and icons that came and wait for their stored places go there after.
+    const bool keep = KeepsPositions() && (phase_ == DesktopPhase::Owned || phase_ == DesktopPhase::Placing);
     if (keep && IsIconViewMode(shownMode_)) {
         arrangement_ = ReadShownArrangement(session_);
         arrangementKey_ = CurrentLayoutKey(session_);
     }
+    if (keep) phase_ = DesktopPhase::Owned;
     shownMode_ = mode;
     watcher_.StopScrollFollow();
     SetDesktopViewMode(session_, desktop_, viewCommands_, mode, previousMode);
@@ -161,7 +162,7 @@ void DesktopKeeper::ShowViewMode(int16_t mode, int16_t previousMode) {
 
 void DesktopKeeper::StartFollowingScreen() {
     // A desktop still settling or being restored saves its layout once that is done.
-    if (phase_ == DesktopPhase::Owned) SaveFollowedLayout();
+    if (phase_ == DesktopPhase::Owned) SaveFollowedLayout(GetTickCount64());
 }
 
 void DesktopKeeper::PositionsAsked(bool done) {
@@ -178,15 +179,15 @@ void DesktopKeeper::BeginRestore(RestoreAsker asker) {
     if (asker != RestoreAsker::ViewMode) arrangement_.reset();
 }
 
-void DesktopKeeper::SaveAtExit() {
-    SaveAutomatically(KeeperAction::ExitSave, settings_.StyleFlags[kSaveAtExitFlag] == 1);
+void DesktopKeeper::SaveAtExit(ULONGLONG now) {
+    SaveAutomatically(KeeperAction::ExitSave, settings_.StyleFlags[kSaveAtExitFlag] == 1, now);
 }
 
 KeeperMoment DesktopKeeper::Moment(bool optionOn, bool viewFits) const {
     return {phase_, session_.Screen().SavesAllowed(), optionOn, viewFits, session_.InRestore()};
 }
 
-SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn) {
+SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn, ULONGLONG now) {
     // Automatic saves keep a large-icon layout: a small-icon arrangement is no layout to keep.
     if (!Permitted(action, Moment(optionOn, settings_.CurrentViewMode == kLargeIconsMode)).runs) {
         return SaveResult::NotSaved;
@@ -195,7 +196,9 @@ SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn) 
     SaveRequest request;
     request.asked = false;
     request.seenBefore = &seenKeys_;
-    request.known = keysKnown_ ? &knownKeys_ : nullptr;
+    // An icon that came is left at its stored place only while it is to be put there: otherwise it
+    // stays where the shell or the user put it, and that is where it is saved.
+    request.known = keysKnown_ && PlacesNewIcons(now) ? &knownKeys_ : nullptr;
     request.seen = &seen;
     // Until a look has seen that the shell built the desktop anew, a save would take every icon
     // not rebuilt yet for gone.
@@ -256,7 +259,7 @@ void DesktopKeeper::SetUpAtStart(ULONGLONG now) {
         return;
     }
     phase_ = DesktopPhase::Owned;
-    SaveFollowedLayout();
+    SaveFollowedLayout(now);
 }
 
 void DesktopKeeper::ApplyToNewDesktop(ULONGLONG now) {
@@ -280,9 +283,12 @@ void DesktopKeeper::ApplyToNewDesktop(ULONGLONG now) {
 }
 
 void DesktopKeeper::NoticeItemsAdded(ULONGLONG now) {
-    const bool filling = RestoresAtStart() && now < fillUntil_;
-    if (!keysKnown_ || phase_ != DesktopPhase::Owned || !(Following() || filling)) return;
-    if (filling) fillUntil_ = now + kFillQuietMs;
+    if (!keysKnown_ || phase_ != DesktopPhase::Owned || !PlacesNewIcons(now)) return;
+    if (now < fillUntil_) fillUntil_ = now + kFillQuietMs;
+    BeginPlacing(now);
+}
+
+void DesktopKeeper::BeginPlacing(ULONGLONG now) {
     // Placed once the shell has stopped adding for a moment; no calm save runs before.
     phase_ = DesktopPhase::Placing;
     tries_ = {};
@@ -316,22 +322,26 @@ void DesktopKeeper::RestoreLayout(ULONGLONG now) {
     }
     seenKeys_.insert(seen.begin(), seen.end());
     // The icons known are still those of the arrangement put back: one that came since has no
-    // place in it, and is still due at its stored place.
-    if (!arrangement_) {
+    // place in it, and goes to its stored place now.
+    const bool putBack = arrangement_.has_value();
+    arrangement_.reset();
+    if (!putBack) {
         knownKeys_ = std::move(seen);
         keysKnown_ = true;
+    } else if (keysKnown_ && HoldsNewIcon(seen, knownKeys_) && PlacesNewIcons(now)) {
+        BeginPlacing(now);
+        return;
     }
-    arrangement_.reset();
     phase_ = DesktopPhase::Owned;
     retryMs_ = kRetryMs;
-    SaveFollowedLayout();
+    SaveFollowedLayout(now);
 }
 
 void DesktopKeeper::RetryDue(ULONGLONG now) {
     const bool placing = phase_ == DesktopPhase::Placing;
     // The option that asked may have been turned off, or the icons taken out of an icon view,
     // since: what was due is dropped, and the undo record stays as it was.
-    const bool optionOn = placing ? Following() || (RestoresAtStart() && now < fillUntil_) : RestoreStillAsked();
+    const bool optionOn = placing ? PlacesNewIcons(now) : RestoreStillAsked();
     const KeeperAction action = placing ? KeeperAction::PlaceNew : KeeperAction::Restore;
     if (!Permitted(action, Moment(optionOn, settings_.InIconView())).runs) {
         if (!optionOn || !settings_.InIconView()) phase_ = DesktopPhase::Foreign;
@@ -368,12 +378,12 @@ void DesktopKeeper::FollowScreen(ULONGLONG now) {
     // be put back.
     if (!Following() || now < nextCalmSave_ || now < countBurstUntil_) return;
     nextCalmSave_ = now + CalmSaveMs();
-    SaveAutomatically(KeeperAction::CalmSave, true);
+    SaveAutomatically(KeeperAction::CalmSave, true, now);
 }
 
-void DesktopKeeper::SaveFollowedLayout() {
-    nextCalmSave_ = GetTickCount64() + CalmSaveMs();
-    SaveAutomatically(KeeperAction::CalmSave, settings_.ScreenFollow == 1);
+void DesktopKeeper::SaveFollowedLayout(ULONGLONG now) {
+    nextCalmSave_ = now + CalmSaveMs();
+    SaveAutomatically(KeeperAction::CalmSave, settings_.ScreenFollow == 1, now);
 }
 
 bool DesktopKeeper::RestoreStillAsked() const {

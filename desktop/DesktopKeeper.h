@@ -107,7 +107,7 @@ public:
     // The icon positions, when so configured, in large icons only, and only while what is on
     // screen is the user's arrangement (not while the desktop settles, waits for its layout, or
     // is half moved by a restore the session's end came into).
-    void SaveAtExit();
+    void SaveAtExit(ULONGLONG now);
     // A save or restore a person asked for ran (`done`: in full): what is on screen is theirs from
     // now on, so nothing due is tried any more and the calm and exit saves keep it. A desktop
     // still being built settles first.
@@ -147,7 +147,11 @@ private:
     // Items came: those with a stored place are put there (once the shell stopped adding for a
     // moment) before a calm save can store where the shell put them.
     void NoticeItemsAdded(ULONGLONG now);
+    void BeginPlacing(ULONGLONG now);
     void PlaceNewItems();
+    // Whether icons that come go to their stored places: while the screen is followed, and with
+    // the restore at start while the desktop still fills.
+    bool PlacesNewIcons(ULONGLONG now) const { return Following() || (RestoresAtStart() && now < fillUntil_); }
     // Restores the layout of a new screen once the change has settled, and keeps the current
     // layout up to date while the desktop is calm.
     void FollowScreen(ULONGLONG now);
@@ -163,9 +167,9 @@ private:
     // Whether a restore left the layout on screen as stored.
     static bool Restored(RestoreResult result);
     // An automatic save, as the phase permits; keeps the icons it read.
-    SaveResult SaveAutomatically(KeeperAction action, bool optionOn);
+    SaveResult SaveAutomatically(KeeperAction action, bool optionOn, ULONGLONG now);
     // With the screen-follow option on, in large icons: the layout on screen under its key now.
-    void SaveFollowedLayout();
+    void SaveFollowedLayout(ULONGLONG now);
     bool Following() const { return settings_.ScreenFollow == 1 && settings_.InIconView(); }
     bool RestoresAtStart() const { return settings_.StyleFlags[kRestoreAtStartFlag] == 1 && settings_.InIconView(); }
     bool KeepsPositions() const {

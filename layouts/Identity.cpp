@@ -48,4 +48,11 @@ bool HasIconKeys(const IconKeySet& keys, const std::wstring& text, const std::ws
     return keys.contains(IconKey(text, identities ? identity : L""));
 }
 
+bool HoldsNewIcon(const IconKeySet& seen, const IconKeySet& known) {
+    for (auto key = seen.lower_bound(L"T:"); key != seen.end() && key->starts_with(L"T:"); ++key) {
+        if (!known.contains(*key)) return true;
+    }
+    return false;
+}
+
 }  // namespace iv

@@ -239,6 +239,19 @@ TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
     ShowView(kLargeIconsMode);  // the same view again, as Apply does
     Ticks(100);
     EXPECT_EQ(Position(1).x, 450);
+    // An icon that came in list view goes to its stored place after the put-back, and a switch
+    // while it waits for it puts the others back too.
+    WritePlace(key_, L"New", L"300", L"200");
+    ShowView(kListMode);
+    InsertItem(desktop_->ListView(), 2, L"New");
+    keeper_.OnFolderChanged(now_);
+    Ticks(100);
+    ShowView(kLargeIconsMode);
+    Ticks(100);
+    ShowView(kLargeIconsMode);
+    Ticks(1000);
+    EXPECT_EQ(Position(1).x, 450);
+    EXPECT_EQ(Position(2).x, 300);
 }
 
 TEST_F(KeeperTest, ASettledChangeOfTheScreenIsTakenWithTheOptionOff) {
@@ -269,6 +282,14 @@ TEST_F(KeeperTest, ItemsThatComeLaterGoToTheirStoredPlaces) {
     ShowView(kLargeIconsMode);
     Ticks(100);
     EXPECT_EQ(Position(2).x, 300);
+    // Once the desktop has filled, an icon that comes stays, and the exit save keeps where it was moved.
+    settings_.StyleFlags[kSaveAtExitFlag] = 1;
+    WritePlace(key_, L"Late", L"500", L"200");
+    Ticks(12000);
+    InsertItem(desktop_->ListView(), 3, L"Late");
+    ListView_SetItemPosition(desktop_->ListView(), 3, 150, 300);
+    keeper_.SaveAtExit(now_);
+    EXPECT_EQ(ReadString(key_, L"Late.X"), L"150");
 }
 
 // A laptop undocked with its own panel primary: the primary's size is the same, yet the layout
@@ -345,7 +366,7 @@ TEST_F(KeeperTest, ARetryRunsOnlyWhileItsOptionIsStillOn) {
     ASSERT_EQ(Position(1).x, 300);
     EXPECT_EQ(ReadString(UndoKey(key_), L"Data.X"), L"90") << "a retry replaced the first try's undo record";
     ListView_SetItemPosition(desktop_->ListView(), 1, 90, 10);
-    keeper_.SaveAtExit();
+    keeper_.SaveAtExit(now_);
     EXPECT_EQ(ReadString(key_, L"Data.X"), L"300");
     WriteString(UndoKey(key_), L"Kept.X", L"1");
     settings_.ScreenFollow = 1;
@@ -372,7 +393,7 @@ TEST_F(KeeperTest, ADesktopBuiltAgainSlowlyLosesNoStoredPlace) {
     options.items = {{L"Readme", 10, 10}};
     desktop_ = standin::Desktop::Create(options);
     settings_.StyleFlags[kSaveAtExitFlag] = 1;
-    keeper_.SaveAtExit();  // before any look has seen that the desktop is new
+    keeper_.SaveAtExit(now_);  // before any look has seen that the desktop is new
     EXPECT_EQ(ReadString(key_, L"Data.X"), L"300");
     keeper_.OnDesktopEvent(DesktopEvent::Gone, now_);
     Ticks(3000);
