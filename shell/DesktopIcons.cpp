@@ -35,14 +35,12 @@ public:
         return result;
     }
 
+    // An icon whose place or name the view did not tell stays in the pass, as by the list view:
+    // the plan tells whether it kept the restore from its end.
     Pass ReadPass(std::vector<DesktopIcon>& icons, bool) override {
         int32_t count = 0;
-        switch (ReadOnce(icons, count)) {
-            case ReadResult::NoListView:
-            case ReadResult::Unreadable: return Pass::Failed;
-            case ReadResult::Partial: return Pass::Incomplete;
-            default: return Pass::Done;
-        }
+        const ReadResult read = ReadOnce(icons, count, true);
+        return read == ReadResult::NoListView || read == ReadResult::Unreadable ? Pass::Failed : Pass::Done;
     }
 
     IconGeometry Geometry(const std::vector<DesktopIcon>&) override {
@@ -82,7 +80,7 @@ public:
     }
 
 private:
-    ReadResult ReadOnce(std::vector<DesktopIcon>& icons, int32_t& itemCount) {
+    ReadResult ReadOnce(std::vector<DesktopIcon>& icons, int32_t& itemCount, bool withUnplaced = false) {
         icons.clear();
         itemCount = 0;
         ids_.clear();
@@ -94,12 +92,11 @@ private:
         }
         bool partial = false;
         for (FolderItem& item : last_.items) {
-            // A place the view did not tell is never stored: the icon is left out.
-            if (!item.placed) {
-                partial = true;
-                continue;
-            }
+            // A place the view did not tell is never stored: the icon is left out of a save's read.
+            partial = partial || !item.placed;
+            if (!item.placed && !withUnplaced) continue;
             DesktopIcon icon;
+            icon.placeKnown = item.placed;
             icon.text = std::move(item.text);
             if (icon.text.empty()) {
                 icon.text = kUnreadableItemName;

@@ -352,6 +352,11 @@ TEST_F(TodaysShellTest, AFolderViewThatHangsOrRestartsFailsOnlyTheSaveItHappensI
     FindStandInDesktop();
     EXPECT_EQ(Run({L"/save"}), 0u);
     EXPECT_NE(ReadString(key_, L"Alpha.txt.X"), L"7");
+    // An icon whose place the view never tells, with none stored, keeps no restore from its end.
+    standin_.Kill();
+    Files({L"Beta.txt"});
+    StartShell(true, {L"--fv-fail-pos=Beta.txt"});
+    EXPECT_EQ(Run({L"/restore"}), 0u);
 }
 
 }  // namespace

@@ -456,6 +456,7 @@ public:
                                            reinterpret_cast<LPARAM>(point))) {
                 return E_INVALIDARG;
             }
+            if (!desktop.options.fvFailPos.empty() && desktop.TextOf(index) == desktop.options.fvFailPos) return E_FAIL;
             if (desktop.options.logGetPos) name = desktop.TextOf(index);
         }
         if (desktop.options.logGetPos)

@@ -282,6 +282,7 @@ const OptionRule kRules[] = {
     {L"--fv-restart-in=", [](V value, P p) { return ParseNth(value, p.options.fvRestartIn); }},
     {L"--fv-slow=", [](V value, P p) { return ParseFolderViewSlow(value, p.options); }},
     {L"--fv-log-getpos", [](V, P p) { return p.options.logGetPos = true; }},
+    {L"--fv-fail-pos=", [](V value, P p) { return !(p.options.fvFailPos = value).empty(); }},
     {L"--commands=", [](V value, P p) { return Choose(value, kCommands, p.options.commands); }},
 };
 
@@ -310,7 +311,8 @@ bool ParseCommandLine(int argc, wchar_t** argv, Options& options) {
     }
     // The folder view is the platform shell view's; its faults and its peer are the folder view's.
     const bool folderViewFaults = options.fvHang > 0 || options.fvFail || options.fvRestartIn > 0 ||
-                                  options.fvSlowMs > 0 || options.logGetPos || !options.peerProxy.empty();
+                                  options.fvSlowMs > 0 || options.logGetPos || !options.peerProxy.empty() ||
+                                  !options.fvFailPos.empty();
     if ((options.folderView || options.since1809) && options.mode != Options::Mode::Shell) return false;
     return options.folderView || !folderViewFaults;
 }

@@ -106,6 +106,7 @@ struct Options {
     int fvSlowMs = 0;        // > 0: calls wait that long answering sent messages, then are carried out
     int fvSlowNth = 0;       // ... only that call when > 0
     bool logGetPos = false;  // also log "FV GETPOS" for every GetItemPosition
+    std::wstring fvFailPos;  // GetItemPosition fails for the item of this text
 
     // When not empty, every logged line is also appended (and flushed) to this UTF-8 file.
     std::wstring logPath;

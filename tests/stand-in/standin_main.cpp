@@ -8,7 +8,7 @@
 //               [--grid-rows=N] [--fill-ms=MS] [--squeeze-ms=MS] [--redirect-text=all|I[,J...]] [--tray=N]
 //               [--icon-size=PX]
 //               [--folder-view [--peer-proxy=PATH] [--fv-hang=N] [--fv-fail] [--fv-restart-in=N]
-//               [--fv-slow=MS[#N]] [--fv-log-getpos]] [--since-1809]
+//               [--fv-slow=MS[#N]] [--fv-log-getpos] [--fv-fail-pos=TEXT]] [--since-1809]
 //
 //   --shell          host the platform's own shell view of the desktop folder
 //   --scripted       a list view with the given items (the default)
@@ -83,6 +83,7 @@
 //   --fv-slow=MS[#N] folder-view calls (only the N-th) wait MS milliseconds answering sent
 //                    messages, as a busy shell does, then are carried out
 //   --fv-log-getpos  also log every GetItemPosition ("FV GETPOS ...")
+//   --fv-fail-pos=TEXT  GetItemPosition fails with E_FAIL for the item showing TEXT
 //   --since-1809     with --shell: the desktop keeps its own record of its icons' places, as the
 //                    shell has since Windows 10 1809: it follows folder-view moves and its own
 //                    (kMoveIconMessage, WM_APP + 0x2C2), and a refresh (kRefreshMessage, WM_APP +
