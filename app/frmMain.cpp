@@ -139,7 +139,7 @@ void frmMain::EndSession() {
 
 void frmMain::SaveAtExit() {
     SaveSettings(settings_);
-    keeper_->SaveAtExit(GetTickCount64());
+    keeper_->SaveAtExit();
 }
 
 void frmMain::ApplySettings(const SharedSettings& edited) {

@@ -162,7 +162,7 @@ void DesktopKeeper::ShowViewMode(int16_t mode, int16_t previousMode) {
 
 void DesktopKeeper::StartFollowingScreen() {
     // A desktop still settling or being restored saves its layout once that is done.
-    if (phase_ == DesktopPhase::Owned) SaveFollowedLayout(GetTickCount64());
+    if (phase_ == DesktopPhase::Owned) SaveFollowedLayout();
 }
 
 void DesktopKeeper::PositionsAsked(bool done) {
@@ -179,15 +179,15 @@ void DesktopKeeper::BeginRestore(RestoreAsker asker) {
     if (asker != RestoreAsker::ViewMode) arrangement_.reset();
 }
 
-void DesktopKeeper::SaveAtExit(ULONGLONG now) {
-    SaveAutomatically(KeeperAction::ExitSave, settings_.StyleFlags[kSaveAtExitFlag] == 1, now);
+void DesktopKeeper::SaveAtExit() {
+    SaveAutomatically(KeeperAction::ExitSave, settings_.StyleFlags[kSaveAtExitFlag] == 1);
 }
 
 KeeperMoment DesktopKeeper::Moment(bool optionOn, bool viewFits) const {
     return {phase_, session_.Screen().SavesAllowed(), optionOn, viewFits, session_.InRestore()};
 }
 
-SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn, ULONGLONG now) {
+SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn) {
     // Automatic saves keep a large-icon layout: a small-icon arrangement is no layout to keep.
     if (!Permitted(action, Moment(optionOn, settings_.CurrentViewMode == kLargeIconsMode)).runs) {
         return SaveResult::NotSaved;
@@ -196,9 +196,7 @@ SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn, 
     SaveRequest request;
     request.asked = false;
     request.seenBefore = &seenKeys_;
-    // An icon that came is left at its stored place only while it is to be put there: otherwise it
-    // stays where the shell or the user put it, and that is where it is saved.
-    request.known = keysKnown_ && PlacesNewIcons(now) ? &knownKeys_ : nullptr;
+    request.known = keysKnown_ ? &knownKeys_ : nullptr;
     request.seen = &seen;
     // Until a look has seen that the shell built the desktop anew, a save would take every icon
     // not rebuilt yet for gone.
@@ -259,7 +257,7 @@ void DesktopKeeper::SetUpAtStart(ULONGLONG now) {
         return;
     }
     phase_ = DesktopPhase::Owned;
-    SaveFollowedLayout(now);
+    SaveFollowedLayout();
 }
 
 void DesktopKeeper::ApplyToNewDesktop(ULONGLONG now) {
@@ -283,9 +281,16 @@ void DesktopKeeper::ApplyToNewDesktop(ULONGLONG now) {
 }
 
 void DesktopKeeper::NoticeItemsAdded(ULONGLONG now) {
-    if (!keysKnown_ || phase_ != DesktopPhase::Owned || !PlacesNewIcons(now)) return;
+    if (!keysKnown_ || phase_ != DesktopPhase::Owned) return;
+    // With no placement to follow, the icons that came are the user's where they stand: the next
+    // save takes every icon as it finds it.
+    if (!PlacesNewIcons(now)) {
+        keysKnown_ = false;
+        return;
+    }
     if (now < fillUntil_) fillUntil_ = now + kFillQuietMs;
-    BeginPlacing(now);
+    // Out of an icon view they are placed after the put-back, as one comes.
+    if (settings_.InIconView()) BeginPlacing(now);
 }
 
 void DesktopKeeper::BeginPlacing(ULONGLONG now) {
@@ -321,20 +326,21 @@ void DesktopKeeper::RestoreLayout(ULONGLONG now) {
         return;
     }
     seenKeys_.insert(seen.begin(), seen.end());
-    // The icons known are still those of the arrangement put back: one that came since has no
-    // place in it, and goes to its stored place now.
+    // An icon that came since the arrangement was read has no place in it: it goes to its stored
+    // place now, or, with no placement to follow, is the user's where it stands.
     const bool putBack = arrangement_.has_value();
     arrangement_.reset();
-    if (!putBack) {
-        knownKeys_ = std::move(seen);
-        keysKnown_ = true;
-    } else if (keysKnown_ && HoldsNewIcon(seen, knownKeys_) && PlacesNewIcons(now)) {
+    if (putBack && PlacesNewIcons(now) && keysKnown_ && HoldsNewIcon(seen, knownKeys_)) {
         BeginPlacing(now);
         return;
     }
+    if (!putBack || !PlacesNewIcons(now)) {
+        knownKeys_ = std::move(seen);
+        keysKnown_ = true;
+    }
     phase_ = DesktopPhase::Owned;
     retryMs_ = kRetryMs;
-    SaveFollowedLayout(now);
+    SaveFollowedLayout();
 }
 
 void DesktopKeeper::RetryDue(ULONGLONG now) {
@@ -378,12 +384,12 @@ void DesktopKeeper::FollowScreen(ULONGLONG now) {
     // be put back.
     if (!Following() || now < nextCalmSave_ || now < countBurstUntil_) return;
     nextCalmSave_ = now + CalmSaveMs();
-    SaveAutomatically(KeeperAction::CalmSave, true, now);
+    SaveAutomatically(KeeperAction::CalmSave, true);
 }
 
-void DesktopKeeper::SaveFollowedLayout(ULONGLONG now) {
-    nextCalmSave_ = now + CalmSaveMs();
-    SaveAutomatically(KeeperAction::CalmSave, settings_.ScreenFollow == 1, now);
+void DesktopKeeper::SaveFollowedLayout() {
+    nextCalmSave_ = GetTickCount64() + CalmSaveMs();
+    SaveAutomatically(KeeperAction::CalmSave, settings_.ScreenFollow == 1);
 }
 
 bool DesktopKeeper::RestoreStillAsked() const {

@@ -107,7 +107,7 @@ public:
     // The icon positions, when so configured, in large icons only, and only while what is on
     // screen is the user's arrangement (not while the desktop settles, waits for its layout, or
     // is half moved by a restore the session's end came into).
-    void SaveAtExit(ULONGLONG now);
+    void SaveAtExit();
     // A save or restore a person asked for ran (`done`: in full): what is on screen is theirs from
     // now on, so nothing due is tried any more and the calm and exit saves keep it. A desktop
     // still being built settles first.
@@ -149,9 +149,11 @@ private:
     void NoticeItemsAdded(ULONGLONG now);
     void BeginPlacing(ULONGLONG now);
     void PlaceNewItems();
-    // Whether icons that come go to their stored places: while the screen is followed, and with
-    // the restore at start while the desktop still fills.
-    bool PlacesNewIcons(ULONGLONG now) const { return Following() || (RestoresAtStart() && now < fillUntil_); }
+    // Whether icons that come go to their stored places (once an icon view shows them): while the
+    // screen is followed, and with the restore at start while the desktop still fills.
+    bool PlacesNewIcons(ULONGLONG now) const {
+        return settings_.ScreenFollow == 1 || (settings_.StyleFlags[kRestoreAtStartFlag] == 1 && now < fillUntil_);
+    }
     // Restores the layout of a new screen once the change has settled, and keeps the current
     // layout up to date while the desktop is calm.
     void FollowScreen(ULONGLONG now);
@@ -167,9 +169,9 @@ private:
     // Whether a restore left the layout on screen as stored.
     static bool Restored(RestoreResult result);
     // An automatic save, as the phase permits; keeps the icons it read.
-    SaveResult SaveAutomatically(KeeperAction action, bool optionOn, ULONGLONG now);
+    SaveResult SaveAutomatically(KeeperAction action, bool optionOn);
     // With the screen-follow option on, in large icons: the layout on screen under its key now.
-    void SaveFollowedLayout(ULONGLONG now);
+    void SaveFollowedLayout();
     bool Following() const { return settings_.ScreenFollow == 1 && settings_.InIconView(); }
     bool RestoresAtStart() const { return settings_.StyleFlags[kRestoreAtStartFlag] == 1 && settings_.InIconView(); }
     bool KeepsPositions() const {
@@ -231,8 +233,9 @@ private:
     RestoreTries tries_;
     int32_t settlingCount_ = -1;
     ULONGLONG settlingSince_ = 0;
-    // The icons on the desktop at the last read (an icon not among them is new), and every icon
-    // seen since the start (an automatic save deletes the place only of one of those that left).
+    // The icons on the desktop at the last read (an icon not among them is new; none are known
+    // before a read, or once icons came that stay where they are), and every icon seen since the
+    // start (an automatic save deletes the place only of one of those that left).
     IconKeySet knownKeys_;
     bool keysKnown_ = false;
     IconKeySet seenKeys_;

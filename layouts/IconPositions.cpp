@@ -194,10 +194,12 @@ Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, LayoutToRestore& 
         moves.push_back({move.icon, move.to});
         moving.push_back(identities.Saved(icons[move.icon]));
     }
-    // Before any icon moves (once the way proved its read): where each one stood.
+    // Before any icon moves (once the way proved its read): where each one stood, that the shell told.
     std::vector<SavedIcon> arrangement;
     if (request.keepsRecords && !history.kept && !moves.empty()) {
-        for (const DesktopIcon& icon : icons) arrangement.push_back(identities.Saved(icon));
+        for (const DesktopIcon& icon : icons) {
+            if (icon.placeKnown) arrangement.push_back(identities.Saved(icon));
+        }
     }
     UndoMoves record(undo, std::move(moving), history, std::move(arrangement), request.keepsRecords);
     const Pass moved = way.Move(icons, moves, careful, record);

@@ -282,14 +282,21 @@ TEST_F(KeeperTest, ItemsThatComeLaterGoToTheirStoredPlaces) {
     ShowView(kLargeIconsMode);
     Ticks(100);
     EXPECT_EQ(Position(2).x, 300);
-    // Once the desktop has filled, an icon that comes stays, and the exit save keeps where it was moved.
+    // Once the desktop has filled, an icon that comes stays where it is moved: the exit save keeps
+    // it there, and following the screen from then on leaves it.
     settings_.StyleFlags[kSaveAtExitFlag] = 1;
     WritePlace(key_, L"Late", L"500", L"200");
     Ticks(12000);
     InsertItem(desktop_->ListView(), 3, L"Late");
     ListView_SetItemPosition(desktop_->ListView(), 3, 150, 300);
-    keeper_.SaveAtExit(now_);
+    keeper_.OnFolderChanged(now_);
+    Ticks(100);
+    keeper_.SaveAtExit();
     EXPECT_EQ(ReadString(key_, L"Late.X"), L"150");
+    settings_.ScreenFollow = 1;
+    ShowView(kLargeIconsMode);  // Apply in the settings
+    Ticks(2000);
+    EXPECT_EQ(Position(3).x, 150);
 }
 
 // A laptop undocked with its own panel primary: the primary's size is the same, yet the layout
@@ -366,7 +373,7 @@ TEST_F(KeeperTest, ARetryRunsOnlyWhileItsOptionIsStillOn) {
     ASSERT_EQ(Position(1).x, 300);
     EXPECT_EQ(ReadString(UndoKey(key_), L"Data.X"), L"90") << "a retry replaced the first try's undo record";
     ListView_SetItemPosition(desktop_->ListView(), 1, 90, 10);
-    keeper_.SaveAtExit(now_);
+    keeper_.SaveAtExit();
     EXPECT_EQ(ReadString(key_, L"Data.X"), L"300");
     WriteString(UndoKey(key_), L"Kept.X", L"1");
     settings_.ScreenFollow = 1;
@@ -393,7 +400,7 @@ TEST_F(KeeperTest, ADesktopBuiltAgainSlowlyLosesNoStoredPlace) {
     options.items = {{L"Readme", 10, 10}};
     desktop_ = standin::Desktop::Create(options);
     settings_.StyleFlags[kSaveAtExitFlag] = 1;
-    keeper_.SaveAtExit(now_);  // before any look has seen that the desktop is new
+    keeper_.SaveAtExit();  // before any look has seen that the desktop is new
     EXPECT_EQ(ReadString(key_, L"Data.X"), L"300");
     keeper_.OnDesktopEvent(DesktopEvent::Gone, now_);
     Ticks(3000);

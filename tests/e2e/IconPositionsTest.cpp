@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "layouts/IconPositions.h"
+#include "layouts/KeptLayouts.h"
 #include "shell/ExchangeBlock.h"
 #include "tests/e2e/E2eFixture.h"
 #include "tests/stand-in/StandIn.h"
@@ -352,11 +353,17 @@ TEST_F(TodaysShellTest, AFolderViewThatHangsOrRestartsFailsOnlyTheSaveItHappensI
     FindStandInDesktop();
     EXPECT_EQ(Run({L"/save"}), 0u);
     EXPECT_NE(ReadString(key_, L"Alpha.txt.X"), L"7");
-    // An icon whose place the view never tells, with none stored, keeps no restore from its end.
+    // An icon whose place the view never tells, with none stored, keeps no restore from its end,
+    // and the history keeps no place for it.
     standin_.Kill();
     Files({L"Beta.txt"});
     StartShell(true, {L"--fv-fail-pos=Beta.txt"});
+    UserMove(Showing(L"Alpha.txt")[0], {40, 400});
     EXPECT_EQ(Run({L"/restore"}), 0u);
+    const std::vector<iv::HistoryEntry> history = iv::ReadHistory(key_);
+    const auto kept = history.empty() ? std::nullopt : iv::ReadHistoryEntry(key_, history[0].number);
+    ASSERT_TRUE(kept);
+    for (const iv::FileIcon& icon : kept->icons) EXPECT_NE(icon.name, L"Beta.txt");
 }
 
 }  // namespace
