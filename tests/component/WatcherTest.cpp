@@ -220,6 +220,7 @@ protected:
 
 TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
     settings_.ScreenFollow = 1;
+    settings_.CalmSaveSeconds = 1;
     settings_.CurrentViewMode = kSmallIconsMode;
     StartAndSettle();
     keeper_.StartFollowingScreen();
@@ -236,8 +237,12 @@ TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
     EXPECT_EQ(Position(1).x, 400);
     EXPECT_TRUE(ValueNames(UndoKey(key_)).empty()) << "a put-back keeps no undo record";
     ListView_SetItemPosition(desktop_->ListView(), 1, 450, 300);
+    // Data's place not told at one calm save does not make Data an icon that came.
+    desktop_->RefusePositions({1});
+    Ticks(1500);
+    desktop_->RefusePositions({});
     ShowView(kLargeIconsMode);  // the same view again, as Apply does
-    Ticks(100);
+    Ticks(1000);
     EXPECT_EQ(Position(1).x, 450);
     // An icon that came in list view goes to its stored place after the put-back, and a switch
     // while it waits for it puts the others back too.

@@ -467,6 +467,8 @@ void Desktop::EndHang() { SetEvent(impl_->hangEnd); }
 
 void Desktop::Restart() { impl_->Restart(); }
 
+void Desktop::RefusePositions(std::vector<int> indices) { impl_->options.failPos = std::move(indices); }
+
 int Desktop::Faults() const { return impl_->faultHandler != nullptr ? FaultsReported() : 0; }
 
 HWND Desktop::TrayWindow() const { return impl_->tray ? impl_->tray->Window() : nullptr; }

@@ -187,6 +187,8 @@ public:
 
     // Lets a desktop hung by Options::hangAfterMs pump again; callable from any thread.
     void EndHang();
+    // From now on the positions of these items are refused, as Options::failPos (on the desktop's thread).
+    void RefusePositions(std::vector<int> indices);
 
     // Tears the windows down and builds a new desktop: new handles, default styles and colours,
     // the icon view, the items on the default grid (a shell that lost its layout).
