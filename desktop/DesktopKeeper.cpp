@@ -284,19 +284,19 @@ void DesktopKeeper::ApplyToNewDesktop(ULONGLONG now) {
 
 void DesktopKeeper::NoticeItemsAdded(ULONGLONG now) {
     if (!keysKnown_ || phase_ != DesktopPhase::Owned) return;
-    // With no placement to follow, the icons that came are the user's where they stand: the next
-    // save takes every icon as it finds it.
+    // With no placement to follow, the icons that came are the user's where they stand.
     if (!PlacesNewIcons(now)) {
-        keysKnown_ = false;
+        if (std::optional<IconKeySet> shown = ReadIconKeys(session_)) knownKeys_ = std::move(*shown);
         return;
     }
-    if (now < fillUntil_) fillUntil_ = now + kFillQuietMs;
     // Out of an icon view they are placed after the put-back, as one comes.
     if (settings_.InIconView()) BeginPlacing(now);
 }
 
 void DesktopKeeper::BeginPlacing(ULONGLONG now) {
-    // Placed once the shell has stopped adding for a moment; no calm save runs before.
+    // Placed once the shell has stopped adding for a moment; no calm save runs before. A desktop
+    // that still fills is given as long again for its next icons.
+    if (now < fillUntil_) fillUntil_ = now + kFillQuietMs;
     phase_ = DesktopPhase::Placing;
     tries_ = {};
     nextRetry_ = now + kPlacementQuietMs;

@@ -299,6 +299,15 @@ SaveResult SaveNamedLayout(ShellSession& session, const std::wstring& name) {
     return WriteNamedLayout(LayoutOfIcons(name, shape, *saved)) ? SaveResult::Saved : SaveResult::Failed;
 }
 
+std::optional<IconKeySet> ReadIconKeys(ShellSession& session) {
+    ScreenShape shape;
+    const std::optional<std::vector<SavedIcon>> shown = ReadWholeDesktop(session, shape);
+    if (!shown) return std::nullopt;
+    IconKeySet keys;
+    for (const SavedIcon& icon : *shown) AddIconKeys(keys, icon.text, icon.id);
+    return keys;
+}
+
 std::optional<StoredLayout> ReadShownArrangement(ShellSession& session) {
     ScreenShape shape;
     const std::optional<std::vector<SavedIcon>> shown = ReadWholeDesktop(session, shape);

@@ -28,8 +28,8 @@ struct SaveRequest {
     // that it did not read (an icon not there yet may still come).
     bool asked = true;
     const IconKeySet* seenBefore = nullptr;
-    // Automatic: the icons known at the last read. One not among them that has a stored place has
-    // just come and is due there: its place now is not written, nor is it counted as seen.
+    // Automatic: the icons known to be on the desktop. One not among them that has a stored place
+    // has just come and is due there: its place now is not written, nor is it counted as seen.
     const IconKeySet* known = nullptr;
     // Receives the keys of the icons read (when the save wrote or found nothing to change).
     IconKeySet* seen = nullptr;
@@ -56,6 +56,8 @@ SaveResult SaveNamedLayout(ShellSession& session, const std::wstring& name);
 // The arrangement on screen, read whole, to be put back from memory (a restore's `layout`); none
 // when the desktop could not be read to the end or the screen is changing.
 std::optional<StoredLayout> ReadShownArrangement(ShellSession& session);
+// The keys of the icons on the desktop (see AddIconKeys), read whole; none when it could not be.
+std::optional<IconKeySet> ReadIconKeys(ShellSession& session);
 
 // Which stored places a restore puts the icons at.
 enum class LayoutSource { Current, Previous, Undo };

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace iv {
 namespace {
 
@@ -12,6 +14,11 @@ std::wstring_view Below(std::wstring_view path, std::wstring_view folder) {
     if (folder.empty() || path.size() <= folder.size() + 1 || path[folder.size()] != L'\\') return {};
     if (FoldCase(std::wstring(path.substr(0, folder.size()))) != FoldCase(std::wstring(folder))) return {};
     return path.substr(folder.size() + 1);
+}
+
+bool HoldsIdentities(const IconKeySet& keys) {
+    const auto first = keys.lower_bound(L"I:");
+    return first != keys.end() && first->starts_with(L"I:");
 }
 
 }  // namespace
@@ -43,16 +50,14 @@ void AddIconKeys(IconKeySet& keys, const std::wstring& text, const std::wstring&
 }
 
 bool HasIconKeys(const IconKeySet& keys, const std::wstring& text, const std::wstring& identity) {
-    const auto first = keys.lower_bound(L"I:");
-    const bool identities = first != keys.end() && first->starts_with(L"I:");
-    return keys.contains(IconKey(text, identities ? identity : L""));
+    return keys.contains(IconKey(text, HoldsIdentities(keys) ? identity : L""));
 }
 
 bool HoldsNewIcon(const IconKeySet& seen, const IconKeySet& known) {
-    for (auto key = seen.lower_bound(L"T:"); key != seen.end() && key->starts_with(L"T:"); ++key) {
-        if (!known.contains(*key)) return true;
-    }
-    return false;
+    const bool identities = HoldsIdentities(known);
+    return std::any_of(seen.begin(), seen.end(), [&](const std::wstring& key) {
+        return (identities || !key.starts_with(L"I:")) && !known.contains(key);
+    });
 }
 
 }  // namespace iv

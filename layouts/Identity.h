@@ -32,7 +32,8 @@ using IconKeySet = std::set<std::wstring>;
 // and is looked for by its identity only in a set that holds identities.
 void AddIconKeys(IconKeySet& keys, const std::wstring& text, const std::wstring& identity);
 bool HasIconKeys(const IconKeySet& keys, const std::wstring& text, const std::wstring& identity);
-// Whether `seen` holds an icon that `known` does not (by their texts, which both sets hold).
+// Whether `seen` holds an icon that `known` does not: by its text, and by its identity where `known`
+// holds identities.
 bool HoldsNewIcon(const IconKeySet& seen, const IconKeySet& known);
 
 }  // namespace iv

@@ -223,6 +223,11 @@ TEST(IconIdentityTest, RelativeToTheDesktopFoldersAndNeverAUsersOwnPath) {
     EXPECT_TRUE(HasIconKeys(byFolderView, L"same", L"DESKTOP\\SAME.TXT") && HasIconKeys(byFolderView, L"Same", L""));
     EXPECT_FALSE(HasIconKeys(byFolderView, L"Same", L"Desktop\\same.bat"));
     EXPECT_TRUE(HasIconKeys(byListView, L"Same", L"Desktop\\same.bat"));
+    // A twin of one text is a new icon to a set that holds identities, not to one of texts alone.
+    IconKeySet twins = byFolderView;
+    AddIconKeys(twins, L"Same", L"Desktop\\same.bat");
+    EXPECT_TRUE(HoldsNewIcon(twins, byFolderView));
+    EXPECT_FALSE(HoldsNewIcon(twins, byListView) || HoldsNewIcon(byFolderView, byFolderView));
 }
 
 TEST(ItemIdListBytesTest, AWholeListEndsAtItsTerminatorAndABrokenOneIsNone) {
