@@ -204,9 +204,7 @@ SaveResult DesktopKeeper::SaveAutomatically(KeeperAction action, bool optionOn) 
     const SaveResult saved = SaveIconPositions(session_, request);
     if (saved == SaveResult::Saved || saved == SaveResult::Partial) {
         seenKeys_.insert(seen.begin(), seen.end());
-        // A read in part leaves out icons the shell did not tell of this time: they are still known.
-        if (saved == SaveResult::Saved || !keysKnown_) knownKeys_.clear();
-        knownKeys_.insert(seen.begin(), seen.end());
+        knownKeys_ = std::move(seen);
         keysKnown_ = true;
     }
     return saved;

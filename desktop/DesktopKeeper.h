@@ -233,10 +233,10 @@ private:
     RestoreTries tries_;
     int32_t settlingCount_ = -1;
     ULONGLONG settlingSince_ = 0;
-    // The icons on the desktop at the last whole read, with those of reads in part since, and
-    // those that came with no placement to follow (an icon not among them is new; none are known
-    // before a read), and every icon seen since the start (an automatic save deletes the place only
-    // of one of those that left).
+    // The icons on the desktop at the last read, those whose place the shell did not tell among
+    // them, or as icons came with no placement to follow (an icon not among them is new; none are
+    // known before a read), and every icon seen since the start (an automatic save deletes the
+    // place only of one of those that left).
     IconKeySet knownKeys_;
     bool keysKnown_ = false;
     IconKeySet seenKeys_;

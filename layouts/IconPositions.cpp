@@ -246,8 +246,10 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) 
             AddIconKeys(due, kept.text, kept.id);
             continue;
         }
-        if (holds) TakeHeldPlace(session.Held(), kept);
         AddIconKeys(keys, kept.text, kept.id);
+        // An icon whose place the shell did not tell is on the desktop, with no place to write.
+        if (!icon.placeKnown) continue;
+        if (holds) TakeHeldPlace(session.Held(), kept);
         saved.push_back(std::move(kept));
     }
     Deletions deletions;

@@ -39,7 +39,7 @@ public:
     // the plan tells whether it kept the restore from its end.
     Pass ReadPass(std::vector<DesktopIcon>& icons, bool) override {
         int32_t count = 0;
-        const ReadResult read = ReadOnce(icons, count, true);
+        const ReadResult read = ReadOnce(icons, count);
         return read == ReadResult::NoListView || read == ReadResult::Unreadable ? Pass::Failed : Pass::Done;
     }
 
@@ -80,7 +80,7 @@ public:
     }
 
 private:
-    ReadResult ReadOnce(std::vector<DesktopIcon>& icons, int32_t& itemCount, bool withUnplaced = false) {
+    ReadResult ReadOnce(std::vector<DesktopIcon>& icons, int32_t& itemCount) {
         icons.clear();
         itemCount = 0;
         ids_.clear();
@@ -92,9 +92,8 @@ private:
         }
         bool partial = false;
         for (FolderItem& item : last_.items) {
-            // A place the view did not tell is never stored: the icon is left out of a save's read.
+            // A place the view did not tell is never stored: the icon is only known to be there.
             partial = partial || !item.placed;
-            if (!item.placed && !withUnplaced) continue;
             DesktopIcon icon;
             icon.placeKnown = item.placed;
             icon.text = std::move(item.text);

@@ -24,10 +24,12 @@ ReadResult ReadItems(ShellSession& session, ExchangeBlock& block, HWND listView,
     // Whether the read goes on after the item.
     const auto take = [&](int32_t index, ItemAnswer& item) {
         if (item.name == Answer::NoAnswer || item.position == Answer::NoAnswer) return false;
-        if (item.position == Answer::Refused) {
-            // A position that could not be read is never stored: it would be another item's.
+        // A position that could not be read is never stored (it would be another item's): the icon
+        // is only known to be there.
+        const bool placed = item.position == Answer::Done;
+        if (!placed) {
             partial = true;
-            return true;
+            if (item.name != Answer::Done) return true;
         }
         if (item.name == Answer::Refused) {
             item.text = kUnreadableItemName;
@@ -44,6 +46,7 @@ ReadResult ReadItems(ShellSession& session, ExchangeBlock& block, HWND listView,
         DesktopIcon icon;
         icon.text = std::move(item.text);
         icon.at = item.point;
+        icon.placeKnown = placed;
         icon.index = index;
         icons.push_back(std::move(icon));
         return true;
