@@ -107,9 +107,10 @@ protected:
         view_ = FindWindowExW(progman_, nullptr, L"SHELLDLL_DefView", nullptr);
         list_ = FindWindowExW(view_, nullptr, WC_LISTVIEWW, nullptr);
     }
+    // A stand-in of the other bitness ending under a full test run was seen to take over 5 s.
     bool Close() {
         if (progman_) PostMessageW(std::exchange(progman_, nullptr), WM_CLOSE, 0, 0);
-        return standin_.WaitForExit(5000);
+        return standin_.WaitForExit(15000);
     }
     bool Logged(const std::wstring& line) const {
         const std::vector<std::wstring> log = ReadLogFile(log_);
