@@ -194,7 +194,7 @@ Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, LayoutToRestore& 
         moves.push_back({move.icon, move.to});
         moving.push_back(identities.Saved(icons[move.icon]));
     }
-    // Before any icon moves (once the way proved its read): where each one stood, that the shell told.
+    // Before any icon moves (once the way proved its read): where each icon stood whose place the shell told.
     std::vector<SavedIcon> arrangement;
     if (request.keepsRecords && !history.kept && !moves.empty()) {
         for (const DesktopIcon& icon : icons) {

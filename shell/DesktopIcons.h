@@ -31,10 +31,10 @@ inline constexpr wchar_t kUnreadableItemName[] = L"取得できませんでし�
 inline constexpr int32_t kMaxDesktopItems = 32767;
 
 // Read: every icon was read. Partial: the shell refused to tell some icons' names or places (an
-// icon comes without its place, or carries the unreadable name). Changed: icons came or went during the read. Cut:
-// the read stopped part-way, at a request the shell did not answer in time. NoListView and
-// Unreadable: nothing was read (no desktop, no answer, or not one icon). Only Read tells that the
-// list is the whole desktop.
+// icon comes without its place, or carries the unreadable name). Changed: icons came or went
+// during the read. Cut: the read stopped part-way, at a request the shell did not answer in time.
+// NoListView and Unreadable: nothing was read (no desktop, no answer, or not one icon). Only Read
+// tells that the list is the whole desktop.
 enum class ReadResult { Read, Partial, Changed, Cut, NoListView, Unreadable };
 
 // A restore's pass over the desktop. Changed: icons came or went meanwhile (a move may have hit
