@@ -142,11 +142,12 @@ void DesktopKeeper::ShowViewMode(int16_t mode, int16_t previousMode) {
     watcher_.StopScrollFollow();
     SetDesktopViewMode(session_, desktop_, viewCommands_, mode, previousMode);
     if (mode == kSmallIconsMode) watcher_.StartScrollFollow(desktop_.ListView);
-    if (!keep || !IsIconViewMode(mode)) return;
+    if (!(keep || phase_ == DesktopPhase::Foreign) || !IsIconViewMode(mode)) return;
     // Out of an icon view a followed screen's change, or a desktop built anew, was not followed:
     // what comes back is the layout stored for the screen as it is now. So it does, with the
     // restore at start on, when nothing shown is held (a start in list or details, a read that
-    // failed): the view's fresh grid is nobody's layout, and the exit save would keep it.
+    // failed, a restore dropped out of an icon view): the view's fresh grid is nobody's layout,
+    // and the exit save would keep it.
     if (Following() && !(arrangement_ && arrangementKey_ == CurrentLayoutKey(session_))) {
         BeginRestore(RestoreAsker::Screen);
     } else if (!arrangement_ && RestoresAtStart()) {
@@ -168,6 +169,8 @@ void DesktopKeeper::StartFollowingScreen() {
 void DesktopKeeper::PositionsAsked(bool done) {
     if (!done || IsSettling()) return;
     phase_ = DesktopPhase::Owned;
+    // Icons that came while something was due are theirs too, not icons waiting for a place.
+    TakeIconsShown();
     retryMs_ = kRetryMs;
     nextCalmSave_ = GetTickCount64() + CalmSaveMs();
 }
@@ -231,6 +234,9 @@ void DesktopKeeper::WatchForNewDesktop(ULONGLONG now, bool answered, int32_t cou
     }
     if (!IsSettling()) {
         if (answered && watcher_.LastItemCount() > countBefore) NoticeItemsAdded(now);
+        if (answered && watcher_.LastItemCount() < countBefore && keysKnown_ && PlacesNewIcons(now)) {
+            NoticeItemsGone();
+        }
         return;
     }
     // A desktop still being built gains items for a while: it is set up once its count, as the
@@ -258,6 +264,9 @@ void DesktopKeeper::SetUpAtStart(ULONGLONG now) {
     }
     phase_ = DesktopPhase::Owned;
     SaveFollowedLayout();
+    // Out of large icons nothing was saved: the icons known are read, so that those that come go
+    // to their stored places.
+    if (Following() && !keysKnown_) TakeIconsShown();
 }
 
 void DesktopKeeper::ApplyToNewDesktop(ULONGLONG now) {
@@ -284,11 +293,25 @@ void DesktopKeeper::NoticeItemsAdded(ULONGLONG now) {
     if (!keysKnown_ || phase_ != DesktopPhase::Owned) return;
     // With no placement to follow, the icons that came are the user's where they stand.
     if (!PlacesNewIcons(now)) {
-        if (std::optional<IconKeySet> shown = ReadIconKeys(session_)) knownKeys_ = std::move(*shown);
+        TakeIconsShown();
         return;
     }
     // Out of an icon view they are placed after the put-back, as one comes.
     if (settings_.InIconView()) BeginPlacing(now);
+}
+
+void DesktopKeeper::NoticeItemsGone() {
+    // An icon that left is new should it come back (a shortcut replaced): it goes to its place.
+    std::optional<IconKeySet> shown = ReadIconKeys(session_);
+    if (!shown) return;
+    std::erase_if(knownKeys_, [&](const std::wstring& key) { return !shown->contains(key); });
+}
+
+void DesktopKeeper::TakeIconsShown() {
+    std::optional<IconKeySet> shown = ReadIconKeys(session_);
+    keysKnown_ = shown.has_value();
+    knownKeys_ = shown ? std::move(*shown) : IconKeySet{};
+    seenKeys_.insert(knownKeys_.begin(), knownKeys_.end());
 }
 
 void DesktopKeeper::BeginPlacing(ULONGLONG now) {
@@ -350,7 +373,11 @@ void DesktopKeeper::RetryDue(ULONGLONG now) {
     const bool optionOn = placing ? PlacesNewIcons(now) : RestoreStillAsked();
     const KeeperAction action = placing ? KeeperAction::PlaceNew : KeeperAction::Restore;
     if (!Permitted(action, Moment(optionOn, settings_.InIconView())).runs) {
-        if (!optionOn || !settings_.InIconView()) phase_ = DesktopPhase::Foreign;
+        if (optionOn && settings_.InIconView()) return;
+        arrangement_.reset();
+        phase_ = placing ? DesktopPhase::Owned : DesktopPhase::Foreign;
+        // The icons that were not placed are the user's where they stand, when no placement follows.
+        if (placing && !optionOn) TakeIconsShown();
         return;
     }
     if (placing) {

@@ -221,13 +221,20 @@ protected:
 TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
     settings_.ScreenFollow = 1;
     settings_.CalmSaveSeconds = 1;
-    settings_.CurrentViewMode = kSmallIconsMode;
+    ShowView(kSmallIconsMode);  // as the load does
     StartAndSettle();
     keeper_.StartFollowingScreen();
     EXPECT_TRUE(ValueNames(key_).empty());
+    // Nothing saved in small icons, an icon that comes goes to its stored place all the same.
+    WritePlace(key_, L"Early", L"600", L"100");
+    InsertItem(desktop_->ListView(), 2, L"Early");
+    keeper_.OnFolderChanged(now_);
+    Ticks(500);
     ShowView(kLargeIconsMode);
     Ticks(100);
-    EXPECT_EQ(ValueNames(key_).size(), 4u);
+    EXPECT_EQ(ValueNames(key_).size(), 6u);
+    EXPECT_EQ(ReadString(key_, L"Early.X"), L"600");
+    DeleteKeyTree(UndoKey(key_));  // kept by the placement
     // The list view lays the icons out afresh in another view: the arrangement is read as large
     // icons are left, and comes back with them.
     ListView_SetItemPosition(desktop_->ListView(), 1, 400, 300);
@@ -244,6 +251,13 @@ TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
     ShowView(kLargeIconsMode);  // the same view again, as Apply does
     Ticks(1000);
     EXPECT_EQ(Position(1).x, 450);
+    // Data replaced (gone, and back on the shell's grid) goes to its place again.
+    for (const bool back : {false, true}) {
+        back ? InsertItem(desktop_->ListView(), 1, L"Data") : ListView_DeleteItem(desktop_->ListView(), 1);
+        keeper_.OnFolderChanged(now_);
+        Ticks(600);
+    }
+    EXPECT_EQ(Position(1).x, 450);
     // An icon that came in list view goes to its stored place after the put-back, and a switch
     // while it waits for it puts the others back too.
     WritePlace(key_, L"New", L"300", L"200");
@@ -257,6 +271,15 @@ TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
     Ticks(1000);
     EXPECT_EQ(Position(1).x, 450);
     EXPECT_EQ(Position(2).x, 300);
+    // An icon that came while a person's save or restore ran is theirs where they put it.
+    WritePlace(key_, L"Late", L"500", L"200");
+    InsertItem(desktop_->ListView(), 4, L"Late");
+    keeper_.OnFolderChanged(now_);
+    Ticks(100);
+    keeper_.PositionsAsked(true);
+    ListView_SetItemPosition(desktop_->ListView(), 4, 150, 300);
+    Ticks(3500);
+    EXPECT_EQ(ReadString(key_, L"Late.X"), L"150");
 }
 
 TEST_F(KeeperTest, ASettledChangeOfTheScreenIsTakenWithTheOptionOff) {
@@ -291,7 +314,13 @@ TEST_F(KeeperTest, ItemsThatComeLaterGoToTheirStoredPlaces) {
     // it there, and following the screen from then on leaves it.
     settings_.StyleFlags[kSaveAtExitFlag] = 1;
     WritePlace(key_, L"Late", L"500", L"200");
-    Ticks(12000);
+    // An icon whose place the shell never tells is not placed: the placement ends with the fill.
+    WritePlace(key_, L"Stuck", L"500", L"300");
+    InsertItem(desktop_->ListView(), 3, L"Stuck");
+    desktop_->RefusePositions({3});
+    keeper_.OnFolderChanged(now_);
+    Ticks(16000);
+    desktop_->RefusePositions({});
     InsertItem(desktop_->ListView(), 3, L"Late");
     ListView_SetItemPosition(desktop_->ListView(), 3, 150, 300);
     keeper_.OnFolderChanged(now_);
@@ -389,6 +418,11 @@ TEST_F(KeeperTest, ARetryRunsOnlyWhileItsOptionIsStillOn) {
     EXPECT_EQ(ReadString(UndoKey(key_), L"Kept.X"), L"1");
     keeper_.PositionsAsked(false);
     EXPECT_EQ(keeper_.Phase(), DesktopPhase::Foreign);
+    // Back in an icon view, the followed screen's layout is due again.
+    ShowView(kListMode);
+    ShowView(kLargeIconsMode);
+    Ticks(100);
+    EXPECT_EQ(Position(1).x, 300);
     keeper_.PositionsAsked(true);  // a person's save or restore makes the arrangement theirs
     EXPECT_EQ(keeper_.Phase(), DesktopPhase::Owned);
 }
