@@ -168,11 +168,16 @@ bool KeepInHistory(const std::wstring& layoutKey, const ScreenShape& screen, con
                               WriteLayoutFile(LayoutOfIcons(replacedBy, screen, icons)))) {
         return false;
     }
-    if (asked) RegKeys::SetRegValue(HKEY_CURRENT_USER, key, kPinnedName, std::to_wstring(number));
+    // Only the first entry after the asked-for save holds its layout: a save that moved only icons
+    // whose text shares its place with another's leaves the stamp as it was, and pins nothing more.
+    uint32_t pinned =
+        static_cast<uint32_t>(wcstoul(RegKeys::GetRegValue(HKEY_CURRENT_USER, key, kPinnedName).c_str(), nullptr, 10));
+    if (asked && pinned == 0) {
+        pinned = number;
+        RegKeys::SetRegValue(HKEY_CURRENT_USER, key, kPinnedName, std::to_wstring(number));
+    }
     std::vector<uint32_t> all = numbers;
     all.push_back(number);
-    const uint32_t pinned =
-        static_cast<uint32_t>(wcstoul(RegKeys::GetRegValue(HKEY_CURRENT_USER, key, kPinnedName).c_str(), nullptr, 10));
     for (const uint32_t old : HistoryToDrop(std::move(all), pinned, kHistoryLength))
         RegKeys::DeleteRegValue(HKEY_CURRENT_USER, key, EntryValueName(old));
     return true;

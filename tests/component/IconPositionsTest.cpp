@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "base/ScopedWin.h"
 #include "shell/ExchangeBlock.h"
 #include "shell/ListViewIcons.h"
@@ -329,6 +331,14 @@ TEST_F(IconPositionsTest, TheHistoryKeepsTwentyAndTheLastAskedForArrangement) {
     history = ReadHistory(key_);
     EXPECT_EQ(history.size(), 20u);
     EXPECT_EQ(ReadHistoryEntry(key_, history.back().number)->icons[0].x, 4);
+    // Twins: saves that move only the one whose place the shared text does not hold pin no more.
+    for (int x = 40; x <= 62; ++x) {
+        const std::vector<SavedIcon> twins = {{L"Readme", L"Desktop\\Readme.txt", x, 10},
+                                              {L"Readme", L"Desktop\\Readme.lnk", 5, 10}};
+        ASSERT_EQ(SaveLayout(key_, twins, {x == 40, {}}, true, {&screen, x == 40}), LayoutWrite::Written) << x;
+    }
+    const std::vector<FileIcon> pinned = ReadHistoryEntry(key_, ReadHistory(key_).back().number)->icons;
+    EXPECT_TRUE(std::any_of(pinned.begin(), pinned.end(), [](const FileIcon& icon) { return icon.x == 40; }));
 
     // A restore keeps the desktop it is about to change, once, and a named save the layout it replaces.
     Desktop({{L"Readme", 20, 30}});
