@@ -85,7 +85,7 @@ int Import(const CommandLine& line) {
     if (!line.name.empty()) layout.name = line.name;
     if (!PersonalLayoutName(layout.name)) return Refuse(L"\"" + layout.name + L"\" names no layout of one's own");
     // A named layout changes by a save of its name only.
-    if (ReadNamedLayout(layout.name)) return Refuse(L"a layout named " + layout.name + L" is kept already");
+    if (NamedLayoutKept(layout.name)) return Refuse(L"a layout named " + layout.name + L" is kept already");
     if (!WriteNamedLayout(layout)) return Refuse(L"cannot keep the layout " + layout.name);
     return kExitDone;
 }

@@ -133,6 +133,12 @@ bool DeleteNamedLayout(const std::wstring& name) {
     return RegKeys::DeleteRegValue(HKEY_CURRENT_USER, NamedLayoutsKey(), name);
 }
 
+bool NamedLayoutKept(const std::wstring& name) {
+    const std::vector<std::wstring> names = NamedLayoutNames();
+    return std::any_of(names.begin(), names.end(),
+                       [&](const std::wstring& kept) { return FoldCase(kept) == FoldCase(name); });
+}
+
 std::vector<std::wstring> NamedLayoutNames() {
     std::vector<std::wstring> names = RegKeys::GetValueNames(HKEY_CURRENT_USER, NamedLayoutsKey());
     std::sort(names.begin(), names.end(),

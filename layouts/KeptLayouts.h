@@ -41,6 +41,8 @@ std::optional<LayoutFile> ReadNamedLayout(const std::wstring& name);
 bool DeleteNamedLayout(const std::wstring& name);
 // In the order a person finds them: without regard to case.
 std::vector<std::wstring> NamedLayoutNames();
+// Whether a layout of that name is kept, readable or not (case does not count).
+bool NamedLayoutKept(const std::wstring& name);
 
 struct HistoryEntry {
     uint32_t number = 0;

@@ -303,8 +303,10 @@ TEST_F(CommandLineTest, AnExportedLayoutImportsIntoAnEmptyStoreAndAForeignFileIs
         head + "1, \"name\": \"x\", \"icons\": [{\"name\": \"a\", \"x\": 40000, \"y\": 0}]}",
         head + "1, \"name\": \"a\\\\b\", \"icons\": []}",
         head + "1, \"name\": \"#4\", \"icons\": []}",
+        head + "1, \"name\": \"damaged\", \"icons\": []}",  // kept, though it cannot be read
         text,
     };
+    WriteString(iv::NamedLayoutsKey(), L"Damaged", L"?");
     const auto names = ValueNames(iv::NamedLayoutsKey());
     for (const std::string& bad : refused) {
         WriteFileText(foreign, bad);
@@ -319,7 +321,7 @@ TEST_F(CommandLineTest, AnExportedLayoutImportsIntoAnEmptyStoreAndAForeignFileIs
     ASSERT_EQ(Run({L"/save"}), 0u);
     EXPECT_EQ(Run({L"/export", file}), 0u);
     EXPECT_EQ(Run({L"/import:Here", file}), 0u);
-    EXPECT_EQ(ValueNames(iv::NamedLayoutsKey()).size(), 2u);
+    EXPECT_EQ(ValueNames(iv::NamedLayoutsKey()).size(), 3u);
 }
 
 TEST_F(CommandLineTest, UninstallEndsTheInstanceFirstThenRemovesShortcutsAndKeys) {
