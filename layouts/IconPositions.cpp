@@ -144,6 +144,23 @@ void Hold(HeldIcons& held, const std::wstring& layout, const std::vector<PlanIco
     }
 }
 
+// A put-back that moves a held icon into view anew (by another view's icon size) keeps it held,
+// for the same stored place, where it goes now.
+void CarryHolds(HeldIcons& held, const std::wstring& layout, const std::vector<PlanIcon>& planned,
+                const RestorePlan& plan) {
+    if (held.layout != layout) return;
+    for (const RestorePlan::Held& icon : plan.held) {
+        const PlanIcon& moved = planned[icon.icon];
+        for (const std::wstring& key : {IconKey(moved.text, moved.id), IconKey(moved.text, L"")}) {
+            const auto found = held.byKey.find(key);
+            if (found != held.byKey.end() && found->second.at.x == icon.stored.x &&
+                found->second.at.y == icon.stored.y) {
+                found->second.at = icon.to;
+            }
+        }
+    }
+}
+
 // Where an automatic save writes the icon: the place it stands for while a restore holds it (by
 // its identity, else by its text: the restore may have taken the other way to the icons).
 void TakeHeldPlace(const HeldIcons& held, SavedIcon& icon) {
@@ -163,7 +180,7 @@ PlanGeometry PlanGeometryOf(const IconGeometry& geometry, const ScreenShape& scr
 // One pass: read, plan, move. A first pass reads in batches and moves without reading names again
 // (each way proves that its pairing held); any later pass is careful.
 Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, LayoutToRestore& stored, const RestoreRequest& request,
-                 const Identities& identities, UndoRecord& undo, RestoreHistory& history, HeldIcons* held,
+                 const Identities& identities, UndoRecord& undo, RestoreHistory& history, HeldIcons& held,
                  bool careful) {
     std::vector<DesktopIcon> icons;
     const Pass read = way.ReadPass(icons, careful);
@@ -187,7 +204,11 @@ Pass RestorePass(DesktopIcons& way, const ScreenShape& screen, LayoutToRestore& 
         *request.counts = {plan.moves.size(), plan.inPlace, plan.noPlace, plan.unclaimed};
         return plan.placeUnknown > 0 ? Pass::Incomplete : read;
     }
-    if (held) Hold(*held, history.layoutKey, planned, plan, request.leave);
+    if (request.keepsRecords) {
+        Hold(held, history.layoutKey, planned, plan, request.leave);
+    } else {
+        CarryHolds(held, history.layoutKey, planned, plan);
+    }
     std::vector<IconMove> moves;
     std::vector<SavedIcon> moving;
     for (const RestorePlan::Move& move : plan.moves) {
@@ -329,7 +350,7 @@ RestoreResult RestoreIconPositions(ShellSession& session, const RestoreRequest& 
     const RestoreTries tries = request.tries ? *request.tries : RestoreTries{};
     UndoRecord undo(UndoKey(key), tries.undoStarted);
     RestoreHistory history{key, screen, tries.historyKept};
-    HeldIcons* held = request.keepsRecords ? &session.Held() : nullptr;
+    HeldIcons& held = session.Held();
     // When icons came or went, the pass starts again, so that every icon with a stored place ends
     // there: the quick pass, then up to three careful ones.
     const auto passes = [&] {

@@ -91,7 +91,7 @@ struct RestoreRequest {
     // The tries so far of the restore this one tries again (null: a restore of its own).
     RestoreTries* tries = nullptr;
     // False: a put-back of what was on screen a moment ago, which keeps no undo record and no
-    // history entry, and leaves the icons the session holds as they are.
+    // history entry, and holds the icons the session holds still (where they come into view now).
     bool keepsRecords = true;
 };
 

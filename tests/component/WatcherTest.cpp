@@ -368,6 +368,7 @@ TEST_F(KeeperTest, AChangedScreenKeepsEveryStoredLayout) {
     for (const LONG taskbar : {300, 0}) {
         ScreenShape shrunk = docked;
         shrunk.monitors[0].work.bottom -= taskbar;
+        ShowView(kSmallIconsMode);  // the screen's layout comes back in small icons
         settle(shrunk);
         ShowView(kListMode);
         ShowView(kLargeIconsMode);
