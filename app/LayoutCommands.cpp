@@ -82,6 +82,8 @@ int Import(const CommandLine& line) {
     LayoutFile layout;
     std::wstring reason;
     if (!ReadLayoutFile(text, layout, reason)) return Refuse(line.file + L": " + reason);
+    // Shown on a line of its own by the list of layouts: nothing kept may start another line there.
+    if (HoldsControlCharacter(layout.saved)) return Refuse(line.file + L": \"saved\" holds a control character");
     if (!line.name.empty()) layout.name = line.name;
     if (!PersonalLayoutName(layout.name)) return Refuse(L"\"" + layout.name + L"\" names no layout of one's own");
     // A named layout changes by a save of its name only.

@@ -234,9 +234,6 @@ void DesktopKeeper::WatchForNewDesktop(ULONGLONG now, bool answered, int32_t cou
     }
     if (!IsSettling()) {
         if (answered && watcher_.LastItemCount() > countBefore) NoticeItemsAdded(now);
-        if (answered && watcher_.LastItemCount() < countBefore && keysKnown_ && PlacesNewIcons(now)) {
-            NoticeItemsGone();
-        }
         return;
     }
     // A desktop still being built gains items for a while: it is set up once its count, as the
@@ -300,18 +297,12 @@ void DesktopKeeper::NoticeItemsAdded(ULONGLONG now) {
     if (settings_.InIconView()) BeginPlacing(now);
 }
 
-void DesktopKeeper::NoticeItemsGone() {
-    // An icon that left is new should it come back (a shortcut replaced): it goes to its place.
-    std::optional<IconKeySet> shown = ReadIconKeys(session_);
-    if (!shown) return;
-    std::erase_if(knownKeys_, [&](const std::wstring& key) { return !shown->contains(key); });
-}
-
 void DesktopKeeper::TakeIconsShown() {
     std::optional<IconKeySet> shown = ReadIconKeys(session_);
-    keysKnown_ = shown.has_value();
-    knownKeys_ = shown ? std::move(*shown) : IconKeySet{};
-    seenKeys_.insert(knownKeys_.begin(), knownKeys_.end());
+    if (!shown) return;
+    seenKeys_.insert(shown->begin(), shown->end());
+    knownKeys_ = std::move(*shown);
+    keysKnown_ = true;
 }
 
 void DesktopKeeper::BeginPlacing(ULONGLONG now) {
@@ -374,7 +365,8 @@ void DesktopKeeper::RetryDue(ULONGLONG now) {
     const KeeperAction action = placing ? KeeperAction::PlaceNew : KeeperAction::Restore;
     if (!Permitted(action, Moment(optionOn, settings_.InIconView())).runs) {
         if (optionOn && settings_.InIconView()) return;
-        arrangement_.reset();
+        // Out of an icon view, what a put-back holds is the user's still, for the next icon view.
+        if (!optionOn) arrangement_.reset();
         phase_ = placing ? DesktopPhase::Owned : DesktopPhase::Foreign;
         // The icons that were not placed are the user's where they stand, when no placement follows.
         if (placing && !optionOn) TakeIconsShown();

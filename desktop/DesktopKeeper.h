@@ -147,10 +147,7 @@ private:
     // Items came: those with a stored place are put there (once the shell stopped adding for a
     // moment) before a calm save can store where the shell put them.
     void NoticeItemsAdded(ULONGLONG now);
-    // Items went: those gone are no longer known.
-    void NoticeItemsGone();
-    // The icons on the desktop now are known where they stand (none when they cannot be read: the
-    // next save takes each where it stands).
+    // The icons on the desktop now are known where they stand (unread, those known stay).
     void TakeIconsShown();
     void BeginPlacing(ULONGLONG now);
     void PlaceNewItems();

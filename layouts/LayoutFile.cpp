@@ -136,10 +136,6 @@ std::string Shown(std::string_view number) {
     return number.size() > 24 ? std::string(number.substr(0, 24)) + "..." : std::string(number);
 }
 
-bool HoldsControlCharacter(std::wstring_view text) {
-    return std::any_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x20; });
-}
-
 const char* NameProblem(std::wstring_view name) {
     if (name.empty()) return "it is empty";
     if (name.size() > kMaxNameUnits) return "it is longer than 200 characters";
@@ -547,8 +543,6 @@ bool ReadLayout(Json& json, size_t start, LayoutFile& file) {
         return top.Refuse("the name " + Shown(file.name) + " is not allowed: " + problem);
     }
     if (top.Has(kSaved) && !top.Text(kSaved, file.saved)) return false;
-    // Shown on a line of its own by the list of layouts: no text there may start another line.
-    if (HoldsControlCharacter(file.saved)) return top.Refuse("\"saved\" holds a control character");
     if (top.Has(kScreen) && !top.Inside(kScreen, '{', [&](Json& j) { return ReadScreen(j, file); })) return false;
     return top.Inside(kIcons, '[', [&](Json& j) { return ReadIcons(j, file); });
 }
@@ -556,6 +550,10 @@ bool ReadLayout(Json& json, size_t start, LayoutFile& file) {
 }  // namespace
 
 bool LayoutNameAllowed(std::wstring_view name) { return NameProblem(name) == nullptr; }
+
+bool HoldsControlCharacter(std::wstring_view text) {
+    return std::any_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x20; });
+}
 
 std::string WriteLayoutFile(const LayoutFile& layout) {
     std::string out = "{\n  \"format\": \"";

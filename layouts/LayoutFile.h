@@ -49,6 +49,8 @@ struct LayoutFile {
 // A name a layout can be kept and shown under: neither empty nor only spaces, at most 200 UTF-16
 // units, no backslash (the store's key separator) and no control character.
 bool LayoutNameAllowed(std::wstring_view name);
+// Whether a text holds a character below U+0020 (a line break, a tab).
+bool HoldsControlCharacter(std::wstring_view text);
 
 // The file's text: UTF-8 without a BOM, keys in the order above, two spaces to a level, one icon
 // to a line. A UTF-16 unit that is half of no pair is written as U+FFFD. Within the limits above

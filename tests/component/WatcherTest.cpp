@@ -251,13 +251,17 @@ TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
     ShowView(kLargeIconsMode);  // the same view again, as Apply does
     Ticks(1000);
     EXPECT_EQ(Position(1).x, 450);
-    // Data replaced (gone, and back on the shell's grid) goes to its place again.
-    for (const bool back : {false, true}) {
-        back ? InsertItem(desktop_->ListView(), 1, L"Data") : ListView_DeleteItem(desktop_->ListView(), 1);
-        keeper_.OnFolderChanged(now_);
-        Ticks(600);
-    }
-    EXPECT_EQ(Position(1).x, 450);
+    // A put-back dropped out of an icon view keeps what it holds for the next one.
+    ListView_SetItemPosition(desktop_->ListView(), 1, 470, 300);
+    ShowView(kSmallIconsMode);
+    desktop_->RefusePositions({0});
+    Ticks(100);
+    ShowView(kListMode);
+    Ticks(3000);
+    desktop_->RefusePositions({});
+    ShowView(kLargeIconsMode);
+    Ticks(100);
+    EXPECT_EQ(Position(1).x, 470);
     // An icon that came in list view goes to its stored place after the put-back, and a switch
     // while it waits for it puts the others back too.
     WritePlace(key_, L"New", L"300", L"200");
@@ -269,7 +273,7 @@ TEST_F(KeeperTest, AutomaticSavesKeepALargeIconLayout) {
     Ticks(100);
     ShowView(kLargeIconsMode);
     Ticks(1000);
-    EXPECT_EQ(Position(1).x, 450);
+    EXPECT_EQ(Position(1).x, 470);
     EXPECT_EQ(Position(2).x, 300);
     // An icon that came while a person's save or restore ran is theirs where they put it.
     WritePlace(key_, L"Late", L"500", L"200");

@@ -304,6 +304,7 @@ TEST_F(CommandLineTest, AnExportedLayoutImportsIntoAnEmptyStoreAndAForeignFileIs
         head + "1, \"name\": \"a\\\\b\", \"icons\": []}",
         head + "1, \"name\": \"#4\", \"icons\": []}",
         head + "1, \"name\": \"damaged\", \"icons\": []}",  // kept, though it cannot be read
+        head + "1, \"name\": \"y\", \"saved\": \"2026\\n#1\", \"icons\": []}",
         text,
     };
     WriteString(iv::NamedLayoutsKey(), L"Damaged", L"?");
