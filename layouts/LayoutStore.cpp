@@ -407,21 +407,17 @@ UndoRecord::UndoRecord(std::wstring key, bool carriedOn) : key_(std::move(key)),
 
 std::vector<bool> UndoRecord::Keep(const std::vector<SavedIcon>& places) {
     std::vector<bool> keptNow;
-    std::vector<RegKeys::NamedText> text;
-    std::vector<RegKeys::NamedText> ids;
+    std::vector<SavedIcon> kept;
     for (const SavedIcon& icon : places) {
         keptNow.push_back(kept_.insert(IconKey(icon.text, icon.id)).second);
-        if (!keptNow.back()) continue;
-        AddPlace(text, icon.text, icon.x, icon.y);
-        if (!icon.id.empty()) {
-            AddPlace(ids, icon.id, icon.x, icon.y);
-            ids.emplace_back(icon.id + L".Text", icon.text);
-        }
+        if (keptNow.back()) kept.push_back(icon);
     }
-    if (text.empty()) return keptNow;
+    if (kept.empty()) return keptNow;
     if (!cleared_) RegKeys::DeleteRegTree(HKEY_CURRENT_USER, key_);
     cleared_ = true;
-    Write(text, ids);
+    // Each value once, as a save writes them: a long list is written in slices side by side, and
+    // two places of one text would race there.
+    Write(TextValues(kept).values, IdValues(kept).values);
     return keptNow;
 }
 

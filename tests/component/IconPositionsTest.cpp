@@ -282,6 +282,17 @@ TEST_F(IconPositionsTest, IdentitiesAreKeptBesideTheTextsAndRetiredByAWriterThat
     EXPECT_EQ(ReadString(key_, L"Left.X"), L"<absent>");
     EXPECT_EQ(ReadStoredLayout(key_).byId.size(), 2u) << "an icon read is never gone";
 
+    // A record of many moves is written in four slices side by side: a text's place goes in once,
+    // or the twins race at the first slice's end (values 498-499) and the next one's start and the
+    // identities stop counting.
+    std::vector<SavedIcon> many;
+    for (int n = 0; n < 1000; ++n) many.push_back({std::to_wstring(n), L"Desktop\\" + std::to_wstring(n), 0, n});
+    many[249] = icons[0];
+    many[250] = icons[1];
+    UndoRecord(UndoKey(key_)).Keep(many);
+    EXPECT_EQ(ReadString(UndoKey(key_), L"same.X"), L"30");
+    EXPECT_EQ(ReadStoredLayout(UndoKey(key_)).byId.size(), 1000u);
+
     UndoRecord undo(UndoKey(key_));
     undo.Keep(icons);
     EXPECT_EQ(ReadStoredLayout(UndoKey(key_)).byId[L"DESKTOP\\SAME.TXT"].place.y, 20);
