@@ -68,7 +68,7 @@ int Export(ShellSession& session, const CommandLine& line) {
 
 int Import(const CommandLine& line) {
     // Read one byte past the reader's bound, so that a larger file is refused by the reader.
-    constexpr DWORD kLargest = (16u << 20) + 1;
+    constexpr auto kLargest = static_cast<DWORD>(kLargestLayoutFile + 1);
     ScopedHandle file(FileOrNull(CreateFileW(line.file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                              FILE_ATTRIBUTE_NORMAL, nullptr)));
     if (!file) return Refuse(L"cannot read " + line.file);

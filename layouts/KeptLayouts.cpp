@@ -16,8 +16,6 @@ constexpr wchar_t kLayoutsSubkey[] = L"\\Layouts";
 constexpr wchar_t kHistorySubkey[] = L"\\History";
 constexpr wchar_t kAskedName[] = L"Asked";
 constexpr wchar_t kPinnedName[] = L"Pinned";
-// A layout file is read back within the bounds its reader keeps.
-constexpr DWORD kLargestLayout = 16u << 20;
 
 std::wstring EntryValueName(uint32_t number) {
     wchar_t name[11] = {};
@@ -41,11 +39,17 @@ std::vector<uint32_t> EntryNumbers(const std::wstring& historyKey) {
 }
 
 std::optional<LayoutFile> ReadLayoutValue(const std::wstring& key, const std::wstring& name) {
-    const std::optional<std::string> text = RegKeys::GetRegBytes(HKEY_CURRENT_USER, key, name, kLargestLayout);
+    const std::optional<std::string> text = RegKeys::GetRegBytes(HKEY_CURRENT_USER, key, name, kLargestLayoutFile);
     LayoutFile layout;
     std::wstring reason;
     if (!text || !ReadLayoutFile(*text, layout, reason)) return std::nullopt;
     return layout;
+}
+
+// Only a text its reader takes back is kept: a larger one would be stored and never read again.
+bool WriteLayoutValue(const std::wstring& key, const std::wstring& name, const LayoutFile& layout) {
+    const std::string text = WriteLayoutFile(layout);
+    return text.size() <= kLargestLayoutFile && RegKeys::SetRegBytes(HKEY_CURRENT_USER, key, name, text);
 }
 
 int16_t Clamped(int32_t value) { return static_cast<int16_t>(std::clamp<int32_t>(value, INT16_MIN, INT16_MAX)); }
@@ -114,9 +118,7 @@ StoredLayout StoredLayoutOf(const LayoutFile& layout) {
     return stored;
 }
 
-bool WriteNamedLayout(const LayoutFile& layout) {
-    return RegKeys::SetRegBytes(HKEY_CURRENT_USER, NamedLayoutsKey(), layout.name, WriteLayoutFile(layout));
-}
+bool WriteNamedLayout(const LayoutFile& layout) { return WriteLayoutValue(NamedLayoutsKey(), layout.name, layout); }
 
 std::optional<LayoutFile> ReadNamedLayout(const std::wstring& name) {
     std::optional<LayoutFile> layout = ReadLayoutValue(NamedLayoutsKey(), name);
@@ -170,10 +172,7 @@ bool KeepInHistory(const std::wstring& layoutKey, const ScreenShape& screen, con
     const uint32_t number = numbers.empty() ? 1 : numbers.back() + 1;
     // A history that has run through every number keeps what it has rather than wrap around.
     if (number == 0) return false;
-    if (!RegKeys::SetRegBytes(HKEY_CURRENT_USER, key, EntryValueName(number),
-                              WriteLayoutFile(LayoutOfIcons(replacedBy, screen, icons)))) {
-        return false;
-    }
+    if (!WriteLayoutValue(key, EntryValueName(number), LayoutOfIcons(replacedBy, screen, icons))) return false;
     // Only the first entry after the asked-for save holds its layout: a save that moved only icons
     // whose text shares its place with another's leaves the stamp as it was, and pins nothing more.
     uint32_t pinned =

@@ -9,7 +9,6 @@ namespace {
 
 static_assert(sizeof(wchar_t) == 2, "wide strings are UTF-16, as on Windows");
 
-constexpr size_t kMaxBytes = 16u << 20;
 constexpr int kMaxDepth = 32;
 constexpr size_t kMaxUnits = 32767;  // of any string, a key as much as a value
 constexpr size_t kMaxIcons = 32767;
@@ -588,7 +587,7 @@ std::string WriteLayoutFile(const LayoutFile& layout) {
 }
 
 bool ReadLayoutFile(std::string_view utf8, LayoutFile& layout, std::wstring& reason) {
-    if (utf8.size() > kMaxBytes) {
+    if (utf8.size() > kLargestLayoutFile) {
         reason = L"the file is larger than 16 MiB";
         return false;
     }

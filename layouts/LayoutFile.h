@@ -16,12 +16,16 @@
 //  - A number with a fraction or an exponent is no integer, even "1.0".
 // Pure: no registry, no windows, no files.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace iv {
+
+// The largest file's text the reader takes, in bytes.
+inline constexpr size_t kLargestLayoutFile = 16u << 20;
 
 struct FileIcon {
     std::wstring name;

@@ -366,6 +366,10 @@ TEST_F(IconPositionsTest, TheHistoryKeepsTwentyAndTheLastAskedForArrangement) {
     EXPECT_EQ(ReadHistoryEntry(key_, ReadHistory(key_).front().number)->icons[0].x, 200);
     EXPECT_EQ(ReadNamedLayout(L"WORK")->icons[0].x, 50);
     EXPECT_EQ(NamedLayoutNames(), std::vector<std::wstring>{L"Work"});
+    // A layout larger than its reader takes (a tab is written as six bytes) would never come back.
+    const std::vector<SavedIcon> wide(90, {std::wstring(32767, L'\t'), L"", 0, 0});
+    EXPECT_FALSE(WriteNamedLayout(LayoutOfIcons(L"Wide", screen, wide)));
+    EXPECT_FALSE(NamedLayoutKept(L"Wide"));
 }
 
 // An icon whose place would not show comes into view at a restore (of any layout); while it stays
