@@ -36,8 +36,8 @@ int ListLayouts(ShellSession& session) {
         lines += L"#" + std::to_wstring(entry.number) + L"\thistory entry, kept " + entry.kept + L" before a " +
                  entry.replacedBy + L"\n";
     }
-    if (!lines.empty()) PrintOutput(lines);
-    return kExitDone;
+    // The list is all the command gives: a list that could not be printed is no answer.
+    return ExitCode(lines.empty() || PrintOutput(lines));
 }
 
 int Export(ShellSession& session, const CommandLine& line) {
@@ -124,10 +124,10 @@ int RunDryRun(ShellSession& session, bool inIconView, const CommandLine& line) {
             line.command == Command::RestorePrevious ? LayoutSource::Previous : LayoutSource::Current;
         could = RestoreCommand(session, inIconView, source, &counts);
     }
-    PrintOutput(L"move " + std::to_wstring(counts.move) + L"\ninplace " + std::to_wstring(counts.inPlace) +
-                L"\nunstored " + std::to_wstring(counts.noPlace) + L"\nmissing " + std::to_wstring(counts.noIcon) +
-                L"\n");
-    return ExitCode(could);
+    const bool printed = PrintOutput(
+        L"move " + std::to_wstring(counts.move) + L"\ninplace " + std::to_wstring(counts.inPlace) + L"\nunstored " +
+        std::to_wstring(counts.noPlace) + L"\nmissing " + std::to_wstring(counts.noIcon) + L"\n");
+    return ExitCode(could && printed);
 }
 
 }  // namespace iv

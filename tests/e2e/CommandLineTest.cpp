@@ -51,6 +51,14 @@ protected:
         printed = ReadFileText(path);
         return code;
     }
+    // An output the program cannot write to: a file open for reading only.
+    static iv::ScopedHandle UnwritableOutput() {
+        const std::wstring path = TempFile(L"unwritable.txt");
+        WriteFileText(path, "");
+        SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+        return iv::ScopedHandle(iv::FileOrNull(
+            CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherited, OPEN_EXISTING, 0, nullptr)));
+    }
     static std::wstring TempFile(const wchar_t* name) {
         return (std::filesystem::temp_directory_path() / name).wstring();
     }
@@ -231,6 +239,7 @@ TEST_F(CommandLineTest, NamedLayoutsAndTheHistoryComeBackByName) {
 
     std::string list;
     ASSERT_EQ(RunPrinting({L"/layouts"}, list), 0u);
+    EXPECT_EQ(Run({L"/layouts"}, UnwritableOutput().Get()), 1u) << "a list that could not be printed";
     EXPECT_NE(list.find("Work\tlayout, saved 20"), std::string::npos) << list;
     EXPECT_NE(list.find("\xE4\xBB\x95\xE4\xBA\x8B \xE7\x94\xA8\tlayout"), std::string::npos) << list;  // 仕事 用
     // The newest entry first: the arrangement the last restore replaced.
@@ -267,6 +276,7 @@ TEST_F(CommandLineTest, ADryRunCountsWhatARestoreWouldDo) {
     EXPECT_TRUE(At(0, 40, 40));
     EXPECT_FALSE(KeyExists(iv::UndoKey(key_)));
     EXPECT_FALSE(KeyExists(iv::HistoryKey(key_)));
+    EXPECT_EQ(Run({L"/restore", L"/dry-run"}, UnwritableOutput().Get()), 1u);
     // Nothing to restore: the restore could not run.
     EXPECT_EQ(RunPrinting({L"/restore:previous", L"/dry-run"}, counts), 1u);
     EXPECT_EQ(counts, "move 0\r\ninplace 0\r\nunstored 3\r\nmissing 0\r\n");
