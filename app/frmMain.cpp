@@ -71,7 +71,8 @@ void frmMain::SaveLayoutAs() {
     save.name = box.Ask(Hwnd());
     askingName_ = false;
     if (save.name.empty()) return;
-    if (ReadNamedLayout(save.name) &&
+    // Kept under that name in any form, readable or not: the save would replace it for good.
+    if (NamedLayoutKept(save.name) &&
         ShowMessage(Hwnd(), text::kLayoutReplaceQuestion, text::kProductName, MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return;
     }

@@ -72,6 +72,9 @@ uint32_t HistoryNumber(std::wstring_view name) {
 
 bool PersonalLayoutName(std::wstring_view name) {
     if (!LayoutNameAllowed(name) || FoldCase(std::wstring(name)) == L"PREVIOUS") return false;
+    // A command line drops its quotes: such a name could never be restored, exported or deleted
+    // there, and would stand for another layout's.
+    if (name.find(L'"') != std::wstring_view::npos) return false;
     // "#" and digits only names the history, even an entry there is none of.
     return name.size() < 2 || name[0] != L'#' ||
            !std::all_of(name.begin() + 1, name.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });

@@ -200,7 +200,7 @@ TEST(LayoutNameAllowedTest, NotEmptyNorBlankShortAndNoBackslashOrControlCharacte
         {L"Work", true, 0},         {L"PREVIOUS", false, 0}, {L"previous 2", true, 0},
         {L"#12", false, 12},        {L"#0", false, 0},       {L"#", true, 0},
         {L"#1a", true, 0},          {L"# 1", true, 0},       {L"#4294967295", false, 4294967295u},
-        {L"#4294967296", false, 0}, {L"a\\b", false, 0},
+        {L"#4294967296", false, 0}, {L"a\\b", false, 0},     {L"a\"b", false, 0},
     };
     for (const auto& [name, personal, number] : kept) {
         EXPECT_EQ(PersonalLayoutName(name), personal) << testing::PrintToString(name);
