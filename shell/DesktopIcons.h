@@ -26,10 +26,6 @@ struct DesktopIcon {
 // The name an icon whose text could not be read is kept under.
 inline constexpr wchar_t kUnreadableItemName[] = L"取得できませんでした。";
 
-// The most items the store can keep apart: their coordinates are stored as 16-bit numbers, and
-// no desktop holds more; a larger count from the shell is not believed.
-inline constexpr int32_t kMaxDesktopItems = 32767;
-
 // Read: every icon was read. Partial: the shell refused to tell some icons' names or places (an
 // icon comes without its place, or carries the unreadable name). Changed: icons came or went
 // during the read. Cut: the read stopped part-way, at a request the shell did not answer in time.

@@ -22,8 +22,13 @@ inline constexpr UINT kShellTimeoutMs = 1000;
 // A request whose work grows with the icons it carries (a run of moves, a list of items) may take
 // that long per this many icons.
 inline constexpr size_t kIconsPerTimeout = 256;
+// The most items the store can keep apart: their coordinates are stored as 16-bit numbers, and
+// no desktop holds more; a larger count from the shell is not believed, nor waited for.
+inline constexpr int32_t kMaxDesktopItems = 32767;
 constexpr UINT TimeoutForIcons(size_t icons) {
-    return kShellTimeoutMs * static_cast<UINT>(icons / kIconsPerTimeout + 1);
+    const auto most = static_cast<size_t>(kMaxDesktopItems);
+    const size_t believed = icons < most ? icons : most;
+    return kShellTimeoutMs * static_cast<UINT>(believed / kIconsPerTimeout + 1);
 }
 // The watcher asks again at its next tick, so it never waits long for a busy shell.
 inline constexpr UINT kWatcherTimeoutMs = 100;

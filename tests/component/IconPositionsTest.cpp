@@ -459,6 +459,8 @@ TEST(ItemCount, IsBoundedAndANegativeAnswerIsNoAnswer) {
         SetWindowLongPtrW(list.Get(), GWLP_USERDATA, answer);
         EXPECT_EQ(GetItemCount(session, list.Get()), count) << answer;
     }
+    // Nor is a count the folder view tells waited for beyond the most a desktop holds.
+    EXPECT_EQ(TimeoutForIcons(size_t{1} << 31), TimeoutForIcons(kMaxDesktopItems));
 }
 
 }  // namespace
