@@ -353,8 +353,9 @@ FolderAnswer FolderView::Run(ShellSession& session, Work work) {
     if (Busy()) return FolderAnswer::NoAnswer;
     if (!shared_) {
         auto* shared = new Shared;
-        shared->thread.Reset(CreateThread(nullptr, 0, Shared::Run, shared, 0, nullptr));
-        if (!shared->thread || !shared->wake) {
+        // Without its event the worker would never wait: it runs only with one.
+        if (shared->wake) shared->thread.Reset(CreateThread(nullptr, 0, Shared::Run, shared, 0, nullptr));
+        if (!shared->thread) {
             delete shared;
             return FolderAnswer::Failed;
         }
