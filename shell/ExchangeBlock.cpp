@@ -189,8 +189,9 @@ bool ExchangeBlock::Write(uint32_t offset, const void* data, size_t bytes) {
 }
 
 size_t ExchangeBlock::ReadShell(uint64_t address, uint8_t* data, size_t bytes) {
-    // Only a block in the shell's process can read elsewhere in it.
-    if (!Ok() || !process_ || address == 0) return 0;
+    // Only a block in the shell's process can read elsewhere in it. An address this build cannot
+    // hold (a 64-bit shell's, above 4 GiB) is not read at all: cut to 32 bits, it names other memory.
+    if (!Ok() || !process_ || address == 0 || address != static_cast<uintptr_t>(address)) return 0;
     const void* at = reinterpret_cast<const void*>(static_cast<uintptr_t>(address));
     SIZE_T read = 0;
     if (ReadProcessMemory(process_, at, data, bytes, &read)) return read;

@@ -136,13 +136,18 @@ TEST_F(ShellFaultsTest, ALateAnswerNeverLandsInFreedOrReusedMemory) {
 // A position the shell refuses to give is not filled in from the item before it.
 TEST_F(ShellFaultsTest, ARefusedPositionIsNeverWritten) {
     WriteString(kSettingsKey, L"Icon Position", L"01");
-    StartDesktop({L"--fail-pos=1"});
+    // Nor is a name the shell hands out where this build cannot read (above 4 GiB for x86).
+    StartDesktop({L"--fail-pos=1", L"--redirect-text=2", L"--redirect-high"});
     StartIconvale();
     PlaceItems();
     ExitAndExpectNoFault();
     EXPECT_EQ(Stored(L"Data").x, 2);
     EXPECT_EQ(Stored(L"Photos").x, 140);
     ExpectOnlyOwnPlaces();
+    BOOL wow64 = TRUE;
+    IsWow64Process(standin_.Handle(), &wow64);
+    EXPECT_TRUE(Logged(wow64 ? L"LV REDIRECT 2 Notes" : L"LV REDIRECT 2 Notes high"));
+    EXPECT_EQ(Stored(L"Decoy").x, -1);
 }
 
 // An item inserted while the save reads: the count tells, the desktop is read again with each name

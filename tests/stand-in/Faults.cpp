@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 #include <atomic>
 #include <cstddef>
 
@@ -18,6 +19,44 @@ namespace standin {
 using namespace detail;
 
 namespace {
+
+// A copy of a redirected name above 4 GiB, in a slot whose address cut to 32 bits holds "Decoy":
+// what a 32-bit reader that cuts the pointer would read instead. Null where the process cannot
+// place one (a 32-bit stand-in, the regions taken, the slots used up).
+const wchar_t* HighCopy(const std::wstring& text) {
+#ifdef _WIN64
+    constexpr SIZE_T kBytes = 0x10000;
+    constexpr size_t kSlots = kBytes / sizeof(wchar_t) / kRedirectedChars;
+    static wchar_t* const high = [] {
+        for (uintptr_t low = 0x10000000; low < 0x80000000; low += 0x10000000) {
+            auto* decoys = static_cast<wchar_t*>(
+                VirtualAlloc(reinterpret_cast<void*>(low), kBytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+            if (!decoys) continue;
+            auto* region = static_cast<wchar_t*>(VirtualAlloc(reinterpret_cast<void*>(low + (uintptr_t{1} << 32)),
+                                                              kBytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+            if (!region) {
+                VirtualFree(decoys, 0, MEM_RELEASE);
+                continue;
+            }
+            for (size_t slot = 0; slot < kSlots; ++slot) wcscpy(decoys + slot * kRedirectedChars, L"Decoy");
+            return region;
+        }
+        return static_cast<wchar_t*>(nullptr);
+    }();
+    static std::vector<std::wstring> placed;
+    const auto at = std::find(placed.begin(), placed.end(), text);
+    if (!high || (at == placed.end() && placed.size() == kSlots)) return nullptr;
+    wchar_t* copy = high + static_cast<size_t>(at - placed.begin()) * kRedirectedChars;
+    if (at == placed.end()) {
+        placed.push_back(text);
+        wcsncpy(copy, text.c_str(), kRedirectedChars - 1);
+    }
+    return copy;
+#else
+    (void)text;
+    return nullptr;
+#endif
+}
 
 // The item a LVM_GETITEM record asks about, or -1. The record is in this process but comes from
 // whoever sent the message, so it is read without trusting the address; iItem follows the
@@ -194,11 +233,12 @@ LRESULT Desktop::Impl::AnswerRedirected(HWND hwnd, WPARAM wParam, LPARAM lParam,
     if (answer.pszText == nullptr || answer.pszText == LPSTR_TEXTCALLBACKW)
         return ListViewMessage(this, hwnd, LVM_GETITEMW, wParam, lParam);
     const std::wstring& text = *redirectedTexts.insert(answer.pszText).first;
-    answer.pszText = const_cast<wchar_t*>(text.c_str());
+    const wchar_t* high = options.redirectHigh ? HighCopy(text) : nullptr;
+    answer.pszText = const_cast<wchar_t*>(high ? high : text.c_str());
     answer.cchTextMax = record.cchTextMax;
     // Written as the list view writes its answers, straight into the caller's record.
     *reinterpret_cast<LVITEMW*>(lParam) = answer;
-    Record(L"LV REDIRECT " + std::to_wstring(index) + L" " + text);
+    Record(L"LV REDIRECT " + std::to_wstring(index) + L" " + text + (high ? L" high" : L""));
     return TRUE;
 }
 

@@ -268,6 +268,7 @@ const OptionRule kRules[] = {
          if (value == L"all") return p.options.redirectAllText = true;
          return ParseIndexList(value, p.options.redirectText);
      }},
+    {L"--redirect-high", [](V, P p) { return p.options.redirectHigh = true; }},
     {L"--tray=", [](V value, P p) { return ParseCount(value, p.options.trayRefusals); }},
     {L"--tree=", [](V value, P p) { return Choose(value, kTrees, p.options.tree); }},
     {L"--folder-view", [](V, P p) { return p.options.folderView = true; }},

@@ -86,6 +86,9 @@ struct Options {
     // one the list view reads it in.
     std::vector<int> redirectText;
     bool redirectAllText = false;
+    // In a 64-bit stand-in, the redirected names lie above 4 GiB, each at an address whose low 32
+    // bits point at "Decoy".
+    bool redirectHigh = false;
     // >= 0: a "Shell_TrayWnd" window that refuses that many NIM_ADD requests before accepting.
     int trayRefusals = -1;
     // Report access violations in this process to the log (a process-wide handler).

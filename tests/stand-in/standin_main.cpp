@@ -6,7 +6,7 @@
 //               [--restart-after=MS] [--slow=KIND:MS[@INDEX][#N][,pump]]... [--fail-text=I[,J...]]
 //               [--fail-pos=I[,J...]] [--insert-after=K[:NAME[@X,Y]]]... [--remove-after=K[:INDEX]]...
 //               [--grid-rows=N] [--fill-ms=MS] [--squeeze-ms=MS] [--redirect-text=all|I[,J...]] [--tray=N]
-//               [--icon-size=PX]
+//               [--redirect-high] [--icon-size=PX]
 //               [--folder-view [--peer-proxy=PATH] [--fv-hang=N] [--fv-fail] [--fv-restart-in=N]
 //               [--fv-slow=MS[#N]] [--fv-log-getpos] [--fv-fail-pos=TEXT]] [--since-1809]
 //
@@ -61,6 +61,8 @@
 //   --redirect-text=all|I,..  LVM_GETITEMW for these items' text (or every item's) points the
 //                    record's pszText at the stand-in's own copy of the name and leaves the
 //                    caller's buffer as it was, as a view that supplies texts by callback may
+//   --redirect-high  in a 64-bit stand-in, that copy lies above 4 GiB, where the address cut to
+//                    32 bits points at "Decoy"
 //   --icon-size=PX   with --shell: the view's large icons are PX pixels (the shell's are 48 as usual)
 //   --tray=N         also a "Shell_TrayWnd" that refuses the first N NIM_ADD requests; a restart
 //                    builds a new one and broadcasts "TaskbarCreated"
