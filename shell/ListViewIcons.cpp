@@ -262,12 +262,14 @@ Pass ListViewIcons::MoveCarefully(const std::vector<DesktopIcon>& icons, const s
         if (check == Answer::NoAnswer) return Block() ? Pass::Incomplete : Pass::Failed;
         const POINT known = now[moves[m].icon];
         if (check != Answer::Done || standing.x != known.x || standing.y != known.y) return Pass::Changed;
-        if (!SetItemPosition(session_, listView_, icon.index, RoundToInt16(moves[m].to.x),
-                             RoundToInt16(moves[m].to.y))) {
+        // A move not answered in time may still be carried out: the check after it, queued behind
+        // it, tells whether it hit the icon planned.
+        if (SetItemPosition(session_, listView_, icon.index, RoundToInt16(moves[m].to.x),
+                            RoundToInt16(moves[m].to.y))) {
+            now[moves[m].icon] = moves[m].to;
+        } else {
             incomplete = true;
-            continue;
         }
-        now[moves[m].icon] = moves[m].to;
         check = nameAt(icon.index, there);
         if (check == Answer::Done && there == icon.text) continue;
         // Not told: the icon checked before the move most likely moved, and keeps its undo place;

@@ -198,11 +198,12 @@ TEST_F(ShellFaultsTest, RepeatedSavesAndRestoresAgainstASlowShell) {
 // An item comes while a restore reads: the count tells, and a careful pass reads again. Then, as
 // that pass reads its last item, one item comes and another goes: the count holds, and only the
 // name read again before the first move finds that it would hit the wrong item; the pass starts
-// over. Last comes between the next pass's check of its first icon and that icon's move: the move
-// hits New, which goes back. Every icon ends at its own place, and the undo keeps each icon's own.
+// over. Last comes between the next pass's check of its first icon and that icon's move: the move,
+// answered too late, hits New, which goes back. Every icon ends at its own place, and the undo
+// keeps each icon's own.
 TEST_F(ShellFaultsTest, AnItemThatComesDuringARestoreMovesNoIconAstray) {
     StartDesktop({L"--insert-after=2:New@300,300", L"--insert-after=9:Later@300,200", L"--remove-after=9:5",
-                  L"--insert-after=15p:Last@300,100"});
+                  L"--insert-after=15p:Last@300,100", L"--slow=setpos:1500#5"});
     PlaceItems();
     const auto stored = [](size_t i) { return POINT{static_cast<LONG>(100 + 100 * i), 400}; };
     for (size_t i = 0; i < places_.size(); ++i) Store(places_[i].first, stored(i));
