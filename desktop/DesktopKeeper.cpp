@@ -94,6 +94,9 @@ void DesktopKeeper::Tick(ULONGLONG now) {
         countAsked_ = kNeverDue;
         const int32_t before = watcher_.LastItemCount();
         const bool answered = watcher_.CheckItemCount(session_, desktop_);
+        // Unanswered, the look learned nothing: a list view counted on its events alone may send
+        // none again, so it is looked at again at the slow check's pace.
+        if (!answered) countAsked_ = std::min(countAsked_, now + kSlowCheckMs);
         if (events_) events_->Watch(desktop_);
         WatchForNewDesktop(now, answered, before);
     }

@@ -470,26 +470,35 @@ TEST_F(KeeperTest, IdleNothingButTheSlowCheckIsDue) {
     EXPECT_LE(keeper_.NextDue(now_), now_);
 }
 
-// A shell that does not answer the count is not taken for a settled desktop.
+// A shell that does not answer the count is not taken for a settled desktop; on a settled one that
+// counts on its events, an unanswered look is looked at again.
 TEST(KeeperOnABusyShell, OnlyAnsweredCountsSettleTheDesktop) {
-    standin::Options options;
-    options.items = {{L"Readme", 10, 10}};
-    options.hangAfterMs = 0;
-    StandInThread shell(options);
-    ASSERT_TRUE(shell.Desktop());
-    Sleep(200);
-    SharedSettings settings;
-    ShellSession session;
-    NoViewModeHost host;
-    DesktopKeeper keeper(settings, session, host);
-    keeper.FindDesktop();
-    keeper.Start(nullptr, 0);
-    ULONGLONG now = GetTickCount64();
-    for (int i = 0; i < 15; ++i) keeper.Tick(now += 100);
-    EXPECT_TRUE(keeper.IsSettling());
-    shell.Desktop()->EndHang();
-    for (int i = 0; i < 15; ++i) keeper.Tick(now += 100);
-    EXPECT_FALSE(keeper.IsSettling());
+    for (const int hangAfterMs : {0, 2000}) {
+        standin::Options options;
+        options.items = {{L"Readme", 10, 10}};
+        options.hangAfterMs = hangAfterMs;
+        StandInThread shell(options);
+        ASSERT_TRUE(shell.Desktop());
+        Sleep(200);
+        SharedSettings settings;
+        ShellSession session;
+        NoViewModeHost host;
+        DesktopKeeper keeper(settings, session, host);
+        keeper.FindDesktop();
+        keeper.Start(nullptr, 0);
+        ULONGLONG now = GetTickCount64();
+        for (int i = 0; i < 15; ++i) keeper.Tick(now += 100);
+        EXPECT_EQ(keeper.IsSettling(), hangAfterMs == 0);
+        if (hangAfterMs > 0) {
+            Sleep(2000);  // the shell has stopped answering
+            keeper.OnDesktopEvent(DesktopEvent::Items, now);
+            keeper.Tick(now += 100);
+            EXPECT_NE(keeper.NextDue(now), kNeverDue);
+        }
+        shell.Desktop()->EndHang();
+        for (int i = 0; i < 15; ++i) keeper.Tick(now += 100);
+        EXPECT_FALSE(keeper.IsSettling());
+    }
 }
 
 // Adds a file to the user's Desktop folder and takes it away again.
