@@ -293,14 +293,19 @@ SaveResult SaveIconPositions(ShellSession& session, const SaveRequest& request) 
 namespace {
 
 // Every icon of the desktop, read to the end while the screen, received in `shape`, stood settled.
-std::optional<std::vector<SavedIcon>> ReadWholeDesktop(ShellSession& session, ScreenShape& shape) {
+// With `namesOnly`, an icon whose place the shell did not tell counts as read: it is there, by name.
+std::optional<std::vector<SavedIcon>> ReadWholeDesktop(ShellSession& session, ScreenShape& shape,
+                                                       bool namesOnly = false) {
     shape = session.NoticeScreen(GetTickCount64());
     if (!session.Screen().SavesAllowed()) return std::nullopt;
     const std::unique_ptr<DesktopIcons> way = OpenDesktopIcons(session);
     if (!way) return std::nullopt;
     std::vector<DesktopIcon> icons;
     int32_t count = 0;
-    if (way->ReadAll(icons, count) != ReadResult::Read) return std::nullopt;
+    const ReadResult read = way->ReadAll(icons, count);
+    const bool named = std::none_of(icons.begin(), icons.end(),
+                                    [](const DesktopIcon& icon) { return icon.text == kUnreadableItemName; });
+    if (read != ReadResult::Read && !(namesOnly && read == ReadResult::Partial && named)) return std::nullopt;
     if (!session.Screen().SavesAllowed() || !SameScreen(session.NoticeScreen(GetTickCount64()), shape)) {
         return std::nullopt;
     }
@@ -324,7 +329,8 @@ SaveResult SaveNamedLayout(ShellSession& session, const std::wstring& name) {
 
 std::optional<IconKeySet> ReadIconKeys(ShellSession& session) {
     ScreenShape shape;
-    const std::optional<std::vector<SavedIcon>> shown = ReadWholeDesktop(session, shape);
+    // A key is a name: an icon that refuses its place (one a placement gave up on) is known all the same.
+    const std::optional<std::vector<SavedIcon>> shown = ReadWholeDesktop(session, shape, true);
     if (!shown) return std::nullopt;
     IconKeySet keys;
     for (const SavedIcon& icon : *shown) AddIconKeys(keys, icon.text, icon.id);

@@ -325,6 +325,10 @@ TEST_F(KeeperTest, ItemsThatComeLaterGoToTheirStoredPlaces) {
     keeper_.OnFolderChanged(now_);
     Ticks(16000);
     desktop_->RefusePositions({});
+    // Given up on, it is the user's where it is moved.
+    ListView_SetItemPosition(desktop_->ListView(), 3, 200, 300);
+    keeper_.SaveAtExit();
+    EXPECT_EQ(ReadString(key_, L"Stuck.X"), L"200");
     InsertItem(desktop_->ListView(), 3, L"Late");
     ListView_SetItemPosition(desktop_->ListView(), 3, 150, 300);
     keeper_.OnFolderChanged(now_);
