@@ -33,6 +33,7 @@ UpkeepFacts DesktopKeeper::Facts(ULONGLONG now) const {
     facts.settling = IsSettling();
     facts.countBurst = now < countBurstUntil_;
     facts.itemEventsRaised = itemEventsRaised_;
+    facts.countUnanswered = countUnanswered_;
     facts.labelBurst = now < labelBurstUntil_;
     facts.transparentLabels = settings_.StyleFlags[kTextColorFlag] == 1;
     facts.labelToRead = label_.ToRead();
@@ -94,9 +95,7 @@ void DesktopKeeper::Tick(ULONGLONG now) {
         countAsked_ = kNeverDue;
         const int32_t before = watcher_.LastItemCount();
         const bool answered = watcher_.CheckItemCount(session_, desktop_);
-        // Unanswered, the look learned nothing: a list view counted on its events alone may send
-        // none again, so it is looked at again at the slow check's pace.
-        if (!answered) countAsked_ = std::min(countAsked_, now + kSlowCheckMs);
+        countUnanswered_ = !answered;
         if (events_) events_->Watch(desktop_);
         WatchForNewDesktop(now, answered, before);
     }

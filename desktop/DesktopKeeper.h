@@ -216,6 +216,7 @@ private:
     ULONGLONG countBurstUntil_ = 0;
     // The list view told of an item of its own: its events tell of items from now on.
     bool itemEventsRaised_ = false;
+    bool countUnanswered_ = false;
     std::unique_ptr<DesktopEvents> events_;
     ULONGLONG nextCalmSave_ = 0;
     ULONGLONG nextRetry_ = 0;

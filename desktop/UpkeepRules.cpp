@@ -9,7 +9,7 @@ UINT CountCheckPeriod(const UpkeepFacts& facts) {
     // check finds it.
     if (!facts.desktopFound) return facts.countBurst ? kEagerCountCheckMs : kSlowCheckMs;
     if (facts.settling || facts.countBurst) return kEagerCountCheckMs;
-    return facts.itemEventsRaised ? 0 : kSlowCheckMs;
+    return facts.itemEventsRaised && !facts.countUnanswered ? 0 : kSlowCheckMs;
 }
 
 UINT LabelCheckPeriod(const UpkeepFacts& facts) {

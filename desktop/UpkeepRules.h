@@ -24,6 +24,7 @@ struct UpkeepFacts {
     bool settling = false;          // its count has not held yet
     bool countBurst = false;        // an event just said that items or the desktop may change
     bool itemEventsRaised = false;  // the list view has told of an item of its own
+    bool countUnanswered = false;   // the last count went unanswered: no event may tell again
     bool labelBurst = false;        // an event just said that the shell may reset the background
     bool transparentLabels = false;
     bool labelToRead = false;  // the desktop's own background is still to be read
@@ -32,7 +33,7 @@ struct UpkeepFacts {
 
 // How long after one look the next is due; 0 while the look cannot matter (it arms nothing).
 // A desktop whose list view tells of its items is counted on those events alone; one that does
-// not (Wine's), or that is missing, by the slow check.
+// not (Wine's), that is missing, or whose last count went unanswered, by the slow check.
 UINT CountCheckPeriod(const UpkeepFacts& facts);
 // Only with transparent labels on, or the desktop's own colour still to be read.
 UINT LabelCheckPeriod(const UpkeepFacts& facts);

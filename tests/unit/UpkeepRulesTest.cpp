@@ -22,6 +22,7 @@ TEST(UpkeepRulesTest, EachLookRunsOnlyWhileItCanMatter) {
     const Case cases[] = {
         {idle, kSlowCheckMs, 0, 0},
         {with([](UpkeepFacts& f) { f.itemEventsRaised = true; }), 0, 0, 0},
+        {with([](UpkeepFacts& f) { f.itemEventsRaised = f.countUnanswered = true; }), kSlowCheckMs, 0, 0},
         {with([](UpkeepFacts& f) { f.itemEventsRaised = f.countBurst = true; }), kEagerCountCheckMs, 0, 0},
         {with([](UpkeepFacts& f) { f.itemEventsRaised = f.settling = true; }), kEagerCountCheckMs, 0, 0},
         {with([](UpkeepFacts& f) { f.desktopFound = false, f.settling = f.transparentLabels = f.smallIcons = true; }),
