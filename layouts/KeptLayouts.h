@@ -22,8 +22,8 @@ std::wstring HistoryKey(const std::wstring& layoutKey);
 
 // The history entry a name stands for: "#" and its number; 0 for any other name.
 uint32_t HistoryNumber(std::wstring_view name);
-// A name a person may give a layout: one the store can hold, and neither "previous" (the layout
-// before the last save) nor the name of a history entry.
+// A name a person may give a layout: one the store can hold, with no double quote (a command line
+// drops it), and neither "previous" (the layout before the last save) nor a history entry's name.
 bool PersonalLayoutName(std::wstring_view name);
 
 // The time now as ISO 8601 text, in UTC: "2026-12-09T10:04:29Z".

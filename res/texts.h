@@ -34,7 +34,7 @@ inline constexpr wchar_t kMenuSaveLayoutAs[] = L"名前を付けて保存(&N)...
 inline constexpr wchar_t kLayoutNameCaption[] = L"名前を付けて保存";
 inline constexpr wchar_t kLayoutNameLabel[] = L"ﾚｲｱｳﾄの名前(&N):";
 inline constexpr wchar_t kLayoutNameRefused[] =
-    L"この名前は使えません。\n空白だけの名前、\\ を含む名前、previous、# と数字だけの名前は使えません。";
+    L"この名前は使えません。\n空白だけの名前、\\ や \" を含む名前、previous、# と数字だけの名前は使えません。";
 inline constexpr wchar_t kLayoutReplaceQuestion[] = L"同じ名前のﾚｲｱｳﾄがあります。置き換えますか？";
 inline constexpr wchar_t kLayoutNotSaved[] = L"ﾚｲｱｳﾄを保存できませんでした。";
 

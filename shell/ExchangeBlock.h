@@ -89,8 +89,9 @@ public:
     // Once the block is set aside, reads what it held at that moment: the answers to the requests
     // before the unanswered one.
     bool Read(uint32_t offset, void* data, size_t bytes);
-    // Reads up to `bytes` at any address in the shell's process (not past the end of readable
-    // memory); the bytes read, 0 when nothing could be (or the block is a shared mapping).
+    // Reads up to `bytes` at an address in the shell's process (not past the end of readable
+    // memory); the bytes read, 0 when nothing could be (the block is a shared mapping, or the
+    // address lies beyond what this build's pointers hold).
     size_t ReadShell(uint64_t address, uint8_t* data, size_t bytes);
 
     // Sends the list view a request whose lParam is the address of the block's byte at `offset`.

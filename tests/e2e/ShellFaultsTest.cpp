@@ -203,7 +203,7 @@ TEST_F(ShellFaultsTest, RepeatedSavesAndRestoresAgainstASlowShell) {
 // keeps each icon's own.
 TEST_F(ShellFaultsTest, AnItemThatComesDuringARestoreMovesNoIconAstray) {
     StartDesktop({L"--insert-after=2:New@300,300", L"--insert-after=9:Later@300,200", L"--remove-after=9:5",
-                  L"--insert-after=15p:Last@300,100", L"--slow=setpos:1500#5"});
+                  L"--insert-after=15p:Last@300,100", L"--slow=setpos:1200#5"});
     PlaceItems();
     const auto stored = [](size_t i) { return POINT{static_cast<LONG>(100 + 100 * i), 400}; };
     for (size_t i = 0; i < places_.size(); ++i) Store(places_[i].first, stored(i));
