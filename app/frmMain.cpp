@@ -140,7 +140,7 @@ void frmMain::EndSession() {
 
 void frmMain::SaveAtExit() {
     SaveSettings(settings_);
-    keeper_->SaveAtExit();
+    keeper_->SaveAtExit(GetTickCount64());
 }
 
 void frmMain::ApplySettings(const SharedSettings& edited) {

@@ -184,7 +184,13 @@ void DesktopKeeper::BeginRestore(RestoreAsker asker) {
     if (asker != RestoreAsker::ViewMode) arrangement_.reset();
 }
 
-void DesktopKeeper::SaveAtExit() {
+void DesktopKeeper::SaveAtExit(ULONGLONG now) {
+    // A placement whose fill has ended is dropped at its next try, which the end does not wait for:
+    // the icons are the user's where they stand.
+    if (phase_ == DesktopPhase::Placing && !PlacesNewIcons(now)) {
+        phase_ = DesktopPhase::Owned;
+        TakeIconsShown();
+    }
     SaveAutomatically(KeeperAction::ExitSave, settings_.StyleFlags[kSaveAtExitFlag] == 1);
 }
 

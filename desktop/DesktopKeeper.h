@@ -107,7 +107,7 @@ public:
     // The icon positions, when so configured, in large icons only, and only while what is on
     // screen is the user's arrangement (not while the desktop settles, waits for its layout, or
     // is half moved by a restore the session's end came into).
-    void SaveAtExit();
+    void SaveAtExit(ULONGLONG now);
     // A save or restore a person asked for ran (`done`: in full): what is on screen is theirs from
     // now on, so nothing due is tried any more and the calm and exit saves keep it. A desktop
     // still being built settles first.

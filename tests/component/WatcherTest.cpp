@@ -323,17 +323,22 @@ TEST_F(KeeperTest, ItemsThatComeLaterGoToTheirStoredPlaces) {
     InsertItem(desktop_->ListView(), 3, L"Stuck");
     desktop_->RefusePositions({3});
     keeper_.OnFolderChanged(now_);
-    Ticks(16000);
+    // The fill over, the end comes before the placement's next try: the exit save keeps the rest.
+    Ticks(12000);
+    ListView_SetItemPosition(desktop_->ListView(), 0, 160, 150);
+    keeper_.SaveAtExit(now_);
+    EXPECT_EQ(ReadString(key_, L"Readme.X"), L"160");
+    Ticks(4000);
     desktop_->RefusePositions({});
     // Given up on, it is the user's where it is moved.
     ListView_SetItemPosition(desktop_->ListView(), 3, 200, 300);
-    keeper_.SaveAtExit();
+    keeper_.SaveAtExit(now_);
     EXPECT_EQ(ReadString(key_, L"Stuck.X"), L"200");
     InsertItem(desktop_->ListView(), 3, L"Late");
     ListView_SetItemPosition(desktop_->ListView(), 3, 150, 300);
     keeper_.OnFolderChanged(now_);
     Ticks(100);
-    keeper_.SaveAtExit();
+    keeper_.SaveAtExit(now_);
     EXPECT_EQ(ReadString(key_, L"Late.X"), L"150");
     settings_.ScreenFollow = 1;
     ShowView(kLargeIconsMode);  // Apply in the settings
@@ -416,7 +421,7 @@ TEST_F(KeeperTest, ARetryRunsOnlyWhileItsOptionIsStillOn) {
     ASSERT_EQ(Position(1).x, 300);
     EXPECT_EQ(ReadString(UndoKey(key_), L"Data.X"), L"90") << "a retry replaced the first try's undo record";
     ListView_SetItemPosition(desktop_->ListView(), 1, 90, 10);
-    keeper_.SaveAtExit();
+    keeper_.SaveAtExit(now_);
     EXPECT_EQ(ReadString(key_, L"Data.X"), L"300");
     WriteString(UndoKey(key_), L"Kept.X", L"1");
     settings_.ScreenFollow = 1;
@@ -448,7 +453,7 @@ TEST_F(KeeperTest, ADesktopBuiltAgainSlowlyLosesNoStoredPlace) {
     options.items = {{L"Readme", 10, 10}};
     desktop_ = standin::Desktop::Create(options);
     settings_.StyleFlags[kSaveAtExitFlag] = 1;
-    keeper_.SaveAtExit();  // before any look has seen that the desktop is new
+    keeper_.SaveAtExit(now_);  // before any look has seen that the desktop is new
     EXPECT_EQ(ReadString(key_, L"Data.X"), L"300");
     keeper_.OnDesktopEvent(DesktopEvent::Gone, now_);
     Ticks(3000);
