@@ -1,6 +1,7 @@
 #include "desktop/DesktopKeeper.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "shell/Screen.h"
 
@@ -103,9 +104,28 @@ void DesktopKeeper::Tick(ULONGLONG now) {
 }
 
 void DesktopKeeper::OnFolderChanged(ULONGLONG now) {
-    if (folderWatch_) folderWatch_->Acknowledge();
+    if (folderWatch_) {
+        folderWatch_->Acknowledge();
+        ForgetRemoved(folderWatch_->TakeRemoved());
+    }
     countBurstUntil_ = now + kEagerMs;
     countAsked_ = now;
+}
+
+void DesktopKeeper::ForgetRemoved(const std::vector<std::wstring>& paths) {
+    if (paths.empty()) return;
+    const std::wstring user = DesktopFolderPath(false);
+    const std::wstring common = DesktopFolderPath(true);
+    for (const std::wstring& path : paths) {
+        const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
+        const std::wstring identity = IconIdentity(path, user, common);
+        // Its text is its name, or, with file name extensions hidden, its name without the last one.
+        bool forgot = !identity.empty() && knownKeys_.erase(IconKey(name, identity)) > 0;
+        for (const std::wstring& text : {name, name.substr(0, name.rfind(L'.'))}) {
+            forgot = knownKeys_.erase(IconKey(text, L"")) > 0 || forgot;
+        }
+        knownRemoved_ = knownRemoved_ || forgot;
+    }
 }
 
 void DesktopKeeper::OnDesktopEvent(DesktopEvent event, ULONGLONG now) {
@@ -228,6 +248,7 @@ void DesktopKeeper::BeginSettling(Settling kind, ULONGLONG now) {
     seenKeys_.clear();
     knownKeys_.clear();
     keysKnown_ = false;
+    knownRemoved_ = false;
     session_.Held() = {};
     settlingKind_ = kind;
     settlingCount_ = -1;
@@ -241,7 +262,11 @@ void DesktopKeeper::WatchForNewDesktop(ULONGLONG now, bool answered, int32_t cou
         BeginSettling(Settling::New, now);
     }
     if (!IsSettling()) {
-        if (answered && watcher_.LastItemCount() > countBefore) NoticeItemsAdded(now);
+        // An icon known that was taken off may be back before this look (an installer replacing its
+        // shortcut): what came is looked for, though the count did not rise.
+        if (answered && (watcher_.LastItemCount() > countBefore || std::exchange(knownRemoved_, false))) {
+            NoticeItemsAdded(now);
+        }
         return;
     }
     // A desktop still being built gains items for a while: it is set up once its count, as the

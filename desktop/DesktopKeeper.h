@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "shell/DesktopFolders.h"
 #include "desktop/DesktopEvents.h"
@@ -75,7 +77,8 @@ public:
     // When the next duty is due (kNeverDue when none is pending); nothing needs to run before.
     ULONGLONG NextDue(ULONGLONG now) const;
     // An entry of a Desktop folder came, went or was renamed: the count is looked at often for a
-    // while.
+    // while, and an icon known whose entry was removed is known no more (one of its name that
+    // comes is placed like any icon that came).
     void OnFolderChanged(ULONGLONG now);
     // What the shell's desktop told of itself (see DesktopEvents).
     void OnDesktopEvent(DesktopEvent event, ULONGLONG now);
@@ -147,6 +150,7 @@ private:
     // Items came: those with a stored place are put there (once the shell stopped adding for a
     // moment) before a calm save can store where the shell put them.
     void NoticeItemsAdded(ULONGLONG now);
+    void ForgetRemoved(const std::vector<std::wstring>& paths);
     // The icons on the desktop now are known where they stand (unread, those known stay).
     void TakeIconsShown();
     void BeginPlacing(ULONGLONG now);
@@ -242,6 +246,8 @@ private:
     // place only of one of those that left).
     IconKeySet knownKeys_;
     bool keysKnown_ = false;
+    // An icon known was taken off a Desktop folder since the last count.
+    bool knownRemoved_ = false;
     IconKeySet seenKeys_;
 };
 

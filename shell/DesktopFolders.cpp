@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include "shell/ShellSession.h"
+
 namespace iv {
 namespace {
 
@@ -50,9 +52,18 @@ bool DesktopFolderChanges::Quiet() const {
     return true;
 }
 
-DesktopFolderWatch::DesktopFolderWatch(HWND target, UINT message)
-    : target_(target), message_(message), changes_(WatchDesktopFolders()) {
-    if (changes_.empty()) return;
+DesktopFolderWatch::DesktopFolderWatch(HWND target, UINT message) : target_(target), message_(message) {
+    for (const bool common : {false, true}) {
+        auto folder = std::make_unique<Folder>();
+        folder->path = DesktopFolderPath(common);
+        if (folder->path.empty()) continue;
+        folder->directory.Reset(FileOrNull(CreateFileW(
+            folder->path.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr)));
+        folder->done.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (folder->directory && folder->done) folders_.push_back(std::move(folder));
+    }
+    if (folders_.empty()) return;
     stop_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (stop_) thread_.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
 }
@@ -63,21 +74,74 @@ DesktopFolderWatch::~DesktopFolderWatch() {
     WaitForSingleObject(thread_.Get(), INFINITE);
 }
 
+std::vector<std::wstring> DesktopFolderWatch::TakeRemoved() {
+    AcquireSRWLockExclusive(&lock_);
+    std::vector<std::wstring> removed = std::move(removed_);
+    removed_.clear();
+    ReleaseSRWLockExclusive(&lock_);
+    return removed;
+}
+
+bool DesktopFolderWatch::Folder::Arm() {
+    ResetEvent(done.Get());
+    read = {};
+    read.hEvent = done.Get();
+    return ReadDirectoryChangesW(directory.Get(), changes, sizeof changes, FALSE,
+                                 FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME, nullptr, &read, nullptr);
+}
+
+void DesktopFolderWatch::Take(const Folder& folder, DWORD bytes) {
+    AcquireSRWLockExclusive(&lock_);
+    // Bounded like the desktop itself: a flood of removals beyond it tells no more names.
+    for (DWORD at = 0;
+         at + sizeof(FILE_NOTIFY_INFORMATION) <= bytes && removed_.size() < static_cast<size_t>(kMaxDesktopItems);) {
+        const auto* change = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(folder.changes + at);
+        if (change->Action == FILE_ACTION_REMOVED) {
+            removed_.push_back(folder.path + L"\\" +
+                               std::wstring(change->FileName, change->FileNameLength / sizeof(wchar_t)));
+        }
+        if (change->NextEntryOffset == 0) break;
+        at += change->NextEntryOffset;
+    }
+    ReleaseSRWLockExclusive(&lock_);
+}
+
 DWORD WINAPI DesktopFolderWatch::Run(void* parameter) {
     auto* self = static_cast<DesktopFolderWatch*>(parameter);
     std::vector<HANDLE> handles = {self->stop_.Get()};
-    for (const ScopedChange& change : self->changes_) handles.push_back(change.Get());
+    std::vector<Folder*> armed;
+    for (const std::unique_ptr<Folder>& folder : self->folders_) {
+        if (!folder->Arm()) continue;
+        handles.push_back(folder->done.Get());
+        armed.push_back(folder.get());
+    }
     for (;;) {
         const DWORD signalled =
             WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
-        if (signalled <= WAIT_OBJECT_0 || signalled >= WAIT_OBJECT_0 + handles.size()) return 0;
+        if (signalled <= WAIT_OBJECT_0 || signalled >= WAIT_OBJECT_0 + handles.size()) break;
+        Folder& folder = *armed[signalled - WAIT_OBJECT_0 - 1];
+        DWORD bytes = 0;
+        // More changes than the buffer holds come as none told by name.
+        if (!GetOverlappedResult(folder.directory.Get(), &folder.read, &bytes, FALSE) &&
+            GetLastError() != ERROR_NOTIFY_ENUM_DIR) {
+            break;
+        }
+        self->Take(folder, bytes);
         // One notification waits at a time: a flood of changes (thousands of files unpacked onto
         // the desktop) must not fill the window's queue, where later posts would be lost.
         if (!self->pending_.exchange(true) && !PostMessageW(self->target_, self->message_, 0, 0)) {
             self->pending_ = false;
         }
-        if (!FindNextChangeNotification(handles[signalled - WAIT_OBJECT_0])) return 0;
+        if (!folder.Arm()) break;
     }
+    // The reads still under way write into the folders' buffers: they end before the watch does.
+    for (Folder* folder : armed) {
+        DWORD bytes = 0;
+        if (CancelIo(folder->directory.Get())) {
+            GetOverlappedResult(folder->directory.Get(), &folder->read, &bytes, TRUE);
+        }
+    }
+    return 0;
 }
 
 }  // namespace iv

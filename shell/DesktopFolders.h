@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -53,16 +54,31 @@ public:
     ~DesktopFolderWatch();
     // The posted message was handled: the next change posts again.
     void Acknowledge() { pending_ = false; }
+    // The paths of the entries removed from either folder since the last call (a rename's old
+    // name is not one: the entry stays). A change too large to be told by name tells none.
+    std::vector<std::wstring> TakeRemoved();
     DesktopFolderWatch(const DesktopFolderWatch&) = delete;
     DesktopFolderWatch& operator=(const DesktopFolderWatch&) = delete;
 
 private:
+    // One folder's reads of its changes, one at a time, each into the buffer until it completes.
+    struct Folder {
+        std::wstring path;
+        ScopedHandle directory;
+        ScopedHandle done;
+        OVERLAPPED read = {};
+        alignas(DWORD) BYTE changes[16384] = {};
+        bool Arm();
+    };
     static DWORD WINAPI Run(void* self);
+    void Take(const Folder& folder, DWORD bytes);
 
     HWND target_;
     UINT message_;
     std::atomic<bool> pending_ = false;
-    std::vector<ScopedChange> changes_;
+    std::vector<std::unique_ptr<Folder>> folders_;
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    std::vector<std::wstring> removed_;
     ScopedHandle stop_;
     ScopedHandle thread_;
 };

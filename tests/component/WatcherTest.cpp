@@ -36,6 +36,15 @@ int InsertItem(HWND listView, int index, const wchar_t* name) {
     return ListView_InsertItem(listView, &item);
 }
 
+// Adds a file to the user's Desktop folder and takes it away again.
+void TouchDesktopFile(const std::wstring& name) {
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE, nullptr, 0, folder), S_OK);
+    const std::wstring file = std::wstring(folder) + L"\\" + name;
+    CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DeleteFileW(file.c_str());
+}
+
 class WatcherTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -344,6 +353,19 @@ TEST_F(KeeperTest, ItemsThatComeLaterGoToTheirStoredPlaces) {
     ShowView(kLargeIconsMode);  // Apply in the settings
     Ticks(2000);
     EXPECT_EQ(Position(3).x, 150);
+    // An installer replaces its shortcut: the entry taken off and made again between two counts
+    // comes back at the shell's next free place, and goes to its stored one.
+    TouchDesktopFile(L"Late");
+    ListView_DeleteItem(desktop_->ListView(), 3);
+    InsertItem(desktop_->ListView(), 3, L"Late");
+    ASSERT_NE(Position(3).x, 150);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            keeper_.OnFolderChanged(now_);
+            Ticks(500);
+            return Position(3).x == 150;
+        },
+        5000));
 }
 
 // A laptop undocked with its own panel primary: the primary's size is the same, yet the layout
@@ -508,15 +530,6 @@ TEST(KeeperOnABusyShell, OnlyAnsweredCountsSettleTheDesktop) {
         for (int i = 0; i < 15; ++i) keeper.Tick(now += 100);
         EXPECT_FALSE(keeper.IsSettling());
     }
-}
-
-// Adds a file to the user's Desktop folder and takes it away again.
-void TouchDesktopFile(const std::wstring& name) {
-    wchar_t folder[MAX_PATH] = {};
-    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE, nullptr, 0, folder), S_OK);
-    const std::wstring file = std::wstring(folder) + L"\\" + name;
-    CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DeleteFileW(file.c_str());
 }
 
 // Thousands of files unpacked onto the desktop leave one notification waiting, not thousands
