@@ -373,6 +373,11 @@ void DesktopKeeper::RestoreLayout(ULONGLONG now) {
         return;
     }
     seenKeys_.insert(seen.begin(), seen.end());
+    // A shell too busy to be restored at once may still be filling its desktop: its fill counts
+    // from the restore that put the layout back.
+    if (restoreAsker_ == RestoreAsker::Start || restoreAsker_ == RestoreAsker::NewDesktop) {
+        fillUntil_ = std::max(fillUntil_, now + kFillQuietMs);
+    }
     // An icon that came since the arrangement was read has no place in it: it goes to its stored
     // place now, or, with no placement to follow, is the user's where it stands.
     const bool putBack = arrangement_.has_value();
