@@ -117,14 +117,9 @@ void DesktopKeeper::ForgetRemoved(const std::vector<std::wstring>& paths) {
     const std::wstring user = DesktopFolderPath(false);
     const std::wstring common = DesktopFolderPath(true);
     for (const std::wstring& path : paths) {
-        const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
-        const std::wstring identity = IconIdentity(path, user, common);
-        // Its text is its name, or, with file name extensions hidden, its name without the last one.
-        bool forgot = !identity.empty() && knownKeys_.erase(IconKey(name, identity)) > 0;
-        for (const std::wstring& text : {name, name.substr(0, name.rfind(L'.'))}) {
-            forgot = knownKeys_.erase(IconKey(text, L"")) > 0 || forgot;
+        for (const std::wstring& key : KeysOfEntry(path, user, common)) {
+            knownRemoved_ = knownKeys_.erase(key) > 0 || knownRemoved_;
         }
-        knownRemoved_ = knownRemoved_ || forgot;
     }
 }
 

@@ -44,6 +44,18 @@ std::wstring IconKey(const std::wstring& text, const std::wstring& identity) {
     return identity.empty() ? L"T:" + FoldCase(text) : L"I:" + FoldCase(identity);
 }
 
+std::vector<std::wstring> KeysOfEntry(const std::wstring& path, std::wstring_view userDesktop,
+                                      std::wstring_view commonDesktop) {
+    const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
+    std::vector<std::wstring> keys = {IconKey(name, L"")};
+    if (const size_t dot = name.rfind(L'.'); dot != std::wstring::npos && dot > 0) {
+        keys.push_back(IconKey(name.substr(0, dot), L""));
+    }
+    const std::wstring identity = IconIdentity(path, userDesktop, commonDesktop);
+    if (!identity.empty()) keys.push_back(IconKey(name, identity));
+    return keys;
+}
+
 void AddIconKeys(IconKeySet& keys, const std::wstring& text, const std::wstring& identity) {
     keys.insert(IconKey(text, L""));
     if (!identity.empty()) keys.insert(IconKey(text, identity));

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace iv {
 
@@ -27,6 +28,11 @@ std::wstring IconIdentity(std::wstring_view parsingName, std::wstring_view userD
 // text; folded.
 std::wstring IconKey(const std::wstring& text, const std::wstring& identity);
 using IconKeySet = std::set<std::wstring>;
+// The keys the icon of a Desktop folder's entry may be known by, from the entry's path: its
+// identity, and its text (the file name, or, with file name extensions hidden, the name without
+// its last one).
+std::vector<std::wstring> KeysOfEntry(const std::wstring& path, std::wstring_view userDesktop,
+                                      std::wstring_view commonDesktop);
 // Sets of icons seen are gathered by either way to the icons, one that knows identities and one
 // that does not, and looked at by the other: an icon goes in by its text as well as its identity,
 // and is looked for by its identity only in a set that holds identities.

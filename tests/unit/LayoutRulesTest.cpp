@@ -215,6 +215,13 @@ TEST(IconIdentityTest, RelativeToTheDesktopFoldersAndNeverAUsersOwnPath) {
         EXPECT_EQ(IconIdentity(parsing, user, common), identity) << testing::PrintToString(std::wstring(parsing));
     }
     EXPECT_EQ(IconIdentity(L"C:\\x\\a", L"", L""), L"");
+    // A removed entry's icon, known by either way to the icons.
+    const auto keysOf = [&](const wchar_t* path) { return KeysOfEntry(path, user, common); };
+    EXPECT_EQ(
+        keysOf(L"C:\\Users\\Aiko\\Desktop\\Report.txt"),
+        (std::vector{IconKey(L"Report.txt", L""), IconKey(L"Report", L""), IconKey(L"", L"Desktop\\report.txt")}));
+    EXPECT_EQ(keysOf(L"C:\\Users\\Public\\Desktop\\.profile"),
+              (std::vector{IconKey(L".profile", L""), IconKey(L"", L"Public\\.profile")}));
     EXPECT_EQ(IconKey(L"Same", L"Desktop\\same.txt"), IconKey(L"other", L"DESKTOP\\SAME.TXT"));
     EXPECT_NE(IconKey(L"Same", L""), IconKey(L"Same", L"Desktop\\same.txt"));
     // Icons seen by one way to the icons, looked for by the other.
