@@ -55,26 +55,14 @@ TEST(NextButtonMode, ShowsTheModeTheNextClickSwitchesTo) {
 }
 
 TEST(PlaceToolbarGeometry, CornersOnA1024By768Screen) {
-    // 1024 x 768 pixels at 15 twips per pixel, window 360 x 1740 twips.
-    const auto p0 = PlaceToolbarGeometry(0, 15360, 11520, 360, 1740);
-    EXPECT_EQ(p0.shownLeft, 0);
-    EXPECT_EQ(p0.tuckedLeft, -310);
-    EXPECT_EQ(p0.top, 0);
-
-    const auto p1 = PlaceToolbarGeometry(1, 15360, 11520, 360, 1740);
-    EXPECT_EQ(p1.shownLeft, 0);
-    EXPECT_EQ(p1.tuckedLeft, -310);
-    EXPECT_EQ(p1.top, 9780);
-
-    const auto p2 = PlaceToolbarGeometry(2, 15360, 11520, 360, 1740);
-    EXPECT_EQ(p2.shownLeft, 15000);
-    EXPECT_EQ(p2.tuckedLeft, 15310);
-    EXPECT_EQ(p2.top, 0);
-
-    const auto p3 = PlaceToolbarGeometry(3, 15360, 11520, 360, 1740);
-    EXPECT_EQ(p3.shownLeft, 15000);
-    EXPECT_EQ(p3.tuckedLeft, 15310);
-    EXPECT_EQ(p3.top, 9780);
+    // 1024 x 768 pixels at 15 twips per pixel, window 360 x 1740 twips: shown left, tucked left and top.
+    const int32_t corners[4][3] = {{0, -310, 0}, {0, -310, 9780}, {15000, 15310, 0}, {15000, 15310, 9780}};
+    for (int16_t corner = 0; corner < 4; ++corner) {
+        const auto p = PlaceToolbarGeometry(corner, 15360, 11520, 360, 1740);
+        EXPECT_EQ(p.shownLeft, corners[corner][0]) << "corner " << corner;
+        EXPECT_EQ(p.tuckedLeft, corners[corner][1]) << "corner " << corner;
+        EXPECT_EQ(p.top, corners[corner][2]) << "corner " << corner;
+    }
 }
 
 TEST(PlaceToolbarGeometry, LeavesTheTuckedStripOnScreenAtEveryEdge) {
