@@ -10,26 +10,20 @@ namespace iv {
 namespace {
 
 TEST(ViewModeNewStyle, NtAndMillennium) {
-    EXPECT_EQ(ViewModeNewStyle(1, false), 0x4A40u);
-    EXPECT_EQ(ViewModeNewStyle(2, false), 0x4242u);
-    EXPECT_EQ(ViewModeNewStyle(3, false), 0x4A43u);
-    EXPECT_EQ(ViewModeNewStyle(4, false), 0x0E41u);
+    const uint32_t styles[] = {0x4A40, 0x4242, 0x4A43, 0x0E41};
+    for (int16_t mode = 1; mode <= 4; ++mode) EXPECT_EQ(ViewModeNewStyle(mode, false), styles[mode - 1]) << mode;
 }
 
 TEST(ViewModeNewStyle, NinetyFiveAndNinetyEight) {
-    EXPECT_EQ(ViewModeNewStyle(1, true), 0x0A40u);
-    EXPECT_EQ(ViewModeNewStyle(2, true), 0x0242u);
-    EXPECT_EQ(ViewModeNewStyle(3, true), 0x0A43u);
-    EXPECT_EQ(ViewModeNewStyle(4, true), 0x0E41u);
+    const uint32_t styles[] = {0x0A40, 0x0242, 0x0A43, 0x0E41};
+    for (int16_t mode = 1; mode <= 4; ++mode) EXPECT_EQ(ViewModeNewStyle(mode, true), styles[mode - 1]) << mode;
 }
 
 TEST(PreviousModeCommand, OnlySmallIconsAndListAreToldApart) {
     EXPECT_EQ(PreviousModeCommand(2), 0x702A);
     EXPECT_EQ(PreviousModeCommand(3), 0x702B);
-    EXPECT_EQ(PreviousModeCommand(1), 0x7029);
-    EXPECT_EQ(PreviousModeCommand(4), 0x7029);
-    EXPECT_EQ(PreviousModeCommand(0), 0x7029);
-    EXPECT_EQ(PreviousModeCommand(40), 0x7029);
+    for (const int16_t mode : {int16_t{1}, int16_t{4}, int16_t{0}, int16_t{40}})
+        EXPECT_EQ(PreviousModeCommand(mode), 0x7029) << mode;
 }
 
 TEST(ViewModeOfListView, TheFourViewsBothWaysAndNoOther) {
