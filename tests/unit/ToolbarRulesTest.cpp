@@ -12,7 +12,7 @@ TEST(AdvanceViewMode, StepsToTheNextCyclingModeAndWraps) {
     EXPECT_EQ(AdvanceViewMode(1, all), 2);
     EXPECT_EQ(AdvanceViewMode(4, all), 1);
     // A stored mode above 4 wraps to large icons.
-    EXPECT_EQ(AdvanceViewMode(4, all), 1);
+    EXPECT_EQ(AdvanceViewMode(5, all), 1);
     EXPECT_EQ(AdvanceViewMode(99, all), 1);
 
     const int16_t ends[4] = {1, 0, 0, 1};
