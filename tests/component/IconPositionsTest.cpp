@@ -30,10 +30,8 @@ protected:
     }
     void TearDown() override { DeleteKeyTree(kSettingsKey); }
 
-    void Desktop(std::vector<standin::Item> items) {
-        standin::Options options;
-        options.items = std::move(items);
-        desktop_ = standin::Desktop::Create(options);
+    void Desktop(std::vector<standin::Item> items, bool redirectAllText = false) {
+        desktop_ = standin::Desktop::Create({.items = std::move(items), .redirectAllText = redirectAllText});
         ASSERT_TRUE(desktop_);
         PumpMessages(20);
     }
@@ -97,11 +95,7 @@ TEST_F(IconPositionsTest, AnEmptyOrMissingDesktopGivesOneBlankRecord) {
 
 // A list view may answer with a text of its own instead of filling the caller's buffer.
 TEST_F(IconPositionsTest, ARedirectedItemTextIsReadWhereTheListViewPutIt) {
-    standin::Options options;
-    options.items = {{L"Readme", 20, 30}, {L"予定表", 120, 30}};
-    options.redirectAllText = true;
-    desktop_ = standin::Desktop::Create(options);
-    ASSERT_TRUE(desktop_);
+    Desktop({{L"Readme", 20, 30}, {L"予定表", 120, 30}}, true);
     std::vector<DesktopIcon> list;
     ASSERT_EQ(ReadDesktopItems(session_, list), ReadResult::Read);
     ASSERT_EQ(list.size(), 2u);
@@ -416,10 +410,7 @@ TEST_F(IconPositionsTest, OnlyAnEarlierVersionsPlainLayoutStandsInForAnotherScre
 // The 9x family's named mapping set aside after a late answer is not the pages a later block
 // uses: the late answer lands in its own.
 TEST(SharedMappingTest, ABlockSetAsideKeepsItsPagesToItself) {
-    standin::Options options;
-    options.items = {{L"Readme", 10, 10}};
-    options.slow = {{standin::Request::GetText, 1500}};
-    StandInThread shell(options);
+    StandInThread shell({.items = {{L"Readme", 10, 10}}, .slow = {{standin::Request::GetText, 1500}}});
     ASSERT_TRUE(shell.Desktop());
     ShellSession ninetyEight({false, true});
     std::wstring text;

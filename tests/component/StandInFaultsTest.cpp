@@ -71,9 +71,7 @@ protected:
 };
 
 TEST_F(StandInFaultsTest, ASlowRequestIsCarriedOutAfterTheCallerGaveUp) {
-    standin::Options options;
-    options.slow = {{Request::GetPos, 400, 1, 0}};
-    Start(options);
+    Start({.slow = {{Request::GetPos, 400, 1, 0}}});
     POINT first = {-1, -1};
     EXPECT_EQ(Send(LVM_GETITEMPOSITION, 0, reinterpret_cast<LPARAM>(&first)), TRUE);
     POINT late = {-1, -1};
@@ -86,9 +84,7 @@ TEST_F(StandInFaultsTest, ASlowRequestIsCarriedOutAfterTheCallerGaveUp) {
 
 // As a shell waiting inside a COM call: a request sent during the wait is answered inside it.
 TEST_F(StandInFaultsTest, ASlowRequestThatPumpsAnswersALaterRequestFirst) {
-    standin::Options options;
-    options.slow = {{Request::GetPos, 600, 1, 0, true}};
-    Start(options);
+    Start({.slow = {{Request::GetPos, 600, 1, 0, true}}});
     POINT late = {-1, -1};
     EXPECT_EQ(Send(LVM_GETITEMPOSITION, 1, reinterpret_cast<LPARAM>(&late), 100), -1);
     EXPECT_EQ(Send(LVM_GETITEMCOUNT, 0, 0, 300), 3) << "not answered inside the wait";
@@ -99,10 +95,7 @@ TEST_F(StandInFaultsTest, ASlowRequestThatPumpsAnswersALaterRequestFirst) {
 }
 
 TEST_F(StandInFaultsTest, ChosenItemsAreRefusedAndAnInsertShiftsTheNextRead) {
-    standin::Options options;
-    options.failPos = {2};
-    options.changes = {{1, true, {L"New", 0, 0}, false, 0}};
-    Start(options);
+    Start({.failPos = {2}, .changes = {{1, true, {L"New", 0, 0}, false, 0}}});
     EXPECT_EQ(Text(0), L"Readme");
     EXPECT_EQ(Send(LVM_GETITEMCOUNT, 0, 0), 4) << "inserted right after the first text request";
     EXPECT_EQ(Text(1), L"Readme");
@@ -113,10 +106,7 @@ TEST_F(StandInFaultsTest, ChosenItemsAreRefusedAndAnInsertShiftsTheNextRead) {
 }
 
 TEST_F(StandInFaultsTest, ALateAnswerIntoFreedMemoryIsReportedAndTheDesktopGoesOn) {
-    standin::Options options;
-    options.slow = {{Request::GetPos, 300, -1, 0}};
-    options.reportFaults = true;
-    Start(options);
+    Start({.slow = {{Request::GetPos, 300, -1, 0}}, .reportFaults = true});
     void* block = VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_READWRITE);
     EXPECT_EQ(Send(LVM_GETITEMPOSITION, 0, reinterpret_cast<LPARAM>(block), 50), -1);
     VirtualFree(block, 0, MEM_RELEASE);
@@ -130,9 +120,7 @@ TEST_F(StandInFaultsTest, ALateAnswerIntoFreedMemoryIsReportedAndTheDesktopGoesO
 
 // The record's pszText points at the stand-in's copy of the name; the caller's buffer is left.
 TEST_F(StandInFaultsTest, ARedirectedTextPointsTheRecordAtTheStandInsOwnName) {
-    standin::Options options;
-    options.redirectText = {1};
-    Start(options);
+    Start({.redirectText = {1}});
     wchar_t mine[64] = L"untouched";
     LVITEMW item = {};
     item.mask = LVIF_TEXT;
@@ -148,9 +136,7 @@ TEST_F(StandInFaultsTest, ARedirectedTextPointsTheRecordAtTheStandInsOwnName) {
 }
 
 TEST_F(StandInFaultsTest, TheNotificationAreaRefusesTheFirstAdd) {
-    standin::Options options;
-    options.trayRefusals = 1;
-    Start(options);
+    Start({.trayRefusals = 1});
     NOTIFYICONDATAW icon = {};
     icon.cbSize = sizeof icon;
     icon.hWnd = desktop_->TrayWindow();
@@ -165,10 +151,7 @@ TEST_F(StandInFaultsTest, TheNotificationAreaRefusesTheFirstAdd) {
 }
 
 TEST_F(StandInFaultsTest, ARaisedDesktopWithLaterCommandsSwitchesByLvmSetview) {
-    standin::Options options;
-    options.tree = standin::Options::Tree::Raised;
-    options.commands = standin::Options::Commands::Later;
-    Start(options);
+    Start({.tree = standin::Options::Tree::Raised, .commands = standin::Options::Commands::Later});
     EXPECT_EQ(FindWindowExW(desktop_->Progman(), nullptr, L"SHELLDLL_DefView", nullptr), nullptr);
     const HWND empty = FindWindowExW(nullptr, nullptr, L"WorkerW", nullptr);
     EXPECT_EQ(FindWindowExW(empty, nullptr, L"SHELLDLL_DefView", nullptr), nullptr);
@@ -204,9 +187,7 @@ TEST_F(StandInFaultsTest, ARestartBuildsANewDesktopWithDefaults) {
 
 // A desktop that fills over time, from the start and again after a restart.
 TEST_F(StandInFaultsTest, AFillingDesktopGetsItsItemsOneByOne) {
-    standin::Options options;
-    options.fillMs = 900;
-    Start(options);
+    Start({.fillMs = 900});
     std::vector<LRESULT> counts;
     EXPECT_TRUE(WaitUntil(
         [&] {
@@ -231,9 +212,7 @@ TEST_F(StandInFaultsTest, AFillingDesktopGetsItsItemsOneByOne) {
 
 // After a change of the screen size, an icon left outside comes in over steps, not at once.
 TEST_F(StandInFaultsTest, ASqueezeOverTimePullsAnIconInInSteps) {
-    standin::Options options;
-    options.squeezeMs = 600;
-    Start(options);
+    Start({.squeezeMs = 600});
     RECT client = {};
     GetClientRect(desktop_->ListView(), &client);
     const LONG outside = client.right + 200;

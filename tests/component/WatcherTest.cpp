@@ -427,10 +427,8 @@ TEST_F(KeeperTest, AChangedScreenKeepsEveryStoredLayout) {
 // the first one's undo record.
 TEST_F(KeeperTest, ARetryRunsOnlyWhileItsOptionIsStillOn) {
     desktop_.reset();
-    standin::Options options;
-    options.items = {{L"Readme", 10, 10}, {L"Data", 90, 10}};
-    options.failPos = {0};  // Readme's place is never told: every restore comes back partial
-    desktop_ = standin::Desktop::Create(options);
+    // Readme's place is never told: every restore comes back partial.
+    desktop_ = standin::Desktop::Create({.items = {{L"Readme", 10, 10}, {L"Data", 90, 10}}, .failPos = {0}});
     settings_.StyleFlags[kRestoreAtStartFlag] = 1;
     WritePlace(key_, L"Readme", L"200", L"200");
     WritePlace(key_, L"Data", L"300", L"200");
@@ -477,9 +475,7 @@ TEST_F(KeeperTest, ADesktopBuiltAgainSlowlyLosesNoStoredPlace) {
     ListView_SetItemPosition(desktop_->ListView(), 1, 300, 200);
     ASSERT_EQ(SaveIconPositions(session_), SaveResult::Saved);
     desktop_.reset();
-    standin::Options options;
-    options.items = {{L"Readme", 10, 10}};
-    desktop_ = standin::Desktop::Create(options);
+    desktop_ = standin::Desktop::Create({.items = {{L"Readme", 10, 10}}});
     settings_.StyleFlags[kSaveAtExitFlag] = 1;
     keeper_.SaveAtExit(now_);  // before any look has seen that the desktop is new
     EXPECT_EQ(ReadString(key_, L"Data.X"), L"300");
@@ -511,10 +507,7 @@ TEST_F(KeeperTest, IdleNothingButTheSlowCheckIsDue) {
 // counts on its events, an unanswered look is looked at again.
 TEST(KeeperOnABusyShell, OnlyAnsweredCountsSettleTheDesktop) {
     for (const int hangAfterMs : {0, 2000}) {
-        standin::Options options;
-        options.items = {{L"Readme", 10, 10}};
-        options.hangAfterMs = hangAfterMs;
-        StandInThread shell(options);
+        StandInThread shell({.items = {{L"Readme", 10, 10}}, .hangAfterMs = hangAfterMs});
         ASSERT_TRUE(shell.Desktop());
         Sleep(200);
         SharedSettings settings;

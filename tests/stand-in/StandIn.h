@@ -28,7 +28,7 @@ struct Options {
     enum class Commands { Classic, Later, None };
     Mode mode = Mode::Scripted;
     // Scripted mode: the list view's items, in index order.
-    std::vector<Item> items;
+    std::vector<Item> items = {};
     // Fault options; noListView applies to scripted mode only.
     bool ieServer = false;    // an "Internet Explorer_Server" child under the view (Active Desktop)
     bool noListView = false;  // the view has no list view child
@@ -51,10 +51,10 @@ struct Options {
         // answered before this one is carried out.
         bool pump = false;
     };
-    std::vector<Slow> slow;
+    std::vector<Slow> slow = {};
     // LVM_GETITEM / LVM_GETITEMPOSITION for these indices answer FALSE and write nothing.
-    std::vector<int> failText;
-    std::vector<int> failPos;
+    std::vector<int> failText = {};
+    std::vector<int> failPos = {};
     // Items come or go right after the k-th item-text request (or item-position request) has been
     // answered, so that the caller's next request (the same item's position, or its move) already
     // sees the change.
@@ -66,7 +66,7 @@ struct Options {
         int index = 0;                    // remove: the item removed
         Request kind = Request::GetText;  // the kind of request counted
     };
-    std::vector<Change> changes;
+    std::vector<Change> changes = {};
     // Scripted desktop, > 0: the list view comes up empty and the items are added one by one,
     // evenly over this time, the last at its end; a restart fills the new desktop the same way.
     int fillMs = 0;
@@ -84,7 +84,7 @@ struct Options {
     // was: a view that supplies item texts by callback may answer so. The buffer stays valid as
     // long as the desktop object. The record is read and written in this process's layout, the
     // one the list view reads it in.
-    std::vector<int> redirectText;
+    std::vector<int> redirectText = {};
     bool redirectAllText = false;
     // In a 64-bit stand-in, the redirected names lie above 4 GiB, each at an address whose low 32
     // bits point at "Decoy".
@@ -100,19 +100,19 @@ struct Options {
     // each icon stands, as the shell has since Windows 10 1809, and a refresh puts back icons that
     // list-view messages alone moved.
     bool folderView = false;
-    std::wstring peerProxy;
+    std::wstring peerProxy = {};
     bool since1809 = false;
     // Faults of the folder view, its calls counted from 1 over every IFolderView and IEnumIDList call.
-    int fvHang = 0;          // > 0: that call and every later one never return (sent messages are answered)
-    bool fvFail = false;     // every IFolderView call fails with E_FAIL
-    int fvRestartIn = 0;     // > 0: that call restarts the desktop while in flight, then fails
-    int fvSlowMs = 0;        // > 0: calls wait that long answering sent messages, then are carried out
-    int fvSlowNth = 0;       // ... only that call when > 0
-    bool logGetPos = false;  // also log "FV GETPOS" for every GetItemPosition
-    std::wstring fvFailPos;  // GetItemPosition fails for the item of this text
+    int fvHang = 0;               // > 0: that call and every later one never return (sent messages are answered)
+    bool fvFail = false;          // every IFolderView call fails with E_FAIL
+    int fvRestartIn = 0;          // > 0: that call restarts the desktop while in flight, then fails
+    int fvSlowMs = 0;             // > 0: calls wait that long answering sent messages, then are carried out
+    int fvSlowNth = 0;            // ... only that call when > 0
+    bool logGetPos = false;       // also log "FV GETPOS" for every GetItemPosition
+    std::wstring fvFailPos = {};  // GetItemPosition fails for the item of this text
 
     // When not empty, every logged line is also appended (and flushed) to this UTF-8 file.
-    std::wstring logPath;
+    std::wstring logPath = {};
     // Also log "LV WM_PAINT" for every paint of the list view (for counting repaints).
     bool logPaint = false;
     // Also log "LV WM_SETREDRAW 0|1" (for what happens while the painting is held).
