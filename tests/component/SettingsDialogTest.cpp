@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <source_location>
+
 #include "base/MessageBox.h"
 #include "app/frmMain.h"
 #include "layouts/IconPositions.h"
@@ -19,6 +21,7 @@ namespace iv {
 namespace {
 
 using namespace testing_support;
+using Keys = std::vector<std::wstring>;
 
 struct Shown {
     HWND owner;
@@ -65,6 +68,14 @@ protected:
     KeyedTree& Etc() { return Dialog().tvwEtc(); }
     int StyleImage(const wchar_t* key) { return Style().ImageOf(key); }
     int EtcImage(const wchar_t* key) { return Etc().ImageOf(key); }
+    // Each node's image; a failure names the node and the caller's line.
+    static void ExpectImages(KeyedTree& tree, std::initializer_list<std::pair<const wchar_t*, int>> images,
+                             std::source_location at = std::source_location::current()) {
+        const testing::ScopedTrace trace(at.file_name(), static_cast<int>(at.line()), "images");
+        for (const auto& [key, image] : images) {
+            EXPECT_EQ(tree.ImageOf(key), image) << testing::PrintToString(std::wstring(key));
+        }
+    }
 
     std::vector<std::wstring> ChildKeys(KeyedTree& tree, const wchar_t* key) {
         std::vector<std::wstring> keys;
@@ -97,12 +108,8 @@ protected:
 
 TEST_F(SettingsDialogTest, LoadTurnsOnTheStoredOptionsThroughTheClickRules) {
     State().CurrentViewMode = 3;
-    State().StyleFlags[0] = 1;
-    State().StyleFlags[5] = 1;
-    State().StyleFlags[7] = 1;
-    State().StyleFlags[8] = 1;
+    for (int flag : {0, 5, 7, 8, 12}) State().StyleFlags[flag] = 1;
     State().StyleFlags[9] = 1;  // both underline options stored: the later one wins
-    State().StyleFlags[12] = 1;
     State().TaskTray = 1;
     State().ToolPosition = 2;
     State().ToolTopMost = 1;
@@ -111,33 +118,20 @@ TEST_F(SettingsDialogTest, LoadTurnsOnTheStoredOptionsThroughTheClickRules) {
     std::copy(std::begin(cycling), std::end(cycling), State().ChangeStyleFlags);
     Open();
 
-    EXPECT_EQ(ChildKeys(Style(), L"Pos"),
-              (std::vector<std::wstring>{L"Icon PosSave", L"Icon PosLoad", L"Icon Follow"}));
+    EXPECT_EQ(ChildKeys(Style(), L"Pos"), (Keys{L"Icon PosSave", L"Icon PosLoad", L"Icon Follow"}));
     EXPECT_EQ(Style().Text(Style().Find(L"Icon Follow")), L"画面ｻｲｽﾞの変更に追従");
-    EXPECT_EQ(StyleImage(L"Tool Tips"), 2);
-    EXPECT_EQ(StyleImage(L"Row Select"), 3);
-    EXPECT_EQ(StyleImage(L"One Click"), 4);
-    EXPECT_EQ(StyleImage(L"Two Click"), 5);
     EXPECT_TRUE(Style().Expanded(Style().Find(L"One Click")));
-    EXPECT_EQ(ChildKeys(Style(), L"One Click"),
-              (std::vector<std::wstring>{L"Mouse Active", L"Under Line Cool", L"Under Line Hot"}));
-    EXPECT_EQ(StyleImage(L"Mouse Active"), 2);
-    EXPECT_EQ(StyleImage(L"Under Line Cool"), 5);
-    EXPECT_EQ(StyleImage(L"Under Line Hot"), 4);
-    EXPECT_EQ(StyleImage(L"Icon PosSave"), 3);
-    EXPECT_EQ(StyleImage(L"Icon PosLoad"), 2);
-    EXPECT_EQ(StyleImage(L"Icon Follow"), 2);
+    EXPECT_EQ(ChildKeys(Style(), L"One Click"), (Keys{L"Mouse Active", L"Under Line Cool", L"Under Line Hot"}));
+    ExpectImages(Style(), {{L"Tool Tips", 2}, {L"Row Select", 3}, {L"One Click", 4}, {L"Two Click", 5}});
+    ExpectImages(Style(), {{L"Mouse Active", 2}, {L"Under Line Cool", 5}, {L"Under Line Hot", 4}});
+    ExpectImages(Style(), {{L"Icon PosSave", 3}, {L"Icon PosLoad", 2}, {L"Icon Follow", 2}});
 
     EXPECT_EQ(EtcImage(L"Tool Position5"), 4);
     for (int i = 1; i <= 4; ++i) EXPECT_EQ(EtcImage((L"Tool Position" + std::to_wstring(i)).c_str()), 5);
-    EXPECT_EQ(EtcImage(L"Pos"), 6);
-    EXPECT_EQ(EtcImage(L"Tool TopMost"), 2);
-    EXPECT_EQ(EtcImage(L"Change Style1"), 2);
-    EXPECT_EQ(EtcImage(L"Change Style2"), 3);
-    EXPECT_EQ(EtcImage(L"Change Style3"), 2);
-    EXPECT_EQ(EtcImage(L"Change Style4"), 3);
+    ExpectImages(Etc(), {{L"Pos", 6}, {L"Tool TopMost", 2}});
+    ExpectImages(Etc(), {{L"Change Style1", 2}, {L"Change Style2", 3}, {L"Change Style3", 2}, {L"Change Style4", 3}});
     for (const wchar_t* branch : {L"Pos", L"Style", L"Short"}) EXPECT_TRUE(Etc().Expanded(Etc().Find(branch)));
-    EXPECT_EQ(ChildKeys(Etc(), L"Short"), (std::vector<std::wstring>{L"Desktop Create", L"Startup Create"}));
+    EXPECT_EQ(ChildKeys(Etc(), L"Short"), (Keys{L"Desktop Create", L"Startup Create"}));
     EXPECT_EQ(Etc().Text(Etc().Find(L"Desktop Create")), L"ﾃﾞｽｸﾄｯﾌﾟに作成");
     EXPECT_TRUE(shown_.empty());
 }
@@ -148,22 +142,17 @@ TEST_F(SettingsDialogTest, LoadSkipsWhatHasNoNodeAndChoosesNoWrongCorner) {
     State().StyleFlags[6] = 1;
     State().ToolPosition = 3;
     Open();
-    EXPECT_EQ(StyleImage(L"One Click"), 5);
-    EXPECT_EQ(StyleImage(L"Two Click"), 4);
+    ExpectImages(Style(), {{L"One Click", 5}, {L"Two Click", 4}, {L"Icon NowSave", 12}, {L"Icon NowLoad", 12}});
     EXPECT_EQ(ChildKeys(Style(), L"One Click").size(), 0u);
     EXPECT_EQ(ChildKeys(Style(), L"Two Click").size(), 3u);
-    EXPECT_EQ(StyleImage(L"Icon NowSave"), 12);
-    EXPECT_EQ(StyleImage(L"Icon NowLoad"), 12);
-    EXPECT_EQ(EtcImage(L"Tool Position4"), 4);
-    EXPECT_EQ(EtcImage(L"Pos"), 9);
+    ExpectImages(Etc(), {{L"Tool Position4", 4}, {L"Pos", 9}});
     Dialog().Unload();
 
     // A hover flag without an activation option, and a corner out of range.
     State() = SharedSettings{};
     State().StyleFlags[7] = 1;
     State().ToolPosition = 7;
-    State().ChangeStyleFlags[0] = State().ChangeStyleFlags[1] = State().ChangeStyleFlags[2] =
-        State().ChangeStyleFlags[3] = 0;
+    for (int16_t& flag : State().ChangeStyleFlags) flag = 0;
     Open();
     EXPECT_EQ(Style().Find(L"Mouse Active"), nullptr);
     for (int i = 1; i <= 5; ++i) EXPECT_EQ(EtcImage((L"Tool Position" + std::to_wstring(i)).c_str()), 5);
@@ -179,7 +168,7 @@ TEST_F(SettingsDialogTest, ShortcutNodesFollowTheFilesAndASecondOpeningKeepsTheT
     ASSERT_NE(file.Get(), INVALID_HANDLE_VALUE);
     file.Reset();
     Open();
-    EXPECT_EQ(ChildKeys(Etc(), L"Short"), (std::vector<std::wstring>{L"Desktop Delete", L"Startup Create"}));
+    EXPECT_EQ(ChildKeys(Etc(), L"Short"), (Keys{L"Desktop Delete", L"Startup Create"}));
     EXPECT_EQ(Etc().Text(Etc().Find(L"Desktop Delete")), L"ﾃﾞｽｸﾄｯﾌﾟから削除");
     EXPECT_EQ(Etc().Text(Etc().Find(L"Startup Create")), L"ｽﾀｰﾄｱｯﾌﾟに作成");
 
@@ -198,16 +187,12 @@ TEST_F(SettingsDialogTest, ToolbarPlaceIsOneChoiceAndTheBranchShowsTheLastCorner
     Open();
     EXPECT_EQ(EtcImage(L"Tool Position1"), 4);
     Click(Etc(), L"Tool Position3");
-    EXPECT_EQ(EtcImage(L"Tool Position3"), 4);
-    EXPECT_EQ(EtcImage(L"Tool Position1"), 5);
-    EXPECT_EQ(EtcImage(L"Pos"), 8);
+    ExpectImages(Etc(), {{L"Tool Position3", 4}, {L"Tool Position1", 5}, {L"Pos", 8}});
     Click(Etc(), L"Tool Position3");
     EXPECT_EQ(EtcImage(L"Tool Position3"), 4);
     Click(Etc(), L"Tool Position4");
     Click(Etc(), L"Tool Position5");
-    EXPECT_EQ(EtcImage(L"Tool Position5"), 4);
-    EXPECT_EQ(EtcImage(L"Tool Position4"), 5);
-    EXPECT_EQ(EtcImage(L"Pos"), 9);
+    ExpectImages(Etc(), {{L"Tool Position5", 4}, {L"Tool Position4", 5}, {L"Pos", 9}});
     // Branches and check options of the right tree.
     Click(Etc(), L"Style");
     EXPECT_EQ(EtcImage(L"Style"), 1);
@@ -220,30 +205,23 @@ TEST_F(SettingsDialogTest, ToolbarPlaceIsOneChoiceAndTheBranchShowsTheLastCorner
 TEST_F(SettingsDialogTest, HoverOptionsFollowTheActivationOptionWithTheirStates) {
     Open();
     Click(Style(), L"One Click");
-    EXPECT_EQ(ChildKeys(Style(), L"One Click"),
-              (std::vector<std::wstring>{L"Mouse Active", L"Under Line Cool", L"Under Line Hot"}));
+    EXPECT_EQ(ChildKeys(Style(), L"One Click"), (Keys{L"Mouse Active", L"Under Line Cool", L"Under Line Hot"}));
     Click(Style(), L"Mouse Active");
     Click(Style(), L"Under Line Cool");
     EXPECT_EQ(StyleImage(L"Mouse Active"), 2);
 
     Click(Style(), L"Two Click");
-    EXPECT_EQ(StyleImage(L"Two Click"), 4);
-    EXPECT_EQ(StyleImage(L"One Click"), 5);
+    ExpectImages(Style(), {{L"Two Click", 4}, {L"One Click", 5}});
     EXPECT_TRUE(ChildKeys(Style(), L"One Click").empty());
-    EXPECT_EQ(ChildKeys(Style(), L"Two Click"),
-              (std::vector<std::wstring>{L"Under Line Hot", L"Under Line Cool", L"Mouse Active"}));
+    EXPECT_EQ(ChildKeys(Style(), L"Two Click"), (Keys{L"Under Line Hot", L"Under Line Cool", L"Mouse Active"}));
     EXPECT_TRUE(Style().Expanded(Style().Find(L"Two Click")));
-    EXPECT_EQ(StyleImage(L"Mouse Active"), 2);
-    EXPECT_EQ(StyleImage(L"Under Line Cool"), 4);
-    EXPECT_EQ(StyleImage(L"Under Line Hot"), 5);
+    ExpectImages(Style(), {{L"Mouse Active", 2}, {L"Under Line Cool", 4}, {L"Under Line Hot", 5}});
 
     // The underline pair: at most one on, and the one that is on turns off.
     Click(Style(), L"Under Line Hot");
-    EXPECT_EQ(StyleImage(L"Under Line Hot"), 4);
-    EXPECT_EQ(StyleImage(L"Under Line Cool"), 5);
+    ExpectImages(Style(), {{L"Under Line Hot", 4}, {L"Under Line Cool", 5}});
     Click(Style(), L"Under Line Hot");
-    EXPECT_EQ(StyleImage(L"Under Line Hot"), 5);
-    EXPECT_EQ(StyleImage(L"Under Line Cool"), 5);
+    ExpectImages(Style(), {{L"Under Line Hot", 5}, {L"Under Line Cool", 5}});
 
     // Turning the activation option off drops the hover options; on again, they come back off.
     Click(Style(), L"Two Click");
@@ -258,9 +236,7 @@ TEST_F(SettingsDialogTest, DoubleClickKeepsTheActivationOptionOnAndOpen) {
     const HWND tree = Style().Hwnd();
     const LPARAM at = At(Style(), L"Tool Tips");
     SendMessageW(tree, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-    EXPECT_EQ(StyleImage(L"One Click"), 5);
-    EXPECT_EQ(StyleImage(L"Two Click"), 5);
-    EXPECT_EQ(StyleImage(L"Tool Tips"), 3);
+    ExpectImages(Style(), {{L"One Click", 5}, {L"Two Click", 5}, {L"Tool Tips", 3}});
 
     Click(Style(), L"One Click");
     Click(Style(), L"Mouse Active");
@@ -489,9 +465,7 @@ TEST_F(SettingsDialogTest, CancelAndTheCloseBoxDropEditsButKeepWhatWasApplied) {
     EXPECT_EQ(State().ScreenFollow, 1);
 
     Open();
-    EXPECT_EQ(StyleImage(L"Row Select"), 2);
-    EXPECT_EQ(StyleImage(L"Grid Line"), 3);
-    EXPECT_EQ(StyleImage(L"Icon Follow"), 2);
+    ExpectImages(Style(), {{L"Row Select", 2}, {L"Grid Line", 3}, {L"Icon Follow", 2}});
     Click(Style(), L"Grid Line");
     SendMessageW(Dialog().Hwnd(), WM_CLOSE, 0, 0);
     PumpMessages(20);
@@ -502,7 +476,10 @@ TEST_F(SettingsDialogTest, CancelAndTheCloseBoxDropEditsButKeepWhatWasApplied) {
 
 // Enter and Esc reach the dialog through the message loop, as the program's own loop routes them.
 TEST_F(SettingsDialogTest, EnterIsOkAndEscIsCancel) {
-    const auto press = [this](WORD key) {
+    for (const auto& [key, kept] : {std::pair<WORD, int16_t>{VK_ESCAPE, 0}, {VK_RETURN, 1}}) {
+        Open();
+        ASSERT_EQ(main_->ModelessDialog(), Dialog().Hwnd());
+        Click(Style(), L"Row Select");
         SetFocus(GetDlgItem(main_->ModelessDialog(), frmSet::kStyleTree));
         const HWND focus = GetFocus();
         PostMessageW(focus, WM_KEYDOWN, key, 0);
@@ -513,19 +490,9 @@ TEST_F(SettingsDialogTest, EnterIsOkAndEscIsCancel) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-    };
-    Open();
-    ASSERT_EQ(main_->ModelessDialog(), Dialog().Hwnd());
-    Click(Style(), L"Row Select");
-    press(VK_ESCAPE);
-    EXPECT_FALSE(Dialog().IsLoaded());
-    EXPECT_EQ(State().StyleFlags[1], 0);
-
-    Open();
-    Click(Style(), L"Row Select");
-    press(VK_RETURN);
-    EXPECT_FALSE(Dialog().IsLoaded());
-    EXPECT_EQ(State().StyleFlags[1], 1);
+        EXPECT_FALSE(Dialog().IsLoaded()) << key;
+        EXPECT_EQ(State().StyleFlags[1], kept) << key;
+    }
 }
 
 TEST_F(SettingsDialogTest, OpensFromTheToolbarTheTrayMenuAndTheTrayIcon) {
@@ -544,38 +511,32 @@ TEST_F(SettingsDialogTest, OpensFromTheToolbarTheTrayMenuAndTheTrayIcon) {
 
 TEST_F(SettingsDialogTest, AboutOpensModallyOverTheDialog) {
     Open();
-    static HWND dialog;
-    static bool sawAbout;
-    static bool dialogEnabled;
-    static HWND forward;
-    static HWND aboutBox;
-    static frmMain* program;
-    dialog = Dialog().Hwnd();
-    sawAbout = false;
-    dialogEnabled = true;
-    forward = nullptr;
-    aboutBox = nullptr;
-    program = main_.get();
     // What a timer sees while the About box runs its own loop; it then closes the box.
+    static struct {
+        HWND dialog, forward, aboutBox;
+        frmMain* program;
+        bool sawAbout, dialogEnabled;
+    } seen;
+    seen = {Dialog().Hwnd(), nullptr, nullptr, main_.get(), false, true};
     struct Watch {
         static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
             const HWND about = FindWindowW(nullptr, L"ﾊﾞｰｼﾞｮﾝ情報");
-            if (!about || sawAbout) return;
-            sawAbout = true;
-            aboutBox = about;
-            dialogEnabled = IsWindowEnabled(dialog) != FALSE;
+            if (!about || seen.sawAbout) return;
+            seen.sawAbout = true;
+            seen.aboutBox = about;
+            seen.dialogEnabled = IsWindowEnabled(seen.dialog) != FALSE;
             // The tray asks for the settings meanwhile: the box comes forward, not the dialog.
-            program->ShowSettings();
-            forward = GetForegroundWindow();
+            seen.program->ShowSettings();
+            seen.forward = GetForegroundWindow();
             PostMessageW(about, WM_COMMAND, IDOK, 0);
         }
     };
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, Watch::Tick);
     Command(frmSet::kAbout);
     KillTimer(nullptr, timer);
-    EXPECT_TRUE(sawAbout);
-    EXPECT_FALSE(dialogEnabled);
-    EXPECT_EQ(forward, aboutBox);
+    EXPECT_TRUE(seen.sawAbout);
+    EXPECT_FALSE(seen.dialogEnabled);
+    EXPECT_EQ(seen.forward, seen.aboutBox);
     EXPECT_TRUE(IsWindowEnabled(Dialog().Hwnd()));
     EXPECT_TRUE(Dialog().IsLoaded());
 }
