@@ -132,6 +132,22 @@ protected:
         EXPECT_TRUE(link) << "cannot load " << testing::PrintToString(file);
         return link.value_or(Link{});
     }
+    // Every property of the link a file holds.
+    void ExpectLink(const std::wstring& file, const Link& expected) {
+        SCOPED_TRACE(testing::PrintToString(file));
+        const Link link = Read(file);
+        EXPECT_EQ(link.path, expected.path);
+        EXPECT_EQ(link.description, expected.description);
+        EXPECT_EQ(link.arguments, expected.arguments);
+        EXPECT_EQ(link.workingDirectory, expected.workingDirectory);
+        EXPECT_EQ(link.iconFile, expected.iconFile);
+        EXPECT_EQ(link.iconIndex, expected.iconIndex);
+        EXPECT_EQ(link.showCmd, expected.showCmd);
+    }
+    // The program's own properties: empty arguments and folder, icon 0 of the target, a normal window.
+    void ExpectProgramLink(const std::wstring& file) {
+        ExpectLink(file, {ModulePath(), kDescription, L"", L"", ModulePath(), 0, SW_SHOWNORMAL});
+    }
 
     HRESULT comResult_ = E_FAIL;
     std::wstring dir_;
@@ -145,26 +161,12 @@ TEST_F(ShortcutsTest, EveryPropertyIsWrittenAndReadsBack) {
     ASSERT_TRUE(WriteShortcut(link, target, L"説明 ﾃｽﾄ", L"/a \"b c\"", dir_, L"C:\\windows\\system32\\shell32.dll", 3,
                               SW_SHOWMINNOACTIVE));
     ASSERT_TRUE(ShortcutExists(link));
-    const Link read = Read(link);
-    EXPECT_EQ(read.path, target);
-    EXPECT_EQ(read.description, L"説明 ﾃｽﾄ");
-    EXPECT_EQ(read.arguments, L"/a \"b c\"");
-    EXPECT_EQ(read.workingDirectory, dir_);
-    EXPECT_EQ(read.iconFile, L"C:\\windows\\system32\\shell32.dll");
-    EXPECT_EQ(read.iconIndex, 3);
-    EXPECT_EQ(read.showCmd, SW_SHOWMINNOACTIVE);
+    ExpectLink(
+        link, {target, L"説明 ﾃｽﾄ", L"/a \"b c\"", dir_, L"C:\\windows\\system32\\shell32.dll", 3, SW_SHOWMINNOACTIVE});
 
-    // The program's own properties: empty arguments and folder, icon 0 of the target, a normal window.
     const std::wstring plain = dir_ + L"\\plain.lnk";
     ASSERT_TRUE(WriteShortcut(plain, target, kDescription, L"", L"", target, 0, SW_SHOWNORMAL));
-    const Link second = Read(plain);
-    EXPECT_EQ(second.path, target);
-    EXPECT_EQ(second.description, kDescription);
-    EXPECT_EQ(second.arguments, L"");
-    EXPECT_EQ(second.workingDirectory, L"");
-    EXPECT_EQ(second.iconFile, target);
-    EXPECT_EQ(second.iconIndex, 0);
-    EXPECT_EQ(second.showCmd, SW_SHOWNORMAL);
+    ExpectProgramLink(plain);
     EXPECT_TRUE(shown_.empty());
 }
 
@@ -341,16 +343,6 @@ protected:
         }
     }
 
-    void ExpectProgramLink(const std::wstring& file) {
-        const Link link = Read(file);
-        EXPECT_EQ(link.path, ModulePath());
-        EXPECT_EQ(link.description, kDescription);
-        EXPECT_EQ(link.arguments, L"");
-        EXPECT_EQ(link.workingDirectory, L"");
-        EXPECT_EQ(link.iconFile, ModulePath());
-        EXPECT_EQ(link.iconIndex, 0);
-        EXPECT_EQ(link.showCmd, SW_SHOWNORMAL);
-    }
     void ExpectShownOnce(const wchar_t* text) {
         ASSERT_EQ(shown_.size(), 1u);
         EXPECT_EQ(shown_[0].owner, owner_.Get());
