@@ -80,15 +80,12 @@ TEST_F(ListViewStylesTest, StylesTheShellHadSetAreCleared) {
 
 TEST_F(ListViewStylesTest, TransparentLabelsAndTheSavedColourBack) {
     ListView_SetTextBkColor(ListView(), RGB(10, 20, 30));
-    settings_.StyleFlags[10] = 1;
-    ApplyListViewStyles(session_, windows_, settings_.StyleFlags, label_);
-    EXPECT_EQ(ListView_GetTextBkColor(ListView()), CLR_NONE);
-    settings_.StyleFlags[10] = 0;
-    ApplyListViewStyles(session_, windows_, settings_.StyleFlags, label_);
-    EXPECT_EQ(ListView_GetTextBkColor(ListView()), RGB(10, 20, 30));
-    settings_.StyleFlags[10] = 2;
-    ApplyListViewStyles(session_, windows_, settings_.StyleFlags, label_);
-    EXPECT_EQ(ListView_GetTextBkColor(ListView()), RGB(10, 20, 30));
+    for (const auto& [flag, colour] :
+         {std::pair<int16_t, COLORREF>{1, CLR_NONE}, {0, RGB(10, 20, 30)}, {2, RGB(10, 20, 30)}}) {
+        settings_.StyleFlags[10] = flag;
+        ApplyListViewStyles(session_, windows_, settings_.StyleFlags, label_);
+        EXPECT_EQ(ListView_GetTextBkColor(ListView()), colour) << flag;
+    }
     EXPECT_TRUE(TakeInvalidation());
     RECT r = {};
     EXPECT_TRUE(GetUpdateRect(desktop_->DefView(), &r, FALSE));
@@ -129,31 +126,27 @@ TEST_F(ListViewStylesTest, KeepTextTransparentRestoresTheColourWithoutARepaint) 
 }
 
 TEST_F(ListViewStylesTest, OneRepaintPerChangeOfItemCount) {
-    TakeInvalidation();
-    watcher_.CheckItemCount(session_, windows_);  // the first check after start-up always repaints
-    EXPECT_TRUE(TakeInvalidation());
-    EXPECT_EQ(watcher_.LastItemCount(), 40);
-    watcher_.CheckItemCount(session_, windows_);
-    EXPECT_FALSE(TakeInvalidation());
+    // One repaint for the check that sees the count, none for a second check of the same count.
+    const auto expectOneRepaint = [&](int count) {
+        TakeInvalidation();
+        watcher_.CheckItemCount(session_, windows_);
+        EXPECT_TRUE(TakeInvalidation()) << count;
+        EXPECT_EQ(watcher_.LastItemCount(), count);
+        watcher_.CheckItemCount(session_, windows_);
+        EXPECT_FALSE(TakeInvalidation()) << count;
+    };
+    expectOneRepaint(40);  // the first check after start-up always repaints
 
     LVITEMW item = {};
     item.mask = LVIF_TEXT;
     item.iItem = 40;
     item.pszText = const_cast<wchar_t*>(L"New file");
     ListView_InsertItem(ListView(), &item);
-    TakeInvalidation();
-    watcher_.CheckItemCount(session_, windows_);
-    EXPECT_TRUE(TakeInvalidation());
-    EXPECT_EQ(watcher_.LastItemCount(), 41);
-    watcher_.CheckItemCount(session_, windows_);
-    EXPECT_FALSE(TakeInvalidation());
+    expectOneRepaint(41);
 
     ListView_DeleteItem(ListView(), 0);
     ListView_DeleteItem(ListView(), 0);
-    TakeInvalidation();
-    watcher_.CheckItemCount(session_, windows_);
-    EXPECT_TRUE(TakeInvalidation());
-    EXPECT_EQ(watcher_.LastItemCount(), 39);
+    expectOneRepaint(39);
 
     // A desktop that is gone counts as empty.
     desktop_.reset();
