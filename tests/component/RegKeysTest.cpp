@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <tuple>
+
 #include "settings/RegKeys.h"
 #include "tests/support/Processes.h"
 
@@ -69,15 +71,10 @@ TEST_F(RegKeysTest, MissingKeyOrValueReadsEmpty) {
 }
 
 TEST_F(RegKeysTest, DwordReadsAsDecimalText) {
-    DWORD n = 258;
-    WriteRaw(L"D258", REG_DWORD, &n, sizeof n);
-    n = 0;
-    WriteRaw(L"D0", REG_DWORD, &n, sizeof n);
-    n = 0xFFFFFFFF;
-    WriteRaw(L"DMax", REG_DWORD, &n, sizeof n);
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"D258"), L"258");
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"D0"), L"0");
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"DMax"), L"4294967295");
+    const std::tuple<const wchar_t*, DWORD, const wchar_t*> values[] = {
+        {L"D258", 258, L"258"}, {L"D0", 0, L"0"}, {L"DMax", 0xFFFFFFFF, L"4294967295"}};
+    for (const auto& [name, n, text] : values) WriteRaw(name, REG_DWORD, &n, sizeof n);
+    for (const auto& [name, n, text] : values) EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, name), text) << name;
 }
 
 TEST_F(RegKeysTest, ExpandStringIsNotExpanded) {
@@ -92,9 +89,9 @@ TEST_F(RegKeysTest, UnsupportedTypesReadEmpty) {
     const wchar_t multi[] = L"one\0two\0";
     WriteRaw(L"Multi", REG_MULTI_SZ, multi, sizeof multi);
     WriteRaw(L"None", REG_NONE, bytes, sizeof bytes);
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"Binary"), L"");
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"Multi"), L"");
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, L"None"), L"");
+    for (const wchar_t* name : {L"Binary", L"Multi", L"None"}) {
+        EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kRoot, name), L"") << name;
+    }
 }
 
 TEST_F(RegKeysTest, TextIsCutAtAnEmbeddedNul) {
