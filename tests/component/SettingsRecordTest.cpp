@@ -22,19 +22,14 @@ TEST_F(SettingsRecordTest, ReadSettingAddressesValuesByIndex) {
     WriteString(kSettingsKey, L"Change Style", L"1101");
     WriteString(kSettingsKey, L"Task Tray", L"1");
     WriteString(kSettingsKey, L"Screen Follow", L"1");
-    EXPECT_EQ(ReadSetting(0), L"3");
-    EXPECT_EQ(ReadSetting(13), L"1101");
-    EXPECT_EQ(ReadSetting(16), L"1");
-    EXPECT_EQ(ReadSetting(17), L"1");
-    EXPECT_EQ(ReadSetting(15), L"");
-    EXPECT_EQ(ReadSetting(18), L"");
+    const std::pair<int16_t, const wchar_t*> read[] = {{0, L"3"},  {13, L"1101"}, {16, L"1"},
+                                                       {17, L"1"}, {15, L""},     {18, L""}};
+    for (const auto& [index, text] : read) EXPECT_EQ(ReadSetting(index), text) << index;
 }
 
 TEST_F(SettingsRecordTest, SaveWritesAllEighteenAsPlainDecimalText) {
     s_.CurrentViewMode = 4;
-    s_.StyleFlags[0] = 1;
-    s_.StyleFlags[10] = 1;
-    s_.StyleFlags[11] = 1;
+    for (int flag : {0, 10, 11}) s_.StyleFlags[flag] = 1;
     s_.StyleFlags[12] = 0;
     s_.ChangeStyleFlags[1] = 0;
     s_.ToolPosition = 3;
