@@ -256,13 +256,10 @@ TEST_F(frmMainTest, ExitButtonWritesTheWholeRecord) {
     Click(kExitButton);
     EXPECT_FALSE(form_->IsLoaded());
     EXPECT_EQ(ValueNames(kSettingsKey).size(), 18u);
-    EXPECT_EQ(ReadString(kSettingsKey, L"Desktop Icon"), L"3");
-    EXPECT_EQ(ReadString(kSettingsKey, L"Tool Tips"), L"1");
-    EXPECT_EQ(ReadString(kSettingsKey, L"Change Style"), L"1011");
-    EXPECT_EQ(ReadString(kSettingsKey, L"Icon Position"), L"10");
-    EXPECT_EQ(ReadString(kSettingsKey, L"Tool Position"), L"2");
-    EXPECT_EQ(ReadString(kSettingsKey, L"Task Tray"), L"0");
-    EXPECT_EQ(ReadString(kSettingsKey, L"Screen Follow"), L"1");
+    const std::pair<const wchar_t*, const wchar_t*> written[] = {
+        {L"Desktop Icon", L"3"},  {L"Tool Tips", L"1"}, {L"Change Style", L"1011"}, {L"Icon Position", L"10"},
+        {L"Tool Position", L"2"}, {L"Task Tray", L"0"}, {L"Screen Follow", L"1"}};
+    for (const auto& [name, text] : written) EXPECT_EQ(ReadString(kSettingsKey, name), text) << name;
 }
 
 TEST_F(frmMainTest, StartUpSwitchesTheDesktopOnce) {
@@ -290,7 +287,9 @@ protected:
         DeleteKeyTree(kSettingsKey);
         DeleteFileW(log_.c_str());
     }
-    void Start(standin::Options options) {
+    void Start(std::vector<standin::Options::Slow> slow) {
+        standin::Options options;
+        options.slow = std::move(slow);
         options.items = {{L"Readme", 10, 10}};
         options.logPath = log_;
         shell_ = std::make_unique<StandInThread>(options);
@@ -315,9 +314,7 @@ protected:
 // written (the mode would be the stored one minus one).
 TEST_F(BusyShellTest, ALogOffInsideTheLoadSavesNothing) {
     WriteString(kSettingsKey, L"Desktop Icon", L"3");
-    standin::Options options;
-    options.slow = {{standin::Request::TextBk, 600}};
-    Start(options);
+    Start({{standin::Request::TextBk, 600}});
     std::thread logOff([&] {
         if (LoggedSoon(L"LV SLOW textbk")) {
             SendMessageTimeoutW(FindWindowW(kToolbarWindowClass, nullptr), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 5000,
@@ -337,10 +334,8 @@ TEST_F(BusyShellTest, ALogOffInsideARestoreSavesNothingOfTheHalfMovedDesktop) {
     WriteString(kSettingsKey, L"Icon Position", L"01");
     const std::wstring key = IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     WritePlace(key, L"Readme", L"300", L"200");
-    standin::Options options;
     // A busy shell answers what it is sent meanwhile, as inside a COM call of its own.
-    options.slow = {{standin::Request::SetPos, 1500, -1, 0, true}};
-    Start(options);
+    Start({{standin::Request::SetPos, 1500, -1, 0, true}});
     auto form = LoadToolbarWindow();
     ASSERT_TRUE(form);
     PumpMessages(1500);  // the desktop settled: what is on screen is the user's, until the restore
@@ -362,9 +357,7 @@ TEST_F(BusyShellTest, ALogOffInsideARestoreSavesNothingOfTheHalfMovedDesktop) {
 // A click posted while the program waits for the shell, and a modal loop inside that wait: the
 // click is kept once and runs once after the wait, instead of being posted again and again.
 TEST_F(BusyShellTest, AClickInsideAWaitRunsOnceAfterIt) {
-    standin::Options options;
-    options.slow = {{standin::Request::GetText, 500, -1, 1, true}};
-    Start(options);
+    Start({{standin::Request::GetText, 500, -1, 1, true}});
     auto form = LoadToolbarWindow();
     ASSERT_TRUE(form);
     static HWND target;
