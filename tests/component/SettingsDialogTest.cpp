@@ -397,10 +397,8 @@ TEST_F(SettingsDialogTest, ApplyCopiesTheTreesIntoTheSharedStateAndActsAtOnce) {
     EXPECT_TRUE(Dialog().IsLoaded());
     EXPECT_TRUE(shown_.empty());
 
-    EXPECT_EQ(State().StyleFlags[0], 1);
-    EXPECT_EQ(State().StyleFlags[2], 1);
+    for (int flag : {0, 2, 10}) EXPECT_EQ(State().StyleFlags[flag], 1) << flag;
     EXPECT_EQ(State().StyleFlags[7], 0);  // no activation option, so no hover option
-    EXPECT_EQ(State().StyleFlags[10], 1);
     EXPECT_EQ(State().TaskTray, 1);
     EXPECT_EQ(State().ToolPosition, 2);
     EXPECT_EQ(State().ChangeStyleFlags[1], 0);
