@@ -13,9 +13,7 @@ namespace iv {
 
 inline std::unique_ptr<standin::Desktop> FreshDesktop() {
     testing_support::DeleteKeyTree(kSettingsKey);
-    standin::Options options;
-    options.items = {{L"Readme", 10, 10}, {L"Data", 90, 10}};
-    return standin::Desktop::Create(options);
+    return standin::Desktop::Create({.items = {{L"Readme", 10, 10}, {L"Data", 90, 10}}});
 }
 
 // The toolbar window as the program loads it, except that its end leaves the test's message loop

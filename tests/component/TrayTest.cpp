@@ -250,10 +250,8 @@ TEST_F(frmTaskTest, ACommandSetsAModeOutsideTheCycleAndTheMarkFollows) {
 // The submenu lists the named layouts as they are called (an ampersand is no mnemonic); a click
 // restores one, and the save under a new name asks for it in a box that refuses a reserved name.
 TEST_F(frmTaskTest, TheLayoutsSubmenuRestoresANamedLayoutAndSavesUnderANewName) {
-    standin::Options options;
-    options.items = {{L"Readme", 40, 40}};
     desktop_.reset();
-    desktop_ = standin::Desktop::Create(options);
+    desktop_ = standin::Desktop::Create({.items = {{L"Readme", 40, 40}}});
     ASSERT_TRUE(desktop_);
     Load();
     const auto submenu = [&] {

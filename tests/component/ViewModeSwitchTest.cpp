@@ -26,9 +26,7 @@ using Lines = std::vector<std::wstring>;
 class ViewModeSwitchTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        standin::Options options;
-        options.items = {{L"Readme", 10, 10}, {L"メモ帳", 90, 10}, {L"Data", 10, 90}};
-        desktop_ = standin::Desktop::Create(options);
+        desktop_ = standin::Desktop::Create({.items = {{L"Readme", 10, 10}, {L"メモ帳", 90, 10}, {L"Data", 10, 90}}});
         ASSERT_TRUE(desktop_);
         PumpMessages(50);
         desktop_->ClearLog();
@@ -120,10 +118,7 @@ TEST_F(ViewModeSwitchTest, SmallIconsArmScrollFollowingAndAnyOtherSwitchStopsIt)
 
 // A header busy in a hung shell: one worker carries the latest style wanted, not one per switch.
 TEST(HeaderOfABusyShell, KeepsOneWorkerWithTheLatestStyle) {
-    standin::Options options;
-    options.items = {{L"Readme", 10, 10}};
-    options.slow = {{standin::Request::Header, 2000}};
-    StandInThread shell(options);
+    StandInThread shell({.items = {{L"Readme", 10, 10}}, .slow = {{standin::Request::Header, 2000}}});
     ASSERT_TRUE(shell.Desktop());
     SendMessageW(shell.Desktop()->ListView(), LVM_SETVIEW, LV_VIEW_DETAILS, 0);
     ASSERT_TRUE(shell.Desktop()->Header());

@@ -288,11 +288,8 @@ protected:
         DeleteFileW(log_.c_str());
     }
     void Start(std::vector<standin::Options::Slow> slow) {
-        standin::Options options;
-        options.slow = std::move(slow);
-        options.items = {{L"Readme", 10, 10}};
-        options.logPath = log_;
-        shell_ = std::make_unique<StandInThread>(options);
+        shell_ = std::make_unique<StandInThread>(
+            standin::Options{.items = {{L"Readme", 10, 10}}, .slow = std::move(slow), .logPath = log_});
         ASSERT_TRUE(shell_->Desktop());
     }
     bool LoggedSoon(const wchar_t* start) const {
