@@ -15,7 +15,6 @@
 #include "layouts/IconPositions.h"
 #include "layouts/KeptLayouts.h"
 #include "tests/e2e/E2eFixture.h"
-#include "tests/support/Remote.h"
 #include "tests/support/StandInLog.h"
 
 namespace e2e {
@@ -25,23 +24,10 @@ using namespace testing_support;
 
 class CommandLineTest : public E2eTest {
 protected:
-    void SetUp() override {
-        E2eTest::SetUp();
-        key_ = iv::IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    }
-
     void StartDesktop() {
         StartStandIn({L"--scripted", L"--log-paint", L"--item=Readme@40,40", L"--item=Data@140,40"});
     }
-    // Starts the program with a command line (its standard output `output` when given) and
-    // returns its exit code.
-    DWORD Run(const std::vector<std::wstring>& args, HANDLE output = nullptr) const {
-        ChildProcess command;
-        DWORD code = 99;
-        if (!command.Start(iconvalePath_, args, nullptr, output) || !command.WaitForExit(40000, &code)) return 99;
-        return code;
-    }
-    // The same with its standard output in a file, which `printed` receives.
+    // Run with the program's standard output in a file, which `printed` receives.
     DWORD RunPrinting(const std::vector<std::wstring>& args, std::string& printed) const {
         const std::wstring path = TempFile(L"output.txt");
         SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
@@ -77,25 +63,14 @@ protected:
             [&] { return (box = FindProcessWindow(process.Id(), L"#32770", L"Iconvale")) != nullptr; }, 20000));
         return box;
     }
-
-    bool At(int index, int x, int y) const {
-        POINT p = {-1, -1};
-        RemoteItemPosition(listView_, index, p);
-        return p.x == x && p.y == y;
-    }
-    void Move(int index, int x, int y) const {
-        SendMessageW(listView_, LVM_SETITEMPOSITION, static_cast<WPARAM>(index), MAKELPARAM(x, y));
-    }
-
-    std::wstring key_;
 };
 
 TEST_F(CommandLineTest, WithoutAnInstanceTheCallerActsAndWritesNoSettings) {
     StartDesktop();
     WritePlace(key_, L"Readme", L"300", L"200");
     EXPECT_EQ(Run({L"/restore"}), 0u);
-    EXPECT_TRUE(At(0, 300, 200));
-    Move(1, 220, 120);
+    EXPECT_TRUE(At(0, {300, 200}));
+    Move(1, {220, 120});
     EXPECT_EQ(Run({L"-SAVE"}), 0u);
     EXPECT_EQ(ReadString(key_, L"Data.X"), L"220");
     EXPECT_EQ(ReadString(key_, L"Readme.Y"), L"200");
@@ -116,12 +91,12 @@ TEST_F(CommandLineTest, ARunningInstanceCarriesOutEachCommandAndEndsOnExit) {
     WriteString(kSettingsKey, L"Change Style", L"1101");
     StartDesktop();
     StartIconvaleAndWait();
-    Move(0, 300, 200);
+    Move(0, {300, 200});
     EXPECT_EQ(Run({L"/save"}), 0u);
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"300");
-    Move(0, 40, 40);
+    Move(0, {40, 40});
     EXPECT_EQ(Run({L"/restore"}), 0u);
-    EXPECT_TRUE(At(0, 300, 200));
+    EXPECT_TRUE(At(0, {300, 200}));
 
     // A mode left out of the cycle is set all the same; the view button offers the next cycling
     // mode (details, image 3).
@@ -140,21 +115,21 @@ TEST_F(CommandLineTest, ARunningInstanceCarriesOutEachCommandAndEndsOnExit) {
 TEST_F(CommandLineTest, UndoAndThePreviousLayoutBringEveryArrangementBack) {
     StartDesktop();
     ASSERT_EQ(Run({L"/save"}), 0u);
-    Move(0, 300, 200);
+    Move(0, {300, 200});
     EXPECT_EQ(Run({L"/restore"}), 0u);
-    EXPECT_TRUE(At(0, 40, 40));
+    EXPECT_TRUE(At(0, {40, 40}));
     EXPECT_EQ(Run({L"/undo"}), 0u);
-    EXPECT_TRUE(At(0, 300, 200));
+    EXPECT_TRUE(At(0, {300, 200}));
     EXPECT_EQ(Run({L"/undo"}), 0u);
-    EXPECT_TRUE(At(0, 40, 40));
+    EXPECT_TRUE(At(0, {40, 40}));
 
-    Move(0, 300, 200);
+    Move(0, {300, 200});
     ASSERT_EQ(Run({L"/save"}), 0u);
     EXPECT_EQ(Run({L"/restore:previous"}), 0u);
-    EXPECT_TRUE(At(0, 40, 40));
+    EXPECT_TRUE(At(0, {40, 40}));
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"300");
     EXPECT_EQ(Run({L"/undo"}), 0u);
-    EXPECT_TRUE(At(0, 300, 200));
+    EXPECT_TRUE(At(0, {300, 200}));
 }
 
 // A command that arrives while the instance waits for the shell is answered "busy" and sent again
@@ -225,17 +200,17 @@ TEST_F(CommandLineTest, HelpShowsTheUsage) {
 // running instance, and every restore keeps the arrangement it replaced in the history.
 TEST_F(CommandLineTest, NamedLayoutsAndTheHistoryComeBackByName) {
     StartDesktop();
-    Move(0, 300, 200);
+    Move(0, {300, 200});
     ASSERT_EQ(Run({L"/save:Work"}), 0u);
     // The instance's start sets the view, which arranges the stand-in's icons: the moves follow it.
     StartIconvaleAndWait();
-    Move(0, 40, 40);
-    Move(1, 500, 300);
+    Move(0, {40, 40});
+    Move(1, {500, 300});
     ASSERT_EQ(Run({L"/save:仕事 用"}), 0u);
     EXPECT_EQ(Run({L"/restore:WORK"}), 0u);
-    EXPECT_TRUE(At(0, 300, 200) && At(1, 140, 40));
+    EXPECT_TRUE(At(0, {300, 200}) && At(1, {140, 40}));
     EXPECT_EQ(Run({L"/restore:仕事 用"}), 0u);
-    EXPECT_TRUE(At(0, 40, 40) && At(1, 500, 300));
+    EXPECT_TRUE(At(0, {40, 40}) && At(1, {500, 300}));
 
     std::string list;
     ASSERT_EQ(RunPrinting({L"/layouts"}, list), 0u);
@@ -248,7 +223,7 @@ TEST_F(CommandLineTest, NamedLayoutsAndTheHistoryComeBackByName) {
     const std::string newest = list.substr(entry + 2, list.find('\t', entry) - entry - 2);
     EXPECT_NE(list.find("history entry, kept 20", entry), std::string::npos) << list;
     EXPECT_EQ(Run({L"/restore:" + std::wstring(newest.begin(), newest.end())}), 0u) << newest;
-    EXPECT_TRUE(At(0, 300, 200) && At(1, 140, 40));
+    EXPECT_TRUE(At(0, {300, 200}) && At(1, {140, 40}));
 
     EXPECT_EQ(Run({L"/delete:work"}), 0u);
     EXPECT_EQ(Run({L"/delete:work"}), 1u);
@@ -273,7 +248,7 @@ TEST_F(CommandLineTest, ADryRunCountsWhatARestoreWouldDo) {
     std::string counts;
     EXPECT_EQ(RunPrinting({L"/restore", L"/dry-run"}, counts), 0u);
     EXPECT_EQ(counts, "move 1\r\ninplace 1\r\nunstored 1\r\nmissing 1\r\n");
-    EXPECT_TRUE(At(0, 40, 40));
+    EXPECT_TRUE(At(0, {40, 40}));
     EXPECT_FALSE(KeyExists(iv::UndoKey(key_)));
     EXPECT_FALSE(KeyExists(iv::HistoryKey(key_)));
     EXPECT_EQ(Run({L"/restore", L"/dry-run"}, UnwritableOutput().Get()), 1u);
@@ -289,8 +264,8 @@ TEST_F(CommandLineTest, ADryRunCountsWhatARestoreWouldDo) {
 // one-line reason and nothing is stored.
 TEST_F(CommandLineTest, AnExportedLayoutImportsIntoAnEmptyStoreAndAForeignFileIsRefused) {
     StartStandIn({L"--scripted", L"--item=Readme@40,40", L"--item=日本語@140,40"});
-    Move(0, 300, 200);
-    Move(1, 400, 100);
+    Move(0, {300, 200});
+    Move(1, {400, 100});
     ASSERT_EQ(Run({L"/save:配置 A"}), 0u);
     const std::wstring file = TempFile(L"layout.json");
     ASSERT_EQ(Run({L"/export:配置 A", file}), 0u);
@@ -298,11 +273,11 @@ TEST_F(CommandLineTest, AnExportedLayoutImportsIntoAnEmptyStoreAndAForeignFileIs
     EXPECT_EQ(text.rfind("{\n  \"format\": \"iconvale-layout\",\n  \"version\": 1,\n", 0), 0u) << text;
     EXPECT_NE(text.find("\"name\": \"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\""), std::string::npos) << text;
     DeleteKeyTree(kSettingsKey);
-    Move(0, 40, 40);
-    Move(1, 140, 40);
+    Move(0, {40, 40});
+    Move(1, {140, 40});
     EXPECT_EQ(Run({L"/import", file}), 0u);
     EXPECT_EQ(Run({L"/restore:配置 a"}), 0u);
-    EXPECT_TRUE(At(0, 300, 200) && At(1, 400, 100));
+    EXPECT_TRUE(At(0, {300, 200}) && At(1, {400, 100}));
 
     const std::wstring foreign = TempFile(L"foreign.json");
     const std::string head = "{\"format\": \"iconvale-layout\", \"version\": ";

@@ -205,6 +205,27 @@ void E2eTest::ClearLog() const {
     if (file) fclose(file);
 }
 
+DWORD E2eTest::Run(const std::vector<std::wstring>& args, HANDLE output, DWORD timeoutMs) const {
+    ChildProcess command;
+    DWORD code = 99;
+    return command.Start(iconvalePath_, args, nullptr, output) && command.WaitForExit(timeoutMs, &code) ? code : 99;
+}
+
+POINT E2eTest::Position(int index) const {
+    POINT p = {-1, -1};
+    RemoteItemPosition(listView_, index, p);
+    return p;
+}
+
+bool E2eTest::At(int index, POINT want) const {
+    const POINT p = Position(index);
+    return p.x == want.x && p.y == want.y;
+}
+
+void E2eTest::Move(int index, POINT to) const {
+    SendMessageW(listView_, LVM_SETITEMPOSITION, static_cast<WPARAM>(index), MAKELPARAM(to.x, to.y));
+}
+
 DWORD E2eTest::ListViewType() const { return GetWindowLongW(listView_, GWL_STYLE) & LVS_TYPEMASK; }
 
 bool E2eTest::HeaderVisible() const {

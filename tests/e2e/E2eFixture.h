@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "layouts/LayoutKeys.h"
 #include "tests/support/Processes.h"
 
 namespace e2e {
@@ -59,6 +60,14 @@ protected:
     // checks those two lines (no styles stored) and returns the lines after them.
     std::vector<std::wstring> AfterStartupStyles(const std::vector<std::wstring>& log) const;
 
+    // Runs Iconvale with a command line (its standard output `output` when given) and returns its
+    // exit code, 99 when it did not start or end.
+    DWORD Run(const std::vector<std::wstring>& args, HANDLE output = nullptr, DWORD timeoutMs = 40000) const;
+    // Where the list view shows an item ({-1, -1} when it cannot tell), and moves one by its messages.
+    POINT Position(int index) const;
+    bool At(int index, POINT want) const;
+    void Move(int index, POINT to) const;
+
     DWORD ListViewType() const;
     bool HeaderVisible() const;
     // Waits until the list view shows a view type; false on time-out.
@@ -78,6 +87,8 @@ protected:
     HWND defView_ = nullptr;
     HWND main_ = nullptr;
     HWND toolbar_ = nullptr;
+    // The icon places of the screen the test runs on.
+    const std::wstring key_ = iv::IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     HDESK originalDesktop_ = nullptr;
     HDESK wineDesktop_ = nullptr;
     testing_support::ChildProcess explorer_;

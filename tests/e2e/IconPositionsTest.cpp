@@ -20,25 +20,11 @@ using namespace testing_support;
 
 class IconPositionsTest : public E2eTest {
 protected:
-    void SetUp() override {
-        E2eTest::SetUp();
-        key_ = iv::IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    }
-
     void StartDesktop() {
         StartStandIn({L"--scripted", L"--log-paint", L"--item=Readme@40,40", L"--item=予定表 \U0001F4C5@140,40",
                       L"--item=Data@40,140"});
     }
 
-    POINT Position(int index) const {
-        POINT p = {-1, -1};
-        RemoteItemPosition(listView_, index, p);
-        return p;
-    }
-    bool At(int index, int x, int y) const {
-        const POINT p = Position(index);
-        return p.x == x && p.y == y;
-    }
     bool RestoredAny() const {
         for (const auto& line : ProgramLog()) {
             if (line.find(L"LVM_SETITEMPOSITION") != std::wstring::npos) return true;
@@ -48,11 +34,6 @@ protected:
     void Store(const wchar_t* name, int x, int y) const {
         WritePlace(key_, name, std::to_wstring(x), std::to_wstring(y));
     }
-    void Move(int index, int x, int y) const {
-        SendMessageW(listView_, LVM_SETITEMPOSITION, static_cast<WPARAM>(index), MAKELPARAM(x, y));
-    }
-
-    std::wstring key_;
 };
 
 TEST_F(IconPositionsTest, SavedAtExitInLargeIconsAndPutBackAtTheNextStart) {
@@ -60,8 +41,8 @@ TEST_F(IconPositionsTest, SavedAtExitInLargeIconsAndPutBackAtTheNextStart) {
     StartDesktop();
     StartIconvaleAndWait();
     WaitForSettle();
-    Move(0, 300, 200);
-    Move(1, 420, 260);
+    Move(0, {300, 200});
+    Move(1, {420, 260});
     const POINT data = Position(2);
     Exit();
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"300");
@@ -70,11 +51,11 @@ TEST_F(IconPositionsTest, SavedAtExitInLargeIconsAndPutBackAtTheNextStart) {
     EXPECT_EQ(ReadString(key_, L"Data.Y"), std::to_wstring(data.y));
     EXPECT_EQ(ValueNames(key_).size(), 6u);
 
-    Move(0, 40, 40);
-    Move(1, 500, 500);
+    Move(0, {40, 40});
+    Move(1, {500, 500});
     StartIconvaleAndWait();
-    EXPECT_TRUE(WaitUntil([&] { return At(0, 300, 200) && At(1, 420, 260); }, 5000));
-    EXPECT_TRUE(At(2, data.x, data.y));
+    EXPECT_TRUE(WaitUntil([&] { return At(0, {300, 200}) && At(1, {420, 260}); }, 5000));
+    EXPECT_TRUE(At(2, data));
     Exit();
 }
 
@@ -85,8 +66,8 @@ TEST_F(IconPositionsTest, SmallIconsRestoreAtStartButDoNotSaveAtExit) {
     StartDesktop();
     StartIconvale();
     ASSERT_TRUE(WaitForType(LVS_SMALLICON));
-    EXPECT_TRUE(WaitUntil([&] { return At(0, 300, 200); }, 5000));
-    Move(0, 10, 10);
+    EXPECT_TRUE(WaitUntil([&] { return At(0, {300, 200}); }, 5000));
+    Move(0, {10, 10});
     Exit();
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"300");
     EXPECT_EQ(ValueNames(key_).size(), 2u);
@@ -109,8 +90,8 @@ TEST_F(IconPositionsTest, OnlyRestoreOrOnlySaveAsTheSettingSays) {
     Store(L"Readme", 300, 200);
     StartDesktop();
     StartIconvaleAndWait();
-    EXPECT_TRUE(WaitUntil([&] { return At(0, 300, 200); }, 5000));
-    Move(0, 10, 10);
+    EXPECT_TRUE(WaitUntil([&] { return At(0, {300, 200}); }, 5000));
+    Move(0, {10, 10});
     Exit();
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"300");
 
@@ -118,7 +99,7 @@ TEST_F(IconPositionsTest, OnlyRestoreOrOnlySaveAsTheSettingSays) {
     StartIconvaleAndWait();
     WaitForSettle();
     EXPECT_FALSE(RestoredAny());
-    Move(0, 60, 70);
+    Move(0, {60, 70});
     Exit();
     EXPECT_EQ(ReadString(key_, L"Readme.X"), L"60");
 }
@@ -140,7 +121,7 @@ TEST_F(IconPositionsTest, ADesktopThatFillsAtLogOnKeepsEveryStoredPlace) {
     StartIconvale();
     const auto placed = [&] {
         bool all = true;
-        for (int i = 0; i < 6; ++i) all = all && At(i, 100 + 90 * i, 300);
+        for (int i = 0; i < 6; ++i) all = all && At(i, {100 + 90 * i, 300});
         return all;
     };
     EXPECT_TRUE(WaitUntil(placed, 20000));
@@ -218,12 +199,6 @@ protected:
         }
         return found;
     }
-    POINT At(int index) const {
-        POINT p = {-1, -1};
-        RemoteItemPosition(listView_, index, p);
-        return p;
-    }
-    bool At(int index, POINT want) const { return At(index).x == want.x && At(index).y == want.y; }
     // A move the shell makes itself (a drag with the mouse): its record follows.
     void UserMove(int index, POINT to) const {
         SendMessageW(GetParent(defView_), standin::kMoveIconMessage, static_cast<WPARAM>(index),
@@ -235,14 +210,8 @@ protected:
         PostMessageW(GetParent(defView_), standin::kRefreshMessage, 0, 0);
         ASSERT_TRUE(WaitUntil([&] { return !ReadLogFile(logPath_).empty(); }, 5000)) << "no refresh";
     }
-    DWORD Run(const std::vector<std::wstring>& args) {
-        ChildProcess child;
-        DWORD code = 99;
-        return child.Start(iconvalePath_, args) && child.WaitForExit(40000, &code) ? code : 99;
-    }
 
     static constexpr wchar_t kAdvanced[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
-    const std::wstring key_ = iv::IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     std::vector<std::wstring> files_;
 };
 
@@ -266,7 +235,7 @@ TEST_F(TodaysShellTest, ARestoreThroughTheFolderViewSurvivesTheShellsRefresh) {
         EXPECT_EQ(At(alpha[0], {300, 200}), route) << (route ? "the folder view's move was undone" : "it stuck");
         WriteString(key_, L"Alpha.txt.X", L"5000");
         ASSERT_EQ(Run({L"/restore"}), 0u);
-        pulledIn.push_back(At(alpha[0]).x);
+        pulledIn.push_back(Position(alpha[0]).x);
         StopStandIn();
     }
     EXPECT_EQ(pulledIn[0], pulledIn[1]);
@@ -294,7 +263,7 @@ TEST_F(TodaysShellTest, TwoIconsOfOneTextEachKeepTheirOwnPlaceAndUndo) {
     ASSERT_EQ(Run({L"/restore"}), 0u);
     const std::vector<int> again = Showing(L"same");
     ASSERT_EQ(again.size(), 2u);
-    EXPECT_NE(At(again[0]).y, At(again[1]).y) << "piled";
+    EXPECT_NE(Position(again[0]).y, Position(again[1]).y) << "piled";
     EXPECT_FALSE(At(again[0], saved[0]) || At(again[0], saved[1]));
 }
 

@@ -5,7 +5,6 @@
 
 #include "tests/e2e/E2eFixture.h"
 #include "tests/stand-in/StandIn.h"
-#include "tests/support/Remote.h"
 #include "tests/support/StandInLog.h"
 
 namespace e2e {
@@ -24,11 +23,16 @@ protected:
         return static_cast<COLORREF>(SendMessageW(listView, LVM_GETTEXTBKCOLOR, 0, 0));
     }
     DWORD View() const { return static_cast<DWORD>(SendMessageW(listView_, LVM_GETVIEW, 0, 0)); }
-    bool At(int index, int x, int y) const {
-        POINT p = {-1, -1};
-        return RemoteItemPosition(listView_, index, p) && p.x == x && p.y == y;
+    // The shell restarts and builds a desktop of its own.
+    void RestartShell() {
+        const HWND before = listView_;
+        PostMessageW(GetAncestor(defView_, GA_ROOT), standin::kRestartMessage, 0, 0);
+        ASSERT_TRUE(WaitUntil([&] { return FindStandInDesktop(), listView_ && listView_ != before; }, 5000));
     }
 
+    // The key of this screen's icon places, spelled out.
+    const std::wstring screenKey_ = L"Software\\Marun soft\\Kivo\\" + std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) +
+                                    L"*" + std::to_wstring(GetSystemMetrics(SM_CYSCREEN));
     ChildProcess decoy_;
 };
 
@@ -74,28 +78,19 @@ TEST_F(ModernDesktopTest, ARestartedDesktopGetsTheSettingsBack) {
     WriteString(kSettingsKey, L"Text Color", L"1");
     WriteString(kSettingsKey, L"Desktop Icon", L"2");
     WriteString(kSettingsKey, L"Icon Position", L"10");
-    const std::wstring key = L"Software\\Marun soft\\Kivo\\" + std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L"*" +
-                             std::to_wstring(GetSystemMetrics(SM_CYSCREEN));
-    WritePlace(key, L"Readme", L"300", L"200");
+    WritePlace(screenKey_, L"Readme", L"300", L"200");
     StartStandIn({L"--scripted", L"--item=Readme@10,10", L"--item=Data@90,10"});
     StartIconvale();
-    ASSERT_TRUE(WaitUntil([&] { return View() == LV_VIEW_SMALLICON && At(0, 300, 200); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return View() == LV_VIEW_SMALLICON && At(0, {300, 200}); }, 5000));
 
-    const HWND before = listView_;
-    PostMessageW(GetAncestor(defView_, GA_ROOT), standin::kRestartMessage, 0, 0);
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            FindStandInDesktop();
-            return listView_ && listView_ != before;
-        },
-        5000));
+    ASSERT_NO_FATAL_FAILURE(RestartShell());
     ASSERT_NE(View(), static_cast<DWORD>(LV_VIEW_SMALLICON)) << "the new desktop is not a default one";
     const DWORD styles = LVS_EX_INFOTIP | LVS_EX_GRIDLINES;
     EXPECT_TRUE(WaitUntil(
         [&] {
             return (static_cast<DWORD>(SendMessageW(listView_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0)) & styles) ==
                        styles &&
-                   LabelBackground(listView_) == CLR_NONE && View() == LV_VIEW_SMALLICON && At(0, 300, 200);
+                   LabelBackground(listView_) == CLR_NONE && View() == LV_VIEW_SMALLICON && At(0, {300, 200});
         },
         5000));
     Exit();
@@ -106,23 +101,17 @@ TEST_F(ModernDesktopTest, ARestartedDesktopGetsTheSettingsBack) {
 TEST_F(ModernDesktopTest, ARestartedShellGetsTheFollowedLayoutBackAndKeepsIt) {
     WriteString(kSettingsKey, L"Screen Follow", L"1");
     WriteString(kSettingsKey, L"Calm Save", L"1");
-    const std::wstring key = L"Software\\Marun soft\\Kivo\\" + std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L"*" +
-                             std::to_wstring(GetSystemMetrics(SM_CYSCREEN));
     StartStandIn({L"--scripted", L"--item=Readme@10,10", L"--item=Data@90,10"});
     StartIconvale();
     WaitForProgramLog(4);
-    SendMessageW(listView_, LVM_SETITEMPOSITION, 0, MAKELPARAM(300, 200));
-    ChildProcess save;
-    DWORD code = 99;
-    ASSERT_TRUE(save.Start(iconvalePath_, {L"/save"}) && save.WaitForExit(20000, &code) && code == 0);
+    Move(0, {300, 200});
+    ASSERT_EQ(Run({L"/save"}, nullptr, 20000), 0u);
 
-    const HWND before = listView_;
-    PostMessageW(GetAncestor(defView_, GA_ROOT), standin::kRestartMessage, 0, 0);
-    ASSERT_TRUE(WaitUntil([&] { return FindStandInDesktop(), listView_ && listView_ != before; }, 5000));
-    EXPECT_TRUE(WaitUntil([&] { return At(0, 300, 200); }, 8000));
+    ASSERT_NO_FATAL_FAILURE(RestartShell());
+    EXPECT_TRUE(WaitUntil([&] { return At(0, {300, 200}); }, 8000));
     PumpMessages(2500);
-    EXPECT_EQ(ReadString(key, L"Readme.X"), L"300");
-    EXPECT_EQ(ReadString(key, L"Readme.Y"), L"200");
+    EXPECT_EQ(ReadString(screenKey_, L"Readme.X"), L"300");
+    EXPECT_EQ(ReadString(screenKey_, L"Readme.Y"), L"200");
     Exit();
 }
 

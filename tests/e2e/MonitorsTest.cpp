@@ -21,27 +21,17 @@ protected:
         E2eTest::SetUp();
         StartStandIn({L"--scripted", L"--item=Readme@40,40", L"--item=Data@140,40", L"--item=Notes@40,140"});
     }
-    DWORD Run(const std::wstring& argument) const {
-        ChildProcess command;
-        DWORD code = 99;
-        return command.Start(iconvalePath_, {argument}) && command.WaitForExit(40000, &code) ? code : 99;
-    }
     static std::wstring Key(const std::wstring& name) { return L"Software\\Marun soft\\Kivo\\" + name; }
     static std::wstring CurrentKey() { return iv::LayoutKey(iv::ReadScreenShape()); }
     static void Store(const std::wstring& key, LONG x) {
         for (int i = 0; i < 3; ++i) WritePlace(key, kNames[i], std::to_wstring(x + 100 * i), L"300");
-    }
-    POINT Position(int index) const {
-        POINT p = {-1, -1};
-        RemoteItemPosition(listView_, index, p);
-        return p;
     }
 };
 
 TEST_F(MonitorsTest, OneMonitorKeepsItsLayoutUnderItsSize) {
     ASSERT_EQ(GetSystemMetrics(SM_CMONITORS), 1);
     ASSERT_EQ(CurrentKey(), Key(L"1024*768"));
-    EXPECT_EQ(Run(L"/save"), 0u);
+    EXPECT_EQ(Run({L"/save"}), 0u);
     EXPECT_EQ(ReadString(Key(L"1024*768"), L"Data.X"), L"140");
 }
 
@@ -49,14 +39,14 @@ TEST_F(MonitorsTest, BackToOneMonitorItsOwnLayoutComesBack) {
     ASSERT_EQ(GetSystemMetrics(SM_CMONITORS), 1);
     Store(Key(L"1024*768"), 200);
     Store(Key(L"800*600@0,0+1024*768@0,0"), 500);
-    EXPECT_EQ(Run(L"/restore"), 0u);
+    EXPECT_EQ(Run({L"/restore"}), 0u);
     EXPECT_EQ(Position(1).x, 300);
 }
 
 TEST_F(MonitorsTest, TwoMonitorsSaveUnderTheirOwnKey) {
     ASSERT_EQ(GetSystemMetrics(SM_CMONITORS), 2);
     Store(Key(L"1024*768"), 200);
-    EXPECT_EQ(Run(L"/save"), 0u);
+    EXPECT_EQ(Run({L"/save"}), 0u);
     EXPECT_EQ(ReadString(Key(L"1024*768"), L"Data.X"), L"300");
     EXPECT_EQ(ReadString(CurrentKey(), L"Data.X"), L"140");
     EXPECT_NE(CurrentKey(), Key(L"1024*768"));
@@ -70,7 +60,7 @@ TEST_F(MonitorsTest, FarOffPlacesLandOnAMonitorAndApart) {
          {std::tuple{L"Readme", 5000, 5000}, {L"Data", 5000, 5000}, {L"Notes", -3000, 200}}) {
         WritePlace(key, name, std::to_wstring(x), std::to_wstring(y));
     }
-    EXPECT_EQ(Run(L"/restore"), 0u);
+    EXPECT_EQ(Run({L"/restore"}), 0u);
     const iv::ScreenShape screen = iv::ReadScreenShape();
     std::vector<RECT> icons;
     for (int i = 0; i < 3; ++i) {
@@ -96,7 +86,7 @@ TEST_F(MonitorsTest, AtAnotherScaleTheUsualLayoutStays) {
     ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSX), 144);
     ReleaseDC(nullptr, screen);
     Store(Key(L"1024*768"), 200);
-    EXPECT_EQ(Run(L"/save"), 0u);
+    EXPECT_EQ(Run({L"/save"}), 0u);
     EXPECT_EQ(ReadString(Key(L"1024*768"), L"Data.X"), L"300");
     EXPECT_EQ(ReadString(Key(L"1024*768 144dpi"), L"Data.X"), L"140");
 }

@@ -1,11 +1,9 @@
 // Layouts that follow the screen, in a Wine desktop whose size a helper really changes; the
 // stand-in pulls icons left outside back in, as the shell does.
 #include <windows.h>
-#include <commctrl.h>
 
 #include "layouts/IconPositions.h"
 #include "tests/e2e/E2eFixture.h"
-#include "tests/support/Remote.h"
 
 namespace e2e {
 namespace {
@@ -34,10 +32,7 @@ protected:
         ASSERT_TRUE(app_.Start(iconvalePath_, {}, kDesktopName));
         ASSERT_TRUE(WaitUntil([&] { return (main_ = FindProcessWindow(app_.Id(), kToolbarClass)) != nullptr; }, 20000));
         PumpMessages(1000);
-        for (int i = 0; i < 3; ++i) {
-            SendMessageW(listView_, LVM_SETITEMPOSITION, static_cast<WPARAM>(i),
-                         MAKELPARAM(kPlaced[i].x, kPlaced[i].y));
-        }
+        for (int i = 0; i < 3; ++i) Move(i, kPlaced[i]);
         ASSERT_TRUE(AllPlaced());
     }
     // Runs this program, or Iconvale, inside the desktop and returns its exit code.
@@ -55,14 +50,9 @@ protected:
         RECT r = {};  // its window: the client area may lose the width of scroll bars
         return code == 0 && WaitUntil([&] { return GetWindowRect(listView_, &r) && r.right - r.left == width; }, 10000);
     }
-    POINT Position(int index) const {
-        POINT p = {-1, -1};
-        RemoteItemPosition(listView_, index, p);
-        return p;
-    }
     bool AllPlaced() const {
         bool placed = true;
-        for (int i = 0; i < 3; ++i) placed = placed && Position(i).x == kPlaced[i].x && Position(i).y == kPlaced[i].y;
+        for (int i = 0; i < 3; ++i) placed = placed && At(i, kPlaced[i]);
         return placed;
     }
     // Sets the smaller screen and returns where the stand-in pulled the far icon.
@@ -117,9 +107,7 @@ TEST_F(ScreenFollowTest, WithTheOptionOffNothingMovesByItself) {
 
 // The screen changes while a save reads: what it read belongs to no screen, and it writes nothing.
 TEST_F(ScreenFollowSlowTest, AChangeOfSizeDuringASaveWritesNothing) {
-    for (int i = 0; i < 3; ++i) {
-        SendMessageW(listView_, LVM_SETITEMPOSITION, static_cast<WPARAM>(i), MAKELPARAM(kPlaced[i].x, kPlaced[i].y));
-    }
+    for (int i = 0; i < 3; ++i) Move(i, kPlaced[i]);
     WriteString(large_, L"Far.X", L"900");
     ChildProcess save;
     ASSERT_TRUE(save.Start(iconvalePath_, {L"/save"}, kDesktopName));

@@ -23,7 +23,6 @@ class ShellFaultsTest : public E2eTest {
 protected:
     void SetUp() override {
         E2eTest::SetUp();
-        key_ = iv::IconPositionKey(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
         // A layout from an earlier save, and an item that has since gone.
         for (const auto& [name, at] : places_) Store(name, Stale(name));
         Store(L"Gone", {5, 5});
@@ -52,10 +51,7 @@ protected:
             WaitForProgramLog(4);
             WaitForSettle();
         }
-        for (size_t i = 0; i < places_.size(); ++i) {
-            const POINT at = places_[i].second;
-            SendMessageW(listView_, LVM_SETITEMPOSITION, i, MAKELPARAM(at.x, at.y));
-        }
+        for (size_t i = 0; i < places_.size(); ++i) Move(static_cast<int>(i), places_[i].second);
     }
 
     // Every stored record holds its own item's place or the place stored before: never another
@@ -109,7 +105,6 @@ protected:
         return {};
     }
 
-    std::wstring key_;
     // The items in index order and their places.
     const std::vector<std::pair<std::wstring, POINT>> places_ = {
         {L"Readme", {40, 40}}, {L"Data", {140, 40}}, {L"Notes", {40, 140}}, {L"Photos", {140, 140}}};
@@ -213,8 +208,7 @@ TEST_F(ShellFaultsTest, AnItemThatComesDuringARestoreMovesNoIconAstray) {
     ASSERT_TRUE(Logged(L"LV REMOVE 5 Photos"));
     ASSERT_TRUE(Logged(L"LV INSERT Last at 0"));
     for (size_t i = 0; i + 1 < places_.size(); ++i) {
-        POINT p = {};
-        RemoteItemPosition(listView_, static_cast<int>(i + 3), p);
+        const POINT p = Position(static_cast<int>(i + 3));
         EXPECT_TRUE(p.x == stored(i).x && p.y == stored(i).y)
             << testing::PrintToString(places_[i].first) << " at " << p.x;
     }
@@ -224,8 +218,7 @@ TEST_F(ShellFaultsTest, AnItemThatComesDuringARestoreMovesNoIconAstray) {
     for (const auto& [index, name, at] :
          {std::tuple(0, L"Last", POINT{300, 100}), std::tuple(1, L"Later", POINT{300, 200}),
           std::tuple(2, L"New", POINT{300, 300})}) {
-        POINT p = {};
-        RemoteItemPosition(listView_, index, p);
+        const POINT p = Position(index);
         EXPECT_TRUE(p.x == at.x && p.y == at.y)
             << testing::PrintToString(std::wstring(name)) << " at " << p.x << "," << p.y;
         EXPECT_EQ(ReadString(iv::UndoKey(key_), name + std::wstring(L".X")), L"<absent>");
