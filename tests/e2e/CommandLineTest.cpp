@@ -9,7 +9,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "layouts/IconPositions.h"
@@ -143,10 +142,8 @@ TEST_F(CommandLineTest, ACommandDuringAWaitForTheShellIsCarriedOutAfterIt) {
     ASSERT_TRUE(save.Start(iconvalePath_, {L"/save"}));
     ASSERT_TRUE(WaitUntil(
         [&] {
-            for (const auto& line : ReadLogFile(logPath_)) {
-                if (line.rfind(L"LV SLOW ", 0) == 0) return true;
-            }
-            return false;
+            const auto log = ReadLogFile(logPath_);
+            return std::any_of(log.begin(), log.end(), [](const auto& l) { return l.rfind(L"LV SLOW ", 0) == 0; });
         },
         10000));
     EXPECT_EQ(Run({L"/restore"}), 0u);
@@ -237,14 +234,9 @@ TEST_F(CommandLineTest, NamedLayoutsAndTheHistoryComeBackByName) {
 // place without an icon; nothing moves.
 TEST_F(CommandLineTest, ADryRunCountsWhatARestoreWouldDo) {
     StartStandIn({L"--scripted", L"--item=Readme@40,40", L"--item=Data@140,40", L"--item=New@240,40"});
-    for (const auto& [name, value] : {std::pair{L"Readme.X", L"300"},
-                                      {L"Readme.Y", L"200"},
-                                      {L"Data.X", L"140"},
-                                      {L"Data.Y", L"40"},
-                                      {L"Gone.X", L"400"},
-                                      {L"Gone.Y", L"300"}}) {
-        WriteString(key_, name, value);
-    }
+    WritePlace(key_, L"Readme", L"300", L"200");
+    WritePlace(key_, L"Data", L"140", L"40");
+    WritePlace(key_, L"Gone", L"400", L"300");
     std::string counts;
     EXPECT_EQ(RunPrinting({L"/restore", L"/dry-run"}, counts), 0u);
     EXPECT_EQ(counts, "move 1\r\ninplace 1\r\nunstored 1\r\nmissing 1\r\n");
