@@ -134,10 +134,8 @@ DWORD E2eTest::StopStandIn() {
 }
 
 bool E2eTest::Logged(const std::wstring& line) const {
-    for (const auto& logged : ReadLogFile(logPath_)) {
-        if (logged == line) return true;
-    }
-    return false;
+    const auto log = ReadLogFile(logPath_);
+    return std::find(log.begin(), log.end(), line) != log.end();
 }
 
 bool E2eTest::ToolbarShown() const {

@@ -81,14 +81,7 @@ TEST_F(ToolbarTest, RedrawButtonLeavesTheViewAsItIs) {
     ClearLog();
     Click(11);
     // The list view repaints, and nothing else is asked of the desktop.
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            for (const auto& line : ReadLogFile(logPath_)) {
-                if (line == L"LV WM_PAINT") return true;
-            }
-            return false;
-        },
-        5000));
+    EXPECT_TRUE(WaitUntil([&] { return Logged(L"LV WM_PAINT"); }, 5000));
     EXPECT_TRUE(ProgramLog().empty());
     EXPECT_EQ(ListViewType(), static_cast<DWORD>(LVS_SMALLICON));
     Exit();
