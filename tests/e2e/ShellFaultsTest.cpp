@@ -302,8 +302,7 @@ TEST_F(ShellFaultsTest, NoTrayMenuInsideAWaitForTheShell) {
         },
         1000);
     EXPECT_FALSE(menu) << "a menu opened inside the wait";
-    DWORD code = 1;
-    EXPECT_TRUE(app_.WaitForExit(15000, &code)) << "Iconvale did not end";
+    EXPECT_TRUE(app_.WaitForExit(15000)) << "Iconvale did not end";
     for (const auto& line : ProgramLog()) EXPECT_EQ(line.rfind(L"VIEW", 0), std::wstring::npos) << line;
 }
 
