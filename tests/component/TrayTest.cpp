@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -182,14 +183,18 @@ protected:
         form_->SetTrayNotifier(Recorder());
         ASSERT_TRUE(form_->Load());
     }
-    std::vector<std::wstring> MenuTexts() {
+    // The menu's item texts, or those of the submenu at that position: "-" a separator, "* " before a
+    // checked item; in a submenu "~" a grayed item, as the separator is too.
+    std::vector<std::wstring> MenuTexts(std::optional<int> submenu = {}) {
         ScopedMenu menu(form_->Task().BuildMenu());
+        const HMENU shown = submenu ? GetSubMenu(menu.Get(), *submenu) : menu.Get();
         std::vector<std::wstring> texts;
-        for (int i = 0; i < GetMenuItemCount(menu.Get()); ++i) {
+        for (int i = 0; shown && i < GetMenuItemCount(shown); ++i) {
             wchar_t text[64] = {};
-            GetMenuStringW(menu.Get(), static_cast<UINT>(i), text, 64, MF_BYPOSITION);
-            const UINT state = GetMenuState(menu.Get(), static_cast<UINT>(i), MF_BYPOSITION);
-            texts.push_back((state & MF_CHECKED ? L"* " : L"") + std::wstring(state & MF_SEPARATOR ? L"-" : text));
+            GetMenuStringW(shown, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+            const UINT state = GetMenuState(shown, static_cast<UINT>(i), MF_BYPOSITION);
+            const std::wstring item = state & MF_SEPARATOR ? L"-" : text;
+            texts.push_back(submenu && (state & MF_GRAYED) ? L"~" : (state & MF_CHECKED ? L"* " : L"") + item);
         }
         return texts;
     }
@@ -229,9 +234,7 @@ TEST_F(frmTaskTest, ToolbarClicksMoveTheMarkAndTheTraySwitchKeepsOne) {
     form_->Timer1_Timer();
     EXPECT_FALSE(IsWindowVisible(form_->Hwnd()));
     EXPECT_TRUE(form_->Task().ucTask().Enable());
-    int marks = 0;
-    for (const auto& t : MenuTexts()) marks += t.rfind(L"* ", 0) == 0;
-    EXPECT_EQ(marks, 1);
+    EXPECT_EQ(std::ranges::count_if(MenuTexts(), [](const std::wstring& t) { return t.starts_with(L"* "); }), 1);
     EXPECT_EQ(MenuTexts()[3], L"* 詳細(&D)");
 }
 
@@ -254,23 +257,11 @@ TEST_F(frmTaskTest, TheLayoutsSubmenuRestoresANamedLayoutAndSavesUnderANewName) 
     desktop_ = standin::Desktop::Create({.items = {{L"Readme", 40, 40}}});
     ASSERT_TRUE(desktop_);
     Load();
-    const auto submenu = [&] {
-        ScopedMenu menu(form_->Task().BuildMenu());
-        std::vector<std::wstring> texts;
-        const HMENU layouts = GetSubMenu(menu.Get(), 5);
-        for (int i = 0; layouts && i < GetMenuItemCount(layouts); ++i) {
-            wchar_t text[64] = {};
-            GetMenuStringW(layouts, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
-            texts.push_back(GetMenuState(layouts, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED ? L"~" : text);
-        }
-        return texts;
-    };
-    // "~": grayed, as the separator is too.
-    EXPECT_EQ(submenu(), (std::vector<std::wstring>{L"~", L"~", L"名前を付けて保存(&N)..."}));
+    EXPECT_EQ(MenuTexts(5), (std::vector<std::wstring>{L"~", L"~", L"名前を付けて保存(&N)..."}));
     ASSERT_TRUE(
         WriteNamedLayout(LayoutOfIcons(L"Tom & Jerry", form_->Shell().CurrentScreen(), {{L"Readme", L"", 300, 200}})));
     ASSERT_TRUE(WriteNamedLayout(LayoutOfIcons(L"a", form_->Shell().CurrentScreen(), {})));
-    EXPECT_EQ(submenu(), (std::vector<std::wstring>{L"a", L"Tom && Jerry", L"~", L"名前を付けて保存(&N)..."}));
+    EXPECT_EQ(MenuTexts(5), (std::vector<std::wstring>{L"a", L"Tom && Jerry", L"~", L"名前を付けて保存(&N)..."}));
     SendMessageW(form_->Task().Hwnd(), WM_COMMAND, frmTask::kMenuLayout + 1, 0);
     POINT at = {};
     ListView_GetItemPosition(desktop_->ListView(), 0, &at);
