@@ -32,9 +32,9 @@ protected:
         desktop_->ClearLog();
     }
 
-    Lines Switch(int16_t mode, int16_t previous) {
+    Lines Switch(int16_t mode, int16_t previous, ShellSession* session = nullptr) {
         desktop_->ClearLog();
-        SetDesktopViewMode(session_, windows_, commands_, mode, previous);
+        SetDesktopViewMode(session ? *session : session_, windows_, commands_, mode, previous);
         PumpMessages(20);
         return ProgramMessages(desktop_->Log());
     }
@@ -88,15 +88,10 @@ TEST_F(ViewModeSwitchTest, LeavingDetailsHidesTheHeader) {
 
 TEST_F(ViewModeSwitchTest, OnNinetyFiveAndNinetyEightOnlyTheStyleIsSent) {
     ShellSession ninetyEight({false, true});
-    const auto switchThere = [&](int16_t mode, int16_t previous) {
-        desktop_->ClearLog();
-        SetDesktopViewMode(ninetyEight, windows_, commands_, mode, previous);
-        return ProgramMessages(desktop_->Log());
-    };
-    EXPECT_EQ(switchThere(1, 4), (Lines{L"LV WM_STYLECHANGED new=0x00000A40"}));
-    EXPECT_EQ(switchThere(2, 1), (Lines{L"LV WM_STYLECHANGED new=0x00000242"}));
-    EXPECT_EQ(switchThere(3, 2), (Lines{L"LV WM_STYLECHANGED new=0x00000A43"}));
-    EXPECT_EQ(switchThere(4, 3), (Lines{L"LV WM_STYLECHANGED new=0x00000E41"}));
+    EXPECT_EQ(Switch(1, 4, &ninetyEight), (Lines{L"LV WM_STYLECHANGED new=0x00000A40"}));
+    EXPECT_EQ(Switch(2, 1, &ninetyEight), (Lines{L"LV WM_STYLECHANGED new=0x00000242"}));
+    EXPECT_EQ(Switch(3, 2, &ninetyEight), (Lines{L"LV WM_STYLECHANGED new=0x00000A43"}));
+    EXPECT_EQ(Switch(4, 3, &ninetyEight), (Lines{L"LV WM_STYLECHANGED new=0x00000E41"}));
     // No header is touched on this path.
     for (const auto& line : desktop_->Log()) EXPECT_EQ(line.rfind(L"HDR", 0), std::wstring::npos) << line;
 }
