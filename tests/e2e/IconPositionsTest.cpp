@@ -293,6 +293,28 @@ TEST_F(TodaysShellTest, ALayoutOfAnEarlierVersionRestoresAndTheTextsAreWrittenAs
     Exit();
 }
 
+// An installer replaces a file: it goes, and comes again at the shell's next free place. With the
+// screen followed it goes back to its stored place, which no calm save took meanwhile.
+TEST_F(TodaysShellTest, AFileMadeAgainGoesBackToItsStoredPlace) {
+    Files({L"Alpha.txt", L"Beta.txt"});
+    WriteString(kSettingsKey, L"Screen Follow", L"1");
+    WriteString(kSettingsKey, L"Calm Save", L"1");
+    StartShell(true, {L"--log-paint"});
+    StartIconvaleAndWait();
+    UserMove(Showing(L"Alpha.txt")[0], {400, 300});
+    ASSERT_TRUE(WaitUntil([&] { return ReadString(key_, L"Alpha.txt.X") == L"400"; }, 10000));
+    DeleteFileW(files_[0].c_str());
+    ASSERT_TRUE(WaitUntil([&] { return Showing(L"Alpha.txt").empty(); }, 5000));
+    CloseHandle(CreateFileW(files_[0].c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const auto back = [&] {
+        const std::vector<int> alpha = Showing(L"Alpha.txt");
+        return alpha.size() == 1 && At(alpha[0], {400, 300});
+    };
+    EXPECT_TRUE(WaitUntil(back, 10000));
+    EXPECT_EQ(ReadString(key_, L"Alpha.txt.X"), L"400");
+    Exit();
+}
+
 // A folder view that never answers: a save gives up at the time limit and changes nothing, the
 // toolbar answers, and the next save takes the list view's way. A shell restarted in the middle
 // of a save fails that save only.
