@@ -1,14 +1,6 @@
 #include "tests/support/StandInLog.h"
 
-#include <cwchar>
-
 namespace testing_support {
-
-long long NewStyleOf(const std::wstring& line) {
-    const size_t at = line.find(L"new=0x");
-    if (at == std::wstring::npos) return -1;
-    return static_cast<long long>(std::wcstoull(line.c_str() + at + 6, nullptr, 16));
-}
 
 std::vector<std::wstring> ProgramMessages(const std::vector<std::wstring>& log) {
     std::vector<std::wstring> out;

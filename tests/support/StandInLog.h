@@ -10,7 +10,4 @@ namespace testing_support {
 // extended-style, colour and position requests. Header lines are left out.
 std::vector<std::wstring> ProgramMessages(const std::vector<std::wstring>& log);
 
-// The "new=" style of a WM_STYLECHANGED line, or -1.
-long long NewStyleOf(const std::wstring& line);
-
 }  // namespace testing_support
