@@ -3,6 +3,7 @@
 #include <aclapi.h>
 
 #include <cstdio>
+#include <sstream>
 
 namespace testing_support {
 namespace {
@@ -20,6 +21,31 @@ std::wstring Quote(const std::wstring& arg) {
         out += c;
     }
     return out + L"\"";
+}
+
+void SendMove(int x, int y) {
+    // Absolute coordinates of the primary screen run from 0 to 65535.
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+    SetCursorPos(x, y);
+}
+
+bool PointerAt(int x, int y) {
+    POINT p = {};
+    return GetCursorPos(&p) && p.x == x && p.y == y;
+}
+
+void ClickAt(int x, int y, DWORD down, DWORD up) {
+    MoveMouse(x, y);
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = down;
+    inputs[1].mi.dwFlags = up;
+    SendInput(2, inputs, sizeof inputs[0]);
 }
 
 }  // namespace
@@ -51,8 +77,7 @@ bool ChildProcess::Start(const std::wstring& exe, const std::vector<std::wstring
     for (const auto& a : args) commandLine += L" " + Quote(a);
     STARTUPINFOW si = {};
     si.cb = sizeof si;
-    std::wstring desktopName = desktop ? desktop : L"";
-    if (desktop) si.lpDesktop = desktopName.data();
+    si.lpDesktop = const_cast<wchar_t*>(desktop);
     if (output) {
         si.dwFlags = STARTF_USESTDHANDLES;
         si.hStdOutput = output;
@@ -135,26 +160,6 @@ HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* title
     }
 }
 
-namespace {
-
-void SendMove(int x, int y) {
-    // Absolute coordinates of the primary screen run from 0 to 65535.
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &input, sizeof input);
-    SetCursorPos(x, y);
-}
-
-bool PointerAt(int x, int y) {
-    POINT p = {};
-    return GetCursorPos(&p) && p.x == x && p.y == y;
-}
-
-}  // namespace
-
 void MoveMouse(int x, int y) {
     // Under X the motion event of an earlier move can arrive late and put the pointer back:
     // move until it has stayed where it was sent for a moment.
@@ -167,19 +172,6 @@ void MoveMouse(int x, int y) {
         }
     }
 }
-
-namespace {
-
-void ClickAt(int x, int y, DWORD down, DWORD up) {
-    MoveMouse(x, y);
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = down;
-    inputs[1].mi.dwFlags = up;
-    SendInput(2, inputs, sizeof inputs[0]);
-}
-
-}  // namespace
 
 void LeftClickAt(int x, int y) { ClickAt(x, y, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP); }
 
@@ -257,21 +249,16 @@ std::vector<std::wstring> ReadLogFile(const std::wstring& path) {
     std::vector<std::wstring> lines;
     FILE* file = _wfopen(path.c_str(), L"rb");
     if (!file) return lines;
-    std::string text;
+    std::stringstream in;
     char chunk[4096];
-    for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, n);
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;) in.write(chunk, static_cast<std::streamsize>(n));
     fclose(file);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
+    for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const int chars = MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
         std::wstring wide(static_cast<size_t>(chars), L'\0');
         MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), wide.data(), chars);
         lines.push_back(wide);
-        start = end + 1;
     }
     return lines;
 }

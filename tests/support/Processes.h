@@ -27,8 +27,7 @@ public:
     ~ChildProcess();
 
     // Starts exe with the given arguments (each quoted as needed), on the named desktop when one
-    // is given.
-    // `output`: an inheritable handle that becomes its standard output.
+    // is given; `output`, an inheritable handle, becomes its standard output.
     bool Start(const std::wstring& exe, const std::vector<std::wstring>& args = {}, const wchar_t* desktop = nullptr,
                HANDLE output = nullptr);
     // Takes over a process started by another one.
