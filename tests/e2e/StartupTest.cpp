@@ -9,13 +9,6 @@ namespace {
 
 using namespace testing_support;
 
-// The text of a message box's message.
-std::wstring MessageText(HWND box) {
-    wchar_t text[256] = {};
-    GetDlgItemTextW(box, 0xFFFF, text, 256);
-    return text;
-}
-
 class StartupTest : public E2eTest {
 protected:
     // Starts Iconvale and expects a refusal: a stop-sign message box, then the program ends
@@ -25,7 +18,9 @@ protected:
         HWND box = nullptr;
         ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessWindow(app_.Id(), L"#32770", title)) != nullptr; }, 20000))
             << "no message box titled as expected";
-        EXPECT_EQ(MessageText(box), text);
+        wchar_t shown[256] = {};
+        GetDlgItemTextW(box, 0xFFFF, shown, 256);
+        EXPECT_STREQ(shown, text);
         const HWND toolbar = FindProcessWindow(app_.Id(), kToolbarClass);
         EXPECT_FALSE(toolbar && IsWindowVisible(toolbar));
         PostMessageW(box, WM_COMMAND, IDOK, 0);
