@@ -4,17 +4,12 @@
 here=$(cd "$(dirname "$0")" && pwd)
 zip=$1 work=$2
 shift 2
-if [ ! -f "$zip" ]; then
-  echo "No release zip $zip: scripts/package.sh makes it."
+fail() {
+  echo "$1"
   exit 1
-fi
+}
+[ -f "$zip" ] || fail "No release zip $zip: scripts/package.sh makes it."
 rm -rf "$work" && mkdir -p "$work" || exit 1
-if ! (cd "$work" && cmake -E tar xf "$zip"); then
-  echo "Cannot unpack $zip"
-  exit 1
-fi
-if [ ! -f "$work/iconvale.exe" ]; then
-  echo "$zip holds no iconvale.exe at its top"
-  exit 1
-fi
+(cd "$work" && cmake -E tar xf "$zip") || fail "Cannot unpack $zip"
+[ -f "$work/iconvale.exe" ] || fail "$zip holds no iconvale.exe at its top"
 exec "$here/wine-run.sh" "$@" --iconvale="$work/iconvale.exe"
