@@ -85,11 +85,9 @@ bool ChildProcess::Start(const std::wstring& exe, const std::vector<std::wstring
     PROCESS_INFORMATION pi = {};
     // Under a busy Wine a process now and then cannot be created at the first go; that is the
     // machine's, not the program's under test, so it is said and tried again.
-    for (int attempt = 1;; ++attempt) {
-        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr, &si,
-                           &pi)) {
-            break;
-        }
+    for (int attempt = 1; !CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, output != nullptr, 0, nullptr,
+                                          nullptr, &si, &pi);
+         ++attempt) {
         std::fprintf(stderr, "starting %ls failed (error %lu, attempt %d)\n", commandLine.c_str(), GetLastError(),
                      attempt);
         if (attempt == 3) return false;
