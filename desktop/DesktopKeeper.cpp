@@ -195,6 +195,7 @@ void DesktopKeeper::PositionsAsked(bool done) {
 void DesktopKeeper::BeginRestore(RestoreAsker asker) {
     phase_ = DesktopPhase::Restoring;
     restoreAsker_ = asker;
+    fillsAfterRestore_ = false;
     tries_ = {};
     if (asker != RestoreAsker::ViewMode) arrangement_.reset();
 }
@@ -259,9 +260,8 @@ void DesktopKeeper::WatchForNewDesktop(ULONGLONG now, bool answered, int32_t cou
     if (!IsSettling()) {
         // An icon known that was taken off may be back before this look (an installer replacing its
         // shortcut): what came is looked for, though the count did not rise.
-        if (answered && (watcher_.LastItemCount() > countBefore || std::exchange(knownRemoved_, false))) {
-            NoticeItemsAdded(now);
-        }
+        const bool removed = answered && std::exchange(knownRemoved_, false);
+        if (answered && (watcher_.LastItemCount() > countBefore || removed)) NoticeItemsAdded(now);
         return;
     }
     // A desktop still being built gains items for a while: it is set up once its count, as the
@@ -284,6 +284,7 @@ void DesktopKeeper::SetUpAtStart(ULONGLONG now) {
     fillUntil_ = now + kFillQuietMs;
     if (RestoresAtStart()) {
         BeginRestore(RestoreAsker::Start);
+        fillsAfterRestore_ = true;
         RestoreLayout(now);
         return;
     }
@@ -309,6 +310,7 @@ void DesktopKeeper::ApplyToNewDesktop(ULONGLONG now) {
     phase_ = DesktopPhase::Owned;
     if (RestoresAtStart() || Following()) {
         BeginRestore(RestoreAsker::NewDesktop);
+        fillsAfterRestore_ = true;
         RestoreLayout(now);
     }
     InvalidateWindow(desktop_.ListView);
@@ -370,9 +372,7 @@ void DesktopKeeper::RestoreLayout(ULONGLONG now) {
     seenKeys_.insert(seen.begin(), seen.end());
     // A shell too busy to be restored at once may still be filling its desktop: its fill counts
     // from the restore that put the layout back.
-    if (restoreAsker_ == RestoreAsker::Start || restoreAsker_ == RestoreAsker::NewDesktop) {
-        fillUntil_ = std::max(fillUntil_, now + kFillQuietMs);
-    }
+    if (std::exchange(fillsAfterRestore_, false)) fillUntil_ = std::max(fillUntil_, now + kFillQuietMs);
     // An icon that came since the arrangement was read has no place in it: it goes to its stored
     // place now, or, with no placement to follow, is the user's where it stands.
     const bool putBack = arrangement_.has_value();

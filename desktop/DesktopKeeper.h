@@ -226,6 +226,8 @@ private:
     ULONGLONG nextRetry_ = 0;
     UINT retryMs_ = kRetryMs;
     ULONGLONG fillUntil_ = 0;
+    // The restore due is a settled desktop's first: the fill counts from its success.
+    bool fillsAfterRestore_ = false;
     // The list view the settings were applied to; any other is a new desktop.
     HWND appliedListView_ = nullptr;
     // The view mode the desktop was last switched to (0 before the first switch), and the

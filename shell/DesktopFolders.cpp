@@ -108,31 +108,35 @@ void DesktopFolderWatch::Take(const Folder& folder, DWORD bytes) {
 
 DWORD WINAPI DesktopFolderWatch::Run(void* parameter) {
     auto* self = static_cast<DesktopFolderWatch*>(parameter);
-    std::vector<HANDLE> handles = {self->stop_.Get()};
+    // The folders with a read under way, and their events after the stop's.
     std::vector<Folder*> armed;
+    std::vector<HANDLE> handles = {self->stop_.Get()};
     for (const std::unique_ptr<Folder>& folder : self->folders_) {
         if (!folder->Arm()) continue;
-        handles.push_back(folder->done.Get());
         armed.push_back(folder.get());
+        handles.push_back(folder->done.Get());
     }
-    for (;;) {
+    while (!armed.empty()) {
         const DWORD signalled =
             WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
         if (signalled <= WAIT_OBJECT_0 || signalled >= WAIT_OBJECT_0 + handles.size()) break;
-        Folder& folder = *armed[signalled - WAIT_OBJECT_0 - 1];
+        const size_t at = signalled - WAIT_OBJECT_0 - 1;
+        Folder& folder = *armed[at];
         DWORD bytes = 0;
         // More changes than the buffer holds come as none told by name.
-        if (!GetOverlappedResult(folder.directory.Get(), &folder.read, &bytes, FALSE) &&
-            GetLastError() != ERROR_NOTIFY_ENUM_DIR) {
-            break;
-        }
-        self->Take(folder, bytes);
+        const bool told = GetOverlappedResult(folder.directory.Get(), &folder.read, &bytes, FALSE) ||
+                          GetLastError() == ERROR_NOTIFY_ENUM_DIR;
+        if (told) self->Take(folder, bytes);
         // One notification waits at a time: a flood of changes (thousands of files unpacked onto
         // the desktop) must not fill the window's queue, where later posts would be lost.
         if (!self->pending_.exchange(true) && !PostMessageW(self->target_, self->message_, 0, 0)) {
             self->pending_ = false;
         }
-        if (!folder.Arm()) break;
+        // A folder that fails (gone, or its share lost) is watched no more; the other still is.
+        if (!told || !folder.Arm()) {
+            armed.erase(armed.begin() + static_cast<std::ptrdiff_t>(at));
+            handles.erase(handles.begin() + static_cast<std::ptrdiff_t>(at) + 1);
+        }
     }
     // The reads still under way write into the folders' buffers: they end before the watch does.
     for (Folder* folder : armed) {
