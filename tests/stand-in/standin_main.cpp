@@ -122,7 +122,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    const int faults = desktop->Faults();
-    desktop.reset();
-    return faults > 0 ? 3 : 0;
+    // Its windows and the folder view's route went as "Progman" closed. The rest is not torn down:
+    // COM's teardown of this thread's apartment waits for the calls still coming in (a caller's
+    // releases after a call given up on at the close), which wait for this very thread.
+    const UINT code = desktop->Faults() > 0 ? 3 : 0;
+    TerminateProcess(GetCurrentProcess(), code);
+    return static_cast<int>(code);
 }
