@@ -41,6 +41,12 @@ protected:
         ListView_GetItemPosition(desktop_->ListView(), index, &p);
         return p;
     }
+    // Both coordinates of one icon, printing where it is when it is elsewhere.
+    testing::AssertionResult At(int index, LONG x, LONG y) const {
+        const POINT p = Position(index);
+        if (p.x == x && p.y == y) return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "icon " << index << " at " << p.x << "," << p.y;
+    }
     void Move(int index, int x, int y) const { ListView_SetItemPosition32(desktop_->ListView(), index, x, y); }
 
     std::wstring key_;
@@ -56,10 +62,7 @@ TEST_F(IconPositionsTest, ReadsEveryNameAndPositionInIndexOrder) {
     EXPECT_EQ(list[0].text, L"Readme");
     EXPECT_EQ(list[1].text, L"予定表 \U0001F4C5.xlsx");
     EXPECT_EQ(list[2].text, L"a\\b.c*d");
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(list[i].at.x, Position(static_cast<int>(i)).x) << i;
-        EXPECT_EQ(list[i].at.y, Position(static_cast<int>(i)).y) << i;
-    }
+    for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(At(static_cast<int>(i), list[i].at.x, list[i].at.y));
     EXPECT_EQ(list[1].at.x, 120);
     EXPECT_EQ(list[2].at.y, 130);
 }
@@ -77,8 +80,7 @@ TEST_F(IconPositionsTest, TheSharedMappingVariantReadsTheSame) {
     SaveIconPositions(ninetyEight);
     Move(1, 300, 300);
     RestoreIconPositions(ninetyEight);
-    EXPECT_EQ(Position(1).x, 120);
-    EXPECT_EQ(Position(1).y, 40);
+    EXPECT_TRUE(At(1, 120, 40));
 }
 
 TEST_F(IconPositionsTest, AnEmptyOrMissingDesktopGivesOneBlankRecord) {
@@ -123,10 +125,8 @@ TEST_F(IconPositionsTest, SaveThenRestorePutsMovedIconsBack) {
     Move(0, 400, 400);
     Move(2, 500, 90);
     RestoreIconPositions(session_);
-    EXPECT_EQ(Position(0).x, 20);
-    EXPECT_EQ(Position(0).y, 30);
-    EXPECT_EQ(Position(2).x, 20);
-    EXPECT_EQ(Position(2).y, 130);
+    EXPECT_TRUE(At(0, 20, 30));
+    EXPECT_TRUE(At(2, 20, 130));
 
     // Saving again without changes gives the same store.
     SaveIconPositions(session_);
@@ -168,13 +168,10 @@ TEST_F(IconPositionsTest, RestoreNeedsBothValuesAndReadsNumbersLikeSettings) {
     WritePlace(key_, L"Text", L"abc", L"70");
     WritePlace(key_, L"Negative", L"-20", L" 180.5");
     RestoreIconPositions(session_);
-    EXPECT_EQ(Position(0).x, 50);
-    EXPECT_EQ(Position(0).y, 60);
+    EXPECT_TRUE(At(0, 50, 60));
     EXPECT_EQ(Position(1).x, 120);
-    EXPECT_EQ(Position(2).x, 0);
-    EXPECT_EQ(Position(2).y, 70);
-    EXPECT_EQ(Position(3).x, 0);  // -20 would leave part of the icon off the left edge
-    EXPECT_EQ(Position(3).y, 180);
+    EXPECT_TRUE(At(2, 0, 70));
+    EXPECT_TRUE(At(3, 0, 180));  // x: -20 would leave part of the icon off the left edge
     EXPECT_EQ(Position(4).x, 420);
 }
 
@@ -330,8 +327,7 @@ TEST_F(IconPositionsTest, TheHistoryKeepsTwentyAndTheLastAskedForArrangement) {
 
     // The next asked-for save releases it: the oldest go first again.
     ASSERT_EQ(save(30, true), LayoutWrite::Written);
-    history = ReadHistory(key_);
-    ASSERT_EQ(history.size(), 21u);
+    ASSERT_EQ(ReadHistory(key_).size(), 21u);
     ASSERT_EQ(save(31, false), LayoutWrite::Written);
     history = ReadHistory(key_);
     EXPECT_EQ(history.size(), 20u);
@@ -347,10 +343,8 @@ TEST_F(IconPositionsTest, TheHistoryKeepsTwentyAndTheLastAskedForArrangement) {
 
     // A restore keeps the desktop it is about to change, once, and a named save the layout it replaces.
     Desktop({{L"Readme", 20, 30}});
-    RestoreRequest request;
     const StoredLayout named = StoredLayoutOf(LayoutOfIcons(L"Work", screen, {{L"Readme", L"", 200, 100}}));
-    request.layout = &named;
-    ASSERT_EQ(RestoreIconPositions(session_, request), RestoreResult::Done);
+    ASSERT_EQ(RestoreIconPositions(session_, {.layout = &named}), RestoreResult::Done);
     history = ReadHistory(key_);
     EXPECT_EQ(history.front().replacedBy, L"restore");
     EXPECT_EQ(ReadHistoryEntry(key_, history.front().number)->icons[0].x, 20);
@@ -371,9 +365,7 @@ TEST_F(IconPositionsTest, TheHistoryKeepsTwentyAndTheLastAskedForArrangement) {
 TEST_F(IconPositionsTest, AnIconMovedIntoViewKeepsItsPlaceForTheAutomaticSaves) {
     Desktop({{L"Readme", 20, 30}});
     WritePlace(PreviousLayoutKey(key_), L"Readme", L"20", L"6000");
-    RestoreRequest previous;
-    previous.source = LayoutSource::Previous;
-    ASSERT_EQ(RestoreIconPositions(session_, previous), RestoreResult::Done);
+    ASSERT_EQ(RestoreIconPositions(session_, {.source = LayoutSource::Previous}), RestoreResult::Done);
     ASSERT_LT(Position(0).y, 6000);
     ASSERT_EQ(SaveIconPositions(session_, {false}), SaveResult::Saved);
     EXPECT_EQ(ReadString(key_, L"Readme.Y"), L"6000");
@@ -390,11 +382,8 @@ TEST_F(IconPositionsTest, OnlyAnEarlierVersionsPlainLayoutStandsInForAnotherScre
     scaled.dpi = 144;
     WritePlace(key_, L"Readme", L"200", L"200");
     session_.SetScreenSource([&] { return scaled; });
-    for (const LayoutSource source : {LayoutSource::Undo, LayoutSource::Previous}) {
-        RestoreRequest request;
-        request.source = source;
-        EXPECT_EQ(RestoreIconPositions(session_, request), RestoreResult::NothingStored);
-    }
+    for (const LayoutSource source : {LayoutSource::Undo, LayoutSource::Previous})
+        EXPECT_EQ(RestoreIconPositions(session_, {.source = source}), RestoreResult::NothingStored);
     EXPECT_EQ(Position(0).x, 20);
     EXPECT_EQ(RestoreIconPositions(session_), RestoreResult::Done);  // an earlier version's: taken
     EXPECT_EQ(Position(0).x, 200);
