@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/ToolbarRules.h"
 #include "shell/DesktopFolders.h"
 #include "desktop/DesktopKeeper.h"
 #include "desktop/UpkeepRules.h"
@@ -108,22 +107,19 @@ TEST_F(WatcherTest, InEveryCornerTheToolbarSlidesOutUnderTheMouseAndTucksAway) {
 }
 
 TEST_F(WatcherTest, TheRightAndBottomEdgePixelsAreOutside) {
+    // The window's left edge after a look with the mouse at (x, y).
+    const auto leftAfterLookAt = [&](int x, int y) {
+        SetCursorPos(x, y);
+        form_->FollowMouse();
+        return WindowRect().left;
+    };
     Load(0);
     const RECT tucked = WindowRect();
-    SetCursorPos(tucked.right - 1, tucked.bottom - 1);
-    form_->FollowMouse();
-    const RECT shown = WindowRect();
-    ASSERT_EQ(shown.left, 0);
-    SetCursorPos(shown.right, 10);
-    form_->FollowMouse();
-    EXPECT_EQ(WindowRect().left, tucked.left);
+    ASSERT_EQ(leftAfterLookAt(tucked.right - 1, tucked.bottom - 1), 0);
+    EXPECT_EQ(leftAfterLookAt(WindowRect().right, 10), tucked.left);
 
-    SetCursorPos(1, tucked.bottom - 1);
-    form_->FollowMouse();
-    ASSERT_EQ(WindowRect().left, 0);
-    SetCursorPos(1, tucked.bottom);
-    form_->FollowMouse();
-    EXPECT_EQ(WindowRect().left, tucked.left);
+    ASSERT_EQ(leftAfterLookAt(1, tucked.bottom - 1), 0);
+    EXPECT_EQ(leftAfterLookAt(1, tucked.bottom), tucked.left);
 }
 
 TEST_F(WatcherTest, AChangeToTheTrayHidesTheToolbarAtTheNextLook) {
@@ -550,10 +546,9 @@ TEST(DesktopFolderWatchTest, AFloodOfChangesLeavesOneNotificationWaiting) {
     EXPECT_EQ(flood(), 1);
 }
 
-// What proves a quick read: a file that comes during a span is told, and the next span starts
-// quiet again.
-// A quick read is proved only by folders quiet for a while before it: nothing is known of what
-// came before the watch began, and a change told before a span keeps the next read careful.
+// A quick read is proved only by folders quiet for a while before it: a file that comes during a span
+// is told, the next span starts quiet again, nothing is known of what came before the watch began,
+// and a change told before a span keeps the next read careful.
 TEST(DesktopFolderWatchTest, AChangeDuringASpanIsToldAndTheNextSpanStartsQuiet) {
     constexpr ULONGLONG calm = DesktopFolderChanges::kCalmMs;
     DesktopFolderChanges changes;
