@@ -12,8 +12,7 @@ TEST(UpkeepRulesTest, EachLookRunsOnlyWhileItCanMatter) {
         UpkeepFacts facts;
         UINT count, label, scroll;
     };
-    UpkeepFacts idle;
-    idle.desktopFound = true;
+    const UpkeepFacts idle = {.desktopFound = true};
     const auto with = [&](auto change) {
         UpkeepFacts f = idle;
         change(f);
@@ -47,10 +46,7 @@ TEST(UpkeepRulesTest, TheScreensDutiesAreDueAtTheirOwnTimes) {
         ScreenDuties duties;
         ULONGLONG due;
     };
-    ScreenDuties calm;
-    calm.nextRetry = 3000;
-    calm.nextCalmSave = 5000;
-    calm.burstUntil = 6000;
+    const ScreenDuties calm = {.nextRetry = 3000, .nextCalmSave = 5000, .burstUntil = 6000};
     const auto with = [&](auto change) {
         ScreenDuties d = calm;
         change(d);
@@ -94,10 +90,8 @@ TEST(UpkeepRulesTest, OnlyTheDesktopsOwnItemsWindowsAndScrollCount) {
         {EVENT_OBJECT_VALUECHANGE, other, OBJID_HSCROLL, CHILDID_SELF, std::nullopt},
         {EVENT_OBJECT_CREATE, nullptr, OBJID_CLIENT, 3, std::nullopt},
     };
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        const Case& c = cases[i];
-        EXPECT_EQ(MeaningOf(c.event, c.hwnd, c.object, c.child, desktop), c.meaning) << i;
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(MeaningOf(c.event, c.hwnd, c.object, c.child, desktop), c.meaning) << &c - cases;
 }
 
 }  // namespace
