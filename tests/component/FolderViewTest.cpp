@@ -37,9 +37,8 @@ std::wstring StandInProgram() {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     std::wstring program = ThisDirectory() + L"standin.exe";
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc; ++i)
         if (wcsncmp(argv[i], L"--standin=", 10) == 0) program = argv[i] + 10;
-    }
     LocalFree(argv);
     return program;
 }

@@ -98,9 +98,8 @@ TEST(ParseCommandLine, AnythingElseIsBad) {
                                 L"/export",        L"/import:x",
                                 L"/dry-run",       L"/save /dry-run",
                                 L"/undo /dry-run", L"/restore /dry-run /dry-run",
-                                L"/layouts x",     L"/export:previous f"}) {
+                                L"/layouts x",     L"/export:previous f"})
         EXPECT_EQ(ParseCommandLine(line).command, Command::Bad) << line;
-    }
 }
 
 std::optional<CommandLine> Decode(const std::vector<uint8_t>& block) {
@@ -108,11 +107,7 @@ std::optional<CommandLine> Decode(const std::vector<uint8_t>& block) {
 }
 
 CommandLine Line(Command command, int16_t viewMode = 0, const wchar_t* name = L"") {
-    CommandLine line;
-    line.command = command;
-    line.viewMode = viewMode;
-    line.name = name;
-    return line;
+    return {.command = command, .viewMode = viewMode, .name = name, .file = {}};
 }
 
 TEST(CommandRecord, RoundTripsTheCommandsAnInstanceRuns) {
@@ -146,9 +141,8 @@ TEST(CommandRecord, ForeignOrDamagedBlocksAreRefused) {
     EXPECT_FALSE(Decode(bad));
     // What only the starting process does never crosses.
     for (const Command command : {Command::Start, Command::Help, Command::Uninstall, Command::Bad, Command::ListLayouts,
-                                  Command::Export, Command::Import}) {
+                                  Command::Export, Command::Import})
         EXPECT_FALSE(Decode(EncodeCommand(Line(command)))) << static_cast<int>(command);
-    }
     EXPECT_FALSE(Decode(EncodeCommand(Line(Command::DeleteNamed, 0, L"Work"))));
     for (const int16_t mode : {int16_t{0}, int16_t{5}, int16_t{-1}})
         EXPECT_FALSE(Decode(EncodeCommand(Line(Command::View, mode)))) << mode;

@@ -5,7 +5,6 @@
 #include <commctrl.h>
 
 #include <cstddef>
-#include <cstring>
 
 #include "shell/ExchangeBlock.h"
 #include "layouts/IconPositions.h"

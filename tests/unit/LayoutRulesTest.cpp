@@ -103,11 +103,9 @@ TEST(LayoutKeyTest, OneMonitorAtTheUsualScaleKeepsItsOldKeyAndEveryOtherScreenNa
         EXPECT_EQ(decoded->dpi, screen.dpi);
     }
     EXPECT_EQ(PrimaryKeyName(Monitors({{-1280, 100, 0, 1124}, {0, 0, 1920, 1080}})), L"1920*1080");
-    for (const wchar_t* name :
-         {L"", L"1024x768", L"1024*768@0,0", L"800*600@0,0+1024*768@-1024,0", L"1024*768 96dpi", L"1024*768 dpi",
-          L"1024*768 144", L"Undo", L"Previous", L"0*768", L"1024*768+800*600"}) {
+    for (const wchar_t* name : {L"", L"1024x768", L"1024*768@0,0", L"800*600@0,0+1024*768@-1024,0", L"1024*768 96dpi",
+                                L"1024*768 dpi", L"1024*768 144", L"Undo", L"Previous", L"0*768", L"1024*768+800*600"})
         EXPECT_FALSE(DecodeLayoutKeyName(name)) << testing::PrintToString(std::wstring(name));
-    }
 }
 
 // A dozen monitors name a key longer than the registry takes: the name keeps the monitors that fit
@@ -211,9 +209,8 @@ TEST(IconIdentityTest, RelativeToTheDesktopFoldersAndNeverAUsersOwnPath) {
         {L"D:\\Elsewhere\\same.txt", L""},
         {L"", L""},
     };
-    for (const auto& [parsing, identity] : cases) {
+    for (const auto& [parsing, identity] : cases)
         EXPECT_EQ(IconIdentity(parsing, user, common), identity) << testing::PrintToString(std::wstring(parsing));
-    }
     EXPECT_EQ(IconIdentity(L"C:\\x\\a", L"", L""), L"");
     // A removed entry's icon, known by either way to the icons.
     const auto keysOf = [&](const wchar_t* path) { return KeysOfEntry(path, user, common); };
