@@ -11,10 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "layouts/IconPositions.h"
 #include "layouts/KeptLayouts.h"
 #include "tests/e2e/E2eFixture.h"
-#include "tests/support/StandInLog.h"
 
 namespace e2e {
 namespace {

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "shell/DesktopFolders.h"
-#include "shell/ExchangeBlock.h"
 #include "layouts/IconPositions.h"
 #include "tests/e2e/E2eFixture.h"
 #include "tests/support/Remote.h"
@@ -99,9 +98,8 @@ protected:
 
     // Where an earlier save put each item.
     POINT Stale(const std::wstring& name) const {
-        for (size_t i = 0; i < places_.size(); ++i) {
+        for (size_t i = 0; i < places_.size(); ++i)
             if (places_[i].first == name) return {static_cast<LONG>(i + 1), static_cast<LONG>(i + 1)};
-        }
         return {};
     }
 
