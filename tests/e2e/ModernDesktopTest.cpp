@@ -73,9 +73,7 @@ TEST_F(ModernDesktopTest, TheViewButtonSwitchesEveryKindOfShellView) {
 // The shell restarts and builds a desktop of its own: without a click it gets the stored styles,
 // transparent labels, the view mode and the icons' places back.
 TEST_F(ModernDesktopTest, ARestartedDesktopGetsTheSettingsBack) {
-    WriteString(kSettingsKey, L"Tool Tips", L"1");
-    WriteString(kSettingsKey, L"Grid Line", L"1");
-    WriteString(kSettingsKey, L"Text Color", L"1");
+    for (const wchar_t* name : {L"Tool Tips", L"Grid Line", L"Text Color"}) WriteString(kSettingsKey, name, L"1");
     WriteString(kSettingsKey, L"Desktop Icon", L"2");
     WriteString(kSettingsKey, L"Icon Position", L"10");
     WritePlace(screenKey_, L"Readme", L"300", L"200");
