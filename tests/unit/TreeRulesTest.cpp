@@ -35,12 +35,10 @@ TEST(TreeRulesTest, AClickTurnsAnOptionThatIsOnOffOnlyInTheLeftTree) {
     EXPECT_EQ(OptionImage(draft, L"Tool Position3"), kImageOptionOff);
 
     // Nodes that are no option of that tree.
-    for (const wchar_t* key : {L"Detail", L"Icon NowSave", L"Tool TopMost", L"Pos"}) {
+    for (const wchar_t* key : {L"Detail", L"Icon NowSave", L"Tool TopMost", L"Pos"})
         EXPECT_FALSE(ClickStyleOption(draft, key)) << testing::PrintToString(std::wstring(key));
-    }
-    for (const wchar_t* key : {L"Desktop Create", L"Tool Tips", L"Icon Follow", L"Short"}) {
+    for (const wchar_t* key : {L"Desktop Create", L"Tool Tips", L"Icon Follow", L"Short"})
         EXPECT_FALSE(ClickEtcOption(draft, key)) << testing::PrintToString(std::wstring(key));
-    }
 }
 
 TEST(TreeRulesTest, OnlyOptionNodesShowTheDraft) {
@@ -52,20 +50,17 @@ TEST(TreeRulesTest, OnlyOptionNodesShowTheDraft) {
     EXPECT_EQ(OptionImage(draft, L"Icon Follow"), kImageChecked);
     EXPECT_EQ(OptionImage(draft, L"One Click"), kImageOptionOff);
     EXPECT_EQ(OptionImage(draft, L"Tool Position1"), kImageOptionOn);
-    for (const wchar_t* key : {L"Detail", L"Pos", L"Short", L"Icon NowLoad", L"Startup Delete", L"Tool Position6"}) {
+    for (const wchar_t* key : {L"Detail", L"Pos", L"Short", L"Icon NowLoad", L"Startup Delete", L"Tool Position6"})
         EXPECT_EQ(OptionImage(draft, key), 0) << testing::PrintToString(std::wstring(key));
-    }
 }
 
 TEST(TreeRulesTest, ToolPositionKeysAreTheTextAndOneCharacter) {
-    EXPECT_EQ(ToolPositionNumber(L"Tool Position1"), 1);
-    EXPECT_EQ(ToolPositionNumber(L"Tool Position5"), 5);
-    EXPECT_EQ(ToolPositionNumber(L"Tool TopMost"), 0);
-    EXPECT_EQ(ToolPositionNumber(L"Tool Position"), 0);
-    EXPECT_EQ(ToolPositionNumber(L"Tool Position12"), 0);
-    EXPECT_EQ(ToolPositionNumber(L"tool position1"), 0);
-    EXPECT_EQ(ToolPositionNumber(L"Tool PositionX"), 0);
-    EXPECT_EQ(ToolPositionNumber(L"Change Style1"), 0);
+    const std::pair<const wchar_t*, int> cases[] = {
+        {L"Tool Position1", 1},  {L"Tool Position5", 5}, {L"Tool TopMost", 0},   {L"Tool Position", 0},
+        {L"Tool Position12", 0}, {L"tool position1", 0}, {L"Tool PositionX", 0}, {L"Change Style1", 0},
+    };
+    for (const auto& [key, number] : cases)
+        EXPECT_EQ(ToolPositionNumber(key), number) << testing::PrintToString(std::wstring(key));
 }
 
 TEST(TreeRulesTest, HeldButtonLooksPressedOnlyOverItsNode) {
