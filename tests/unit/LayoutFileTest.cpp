@@ -155,13 +155,7 @@ TEST(LayoutFileTest, WhatIsNoLayoutOfOursIsRefusedWithTheFaultNamed) {
 }
 
 TEST(LayoutFileTest, ABomWhiteSpaceEscapesAndKeysOfLaterVersionsAreRead) {
-    struct Case {
-        std::string text;
-        const wchar_t* icon;
-        bool hasScreen;
-        uint32_t dpi;
-    };
-    const Case cases[] = {
+    const std::tuple<std::string, const wchar_t*, bool, uint32_t> cases[] = {
         {"\xEF\xBB\xBF" + File(kIcon), L"a", false, 96},
         {" \t\r\n{ \"format\" :\"iconvale-layout\" ,\r\n\t\"version\":1,\"name\":\"W\",\"icons\":[ { \"name\" : \"b\" "
          ", \"x\" : -0 , \"y\" : 0 } ] }\n ",
@@ -176,14 +170,14 @@ TEST(LayoutFileTest, ABomWhiteSpaceEscapesAndKeysOfLaterVersionsAreRead) {
         {File(kIcon, kHead + R"(, "screen": {"monitors": [{"x": -1, "y": 0, "width": 1, "height": 1}]})"), L"a", true,
          96},
     };
-    for (const Case& c : cases) {
+    for (const auto& [text, icon, hasScreen, dpi] : cases) {
         LayoutFile layout;
         std::wstring reason;
-        ASSERT_TRUE(ReadLayoutFile(c.text, layout, reason)) << testing::PrintToString(reason) << " for " << c.text;
+        ASSERT_TRUE(ReadLayoutFile(text, layout, reason)) << testing::PrintToString(reason) << " for " << text;
         ASSERT_EQ(layout.icons.size(), 1u);
-        EXPECT_EQ(layout.icons[0].name, c.icon);
-        EXPECT_EQ(layout.hasScreen, c.hasScreen);
-        EXPECT_EQ(layout.dpi, c.dpi);
+        EXPECT_EQ(layout.icons[0].name, icon);
+        EXPECT_EQ(layout.hasScreen, hasScreen);
+        EXPECT_EQ(layout.dpi, dpi);
     }
 }
 
