@@ -134,7 +134,7 @@ TEST_F(IconPositionsTest, ADesktopThatFillsAtLogOnKeepsEveryStoredPlace) {
 TEST_F(IconPositionsTest, ManySavesAndRestoresLeaveNothingInTheShell) {
     StartStandIn({L"--scripted", L"--items=30"});
     // A block left behind is one more allocation each time (the heap grows within few, large ones).
-    const auto committed = [&] { return CommittedAllocations(standin_.Handle()); };
+    const auto committed = [&] { return CommittedAllocations(standin_.Handle()).size(); };
     iv::ShellSession session;
     for (int i = 0; i < 20; ++i) {
         iv::SaveIconPositions(session);

@@ -40,26 +40,30 @@ bool RemoteItemPosition(HWND listView, int index, POINT& point) {
     return SendWithRemoteBlock(listView, LVM_GETITEMPOSITION, static_cast<WPARAM>(index), &point, sizeof point);
 }
 
-size_t CommittedAllocations(HANDLE process) {
+Allocations CommittedAllocations(HANDLE process) {
     // A block a program reserves in another process is committed whole; the process's own heaps
     // reserve more than they commit, and grow as it paints: those are not counted.
-    size_t allocations = 0;
-    const void* base = nullptr;
+    Allocations allocations;
+    std::pair<uintptr_t, size_t> block = {0, 0};
     bool whole = false;
     MEMORY_BASIC_INFORMATION info = {};
     for (uintptr_t at = 0;
          VirtualQueryEx(process, reinterpret_cast<const void*>(at), &info, sizeof info) == sizeof info;) {
-        if (info.State != MEM_FREE && info.AllocationBase != base) {
-            allocations += whole;
-            base = info.AllocationBase;
+        if (info.State != MEM_FREE && reinterpret_cast<uintptr_t>(info.AllocationBase) != block.first) {
+            if (whole) allocations.insert(block);
+            block = {reinterpret_cast<uintptr_t>(info.AllocationBase), 0};
             whole = true;
         }
-        if (info.State != MEM_FREE) whole = whole && info.State == MEM_COMMIT && info.Type == MEM_PRIVATE;
+        if (info.State != MEM_FREE) {
+            whole = whole && info.State == MEM_COMMIT && info.Type == MEM_PRIVATE;
+            block.second += info.RegionSize;
+        }
         const uintptr_t next = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
         if (next <= at) break;  // the end of what this process can address
         at = next;
     }
-    return allocations + whole;
+    if (whole) allocations.insert(block);
+    return allocations;
 }
 
 }  // namespace testing_support

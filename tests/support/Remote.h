@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <set>
 
 namespace testing_support {
 
@@ -15,7 +16,8 @@ bool RemoteItemRect(HWND listView, int index, RECT& rect);
 // The position of list-view item `index` in another process.
 bool RemoteItemPosition(HWND listView, int index, POINT& point);
 
-// Separate allocations of committed private memory in a process.
-size_t CommittedAllocations(HANDLE process);
+// Separate allocations of committed private memory in a process, by base and size.
+using Allocations = std::set<std::pair<uintptr_t, size_t>>;
+Allocations CommittedAllocations(HANDLE process);
 
 }  // namespace testing_support
